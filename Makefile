@@ -1,0 +1,27 @@
+# Quillmark's two entry points: `make run` and `make test`.
+# Both install what is missing, configure and build into build/ first.
+BUILD_DIR := build
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: deps configure build run test bench clean
+
+deps:
+	bash scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+run: build
+	bash scripts/run.sh
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j 2
+
+bench: build
+	bash bench/run.sh
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,37 @@
+#pragma once
+// Reading a .txt book into the working text: one byte string in code page
+// 936, whatever the file's encoding (936, UTF-8 with or without a mark,
+// UTF-16 little-endian with a mark).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/Exceptions.h"
+
+namespace qm {
+
+// The source kind found from the first bytes.
+enum TSourceKind : uint8_t { skAnsi = 0, skUtf16LE = 1, skUtf8Bom = 2 };
+
+// Books are held with 32-bit signed sizes; larger files are refused.
+inline constexpr int64_t kMaxSourceSize = INT64_C(2147483647);
+
+class ESourceTooLarge : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Reads the whole file: the kind and the bytes after the byte-order mark.
+// EFOpenError, EReadError ("Stream read error"), ESourceTooLarge.
+void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw);
+
+// Decodes UTF-8 into UTF-16 by the loading rule: two- and three-byte
+// sequences by their lead byte's 0x20 bit, well-formed four-byte sequences
+// as one character; any bad continuation byte or cut-off sequence fails the
+// whole text (returns false).
+bool DecodeUtf8(std::string_view bytes, std::u16string& text);
+
+// The working text of the file; empty when a marked file does not decode.
+std::string LoadSourceText(const std::string& path);
+
+}  // namespace qm

@@ -1,0 +1,96 @@
+#include "support/TestSupport.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/TempDir.h"
+
+namespace qm::test {
+
+ScratchDir::ScratchDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/qm-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!::mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = std::string(buffer.data()) + "/";
+}
+
+ScratchDir::~ScratchDir() {
+    // Tests make read-only directories; give access back before removing.
+    std::system(("chmod -R u+rwx " + Quote(path_) + " 2>/dev/null").c_str());
+    RemoveTree(path_);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw std::runtime_error("cannot write " + path);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+void MakeDirs(const std::string& path) {
+    std::system(("mkdir -p " + Quote(path)).c_str());
+}
+
+std::string BinPath(const std::string& name) { return std::string(QM_BIN_DIR) + "/" + name; }
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+CommandResult Run(const std::string& command) {
+    ScratchDir capture;
+    const std::string out = capture / "out";
+    const std::string err = capture / "err";
+    CommandResult result;
+    const int status =
+        std::system(("( " + command + " ) >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").c_str());
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(out);
+    result.err = ReadFile(err);
+    return result;
+}
+
+std::string Hex(const std::string& digits) {
+    std::string bytes;
+    std::string pair;
+    for (char c : digits) {
+        if (c == ' ') continue;
+        pair += c;
+        if (pair.size() == 2) {
+            bytes += static_cast<char>(std::stoi(pair, nullptr, 16));
+            pair.clear();
+        }
+    }
+    return bytes;
+}
+
+}  // namespace qm::test
