@@ -1,5 +1,7 @@
 #include "conversion/BookSplitter.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <exception>
 
@@ -22,6 +24,14 @@ bool EndsInLeadByte(std::string_view part) {
         ++run;
     }
     return run % 2 == 1;
+}
+
+// The recorded size keeps only the low 32 bits of the length, so a book of
+// 2 GiB or more may pass for a small one. Such a file goes straight to the
+// loading, which refuses it with a clear message.
+bool TooLargeForRecordedSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && st.st_size > kMaxSourceSize;
 }
 
 }  // namespace
@@ -93,7 +103,7 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
         if (reason) *reason = why;
         return false;
     };
-    if (request.fileSize <= n) {
+    if (request.fileSize <= n && !TooLargeForRecordedSize(request.sourcePath)) {
         ui.ShowWarning(kSplitWarningCaption, kSplitWarningText);
         return fail(kSplitWarningText);
     }
