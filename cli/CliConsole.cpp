@@ -70,7 +70,8 @@ void TConsoleUi::Progress(TConversionPhase phase, int percent) {
     if (!showProgress_ || percent == lastPercent_) return;
     lastPercent_ = percent;
     progressShown_ = true;
-    std::fprintf(stderr, "\r%s %3d%%", packing ? "Packing the book:" : "Writing pages:   ", percent);
+    std::fprintf(stderr, "\r%s %3d%%",
+                 packing ? "Packing the book:" : "Writing pages:   ", percent);
     std::fflush(stderr);
 }
 

@@ -17,7 +17,7 @@ class TZipBuilder;
 // thread removes the temporary directory and ends the program itself.
 // Make one, before any other thread, and keep it for the program's life.
 class TInterruptWatch {
-public:
+  public:
     explicit TInterruptWatch(const std::string& tempDirPath);
     TInterruptWatch(const TInterruptWatch&) = delete;
     TInterruptWatch& operator=(const TInterruptWatch&) = delete;
@@ -25,12 +25,12 @@ public:
     // The signal received, 0 while none.
     int Signal() const { return signal_.load(); }
 
-private:
+  private:
     std::atomic<int> signal_{0};
 };
 
 class TConsoleUi : public TConversionUi {
-public:
+  public:
     TConsoleUi(TZipBuilder& zip, const TInterruptWatch& watch, bool showProgress);
 
     void ShowWarning(const std::string& caption, const std::string& text) override;
@@ -40,7 +40,7 @@ public:
     // builder to cancel while it packs.
     void ProcessMessages() override;
 
-private:
+  private:
     void EndProgressLine();
 
     TZipBuilder& zip_;

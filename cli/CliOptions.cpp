@@ -47,12 +47,19 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                 return false;
             }
             switch (arg[1]) {
-                case 't': options.title = value; break;
-                case 'a': options.author = value; break;
-                case 'o': options.output = value; break;
+                case 't':
+                    options.title = value;
+                    break;
+                case 'a':
+                    options.author = value;
+                    break;
+                case 'o':
+                    options.output = value;
+                    break;
                 case 'n':
                     if (!ParseParts(value, options.parts)) {
-                        error = "PARTS must be a whole number from 1 to 1024, not \"" + value + "\"";
+                        error =
+                            "PARTS must be a whole number from 1 to 1024, not \"" + value + "\"";
                         return false;
                     }
                     break;

@@ -22,7 +22,7 @@ inline constexpr const char* kCliUsageText =
 struct TCliOptions {
     std::string title, author;  // UTF-8, as typed
     int32_t parts = 1;
-    std::string output;         // empty: the default name
+    std::string output;  // empty: the default name
     std::string file;
     bool help = false, version = false;
 };

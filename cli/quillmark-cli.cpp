@@ -41,7 +41,9 @@ int Run(const std::vector<std::string>& args) {
         return 0;
     }
     if (!qm::HasTxtExtension(options.file)) {
-        std::fprintf(stderr, "quillmark-cli: \"%s\" is not a .txt file; only files ending in \".txt\" can be converted.\n",
+        std::fprintf(stderr,
+                     "quillmark-cli: \"%s\" is not a .txt file; only files ending in \".txt\" can "
+                     "be converted.\n",
                      options.file.c_str());
         return kExitUsage;
     }

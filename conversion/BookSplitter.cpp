@@ -20,7 +20,8 @@ namespace {
 // run pairs up from its start.
 bool EndsInLeadByte(std::string_view part) {
     size_t run = 0;
-    for (size_t i = part.size(); i > 0 && IsLeadByte(static_cast<unsigned char>(part[i - 1])); --i) {
+    for (size_t i = part.size(); i > 0 && IsLeadByte(static_cast<unsigned char>(part[i - 1]));
+         --i) {
         ++run;
     }
     return run % 2 == 1;

@@ -13,7 +13,7 @@ namespace {
 // Routes the builder's notifications to the front end for one run and puts
 // back whatever the builder had before, also when the run fails.
 class BuilderHooks {
-public:
+  public:
     BuilderHooks(TZipBuilder& zip, TConversionUi& ui)
         : zip_(zip),
           percent_(std::move(zip.OnTotalPercentDone)),
@@ -35,7 +35,7 @@ public:
     BuilderHooks(const BuilderHooks&) = delete;
     BuilderHooks& operator=(const BuilderHooks&) = delete;
 
-private:
+  private:
     TZipBuilder& zip_;
     decltype(TZipBuilder::OnTotalPercentDone) percent_;
     decltype(TZipBuilder::MessagePump) pump_;

@@ -10,19 +10,19 @@ class TZipBuilder;
 
 // What the front end knows when the user asks for a conversion.
 struct TConversionRequest {
-    std::string sourcePath;   // native path (UTF-8 bytes on Linux)
-    std::string labelName;    // code page 936: the list's name column (file name without extension)
-    int32_t fileSize = 0;     // the size recorded when the file was listed
+    std::string sourcePath;  // native path (UTF-8 bytes on Linux)
+    std::string labelName;   // code page 936: the list's name column (file name without extension)
+    int32_t fileSize = 0;    // the size recorded when the file was listed
     std::string title, author;  // code page 936
-    int32_t parts = 1;        // 1..1024
-    std::string archiveName;  // native path of the .epub
+    int32_t parts = 1;          // 1..1024
+    std::string archiveName;    // native path of the .epub
 };
 
 enum class TConversionPhase { Pages, Packing };
 
 // The front end's side of a run: message boxes in the GUI, stderr in the CLI.
 class TConversionUi {
-public:
+  public:
     virtual ~TConversionUi() = default;
     // Texts are UTF-8. Modal in the GUI.
     virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;

@@ -16,7 +16,6 @@ namespace {
 
 using test::Quote;
 
-
 // A book with Chinese and Latin text, empty lines, markup characters and a
 // control byte that XML does not allow.
 std::string BookUtf8() {
@@ -38,11 +37,11 @@ std::string Utf16LeWithMark(const std::string& utf8) {
 }
 
 class CliRun : public ::testing::Test {
-protected:
+  protected:
     // Runs the CLI in the work directory with its temporary files in tmp.
     test::CommandResult Cli(const std::string& args) {
         return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
-                   Quote(test::BinPath("quillmark-cli")) + " " + args);
+                         Quote(test::BinPath("quillmark-cli")) + " " + args);
     }
     // What the CLI left in its temporary directory: must be nothing.
     std::string Leftovers() {
@@ -54,8 +53,9 @@ protected:
     }
     test::CommandResult Check(const std::string& book, const std::string& source,
                               const std::string& encoding, const std::string& extra = "") {
-        return test::Run("python3 " + Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/check_epub.py") +
-                   " " + Quote(book) + " " + Quote(source) + " " + encoding + " " + extra);
+        return test::Run("python3 " +
+                         Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/check_epub.py") + " " +
+                         Quote(book) + " " + Quote(source) + " " + encoding + " " + extra);
     }
 
     test::ScratchDir work, tmp;
@@ -101,9 +101,9 @@ TEST_F(CliRun, SampleBookPassesEpubcheckApartFromItsDeliberateLayout) {
     const std::string report = work / "report.json";
     const auto check = test::Run("java -jar /usr/share/java/epubcheck.jar " +
                                  Quote(work / "sample.epub") + " --json " + Quote(report));
-    const auto unexpected = test::Run("python3 " + Quote(std::string(QM_SOURCE_DIR) +
-                                                         "/tests/cli/epubcheck_unexpected.py") +
-                                      " " + Quote(report));
+    const auto unexpected = test::Run(
+        "python3 " + Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/epubcheck_unexpected.py") +
+        " " + Quote(report));
     EXPECT_EQ(unexpected.exitCode, 0) << unexpected.out << unexpected.err << check.err;
 }
 
@@ -128,8 +128,8 @@ TEST_F(CliRun, ConvertingAgainReplacesTheBooksFilesEvenWithinOneSecond) {
 
 TEST_F(CliRun, UsageMistakesExitWithStatusTwo) {
     test::WriteFile(work / "b.txt", "hello, world");
-    for (const char* args : {"", "-n 0 b.txt", "-n 1025 b.txt", "-n many b.txt", "-q b.txt",
-                             "b.txt c.txt"}) {
+    for (const char* args :
+         {"", "-n 0 b.txt", "-n 1025 b.txt", "-n many b.txt", "-q b.txt", "b.txt c.txt"}) {
         const auto result = Cli(args);
         EXPECT_EQ(result.exitCode, 2) << args;
         EXPECT_NE(result.err.find("Usage: quillmark-cli"), std::string::npos) << args;
@@ -204,6 +204,36 @@ TEST_F(CliRun, BooksOfTwoGibibytesOrMoreAreRefusedClearly) {
         EXPECT_NE(result.err.find("2 GiB"), std::string::npos) << result.err;
         EXPECT_EQ(result.err.find("文件大小小于或等于分割数"), std::string::npos) << result.err;
         EXPECT_EQ(Leftovers(), "");
+    }
+}
+
+TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
+    // Big enough that the run is still going when the signal comes: while
+    // pages are written (as soon as the first one exists) and while the tree
+    // is packed (once the table of contents exists).
+    std::string big;
+    for (int i = 0; big.size() < 48u << 20; ++i) {
+        big += "　　第" + std::to_string(i) + "段，海风吹过灯塔，夜里的灯一圈一圈地照着海面。\r\n";
+    }
+    test::WriteFile(work / "big.txt", Utf8ToAnsi(big));
+    const struct {
+        const char* signal;
+        const char* marker;
+        int status;
+    } cases[] = {{"INT", "0.html", 130}, {"TERM", "toc.ncx", 143}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        const std::string script =
+            "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
+            Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt & pid=$!; " +
+            "for i in $(seq 2000); do [ -e " + Quote(tmp.Path()) + "quillmark-*/EPUB/OEBPS/" +
+            c.marker + " ] && break; sleep 0.01; done; kill -" + c.signal +
+            " $pid; wait $pid; echo $?";
+        const auto result = test::Run(script);
+        EXPECT_EQ(result.out, std::to_string(c.status) + "\n") << result.err;
+        EXPECT_NE(result.err.find("Interrupted"), std::string::npos) << result.err;
+        EXPECT_EQ(Leftovers(), "");
+        EXPECT_FALSE(test::Exists(work / "big.epub"));
     }
 }
 

@@ -1,8 +1,7 @@
 // The command line's options and the names derived from them.
-#include "cli/CliOptions.h"
-
 #include <gtest/gtest.h>
 
+#include "cli/CliOptions.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -15,7 +14,8 @@ bool Parse(std::vector<std::string> args, TCliOptions& options, std::string& err
 TEST(CliOptions, ReadsEveryOptionInEitherForm) {
     TCliOptions options;
     std::string error;
-    ASSERT_TRUE(Parse({"-t", "书名", "-a作者", "-n", "12", "-o", "out/b", "book.txt"}, options, error))
+    ASSERT_TRUE(
+        Parse({"-t", "书名", "-a作者", "-n", "12", "-o", "out/b", "book.txt"}, options, error))
         << error;
     EXPECT_EQ(options.title, "书名");
     EXPECT_EQ(options.author, "作者");

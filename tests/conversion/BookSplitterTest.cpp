@@ -1,15 +1,14 @@
 // The cut of a book into parts and the documents written for them.
-#include "conversion/BookSplitter.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "conversion/BookSplitter.h"
 #include "conversion/EpubTemplates.h"
 #include "conversion/PageText.h"
-#include "conversion/StagingTree.h"
 #include "conversion/RecordingUi.h"
+#include "conversion/StagingTree.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 
@@ -107,9 +106,11 @@ TEST(PageText, EscapesMarkupAndDropsForbiddenControlBytes) {
 }
 
 class BookFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { CreateStagingTree(scratch.Path()); }
-    std::string Oebps(const std::string& name) { return ReadFile(OebpsDir(scratch.Path()) + "/" + name); }
+    std::string Oebps(const std::string& name) {
+        return ReadFile(OebpsDir(scratch.Path()) + "/" + name);
+    }
     static std::string ReadFile(const std::string& path) { return test::ReadFile(path); }
 
     test::ScratchDir scratch;
@@ -124,8 +125,7 @@ TEST_F(BookFiles, PagesAndPackageDocumentsListEveryPartInOrder) {
     const std::vector<std::string_view> parts = {"one\r\ntwo", "three", "four"};
     WriteBookFiles(parts, request, ui, scratch.Path());
 
-    EXPECT_EQ(Oebps("0.html"),
-              std::string(kPageHead) + "one<p>two</p>" + std::string(kPageTail));
+    EXPECT_EQ(Oebps("0.html"), std::string(kPageHead) + "one<p>two</p>" + std::string(kPageTail));
     EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "four" + std::string(kPageTail));
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/3.html"));
 
@@ -211,7 +211,8 @@ TEST_F(BookFiles, ShrunkSourceGetsAboutTheAskedPartsAndNoEmptyPage) {
     ASSERT_TRUE(SplitText(4, request, ui, scratch.Path()));
     std::string joined;
     int pages = 0;
-    for (; test::Exists(OebpsDir(scratch.Path()) + "/" + std::to_string(pages) + ".html"); ++pages) {
+    for (; test::Exists(OebpsDir(scratch.Path()) + "/" + std::to_string(pages) + ".html");
+         ++pages) {
         const std::string page = Oebps(std::to_string(pages) + ".html");
         const std::string body =
             page.substr(kPageHead.size(), page.size() - kPageHead.size() - kPageTail.size());

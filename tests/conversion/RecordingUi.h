@@ -10,7 +10,7 @@
 namespace qm::test {
 
 class RecordingUi : public TConversionUi {
-public:
+  public:
     void ShowWarning(const std::string& caption, const std::string& text) override {
         warnings.emplace_back(caption, text);
     }
