@@ -1,7 +1,6 @@
 #pragma once
 // The command line's side of a conversion: messages and progress on stderr,
 // and Ctrl+C / kill handled so that the temporary directory goes away.
-#include <atomic>
 #include <string>
 
 #include "conversion/ConversionRun.h"
