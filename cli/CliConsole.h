@@ -22,10 +22,7 @@ class TInterruptWatch {
     TInterruptWatch& operator=(const TInterruptWatch&) = delete;
 
     // The signal received, 0 while none.
-    int Signal() const { return signal_.load(); }
-
-  private:
-    std::atomic<int> signal_{0};
+    int Signal() const;
 };
 
 class TConsoleUi : public TConversionUi {
