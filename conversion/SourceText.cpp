@@ -88,8 +88,8 @@ std::string LoadSourceText(const std::string& path) {
     std::u16string decoded;
     const bool decodes = DecodeUtf8(raw, decoded);
     if (kind == skUtf8Bom) return decodes ? Utf16ToAnsi(decoded) : std::string();
-    std::string text = decodes ? Utf16ToAnsi(decoded) : std::string();
-    return text.empty() ? raw : text;
+    if (decodes && !decoded.empty()) return Utf16ToAnsi(decoded);
+    return raw;  // taken as code page 936 already
 }
 
 }  // namespace qm
