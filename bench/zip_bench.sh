@@ -12,7 +12,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/qm-zipbench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 tree="$work/tree"
 
-python3 - "$tree" <<'PY'
+python3 - "$tree" "${QM_BENCH_MB:-100}" <<'PY'
 import os, random, sys
 root = sys.argv[1]
 rng = random.Random(2026)
@@ -31,12 +31,12 @@ def paragraph():
             parts.append(" ".join(rng.choice(words) for _ in range(rng.randint(5, 20))) + ". ")
     return "".join(parts) + "\n"
 total = 0
-target = 100 * 1024 * 1024
+target = int(sys.argv[2]) * 1024 * 1024
 index = 0
 while total < target:
     sub = os.path.join(root, "vol%02d" % (index // 40), "part%d" % (index % 3))
     os.makedirs(sub, exist_ok=True)
-    size = int(rng.choice((4, 16, 64, 256, 1024, 3072)) * 1024 * rng.uniform(0.5, 1.5))
+    size = int(rng.choice((4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048)) * 1024 * rng.uniform(0.5, 1.5))
     chunks, length = [], 0
     while length < size:
         p = paragraph().encode("utf-8")
@@ -55,38 +55,41 @@ ours="$work/ours.zip"
 theirs="$work/zip.zip"
 tool_abs=$(realpath "$tool")
 
-if command -v hyperfine >/dev/null; then
-  hyperfine --warmup 1 --runs 5 --export-json "$work/times.json" \
-    --prepare "rm -f '$ours' '$theirs'" \
-    -n qm-zipdir "'$tool_abs' -l 6 '$ours' '$tree'" \
-    -n zip "cd '$tree' && zip -6 -r -q '$theirs' ." >/dev/null
-  read -r t_ours t_zip < <(python3 -c "
-import json, sys
-r = {x['command']: x['mean'] for x in json.load(open(sys.argv[1]))['results']}
-print(r['qm-zipdir'], r['zip'])" "$work/times.json")
-else
-  timeit() {
-    local best=""
-    for _ in 1 2 3; do
-      rm -f "$ours" "$theirs"
-      local s e
-      s=$(date +%s.%N); eval "$1" >/dev/null; e=$(date +%s.%N)
-      best=$(python3 -c "b='$best'; d=$e-$s; print(d if not b or d < float(b) else b)")
-    done
-    echo "$best"
-  }
-  t_ours=$(timeit "'$tool_abs' -l 6 '$ours' '$tree'")
-  t_zip=$(timeit "(cd '$tree' && zip -6 -r -q '$theirs' .)")
-fi
+# The machine may be shared: the two commands alternate, and the best of
+# each (wall clock and CPU time of the child) is taken.
+read -r t_ours t_zip c_ours c_zip < <(python3 - "$tool_abs" "$tree" "$ours" "$theirs" "${QM_BENCH_ROUNDS:-3}" <<'PY'
+import os, resource, subprocess, sys, time
+tool, tree, ours, theirs, rounds = sys.argv[1:6]
+def timed(args, cwd=None):
+    for f in (ours, theirs):
+        if os.path.exists(f): os.remove(f)
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    subprocess.run(args, cwd=cwd, check=True, stdout=subprocess.DEVNULL)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return wall, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+best = {"ours": [1e9, 1e9], "zip": [1e9, 1e9]}
+for _ in range(int(rounds)):
+    for name, args, cwd in (("ours", [tool, "-l", "6", ours, tree], None),
+                            ("zip", ["zip", "-6", "-r", "-q", theirs, "."], tree)):
+        wall, cpu = timed(args, cwd)
+        best[name] = [min(best[name][0], wall), min(best[name][1], cpu)]
+print(best["ours"][0], best["zip"][0], best["ours"][1], best["zip"][1])
+PY
+)
 
 rm -f "$ours" "$theirs"
 "$tool_abs" -l 6 "$ours" "$tree" >/dev/null
 (cd "$tree" && zip -6 -r -q "$theirs" .)
 unzip -tq "$ours" >/dev/null
-python3 - "$t_ours" "$t_zip" "$bytes" "$ours" "$theirs" <<'PY'
+python3 - "$t_ours" "$t_zip" "$c_ours" "$c_zip" "$bytes" "$ours" "$theirs" <<'PY'
 import os, sys
-ours, theirs, size = float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3])
-print("qm-zipdir: %.3f s  %.1f MB/s  archive %.1f MB" % (ours, size / ours / 1e6, os.path.getsize(sys.argv[4]) / 1e6))
-print("zip -6   : %.3f s  %.1f MB/s  archive %.1f MB" % (theirs, size / theirs / 1e6, os.path.getsize(sys.argv[5]) / 1e6))
-print("ratio ours/zip: %.3f" % (ours / theirs))
+ours, theirs, cpu_ours, cpu_zip = map(float, sys.argv[1:5])
+size = int(sys.argv[5])
+print("qm-zipdir: %.3f s wall, %.3f s CPU, %.1f MB/s, archive %.1f MB"
+      % (ours, cpu_ours, size / ours / 1e6, os.path.getsize(sys.argv[6]) / 1e6))
+print("zip -6   : %.3f s wall, %.3f s CPU, %.1f MB/s, archive %.1f MB"
+      % (theirs, cpu_zip, size / theirs / 1e6, os.path.getsize(sys.argv[7]) / 1e6))
+print("ratio ours/zip: %.3f wall, %.3f CPU" % (ours / theirs, cpu_ours / cpu_zip))
 PY
