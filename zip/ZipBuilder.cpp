@@ -626,7 +626,15 @@ void TZipBuilder::WriteCentralDirectory(RunState& run) {
     run.newEnd->SetCentralDirOffset(start);
     TStream* source = ReadHandle();
     for (int i = 0; i < run.outList->Count(); ++i) {
-        run.outList->Items(i)->WriteCentralHeader(out, source);
+        TZipHeaderInfo& entry = *run.outList->Items(i);
+        const int64_t headerStart = out.Position();
+        const int zip64Data = entry.Zip64DataSize(true);
+        entry.WriteCentralHeader(out, source);
+        // The records become the loaded directory of the new archive: their
+        // extra fields must now be found there, not in the old archive.
+        entry.SavedExtraPosition = headerStart + kCentralHeaderSize + entry.FileNameLength;
+        entry.SavedExtraLength = entry.CentralExtraLength;
+        entry.SavedZip64Length = static_cast<uint16_t>(zip64Data > 0 ? zip64Data + 4 : 0);
     }
     run.newEnd->SetEntriesOnThisDisk(static_cast<uint32_t>(run.outList->Count()));
     run.newEnd->SetCentralDirSize(out.Position() - start);

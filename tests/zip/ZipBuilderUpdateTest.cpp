@@ -126,9 +126,18 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
         ExpectValid(archive, src);
         EXPECT_EQ(test::Run("7zz t " + Quote(archive)).exitCode, 0);
         EXPECT_EQ(test::Run("bsdtar -tf " + Quote(archive)).exitCode, 0);
-        // The builder now holds the new archive's directory.
+        // The builder now holds the new archive's directory; a second update
+        // through it still finds the foreign blocks.
         ASSERT_EQ(zip.Count(), 3);
         EXPECT_EQ(zip.Entry(2).FileName(), "c.txt");
+        WriteAt(src + "/d.txt", "later still", kBaseTime);
+        zip.SetRootDir(src);
+        zip.FilesList().push_back("*.*");
+        ASSERT_EQ(zip.BuildArchive(), 1);
+        const ArchiveView third = InspectArchive(archive);
+        EXPECT_EQ(third.Entry("a.txt").extra, oldA.extra);
+        EXPECT_EQ(third.Names().size(), 4u);
+        ExpectValid(archive, src);
     }
 }
 
