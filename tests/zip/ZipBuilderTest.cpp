@@ -374,6 +374,13 @@ TEST(ZipBuilder, ProgressAndEntryNotifications) {
     zip.OnEndZip = nullptr;
     EXPECT_EQ(zip.BuildArchive(), 2);
     EXPECT_EQ(pumps, 0);
+
+    // Dispose removes the sources once the archive is complete.
+    Configure(zip, dir / "src", dir / "r.zip");
+    zip.SetDispose(true);
+    EXPECT_EQ(zip.BuildArchive(), 2);
+    EXPECT_FALSE(test::Exists(dir / "src/big") || test::Exists(dir / "src/small"));
+    EXPECT_EQ(test::PythonZipCheck(dir / "r.zip").out, "2\n");
 }
 
 TEST(ZipBuilder, ManyEntriesUseZip64EndRecords) {

@@ -289,6 +289,36 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
         };
     });
 
+    // The archive cannot be replaced (a directory took its place meanwhile):
+    // the error names both files and the work file goes.
+    {
+        TZipBuilder zip;
+        zip.SetRootDir(src);
+        zip.FilesList().push_back("*.*");
+        zip.SetRelativePaths(true);
+        zip.SetZipName(archive);
+        zip.SetTempPath(dir / "work");
+        const std::string moved = dir / "moved.zip";
+        zip.OnEndZip = [&](TZipBuilder&, const std::string&, int64_t, int64_t, int64_t) {
+            if (test::Exists(moved)) return;
+            ::rename(archive.c_str(), moved.c_str());
+            test::MakeDirs(archive + "/occupied");
+        };
+        try {
+            zip.BuildArchive();
+            ADD_FAILURE() << "no exception";
+        } catch (const Exception& error) {
+            const std::string text = error.what();
+            EXPECT_EQ(text.rfind("Could not copy from " + dir / "work/QMZ", 0), 0u) << text;
+            EXPECT_NE(text.find(" -> " + archive + ": Error"), std::string::npos) << text;
+        }
+        EXPECT_TRUE(WorkFilesIn(dir / "work").empty());
+        EXPECT_TRUE(WorkFilesIn(dir.Path()).empty());
+        test::Run("rm -rf " + Quote(archive));
+        ::rename(moved.c_str(), archive.c_str());
+        EXPECT_EQ(test::ReadFile(archive), original);
+    }
+
     // The same update, undisturbed, succeeds.
     ASSERT_EQ(Pack(src, archive, zaUpdate, dir / "work"), 2);
     ExpectValid(archive, src);
