@@ -35,7 +35,8 @@ void BM_Crc32Bytewise(benchmark::State& state) {
 
 void BM_Crc32Zlib(benchmark::State& state) {
     const auto* bytes = reinterpret_cast<const Bytef*>(Block().data());
-    for (auto _ : state) benchmark::DoNotOptimize(crc32(0, bytes, static_cast<uInt>(Block().size())));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(crc32(0, bytes, static_cast<uInt>(Block().size())));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * Block().size());
 }
 

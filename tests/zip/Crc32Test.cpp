@@ -33,7 +33,8 @@ TEST(Crc32, SlicedAndBytewiseAgreeWithZlib) {
         running = UpdateCrc32(running, data.data() + at, piece);
         at += piece;
     }
-    EXPECT_EQ(running ^ 0xFFFFFFFF, static_cast<uint32_t>(crc32(0, bytes, static_cast<uInt>(data.size()))));
+    EXPECT_EQ(running ^ 0xFFFFFFFF,
+              static_cast<uint32_t>(crc32(0, bytes, static_cast<uInt>(data.size()))));
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
     const Maker makers[] = {
         {"info-zip", "zip -q %s a.txt b.txt"},
         {"python",
-         "python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); "
+         "python3 -c \"import zipfile,sys; "
+         "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); "
          "z.write('a.txt'); z.write('b.txt'); z.comment=b'kept comment'; z.close()\" %s"},
         {"7zz", "7zz a -tzip -bd %s a.txt b.txt >/dev/null"},
         {"bsdtar", "bsdtar --format zip -cf %s a.txt b.txt"},
@@ -163,9 +164,9 @@ TEST(ZipBuilderUpdate, KeepReplaceAndFreshenRules) {
     WriteAt(src + "/OEBPS/9.html", "second run", kBaseTime);
     ASSERT_EQ(Pack(src, archive), 2);
     const ArchiveView second = InspectArchive(archive);
-    EXPECT_EQ(second.Names(), (std::vector<std::string>{"mimetype", "OEBPS/0.html", "OEBPS/1.html",
-                                                        "OEBPS/2.html", "OEBPS/3.html",
-                                                        "OEBPS/9.html"}));
+    EXPECT_EQ(second.Names(),
+              (std::vector<std::string>{"mimetype", "OEBPS/0.html", "OEBPS/1.html", "OEBPS/2.html",
+                                        "OEBPS/3.html", "OEBPS/9.html"}));
     const auto unzipped = [&](const std::string& name) {
         return test::Run("unzip -p " + Quote(archive) + " " + name).out;
     };
@@ -327,7 +328,8 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
 
 TEST(ZipBuilderUpdate, WorkFileOnAnotherFileSystemIsCopiedBesideTheArchive) {
     if (!DirectoryExists("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
-    struct stat shm {}, tmp {};
+    struct stat shm {
+    }, tmp{};
     ScratchDir dir;
     ::stat("/dev/shm", &shm);
     ::stat(dir.Path().c_str(), &tmp);
