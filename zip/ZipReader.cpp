@@ -396,7 +396,6 @@ bool TZipReader::RebuildFromLocalHeaders() {
     endCentral_.SetThisDiskNo(0);
     endCentral_.SetCentralDirOffset(place);
     endCentral_.SetTotalEntries(static_cast<uint32_t>(found64));
-    diskCount_ = 1;
     MatchCentralHeaders(in, size, place, found64);
     return true;
 }

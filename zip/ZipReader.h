@@ -139,7 +139,6 @@ private:
     TEndCentral endCentral_;
     TDateTime archiveDate_ = 0;
     bool rebuilding_ = false;
-    int diskCount_ = 0;
 };
 
 }  // namespace qm

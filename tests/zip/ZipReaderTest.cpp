@@ -34,6 +34,9 @@ std::string ToHex(const std::string& bytes) {
     return out;
 }
 
+// Listed, so that the archive order does not depend on the file system.
+const char* const kTreeFiles = " mimetype META-INF/container.xml OEBPS/0.html";
+
 class ZipReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -220,7 +223,7 @@ TEST_F(ZipReaderTest, FilesWithoutEndRecordFailByTheIncompleteMode) {
 
 TEST_F(ZipReaderTest, DamagedDirectoriesAreRebuiltFromLocalHeaders) {
     const std::string archive = Path("good.zip");
-    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -r -D " + Quote(archive) + " .");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
     auto good = Open(archive);
     ASSERT_EQ(good->Count(), 3);
     const std::string bytes = test::ReadFile(archive);
@@ -280,7 +283,7 @@ open("z64cut.zip", "wb").write(data[:data.find(b"PK\x01\x02")])
 
 TEST_F(ZipReaderTest, SelfExtractorNamesScanFrom14000) {
     const std::string archive = Path("plain.zip");
-    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -r -D " + Quote(archive) + " .");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
     // A stub with a plausible local header of its own, then the archive
     // whose offsets were not adjusted, without its end record.
     std::string stub(15000, '\0');
@@ -306,7 +309,7 @@ TEST_F(ZipReaderTest, SelfExtractorNamesScanFrom14000) {
 
 TEST_F(ZipReaderTest, MissingExtraFieldIsRetriedWithout) {
     const std::string archive = Path("noextra.zip");
-    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -r -D -X " + Quote(archive) + " .");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D -X " + Quote(archive) + kTreeFiles);
     std::string bytes = test::ReadFile(archive);
     const size_t central = bytes.find("PK\x01\x02");
     bytes[central + 30] = 12;  // announces an extra field that is not there
@@ -316,6 +319,25 @@ TEST_F(ZipReaderTest, MissingExtraFieldIsRetriedWithout) {
     ASSERT_EQ(reader->Count(), 3);
     EXPECT_EQ(reader->Entry(0).CentralExtraLength, 0);
     EXPECT_EQ(reader->Entry(2).StoredName(), "OEBPS/0.html");
+}
+
+TEST_F(ZipReaderTest, SideFileHoldsTheDirectoryOfAnArchiveWithoutEnd) {
+    const std::string archive = Path("parts.zip");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
+    const std::string bytes = test::ReadFile(archive);
+    const size_t central = bytes.find("PK\x01\x02");
+    test::WriteFile(archive, bytes.substr(0, central));
+    test::WriteFile(Path("parts.zfc"), bytes.substr(central));
+    TZipReader reader;
+    reader.SetZipName(archive);
+    reader.SetKeepZipOpen(true);
+    reader.OpenArchive();
+    ASSERT_EQ(reader.Count(), 3);
+    EXPECT_FALSE(reader.Rebuilding());
+    EXPECT_EQ(reader.Entry(2).StoredName(), "OEBPS/0.html");
+    EXPECT_EQ(reader.Entry(0).SavedExtraLength, 0);  // its position means nothing here
+    reader.ReleaseReadHandle();
+    EXPECT_TRUE(reader.IsOpen());
 }
 
 TEST_F(ZipReaderTest, ManyEntriesUseTheZip64EndRecord) {
@@ -335,7 +357,7 @@ with zipfile.ZipFile("many.zip", "w") as z:
 
 TEST_F(ZipReaderTest, NameDirectoryReuseViewsAndCancel) {
     const std::string archive = Path("a.zip");
-    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -r -D " + Quote(archive) + " .");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
     TZipReader reader;
     EXPECT_THROW(reader.SetZipName(Path("a.zip?")), EUserCanceled);
     reader.SetZipName(archive);
