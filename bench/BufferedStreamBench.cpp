@@ -2,7 +2,6 @@
 // build uses: 65535-byte deflate blocks, 16 KiB copy chunks and small header
 // writes and reads.
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <string>

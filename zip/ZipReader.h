@@ -20,7 +20,7 @@ enum TIncompleteZipMode { izAssumeMulti = 0, izAssumeBad, izAssumeNotAZip };
 extern const char* const kUserCanceledNameText;  // "User canceled setting zip file name."
 
 class TZipReader {
-public:
+  public:
     TZipReader();
     virtual ~TZipReader();
     TZipReader(const TZipReader&) = delete;
@@ -93,7 +93,7 @@ public:
     // read yet; the entry must come from the loaded directory.
     void LoadEntryComment(TZipHeaderInfo& entry);
 
-protected:
+  protected:
     // Raises EUserCanceled "User Aborted Operation" when cancel is
     // requested, clearing the request.
     void CheckCancel();
@@ -113,7 +113,7 @@ protected:
     // Forgets the directory, view and end record; clears rebuilding.
     void ForgetDirectory();
 
-private:
+  private:
     void ReadDirectory();
     void ReadDirectoryFrom(TStream& stream, int64_t streamSize, bool fromSideFile);
     bool FindEndRecord(TStream& stream, int64_t streamSize);

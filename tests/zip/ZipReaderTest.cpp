@@ -1,7 +1,6 @@
 // Reading the directories of archives made by other tools, of damaged
 // archives, and of files that are no archives at all.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -38,7 +37,7 @@ std::string ToHex(const std::string& bytes) {
 const char* const kTreeFiles = " mimetype META-INF/container.xml OEBPS/0.html";
 
 class ZipReaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test::MakeDirs(dir_ / "tree/META-INF");
         test::MakeDirs(dir_ / "tree/OEBPS");
@@ -82,7 +81,8 @@ protected:
             std::snprintf(crc, sizeof crc, "%08x", e.Crc32);
             out << e.StoredName() << "|" << crc << "|" << e.CompressedSize() << "|"
                 << e.UncompressedSize() << "|" << e.RelativeOffset() << "|"
-                << ToHex(bytes.substr(static_cast<size_t>(e.SavedExtraPosition), e.SavedExtraLength))
+                << ToHex(
+                       bytes.substr(static_cast<size_t>(e.SavedExtraPosition), e.SavedExtraLength))
                 << "\n";
         }
         out << "comment|" << ToHex(reader.EndCentral().ArchiveComment.value_or("")) << "\n";
@@ -104,8 +104,8 @@ protected:
 TEST_F(ZipReaderTest, ArchivesOfOtherToolsReadAsPythonReadsThem) {
     const std::string tree = Quote(dir_ / "tree");
     const std::string infozip = Path("infozip.zip");
-    Shell("cd " + tree + " && zip -q -r " + Quote(infozip) + " . && printf 'shelf copy\\n' | zip -q -z " +
-          Quote(infozip));
+    Shell("cd " + tree + " && zip -q -r " + Quote(infozip) +
+          " . && printf 'shelf copy\\n' | zip -q -z " + Quote(infozip));
     const std::string sevenzip = Path("7zz.zip");
     Shell("cd " + tree + " && 7zz a -tzip " + Quote(sevenzip) + " . >/dev/null");
     const std::string bsdtar = Path("bsdtar.zip");
@@ -287,8 +287,10 @@ TEST_F(ZipReaderTest, SelfExtractorNamesScanFrom14000) {
     // A stub with a plausible local header of its own, then the archive
     // whose offsets were not adjusted, without its end record.
     std::string stub(15000, '\0');
-    const std::string fake = test::Hex("50 4B 03 04 14 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
-                                       "00 00 00 00 00 00 03 00 00 00") + "bad";
+    const std::string fake = test::Hex(
+                                 "50 4B 03 04 14 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
+                                 "00 00 00 00 00 00 03 00 00 00") +
+                             "bad";
     stub.replace(100, fake.size(), fake);
     const std::string bytes = test::ReadFile(archive);
     const std::string body = stub + bytes.substr(0, bytes.rfind("PK\x05\x06"));
@@ -370,7 +372,9 @@ TEST_F(ZipReaderTest, NameDirectoryReuseViewsAndCancel) {
 
     reader.SetZipName(archive);  // the same name changes nothing
     ASSERT_NE(reader.LoadedDirectory(), nullptr);
-    struct utimbuf older { 1000000000, 1000000000 };
+    struct utimbuf older {
+        1000000000, 1000000000
+    };
     ::utime(archive.c_str(), &older);
     reader.OpenArchive();
     EXPECT_EQ(pumps, 6);  // the date moved: read again
