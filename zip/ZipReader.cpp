@@ -183,7 +183,7 @@ void TZipReader::ReadDirectory() {
     endCentral_.Zip64EndRecord.reset();
     endCentral_.Zip64Locator.reset();
     try {
-        ReadDirectoryFrom(in, readSize_, false);
+        ReadDirectoryFrom(in, readSize_);
     } catch (...) {
         sortedView_.reset();
         directory_.reset();
@@ -192,7 +192,7 @@ void TZipReader::ReadDirectory() {
     RebuildView();
 }
 
-void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size, bool /*fromSideFile*/) {
+void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size) {
     if (size == 0) {  // an empty file is an archive without entries
         directory_ = std::make_unique<TSortedZip>(ByNone, dupError, true);
         return;

@@ -115,7 +115,7 @@ class TZipReader {
 
   private:
     void ReadDirectory();
-    void ReadDirectoryFrom(TStream& stream, int64_t streamSize, bool fromSideFile);
+    void ReadDirectoryFrom(TStream& stream, int64_t streamSize);
     bool FindEndRecord(TStream& stream, int64_t streamSize);
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
     bool RebuildFromLocalHeaders();
