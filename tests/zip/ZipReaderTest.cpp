@@ -281,6 +281,33 @@ open("z64cut.zip", "wb").write(data[:data.find(b"PK\x01\x02")])
     EXPECT_EQ(cut->Entry(0).UncompressedSize32, 0xFFFFFFFFu);
 }
 
+TEST_F(ZipReaderTest, RebuildScanPumpsEvery10240BytesAndHonoursCancel) {
+    test::WriteFile(Path("junk.zip"), std::string(102400, 'P'));
+    TZipReader reader;
+    reader.SetZipName(Path("junk.zip"));
+    reader.SetIncompleteZipMode(izAssumeBad);
+    int pumps = 0;
+    reader.MessagePump = [&pumps] { ++pumps; };
+    EXPECT_THROW(reader.OpenArchive(), EBadZipFile);
+    EXPECT_EQ(pumps, 9);  // the scan ends 6 bytes before the end
+
+    reader.SetZipName(Path("junk.zip"));
+    pumps = 0;
+    reader.MessagePump = [&] {
+        if (++pumps == 3) reader.SetCancel(true);
+    };
+    try {
+        reader.OpenArchive();
+        FAIL();
+    } catch (const EUserCanceled& error) {
+        EXPECT_EQ(error.Message(), "User Aborted Operation");
+    }
+    EXPECT_EQ(pumps, 3);
+    reader.SetDoProcessMessages(false);
+    reader.SetCancel(true);  // not looked at without message processing
+    EXPECT_THROW(reader.OpenArchive(), EBadZipFile);
+}
+
 TEST_F(ZipReaderTest, SelfExtractorNamesScanFrom14000) {
     const std::string archive = Path("plain.zip");
     Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
