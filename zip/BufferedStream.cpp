@@ -48,7 +48,8 @@ bool TBufferStream::WritePending() {
     innerPos_ += written;
     if (written < fill_) {
         // Keep what was refused pending, in front of the buffer.
-        std::memmove(buffer_.data(), buffer_.data() + written, static_cast<size_t>(fill_ - written));
+        std::memmove(buffer_.data(), buffer_.data() + written,
+                     static_cast<size_t>(fill_ - written));
         fill_ -= written;
         return false;
     }
@@ -126,7 +127,9 @@ int64_t TBufferStream::Seek(int64_t offset, int origin) {
             target = logical + offset;
             break;
         case soEnd:
-            target = std::max(Size(), logical) + offset;
+            // Size() counts pending bytes as written. A position past the
+            // end that nothing was written to does not move the end.
+            target = Size() + offset;
             break;
         default:
             throw Exception(Format("Invalid stream seek origin %d", origin));
