@@ -384,6 +384,31 @@ TEST(ZipBuilder, ProgressAndEntryNotifications) {
     EXPECT_EQ(test::PythonZipCheck(dir / "r.zip").out, "2\n");
 }
 
+TEST(ZipBuilder, ArchiveBitIsClearedAndHonoured) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    WriteFile(dir / "src/a.txt", "a");
+    WriteFile(dir / "src/b.txt", "b");
+    if (!ClearArchiveAttribute(dir / "src/b.txt")) GTEST_SKIP() << "no user extended attributes";
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "one.zip");
+    zip.SetSkipIfArchiveBitNotSet(true);
+    zip.SetResetArchiveBitOnZip(true);
+    std::vector<std::string> skipped;
+    zip.OnSkippingFile = [&](TZipBuilder&, TSkipReason reason, const std::string& name, int32_t,
+                             bool&) {
+        EXPECT_EQ(reason, srArchiveBitNotSet);
+        skipped.push_back(name);
+    };
+    EXPECT_EQ(zip.BuildArchive(), 1);
+    EXPECT_EQ(skipped, std::vector<std::string>{dir / "src/b.txt"});
+    EXPECT_EQ(GetFileAttributes(dir / "src/a.txt") & faArchive, 0u);
+    // Nothing changed since: a second run with a new archive finds nothing to add.
+    Configure(zip, dir / "src", dir / "two.zip");
+    EXPECT_EQ(zip.BuildArchive(), 0);
+    EXPECT_EQ(skipped.size(), 3u);
+}
+
 TEST(ZipBuilder, ManyEntriesUseZip64EndRecords) {
     ScratchDir dir;
     const int files = 65536;
