@@ -165,6 +165,8 @@ int32_t TZipBuilder::BuildArchive() {
 
     RunState run;
     run.archiveName = ZipName();
+    totalBytes_ = 0;
+    bytesDone_ = 0;
     auto cleanUp = [&]() {
         run.byName.reset();
         run.newEnd.reset();
@@ -246,8 +248,6 @@ int32_t TZipBuilder::BuildArchive() {
 // ------------------------------------------------------ building the list
 
 void TZipBuilder::BuildFileList(RunState& run) {
-    totalBytes_ = 0;
-    bytesDone_ = 0;
     std::vector<std::string> items;
     items.swap(filesList_);
     run.sizes.clear();
