@@ -12,9 +12,9 @@ namespace qm::fuzz {
 
 // What one read came to, for the replay test to report.
 struct ReadOutcome {
-    int entries = -1;       // -1: the read raised
-    std::string error;      // the message when it raised
-    bool consistent = true; // every record agreed with itself
+    int entries = -1;        // -1: the read raised
+    std::string error;       // the message when it raised
+    bool consistent = true;  // every record agreed with itself
 };
 
 inline ReadOutcome ReadDirectoryOnce(const std::string& path, TIncompleteZipMode mode) {

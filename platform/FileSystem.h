@@ -9,12 +9,12 @@ namespace qm {
 
 // Attribute bits. Linux has no such word; GetFileAttributes builds it from
 // lstat so the builder's search masks keep their meaning.
-inline constexpr uint32_t faReadOnly = 0x01;   // the owner may not write
-inline constexpr uint32_t faHidden = 0x02;     // the name starts with "."
-inline constexpr uint32_t faSysFile = 0x04;    // link to a directory, socket, FIFO, device
+inline constexpr uint32_t faReadOnly = 0x01;  // the owner may not write
+inline constexpr uint32_t faHidden = 0x02;    // the name starts with "."
+inline constexpr uint32_t faSysFile = 0x04;   // link to a directory, socket, FIFO, device
 inline constexpr uint32_t faVolumeID = 0x08;
 inline constexpr uint32_t faDirectory = 0x10;
-inline constexpr uint32_t faArchive = 0x20;    // regular file not marked as archived
+inline constexpr uint32_t faArchive = 0x20;  // regular file not marked as archived
 inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
 // The attribute word of a path, 0xFFFFFFFF when it does not exist. A trailing
@@ -45,7 +45,7 @@ bool AttributesPassMask(uint32_t attributes, uint32_t searchMask);
 // byte by byte after upper-casing ASCII letters (the order NTFS gives), so
 // archives come out the same on every file system. "." and ".." never appear.
 class TFileSearch {
-public:
+  public:
     TFileSearch(const std::string& directory, uint32_t searchMask);
     TFileSearch(const TFileSearch&) = delete;
     TFileSearch& operator=(const TFileSearch&) = delete;
@@ -57,7 +57,7 @@ public:
     // Advances; returns the new Result().
     int Next();
 
-private:
+  private:
     std::vector<TSearchRec> entries_;
     size_t index_ = 0;
     int result_ = 0;

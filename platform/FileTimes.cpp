@@ -21,7 +21,9 @@ int64_t DaysFromCivil(int64_t year, int month, int day) {
 // 1899-12-30 lies this many days before 1970-01-01.
 constexpr int64_t kDateTimeEpochOffset = 25569;
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -50,8 +52,8 @@ uint32_t UnixTimeToDosDateTime(time_t seconds) {
     if (!::localtime_r(&seconds, &local)) return kNoDosDateTime;
     const int year = local.tm_year + 1900;
     if (year < 1980 || year > 2107) return kNoDosDateTime;
-    const uint32_t time = static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) |
-                                                (local.tm_sec / 2));
+    const uint32_t time =
+        static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
     const uint32_t date =
         static_cast<uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
     return (date << 16) | time;

@@ -10,8 +10,7 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: qm-zipdir [-l LEVEL] [-a update|replace|freshen] ARCHIVE DIR\n");
+    std::fprintf(stderr, "usage: qm-zipdir [-l LEVEL] [-a update|replace|freshen] ARCHIVE DIR\n");
     return 2;
 }
 

@@ -14,7 +14,7 @@ namespace qm {
 namespace {
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
@@ -28,7 +28,7 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -54,7 +54,8 @@ bool CopyContent(const std::string& from, const std::string& to) {
         if (got == 0) break;
         ssize_t done = 0;
         while (done < got) {
-            const ssize_t put = ::write(out.Get(), buffer.get() + done, static_cast<size_t>(got - done));
+            const ssize_t put =
+                ::write(out.Get(), buffer.get() + done, static_cast<size_t>(got - done));
             if (put < 0 && errno == EINTR) continue;
             if (put <= 0) return false;
             done += put;

@@ -48,7 +48,8 @@ bool TBufferStream::WritePending() {
     innerPos_ += written;
     if (written < fill_) {
         // Keep what was refused pending, in front of the buffer.
-        std::memmove(buffer_.data(), buffer_.data() + written, static_cast<size_t>(fill_ - written));
+        std::memmove(buffer_.data(), buffer_.data() + written,
+                     static_cast<size_t>(fill_ - written));
         fill_ -= written;
         return false;
     }

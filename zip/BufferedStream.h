@@ -13,7 +13,7 @@
 namespace qm {
 
 class TBufferStream : public TStream {
-public:
+  public:
     static constexpr int kDefaultBufferSize = 8192;
 
     explicit TBufferStream(std::unique_ptr<TStream> inner, int bufferSize = kDefaultBufferSize);
@@ -39,12 +39,12 @@ public:
     void Flush();
     TStream& Inner() { return *inner_; }
 
-protected:
+  protected:
     // Writes out what is pending; returns false on a short write (what was
     // not written stays pending).
     bool WritePending();
 
-private:
+  private:
     enum class Mode { Idle, Reading, Writing };
     void DropBuffer();
     int64_t LogicalPosition() const;
@@ -58,7 +58,7 @@ private:
 };
 
 class TBufferedFileStream : public TBufferStream {
-public:
+  public:
     // Opens as TFileStream does (EFCreateError / EFOpenError).
     TBufferedFileStream(const std::string& fileName, uint16_t mode,
                         int bufferSize = kDefaultBufferSize);
@@ -74,7 +74,7 @@ public:
     int Handle() const { return file_->Handle(); }
     const std::string& FileName() const { return file_->FileName(); }
 
-private:
+  private:
     TFileStream* file_;  // owned by the base as its inner stream
     bool flushOnClose_ = false;
     bool written_ = false;

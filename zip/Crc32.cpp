@@ -45,9 +45,9 @@ uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t count) {
         const uint32_t one = LoadLe32(p) ^ crc;
         const uint32_t two = LoadLe32(p + 4);
         crc = kTables[7][one & 0xFF] ^ kTables[6][(one >> 8) & 0xFF] ^
-              kTables[5][(one >> 16) & 0xFF] ^ kTables[4][one >> 24] ^
-              kTables[3][two & 0xFF] ^ kTables[2][(two >> 8) & 0xFF] ^
-              kTables[1][(two >> 16) & 0xFF] ^ kTables[0][two >> 24];
+              kTables[5][(one >> 16) & 0xFF] ^ kTables[4][one >> 24] ^ kTables[3][two & 0xFF] ^
+              kTables[2][(two >> 8) & 0xFF] ^ kTables[1][(two >> 16) & 0xFF] ^
+              kTables[0][two >> 24];
         p += 8;
         count -= 8;
     }

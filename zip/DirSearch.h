@@ -13,7 +13,7 @@ namespace qm {
 
 // One directory being listed.
 class TSearchData {
-public:
+  public:
     // Starts the listing of directory (a "/" is added when missing).
     TSearchData(const std::string& directory, const std::string& pattern, uint32_t searchMask);
 
@@ -25,7 +25,7 @@ public:
     bool NoFiles() const { return noFiles_; }
     void Advance() { search_.Next(); }
 
-private:
+  private:
     std::string directory_;
     std::string pattern_;
     TFileSearch search_;
@@ -33,7 +33,7 @@ private:
 };
 
 class TDirSearch {
-public:
+  public:
     // The start directory, the level stack's depth: the start directory and 20
     // levels of subdirectories below it. Deeper directories are not entered.
     static constexpr int kMaxLevels = 21;
@@ -47,7 +47,7 @@ public:
     // with a trailing "/" when recursion enters it, or "" when the walk is over.
     std::string NextFile(TSearchRec& rec);
 
-private:
+  private:
     void Push(const std::string& directory, const std::string& pattern);
     void Pop();
     bool InWildcardComponents() const { return level_ < componentCount_; }

@@ -11,12 +11,16 @@
 namespace qm {
 namespace {
 
-voidpf HeapAlloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
-void HeapFree(voidpf, voidpf address) { std::free(address); }
+voidpf HeapAlloc(voidpf, uInt items, uInt size) {
+    return std::calloc(items, size);
+}
+void HeapFree(voidpf, voidpf address) {
+    std::free(address);
+}
 
 // Ends the z_stream on every path once deflateInit2 succeeded.
 class DeflateStream {
-public:
+  public:
     DeflateStream() {
         stream_.zalloc = HeapAlloc;
         stream_.zfree = HeapFree;
@@ -40,7 +44,7 @@ public:
         if (deflateEnd(&stream_) < 0) throw EZCompressionError(kCompressionErrorText);
     }
 
-private:
+  private:
     z_stream stream_{};
     bool initialised_ = false;
 };

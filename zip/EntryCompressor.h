@@ -9,7 +9,7 @@
 namespace qm {
 
 class TEntryHooks {
-public:
+  public:
     virtual ~TEntryHooks() = default;
     // Called after every read that delivered bytes, with their count.
     virtual void SourceRead(int64_t count) = 0;
@@ -18,7 +18,7 @@ public:
 };
 
 class TEntryCompressor {
-public:
+  public:
     static constexpr int kStoreBufferSize = 32768;
     static constexpr int kDeflateBufferSize = 65535;
 
@@ -35,7 +35,7 @@ public:
     uint32_t Crc32() const { return crc_ ^ 0xFFFFFFFF; }
     int64_t BytesRead() const { return bytesRead_; }
 
-private:
+  private:
     int64_t ReadSource(void* buffer, int64_t count);
     // ENotEnoughRoom "Not enough room to write archive" on a short write.
     void WriteArchive(const void* buffer, int64_t count);

@@ -9,7 +9,7 @@
 namespace qm {
 
 class TMemoryStream : public TStream {
-public:
+  public:
     TMemoryStream() = default;
     explicit TMemoryStream(std::string bytes) : bytes_(std::move(bytes)) {}
 
@@ -24,7 +24,7 @@ public:
     const std::string& Bytes() const { return bytes_; }
     std::string& Bytes() { return bytes_; }
 
-private:
+  private:
     std::string bytes_;
     int64_t position_ = 0;
 };

@@ -37,9 +37,10 @@ TDateTime DateValue(const TZipHeaderInfo& entry) {
 int Rate(const TZipHeaderInfo& entry) {
     const int64_t uncompressed = entry.UncompressedSize();
     const int64_t compressed = entry.CompressedSize();
-    if (uncompressed <= 0 || compressed <= 0) return 0;  // sizes from a hostile file may be negative
-    const double percent = std::nearbyint(static_cast<double>(compressed) * 100.0 /
-                                          static_cast<double>(uncompressed));
+    if (uncompressed <= 0 || compressed <= 0)
+        return 0;  // sizes from a hostile file may be negative
+    const double percent =
+        std::nearbyint(static_cast<double>(compressed) * 100.0 / static_cast<double>(uncompressed));
     return percent > 100 ? 100 : static_cast<int>(percent);
 }
 
@@ -48,7 +49,9 @@ int Rate(const TZipHeaderInfo& entry) {
 TSortedZip::TSortedZip(TZipSortMode mode, TDuplicates duplicates, bool ownsObjects)
     : mode_(mode), duplicates_(duplicates), ownsObjects_(ownsObjects) {}
 
-TSortedZip::~TSortedZip() { Clear(); }
+TSortedZip::~TSortedZip() {
+    Clear();
+}
 
 int TSortedZip::Compare(TZipSortMode mode, const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
     switch (mode) {

@@ -24,7 +24,7 @@ enum TZipSortMode {
 enum TDuplicates { dupIgnore, dupAccept, dupError };
 
 class TSortedZip {
-public:
+  public:
     TSortedZip(TZipSortMode mode, TDuplicates duplicates, bool ownsObjects);
     ~TSortedZip();
     TSortedZip(const TSortedZip&) = delete;
@@ -60,7 +60,7 @@ public:
     // <0, 0, >0 as a orders before, with or after b under the mode.
     static int Compare(TZipSortMode mode, const TZipHeaderInfo& a, const TZipHeaderInfo& b);
 
-private:
+  private:
     TZipSortMode mode_;
     TDuplicates duplicates_;
     bool ownsObjects_;

@@ -9,11 +9,11 @@ namespace qm {
 // Result codes of MatchPattern; only wmMatch counts as a match.
 enum : int32_t {
     wmMatch = 1,
-    wmPatternEnded = 2,   // the pattern ended before the text
-    wmTextEnded = 3,      // the text ended before the pattern
-    wmSetRejected = 4,    // a set did not accept the character
-    wmLiteralDiffers = 5, // a literal character differed
-    wmMalformed = 6,      // an empty or unclosed set, a dangling range
+    wmPatternEnded = 2,    // the pattern ended before the text
+    wmTextEnded = 3,       // the text ended before the pattern
+    wmSetRejected = 4,     // a set did not accept the character
+    wmLiteralDiffers = 5,  // a literal character differed
+    wmMalformed = 6,       // an empty or unclosed set, a dangling range
 };
 
 // Matches text against pattern, ignoring the case of ASCII letters only.

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <thread>
 #include <unordered_map>
 
@@ -27,7 +27,9 @@ namespace {
 
 constexpr int kCopyChunk = 16384;
 
-bool EndsWithSlash(const std::string& text) { return !text.empty() && text.back() == '/'; }
+bool EndsWithSlash(const std::string& text) {
+    return !text.empty() && text.back() == '/';
+}
 
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');
@@ -84,14 +86,14 @@ TDateTime PathDateTime(const std::string& path) {
 
 // Everything one run owns; released when the run ends, however it ends.
 struct TZipBuilder::RunState {
-    std::vector<int64_t> sizes;    // parallel to FilesList: each item's size
-    std::vector<bool> consumed;    // parallel to FilesList: taken by the merge
+    std::vector<int64_t> sizes;  // parallel to FilesList: each item's size
+    std::vector<bool> consumed;  // parallel to FilesList: taken by the merge
     std::vector<std::string> wildcards;
     FileIdentity archiveId;
     std::string archiveName;
-    std::string replaceTarget;     // the file an update replaces (links resolved)
+    std::string replaceTarget;  // the file an update replaces (links resolved)
     bool updating = false;
-    std::string workFile;          // the file this run writes
+    std::string workFile;  // the file this run writes
     bool createdOutput = false;
     std::unique_ptr<TBufferedFileStream> output;
     std::unique_ptr<TSortedZip> byName;
@@ -146,7 +148,8 @@ void TZipBuilder::SetSearchBit(uint32_t bit, bool value) {
 
 int32_t TZipBuilder::Percentage(int64_t part, int64_t whole) {
     if (whole <= 0) return 0;
-    const double value = std::nearbyint(static_cast<double>(part) * 100.0 / static_cast<double>(whole));
+    const double value =
+        std::nearbyint(static_cast<double>(part) * 100.0 / static_cast<double>(whole));
     return value > 100.0 ? 100 : static_cast<int32_t>(value);
 }
 
@@ -162,6 +165,8 @@ int32_t TZipBuilder::BuildArchive() {
 
     RunState run;
     run.archiveName = ZipName();
+    totalBytes_ = 0;
+    bytesDone_ = 0;
     auto cleanUp = [&]() {
         run.byName.reset();
         run.newEnd.reset();
@@ -243,8 +248,6 @@ int32_t TZipBuilder::BuildArchive() {
 // ------------------------------------------------------ building the list
 
 void TZipBuilder::BuildFileList(RunState& run) {
-    totalBytes_ = 0;
-    bytesDone_ = 0;
     std::vector<std::string> items;
     items.swap(filesList_);
     run.sizes.clear();
@@ -360,7 +363,8 @@ std::string TZipBuilder::StoredName(const std::string& path) const {
     const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     if (!storePaths_) return fileName;
     // The directory part; the root keeps its "/".
-    std::string p = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+    std::string p =
+        slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
     p += '/';
     if (p.size() >= 2 && p[p.size() - 2] == '/') p.pop_back();
     if (relativePaths_) {
@@ -406,8 +410,8 @@ void TZipBuilder::OpenOutput(RunState& run) {
     run.output = std::make_unique<TBufferedFileStream>(run.workFile, fmCreate);
     run.output->SetFlushFilesOnClose(FlushFilesOnClose());
     run.createdOutput = true;
-    const int capacity = static_cast<int>(filesList_.size()) +
-                         (LoadedDirectory() ? LoadedDirectory()->Count() : 0);
+    const int capacity =
+        static_cast<int>(filesList_.size()) + (LoadedDirectory() ? LoadedDirectory()->Count() : 0);
     run.byName = std::make_unique<TSortedZip>(ByName, dupError, false);
     run.outList = std::make_unique<TSortedZip>(ByNone, dupError, true);
     run.byName->SetCapacity(capacity);
@@ -491,7 +495,8 @@ void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
     while (remaining > 0) {
         const int64_t chunk = remaining < kCopyChunk ? remaining : kCopyChunk;
         source.ReadBuffer(buffer.get(), chunk);
-        if (run.output->Write(buffer.get(), chunk) < chunk) throw ENotEnoughRoom(kNotEnoughRoomText);
+        if (run.output->Write(buffer.get(), chunk) < chunk)
+            throw ENotEnoughRoom(kNotEnoughRoomText);
         remaining -= chunk;
         PumpMessages();
         CheckCancel();
@@ -626,7 +631,15 @@ void TZipBuilder::WriteCentralDirectory(RunState& run) {
     run.newEnd->SetCentralDirOffset(start);
     TStream* source = ReadHandle();
     for (int i = 0; i < run.outList->Count(); ++i) {
-        run.outList->Items(i)->WriteCentralHeader(out, source);
+        TZipHeaderInfo& entry = *run.outList->Items(i);
+        const int64_t headerStart = out.Position();
+        const int zip64Data = entry.Zip64DataSize(true);
+        entry.WriteCentralHeader(out, source);
+        // The records become the loaded directory of the new archive: their
+        // extra fields must now be found there, not in the old archive.
+        entry.SavedExtraPosition = headerStart + kCentralHeaderSize + entry.FileNameLength;
+        entry.SavedExtraLength = entry.CentralExtraLength;
+        entry.SavedZip64Length = static_cast<uint16_t>(zip64Data > 0 ? zip64Data + 4 : 0);
     }
     run.newEnd->SetEntriesOnThisDisk(static_cast<uint32_t>(run.outList->Count()));
     run.newEnd->SetCentralDirSize(out.Position() - start);

@@ -42,7 +42,7 @@ inline constexpr int32_t kShrunkSourceMessageId = 208;
 extern const char* const kShrunkSourceText;
 
 class TZipBuilder : public TZipReader, private TEntryHooks {
-public:
+  public:
     TZipBuilder();
     ~TZipBuilder() override;
 
@@ -121,11 +121,11 @@ public:
                        TEndCentral& endCentralRecord, bool& stopNow)>
         OnStartZipInfo;
     std::function<void(TZipBuilder& sender, TUpdateAction action, int32_t fileIndex)> OnUpdate;
-    std::function<void(TZipBuilder& sender, const std::string& fileName,
-                       TZipHeaderInfo& zipHeader, bool& skip)>
+    std::function<void(TZipBuilder& sender, const std::string& fileName, TZipHeaderInfo& zipHeader,
+                       bool& skip)>
         OnStartZip;
-    std::function<void(TZipBuilder& sender, const std::string& fileName,
-                       int64_t uncompressedSize, int64_t compressedSize, int64_t currentZipSize)>
+    std::function<void(TZipBuilder& sender, const std::string& fileName, int64_t uncompressedSize,
+                       int64_t compressedSize, int64_t currentZipSize)>
         OnEndZip;
     std::function<void(TZipBuilder& sender, int32_t percent)> OnFilePercentDone;
     std::function<void(TZipBuilder& sender, int32_t percent)> OnTotalPercentDone;
@@ -140,7 +140,7 @@ public:
     // half to even and never above 100.
     static int32_t Percentage(int64_t part, int64_t whole);
 
-private:
+  private:
     struct RunState;
 
     void SetSearchBit(uint32_t bit, bool value);

@@ -22,7 +22,9 @@ constexpr int64_t kScanPumpStep = 10240;
 constexpr int64_t kSelfExtractorStart = 14000;
 constexpr int64_t kScanChunk = 65536;
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
@@ -76,7 +78,9 @@ void TZipReader::SetSortMode(TZipSortMode mode) {
     RebuildView();
 }
 
-void TZipReader::SortView(TZipSortMode mode) { SetSortMode(mode); }
+void TZipReader::SortView(TZipSortMode mode) {
+    SetSortMode(mode);
+}
 
 void TZipReader::RebuildView() {
     sortedView_.reset();
@@ -91,7 +95,9 @@ const TSortedZip* TZipReader::View() const {
     return sortedView_ ? sortedView_.get() : directory_.get();
 }
 
-int TZipReader::Count() const { return View() ? View()->Count() : 0; }
+int TZipReader::Count() const {
+    return View() ? View()->Count() : 0;
+}
 
 const TZipHeaderInfo& TZipReader::Entry(int index) const {
     if (!View()) throw EListError(Format(kIndexOutOfRangeFormat, index));
@@ -121,7 +127,8 @@ TBufferedFileStream& TZipReader::OpenReadHandle() {
         struct stat st {};
         if (::stat(zipName_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
             throw EFOpenError(OpenErrorText(zipName_, EINVAL));
-        readHandle_ = std::make_unique<TBufferedFileStream>(zipName_, fmOpenRead | fmShareDenyWrite);
+        readHandle_ =
+            std::make_unique<TBufferedFileStream>(zipName_, fmOpenRead | fmShareDenyWrite);
         readHandle_->SetFlushFilesOnClose(flushFilesOnClose_);
     }
     return *readHandle_;
@@ -176,7 +183,7 @@ void TZipReader::ReadDirectory() {
     endCentral_.Zip64EndRecord.reset();
     endCentral_.Zip64Locator.reset();
     try {
-        ReadDirectoryFrom(in, readSize_, false);
+        ReadDirectoryFrom(in, readSize_);
     } catch (...) {
         sortedView_.reset();
         directory_.reset();
@@ -185,7 +192,7 @@ void TZipReader::ReadDirectory() {
     RebuildView();
 }
 
-void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size, bool /*fromSideFile*/) {
+void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size) {
     if (size == 0) {  // an empty file is an archive without entries
         directory_ = std::make_unique<TSortedZip>(ByNone, dupError, true);
         return;
@@ -217,11 +224,13 @@ bool TZipReader::FindEndRecord(TStream& in, int64_t size) {
     const int64_t tailLength = std::min(kLongestEndSearch, size);
     const int64_t tailStart = size - tailLength;
     std::vector<unsigned char> tail(static_cast<size_t>(tailLength));
-    if (in.Seek(tailStart, soBeginning) != tailStart || in.Read(tail.data(), tailLength) != tailLength)
+    if (in.Seek(tailStart, soBeginning) != tailStart ||
+        in.Read(tail.data(), tailLength) != tailLength)
         return false;
     int64_t found = -1;
     for (int64_t i = tailLength - kEndRecordSize; i >= 0; --i) {
-        if (tail[static_cast<size_t>(i)] == 'P' && le::Get32(&tail[static_cast<size_t>(i)]) == kEndRecordSignature) {
+        if (tail[static_cast<size_t>(i)] == 'P' &&
+            le::Get32(&tail[static_cast<size_t>(i)]) == kEndRecordSignature) {
             found = i;
             break;
         }
@@ -236,14 +245,14 @@ bool TZipReader::FindEndRecord(TStream& in, int64_t size) {
 
     if (signatureAt >= kZip64LocatorSize) {
         unsigned char locatorBytes[kZip64LocatorSize];
-        if (in.Seek(signatureAt - kZip64LocatorSize, soBeginning) == signatureAt - kZip64LocatorSize &&
+        if (in.Seek(signatureAt - kZip64LocatorSize, soBeginning) ==
+                signatureAt - kZip64LocatorSize &&
             in.Read(locatorBytes, kZip64LocatorSize) == kZip64LocatorSize &&
             le::Get32(locatorBytes) == kZip64LocatorSignature) {
             const TZip64LocatorImage locator = TEndCentral::ParseZip64Locator(locatorBytes);
             unsigned char recordBytes[kZip64EndRecordSize];
             const int64_t at = locator.Zip64EndOffset;
-            if (at >= 0 && at <= size - kZip64EndRecordSize &&
-                in.Seek(at, soBeginning) == at &&
+            if (at >= 0 && at <= size - kZip64EndRecordSize && in.Seek(at, soBeginning) == at &&
                 in.Read(recordBytes, kZip64EndRecordSize) == kZip64EndRecordSize &&
                 le::Get32(recordBytes) == kZip64EndRecordSignature) {
                 endCentral_.Zip64Locator = std::make_unique<TZip64LocatorImage>(locator);
@@ -259,7 +268,8 @@ void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, b
     auto directory = std::make_unique<TSortedZip>(ByNone, dupError, true);
     // A count from the file is no reason to allocate: each header takes at
     // least 46 bytes of it.
-    directory->SetCapacity(static_cast<int>(std::min<uint64_t>(count, static_cast<uint64_t>(size) / kCentralHeaderSize)));
+    directory->SetCapacity(static_cast<int>(
+        std::min<uint64_t>(count, static_cast<uint64_t>(size) / kCentralHeaderSize)));
     bool failed = false;
     if (count > 0) {
         const int64_t offset = fromSideFile ? 0 : endCentral_.CentralDirOffset();
@@ -325,7 +335,8 @@ bool TZipReader::RebuildFromLocalHeaders() {
     directory_.reset();
     TBufferedFileStream& in = *readHandle_;
     const int64_t size = readSize_;
-    const int64_t start = SameTextIgnoringCase(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
+    const int64_t start =
+        SameTextIgnoringCase(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
 
     // Scan for a local header signature followed by a plausible version.
     int64_t found = -1;
@@ -350,7 +361,8 @@ bool TZipReader::RebuildFromLocalHeaders() {
         }
         const int64_t limit = std::min(chunkStart + chunkLength - 5, nextPump);
         const unsigned char* base = chunk.data();
-        const void* hit = std::memchr(base + (at - chunkStart), 'P', static_cast<size_t>(limit - at));
+        const void* hit =
+            std::memchr(base + (at - chunkStart), 'P', static_cast<size_t>(limit - at));
         if (!hit) {
             at = limit;
             continue;
@@ -396,7 +408,6 @@ bool TZipReader::RebuildFromLocalHeaders() {
     endCentral_.SetThisDiskNo(0);
     endCentral_.SetCentralDirOffset(place);
     endCentral_.SetTotalEntries(static_cast<uint32_t>(found64));
-    diskCount_ = 1;
     MatchCentralHeaders(in, size, place, found64);
     return true;
 }

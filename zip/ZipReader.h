@@ -20,7 +20,7 @@ enum TIncompleteZipMode { izAssumeMulti = 0, izAssumeBad, izAssumeNotAZip };
 extern const char* const kUserCanceledNameText;  // "User canceled setting zip file name."
 
 class TZipReader {
-public:
+  public:
     TZipReader();
     virtual ~TZipReader();
     TZipReader(const TZipReader&) = delete;
@@ -93,7 +93,7 @@ public:
     // read yet; the entry must come from the loaded directory.
     void LoadEntryComment(TZipHeaderInfo& entry);
 
-protected:
+  protected:
     // Raises EUserCanceled "User Aborted Operation" when cancel is
     // requested, clearing the request.
     void CheckCancel();
@@ -113,9 +113,9 @@ protected:
     // Forgets the directory, view and end record; clears rebuilding.
     void ForgetDirectory();
 
-private:
+  private:
     void ReadDirectory();
-    void ReadDirectoryFrom(TStream& stream, int64_t streamSize, bool fromSideFile);
+    void ReadDirectoryFrom(TStream& stream, int64_t streamSize);
     bool FindEndRecord(TStream& stream, int64_t streamSize);
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
     bool RebuildFromLocalHeaders();
@@ -139,7 +139,6 @@ private:
     TEndCentral endCentral_;
     TDateTime archiveDate_ = 0;
     bool rebuilding_ = false;
-    int diskCount_ = 0;
 };
 
 }  // namespace qm

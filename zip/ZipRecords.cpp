@@ -110,7 +110,8 @@ void TZipHeaderInfo::Assign(const TZipHeaderInfo& source) {
 void TZipHeaderInfo::SetFileName(const std::string& name) {
     if (name == fileName_) return;
     fileName_ = name;
-    FileNameLength = static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
+    FileNameLength =
+        static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
 }
 
 void TZipHeaderInfo::SetDirectory(const std::string& directory) {
@@ -118,7 +119,8 @@ void TZipHeaderInfo::SetDirectory(const std::string& directory) {
     if (!value.empty() && value.back() != kDirSeparator) value += kDirSeparator;
     if (value == directory_) return;
     directory_ = value;
-    FileNameLength = static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
+    FileNameLength =
+        static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
 }
 
 void TZipHeaderInfo::SetNameFromStored(const std::string& name) {
@@ -189,7 +191,9 @@ int TZipHeaderInfo::Zip64DataSize(bool forCentral) const {
     return size;
 }
 
-void TZipHeaderInfo::ReserveLocalZip64() { localZip64Reserved_ = true; }
+void TZipHeaderInfo::ReserveLocalZip64() {
+    localZip64Reserved_ = true;
+}
 
 bool TZipHeaderInfo::MayNeedZip64(int64_t sourceSize) {
     // zlib's worst case stays well below 1/1024 of expansion.
@@ -224,7 +228,8 @@ void TZipHeaderInfo::ConvertNameForWrite(std::string& name) {
 }
 
 void TZipHeaderInfo::ConvertNameForRead(std::string& name) const {
-    if (OEMConvert == oemAlways || (OEMConvert == oemFlexible && (VersionMadeBy & 0x0B00) != 0x0B00))
+    if (OEMConvert == oemAlways ||
+        (OEMConvert == oemFlexible && (VersionMadeBy & 0x0B00) != 0x0B00))
         OemToChar(name);
 }
 
@@ -263,7 +268,8 @@ void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
         } else if (CompressedSize32 == kSentinel32) {
             le::Put64(out, static_cast<uint64_t>(CompressedSize()));
         }
-        if (RelativeOffset32 == kSentinel32) le::Put64(out, static_cast<uint64_t>(RelativeOffset()));
+        if (RelativeOffset32 == kSentinel32)
+            le::Put64(out, static_cast<uint64_t>(RelativeOffset()));
         if (DiskNumberStart == kSentinel16) le::Put32(out, Zip64Info ? Zip64Info->DiskStart : 0);
     }
     stream.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
@@ -327,9 +333,12 @@ void TZipHeaderInfo::WriteCentralHeader(TStream& stream, TStream* sourceArchive)
     if (z > 0) {
         le::Put16(out, kZip64Tag);
         le::Put16(out, static_cast<uint16_t>(z));
-        if (UncompressedSize32 == kSentinel32) le::Put64(out, static_cast<uint64_t>(UncompressedSize()));
-        if (CompressedSize32 == kSentinel32) le::Put64(out, static_cast<uint64_t>(CompressedSize()));
-        if (RelativeOffset32 == kSentinel32) le::Put64(out, static_cast<uint64_t>(RelativeOffset()));
+        if (UncompressedSize32 == kSentinel32)
+            le::Put64(out, static_cast<uint64_t>(UncompressedSize()));
+        if (CompressedSize32 == kSentinel32)
+            le::Put64(out, static_cast<uint64_t>(CompressedSize()));
+        if (RelativeOffset32 == kSentinel32)
+            le::Put64(out, static_cast<uint64_t>(RelativeOffset()));
         if (DiskNumberStart == kSentinel16) le::Put32(out, Zip64Info ? Zip64Info->DiskStart : 0);
     }
     if (commentLength > 0) out += FixedLength(*FileComment, commentLength);
@@ -415,7 +424,8 @@ bool TZipHeaderInfo::ReadCentralHeader(TStream& stream) {
 bool TZipHeaderInfo::ReadLocalHeader(TStream& stream) {
     const int64_t start = stream.Position();
     unsigned char h[kLocalHeaderSize];
-    if (stream.Read(h, kLocalHeaderSize) != kLocalHeaderSize || le::Get32(h) != kLocalHeaderSignature) {
+    if (stream.Read(h, kLocalHeaderSize) != kLocalHeaderSize ||
+        le::Get32(h) != kLocalHeaderSignature) {
         stream.Seek(start, soBeginning);
         return false;
     }
@@ -458,8 +468,8 @@ bool TZipHeaderInfo::ReadLocalHeader(TStream& stream) {
             const uint16_t tag = le::Get16(&extra[at]);
             const uint16_t size = le::Get16(&extra[at + 2]);
             if (tag == kZip64Tag) {
-                ParseZip64Block(&extra[at + 4], static_cast<int>(std::min<int64_t>(size, got - at - 4)),
-                                false);
+                ParseZip64Block(&extra[at + 4],
+                                static_cast<int>(std::min<int64_t>(size, got - at - 4)), false);
                 break;
             }
             at += 4 + size;
@@ -509,7 +519,8 @@ uint32_t TEndCentral::ThisDiskNo() const {
 }
 
 uint32_t TEndCentral::CentralDiskNo() const {
-    if (EndRecord.CentralDiskNo == kSentinel16 && Zip64EndRecord) return Zip64EndRecord->CentralDiskNo;
+    if (EndRecord.CentralDiskNo == kSentinel16 && Zip64EndRecord)
+        return Zip64EndRecord->CentralDiskNo;
     return EndRecord.CentralDiskNo;
 }
 
@@ -532,7 +543,8 @@ uint32_t TEndCentral::TotalEntries() const {
 }
 
 int64_t TEndCentral::CentralDirSize() const {
-    if (EndRecord.CentralDirSize == kSentinel32 && Zip64EndRecord) return Zip64EndRecord->CentralDirSize;
+    if (EndRecord.CentralDirSize == kSentinel32 && Zip64EndRecord)
+        return Zip64EndRecord->CentralDirSize;
     return EndRecord.CentralDirSize;
 }
 
@@ -608,13 +620,22 @@ void TEndCentral::WriteEndRecord(TStream& stream) {
         locator.TotalDisks = thisDisk + 1;
         bool needed = false;
         auto take16 = [&](uint16_t field, uint32_t& target) {
-            if (field == kSentinel16) needed = true; else target = field;
+            if (field == kSentinel16)
+                needed = true;
+            else
+                target = field;
         };
         auto takeCount = [&](uint16_t field, int64_t& target) {
-            if (field == kSentinel16) needed = true; else target = field;
+            if (field == kSentinel16)
+                needed = true;
+            else
+                target = field;
         };
         auto take32 = [&](uint32_t field, int64_t& target) {
-            if (field == kSentinel32) needed = true; else target = field;
+            if (field == kSentinel32)
+                needed = true;
+            else
+                target = field;
         };
         take16(EndRecord.CentralDiskNo, z.CentralDiskNo);
         take16(EndRecord.ThisDiskNo, z.ThisDiskNo);

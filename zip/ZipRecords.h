@@ -55,7 +55,7 @@ struct TZip64Info {
 uint32_t CheckDosDateTime(uint32_t dosDateTime);
 
 class TZipHeaderInfo {
-public:
+  public:
     TZipHeaderInfo() = default;
     explicit TZipHeaderInfo(TOEMConvert convert) : OEMConvert(convert) {}
     TZipHeaderInfo(const TZipHeaderInfo&) = delete;
@@ -150,7 +150,7 @@ public:
     // The name bytes as written into both headers.
     std::string NameForWrite();
 
-private:
+  private:
     TZip64Info& EnsureZip64();
     void ParseZip64Block(const unsigned char* data, int size, bool forCentral);
     void SetNameFromStored(const std::string& name);
@@ -193,7 +193,7 @@ struct TZip64LocatorImage {
 };
 
 class TEndCentral {
-public:
+  public:
     TEndCentral() = default;
     TEndCentral(const TEndCentral&) = delete;
     TEndCentral& operator=(const TEndCentral&) = delete;
@@ -235,7 +235,7 @@ public:
     static TZip64EndRecordImage ParseZip64EndRecord(const unsigned char* bytes);
     static TZip64LocatorImage ParseZip64Locator(const unsigned char* bytes);
 
-private:
+  private:
     TZip64EndRecordImage& EnsureZip64();
 };
 

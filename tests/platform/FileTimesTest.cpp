@@ -1,7 +1,6 @@
 // MS-DOS date words and date-time values, in a fixed time zone.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +14,7 @@ namespace qm {
 namespace {
 
 class FileTimesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("TZ", "UTC", 1);
         ::tzset();

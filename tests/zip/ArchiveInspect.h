@@ -54,7 +54,7 @@ struct ArchiveView {
     std::vector<uint32_t> Local(const CentralEntry& e) const {
         const size_t at = e.localOffset;
         if (Le32(bytes, at) != 0x04034B50) throw std::runtime_error("no local header");
-        return {Le16(bytes, at + 4), Le16(bytes, at + 6), Le16(bytes, at + 8),
+        return {Le16(bytes, at + 4),  Le16(bytes, at + 6),  Le16(bytes, at + 8),
                 Le32(bytes, at + 14), Le32(bytes, at + 18), Le32(bytes, at + 22),
                 Le16(bytes, at + 26), Le16(bytes, at + 28)};
     }

@@ -1,8 +1,7 @@
 // Every file of the fuzzing corpus goes through the fuzz target's read
 // routine, so crashes found once stay fixed without clang's fuzzer.
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "support/TestSupport.h"
 #include "zip/DirSearch.h"
@@ -48,9 +48,9 @@ TEST(DirSearch, WalksDepthFirstInCaseInsensitiveOrder) {
     ScratchDir dir;
     MakeStagingTree(dir.Path());
     const std::vector<std::string> expected = {
-        "META-INF/",   "META-INF/container.xml", "mimetype",         "OEBPS/",
-        "OEBPS/0.html", "OEBPS/content.opf",     "OEBPS/css/",       "OEBPS/css/main.css",
-        "OEBPS/toc.ncx"};
+        "META-INF/",  "META-INF/container.xml", "mimetype",
+        "OEBPS/",     "OEBPS/0.html",           "OEBPS/content.opf",
+        "OEBPS/css/", "OEBPS/css/main.css",     "OEBPS/toc.ncx"};
     EXPECT_EQ(Relative(Walk(dir.Path(), true, "*"), dir.Path()), expected);
     // "*.*" fits names without a dot; the start directory may lack its "/".
     std::string start = dir.Path();
@@ -91,9 +91,10 @@ TEST(DirSearch, SearchMaskLeavesOutHiddenAndSystemEntries) {
     EXPECT_EQ(Relative(Walk(dir.Path(), true, "*", kDefaultMask | faHidden), dir.Path()),
               (std::vector<std::string>{".hidden/", ".hidden/inside.txt", ".profile",
                                         "filelink.txt", "real/", "real/file.txt"}));
-    const auto withSystem = Relative(Walk(dir.Path(), true, "*", kDefaultMask | faSysFile), dir.Path());
-    EXPECT_EQ(withSystem, (std::vector<std::string>{"filelink.txt", "link", "pipe", "real/",
-                                                    "real/file.txt"}));
+    const auto withSystem =
+        Relative(Walk(dir.Path(), true, "*", kDefaultMask | faSysFile), dir.Path());
+    EXPECT_EQ(withSystem,
+              (std::vector<std::string>{"filelink.txt", "link", "pipe", "real/", "real/file.txt"}));
 }
 
 TEST(DirSearch, DeepTreeStopsAtTwentyLevelsWithoutOverrun) {

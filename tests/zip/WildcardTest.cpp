@@ -88,7 +88,8 @@ TEST(Wildcard, StarBeforeQuestionMarksAndSets) {
 
 TEST(Wildcard, WildcardTextTest) {
     for (const char* text : {"*", "a?", "<a>", "x>", "|y"}) EXPECT_TRUE(IsWildcard(text)) << text;
-    for (const char* text : {"", "plain.txt", "[a]", "a\\b"}) EXPECT_FALSE(IsWildcard(text)) << text;
+    for (const char* text : {"", "plain.txt", "[a]", "a\\b"})
+        EXPECT_FALSE(IsWildcard(text)) << text;
 }
 
 }  // namespace

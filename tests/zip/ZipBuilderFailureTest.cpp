@@ -36,7 +36,7 @@ std::string Noise(size_t size, unsigned seed) {
 
 // Lets the process write files only up to a size, as a full disk would.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         ::getrlimit(RLIMIT_FSIZE, &saved_);
         previous_ = std::signal(SIGXFSZ, SIG_IGN);
@@ -49,7 +49,7 @@ public:
         std::signal(SIGXFSZ, previous_);
     }
 
-private:
+  private:
     rlimit saved_{};
     void (*previous_)(int) = nullptr;
 };
@@ -100,8 +100,8 @@ TEST(ZipBuilderFailure, FullDiskRaisesNotEnoughRoomAndDeletesTheArchive) {
     };
     // A data block that goes straight to the file, a header, and the last
     // buffer written at the end.
-    for (const Case& c : {Case{dir / "big", 100000}, Case{dir / "small", 20},
-                          Case{dir / "small", 3100}}) {
+    for (const Case& c :
+         {Case{dir / "big", 100000}, Case{dir / "small", 20}, Case{dir / "small", 3100}}) {
         SCOPED_TRACE(c.limit);
         const std::string archive = dir / "out.zip";
         TZipBuilder zip;
@@ -278,14 +278,17 @@ TEST(ZipBuilderFailure, CommandLineTool) {
     WriteFile(dir / "src/a.txt", "a");
     WriteFile(dir / "src/sub/b.txt", "b");
     const std::string tool = test::Quote(test::BinPath("qm-zipdir"));
-    auto ok = test::Run(tool + " -l 9 " + test::Quote(dir / "o.zip") + " " + test::Quote(dir / "src"));
+    auto ok =
+        test::Run(tool + " -l 9 " + test::Quote(dir / "o.zip") + " " + test::Quote(dir / "src"));
     EXPECT_EQ(ok.exitCode, 0) << ok.err;
     EXPECT_EQ(ok.out, "2\n");
     EXPECT_EQ(InspectArchive(dir / "o.zip").Entry("sub/b.txt").flags, 2u);
-    ok = test::Run(tool + " -a freshen " + test::Quote(dir / "o.zip") + " " + test::Quote(dir / "src"));
+    ok = test::Run(tool + " -a freshen " + test::Quote(dir / "o.zip") + " " +
+                   test::Quote(dir / "src"));
     EXPECT_EQ(ok.out, "0\n");  // nothing newer than the entries
 
-    const auto bad = test::Run(tool + " " + test::Quote(dir / "no/o.zip") + " " + test::Quote(dir / "src"));
+    const auto bad =
+        test::Run(tool + " " + test::Quote(dir / "no/o.zip") + " " + test::Quote(dir / "src"));
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.err.find("Cannot create file"), std::string::npos);
     for (const std::string& args : {std::string(""), std::string("-l x a b"),

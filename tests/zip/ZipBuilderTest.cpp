@@ -78,10 +78,9 @@ TEST(ZipBuilder, StagingTreeArchiveFieldByField) {
     EXPECT_EQ(Pack(root, archive), 6);
 
     const ArchiveView view = InspectArchive(archive);
-    EXPECT_EQ(view.Names(),
-              (std::vector<std::string>{"META-INF/container.xml", "mimetype", "OEBPS/0.html",
-                                        "OEBPS/content.opf", "OEBPS/css/main.css",
-                                        "OEBPS/toc.ncx"}));
+    EXPECT_EQ(view.Names(), (std::vector<std::string>{"META-INF/container.xml", "mimetype",
+                                                      "OEBPS/0.html", "OEBPS/content.opf",
+                                                      "OEBPS/css/main.css", "OEBPS/toc.ncx"}));
     size_t expectedOffset = 0;
     for (const auto& e : view.entries) {
         SCOPED_TRACE(e.name);
@@ -273,10 +272,10 @@ TEST(ZipBuilder, FileListItemsAndStoredNames) {
     zip.SetRelativePaths(true);
     zip.SetZipName(dir / "out.zip");
     zip.ExcludeList().push_back("*.TMP");
-    zip.FilesList() = {"top.txt",           // explicit, joined to RootDir
+    zip.FilesList() = {"top.txt",            // explicit, joined to RootDir
                        dir / "missing.txt",  // explicit, absent
                        "|" + dir / "root/docs/*.txt",
-                       dir / "root/*.*",    // recursion follows Recurse
+                       dir / "root/*.*",  // recursion follows Recurse
                        dir / "nowhere/*.txt"};
     std::vector<std::string> noSuch, recursing;
     std::vector<std::pair<TSkipReason, std::string>> skipped;
@@ -343,7 +342,8 @@ TEST(ZipBuilder, ProgressAndEntryNotifications) {
     zip.MessagePump = [&] { ++pumps; };
     zip.OnFilePercentDone = [&](TZipBuilder&, int32_t p) { filePercents.push_back(p); };
     zip.OnTotalPercentDone = [&](TZipBuilder&, int32_t p) { totalPercents.push_back(p); };
-    zip.OnStartZip = [&](TZipBuilder&, const std::string& name, TZipHeaderInfo& header, bool& skip) {
+    zip.OnStartZip = [&](TZipBuilder&, const std::string& name, TZipHeaderInfo& header,
+                         bool& skip) {
         EXPECT_EQ(header.FileName(), name.substr(name.rfind('/') + 1));
         skip = header.FileName() == "small";
     };
@@ -351,7 +351,8 @@ TEST(ZipBuilder, ProgressAndEntryNotifications) {
     zip.OnSkippingFile = [&](TZipBuilder&, TSkipReason r, const std::string&, int32_t, bool&) {
         reasons.push_back(r);
     };
-    zip.OnEndZip = [&](TZipBuilder&, const std::string& name, int64_t un, int64_t comp, int64_t size) {
+    zip.OnEndZip = [&](TZipBuilder&, const std::string& name, int64_t un, int64_t comp,
+                       int64_t size) {
         ended.push_back(name);
         EXPECT_EQ(un, 200000);
         EXPECT_GT(comp, 0);
@@ -374,6 +375,38 @@ TEST(ZipBuilder, ProgressAndEntryNotifications) {
     zip.OnEndZip = nullptr;
     EXPECT_EQ(zip.BuildArchive(), 2);
     EXPECT_EQ(pumps, 0);
+
+    // Dispose removes the sources once the archive is complete.
+    Configure(zip, dir / "src", dir / "r.zip");
+    zip.SetDispose(true);
+    EXPECT_EQ(zip.BuildArchive(), 2);
+    EXPECT_FALSE(test::Exists(dir / "src/big") || test::Exists(dir / "src/small"));
+    EXPECT_EQ(test::PythonZipCheck(dir / "r.zip").out, "2\n");
+}
+
+TEST(ZipBuilder, ArchiveBitIsClearedAndHonoured) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    WriteFile(dir / "src/a.txt", "a");
+    WriteFile(dir / "src/b.txt", "b");
+    if (!ClearArchiveAttribute(dir / "src/b.txt")) GTEST_SKIP() << "no user extended attributes";
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "one.zip");
+    zip.SetSkipIfArchiveBitNotSet(true);
+    zip.SetResetArchiveBitOnZip(true);
+    std::vector<std::string> skipped;
+    zip.OnSkippingFile = [&](TZipBuilder&, TSkipReason reason, const std::string& name, int32_t,
+                             bool&) {
+        EXPECT_EQ(reason, srArchiveBitNotSet);
+        skipped.push_back(name);
+    };
+    EXPECT_EQ(zip.BuildArchive(), 1);
+    EXPECT_EQ(skipped, std::vector<std::string>{dir / "src/b.txt"});
+    EXPECT_EQ(GetFileAttributes(dir / "src/a.txt") & faArchive, 0u);
+    // Nothing changed since: a second run with a new archive finds nothing to add.
+    Configure(zip, dir / "src", dir / "two.zip");
+    EXPECT_EQ(zip.BuildArchive(), 0);
+    EXPECT_EQ(skipped.size(), 3u);
 }
 
 TEST(ZipBuilder, ManyEntriesUseZip64EndRecords) {

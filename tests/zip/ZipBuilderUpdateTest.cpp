@@ -80,7 +80,8 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
     const Maker makers[] = {
         {"info-zip", "zip -q %s a.txt b.txt"},
         {"python",
-         "python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); "
+         "python3 -c \"import zipfile,sys; "
+         "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); "
          "z.write('a.txt'); z.write('b.txt'); z.comment=b'kept comment'; z.close()\" %s"},
         {"7zz", "7zz a -tzip -bd %s a.txt b.txt >/dev/null"},
         {"bsdtar", "bsdtar --format zip -cf %s a.txt b.txt"},
@@ -126,9 +127,18 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
         ExpectValid(archive, src);
         EXPECT_EQ(test::Run("7zz t " + Quote(archive)).exitCode, 0);
         EXPECT_EQ(test::Run("bsdtar -tf " + Quote(archive)).exitCode, 0);
-        // The builder now holds the new archive's directory.
+        // The builder now holds the new archive's directory; a second update
+        // through it still finds the foreign blocks.
         ASSERT_EQ(zip.Count(), 3);
         EXPECT_EQ(zip.Entry(2).FileName(), "c.txt");
+        WriteAt(src + "/d.txt", "later still", kBaseTime);
+        zip.SetRootDir(src);
+        zip.FilesList().push_back("*.*");
+        ASSERT_EQ(zip.BuildArchive(), 1);
+        const ArchiveView third = InspectArchive(archive);
+        EXPECT_EQ(third.Entry("a.txt").extra, oldA.extra);
+        EXPECT_EQ(third.Names().size(), 4u);
+        ExpectValid(archive, src);
     }
 }
 
@@ -154,9 +164,9 @@ TEST(ZipBuilderUpdate, KeepReplaceAndFreshenRules) {
     WriteAt(src + "/OEBPS/9.html", "second run", kBaseTime);
     ASSERT_EQ(Pack(src, archive), 2);
     const ArchiveView second = InspectArchive(archive);
-    EXPECT_EQ(second.Names(), (std::vector<std::string>{"mimetype", "OEBPS/0.html", "OEBPS/1.html",
-                                                        "OEBPS/2.html", "OEBPS/3.html",
-                                                        "OEBPS/9.html"}));
+    EXPECT_EQ(second.Names(),
+              (std::vector<std::string>{"mimetype", "OEBPS/0.html", "OEBPS/1.html", "OEBPS/2.html",
+                                        "OEBPS/3.html", "OEBPS/9.html"}));
     const auto unzipped = [&](const std::string& name) {
         return test::Run("unzip -p " + Quote(archive) + " " + name).out;
     };
@@ -280,6 +290,36 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
         };
     });
 
+    // The archive cannot be replaced (a directory took its place meanwhile):
+    // the error names both files and the work file goes.
+    {
+        TZipBuilder zip;
+        zip.SetRootDir(src);
+        zip.FilesList().push_back("*.*");
+        zip.SetRelativePaths(true);
+        zip.SetZipName(archive);
+        zip.SetTempPath(dir / "work");
+        const std::string moved = dir / "moved.zip";
+        zip.OnEndZip = [&](TZipBuilder&, const std::string&, int64_t, int64_t, int64_t) {
+            if (test::Exists(moved)) return;
+            ::rename(archive.c_str(), moved.c_str());
+            test::MakeDirs(archive + "/occupied");
+        };
+        try {
+            zip.BuildArchive();
+            ADD_FAILURE() << "no exception";
+        } catch (const Exception& error) {
+            const std::string text = error.what();
+            EXPECT_EQ(text.rfind("Could not copy from " + dir / "work/QMZ", 0), 0u) << text;
+            EXPECT_NE(text.find(" -> " + archive + ": Error"), std::string::npos) << text;
+        }
+        EXPECT_TRUE(WorkFilesIn(dir / "work").empty());
+        EXPECT_TRUE(WorkFilesIn(dir.Path()).empty());
+        test::Run("rm -rf " + Quote(archive));
+        ::rename(moved.c_str(), archive.c_str());
+        EXPECT_EQ(test::ReadFile(archive), original);
+    }
+
     // The same update, undisturbed, succeeds.
     ASSERT_EQ(Pack(src, archive, zaUpdate, dir / "work"), 2);
     ExpectValid(archive, src);
@@ -288,7 +328,8 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
 
 TEST(ZipBuilderUpdate, WorkFileOnAnotherFileSystemIsCopiedBesideTheArchive) {
     if (!DirectoryExists("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
-    struct stat shm {}, tmp {};
+    struct stat shm {
+    }, tmp{};
     ScratchDir dir;
     ::stat("/dev/shm", &shm);
     ::stat(dir.Path().c_str(), &tmp);

@@ -1,7 +1,6 @@
 // Reading the directories of archives made by other tools, of damaged
 // archives, and of files that are no archives at all.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -34,8 +33,11 @@ std::string ToHex(const std::string& bytes) {
     return out;
 }
 
+// Listed, so that the archive order does not depend on the file system.
+const char* const kTreeFiles = " mimetype META-INF/container.xml OEBPS/0.html";
+
 class ZipReaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test::MakeDirs(dir_ / "tree/META-INF");
         test::MakeDirs(dir_ / "tree/OEBPS");
@@ -79,7 +81,8 @@ protected:
             std::snprintf(crc, sizeof crc, "%08x", e.Crc32);
             out << e.StoredName() << "|" << crc << "|" << e.CompressedSize() << "|"
                 << e.UncompressedSize() << "|" << e.RelativeOffset() << "|"
-                << ToHex(bytes.substr(static_cast<size_t>(e.SavedExtraPosition), e.SavedExtraLength))
+                << ToHex(
+                       bytes.substr(static_cast<size_t>(e.SavedExtraPosition), e.SavedExtraLength))
                 << "\n";
         }
         out << "comment|" << ToHex(reader.EndCentral().ArchiveComment.value_or("")) << "\n";
@@ -101,8 +104,8 @@ protected:
 TEST_F(ZipReaderTest, ArchivesOfOtherToolsReadAsPythonReadsThem) {
     const std::string tree = Quote(dir_ / "tree");
     const std::string infozip = Path("infozip.zip");
-    Shell("cd " + tree + " && zip -q -r " + Quote(infozip) + " . && printf 'shelf copy\\n' | zip -q -z " +
-          Quote(infozip));
+    Shell("cd " + tree + " && zip -q -r " + Quote(infozip) +
+          " . && printf 'shelf copy\\n' | zip -q -z " + Quote(infozip));
     const std::string sevenzip = Path("7zz.zip");
     Shell("cd " + tree + " && 7zz a -tzip " + Quote(sevenzip) + " . >/dev/null");
     const std::string bsdtar = Path("bsdtar.zip");
@@ -220,7 +223,7 @@ TEST_F(ZipReaderTest, FilesWithoutEndRecordFailByTheIncompleteMode) {
 
 TEST_F(ZipReaderTest, DamagedDirectoriesAreRebuiltFromLocalHeaders) {
     const std::string archive = Path("good.zip");
-    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -r -D " + Quote(archive) + " .");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
     auto good = Open(archive);
     ASSERT_EQ(good->Count(), 3);
     const std::string bytes = test::ReadFile(archive);
@@ -278,14 +281,43 @@ open("z64cut.zip", "wb").write(data[:data.find(b"PK\x01\x02")])
     EXPECT_EQ(cut->Entry(0).UncompressedSize32, 0xFFFFFFFFu);
 }
 
+TEST_F(ZipReaderTest, RebuildScanPumpsEvery10240BytesAndHonoursCancel) {
+    test::WriteFile(Path("junk.zip"), std::string(102400, 'P'));
+    TZipReader reader;
+    reader.SetZipName(Path("junk.zip"));
+    reader.SetIncompleteZipMode(izAssumeBad);
+    int pumps = 0;
+    reader.MessagePump = [&pumps] { ++pumps; };
+    EXPECT_THROW(reader.OpenArchive(), EBadZipFile);
+    EXPECT_EQ(pumps, 9);  // the scan ends 6 bytes before the end
+
+    reader.SetZipName(Path("junk.zip"));
+    pumps = 0;
+    reader.MessagePump = [&] {
+        if (++pumps == 3) reader.SetCancel(true);
+    };
+    try {
+        reader.OpenArchive();
+        FAIL();
+    } catch (const EUserCanceled& error) {
+        EXPECT_EQ(error.Message(), "User Aborted Operation");
+    }
+    EXPECT_EQ(pumps, 3);
+    reader.SetDoProcessMessages(false);
+    reader.SetCancel(true);  // not looked at without message processing
+    EXPECT_THROW(reader.OpenArchive(), EBadZipFile);
+}
+
 TEST_F(ZipReaderTest, SelfExtractorNamesScanFrom14000) {
     const std::string archive = Path("plain.zip");
-    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -r -D " + Quote(archive) + " .");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
     // A stub with a plausible local header of its own, then the archive
     // whose offsets were not adjusted, without its end record.
     std::string stub(15000, '\0');
-    const std::string fake = test::Hex("50 4B 03 04 14 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
-                                       "00 00 00 00 00 00 03 00 00 00") + "bad";
+    const std::string fake = test::Hex(
+                                 "50 4B 03 04 14 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
+                                 "00 00 00 00 00 00 03 00 00 00") +
+                             "bad";
     stub.replace(100, fake.size(), fake);
     const std::string bytes = test::ReadFile(archive);
     const std::string body = stub + bytes.substr(0, bytes.rfind("PK\x05\x06"));
@@ -306,7 +338,7 @@ TEST_F(ZipReaderTest, SelfExtractorNamesScanFrom14000) {
 
 TEST_F(ZipReaderTest, MissingExtraFieldIsRetriedWithout) {
     const std::string archive = Path("noextra.zip");
-    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -r -D -X " + Quote(archive) + " .");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D -X " + Quote(archive) + kTreeFiles);
     std::string bytes = test::ReadFile(archive);
     const size_t central = bytes.find("PK\x01\x02");
     bytes[central + 30] = 12;  // announces an extra field that is not there
@@ -316,6 +348,25 @@ TEST_F(ZipReaderTest, MissingExtraFieldIsRetriedWithout) {
     ASSERT_EQ(reader->Count(), 3);
     EXPECT_EQ(reader->Entry(0).CentralExtraLength, 0);
     EXPECT_EQ(reader->Entry(2).StoredName(), "OEBPS/0.html");
+}
+
+TEST_F(ZipReaderTest, SideFileHoldsTheDirectoryOfAnArchiveWithoutEnd) {
+    const std::string archive = Path("parts.zip");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
+    const std::string bytes = test::ReadFile(archive);
+    const size_t central = bytes.find("PK\x01\x02");
+    test::WriteFile(archive, bytes.substr(0, central));
+    test::WriteFile(Path("parts.zfc"), bytes.substr(central));
+    TZipReader reader;
+    reader.SetZipName(archive);
+    reader.SetKeepZipOpen(true);
+    reader.OpenArchive();
+    ASSERT_EQ(reader.Count(), 3);
+    EXPECT_FALSE(reader.Rebuilding());
+    EXPECT_EQ(reader.Entry(2).StoredName(), "OEBPS/0.html");
+    EXPECT_EQ(reader.Entry(0).SavedExtraLength, 0);  // its position means nothing here
+    reader.ReleaseReadHandle();
+    EXPECT_TRUE(reader.IsOpen());
 }
 
 TEST_F(ZipReaderTest, ManyEntriesUseTheZip64EndRecord) {
@@ -335,7 +386,7 @@ with zipfile.ZipFile("many.zip", "w") as z:
 
 TEST_F(ZipReaderTest, NameDirectoryReuseViewsAndCancel) {
     const std::string archive = Path("a.zip");
-    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -r -D " + Quote(archive) + " .");
+    Shell("cd " + Quote(dir_ / "tree") + " && zip -q -D " + Quote(archive) + kTreeFiles);
     TZipReader reader;
     EXPECT_THROW(reader.SetZipName(Path("a.zip?")), EUserCanceled);
     reader.SetZipName(archive);
@@ -348,7 +399,9 @@ TEST_F(ZipReaderTest, NameDirectoryReuseViewsAndCancel) {
 
     reader.SetZipName(archive);  // the same name changes nothing
     ASSERT_NE(reader.LoadedDirectory(), nullptr);
-    struct utimbuf older { 1000000000, 1000000000 };
+    struct utimbuf older {
+        1000000000, 1000000000
+    };
     ::utime(archive.c_str(), &older);
     reader.OpenArchive();
     EXPECT_EQ(pumps, 6);  // the date moved: read again

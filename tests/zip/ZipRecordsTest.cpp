@@ -78,7 +78,8 @@ TEST(ZipRecords, SizesOverflowAtTheSentinelAndTravelInTheZip64Block) {
     EXPECT_EQ(le::Get32(l + 18), 0xFFFFFFFFu);
     EXPECT_EQ(le::Get32(l + 22), 0xFFFFFFFFu);
     EXPECT_EQ(le::Get16(l + 28), 20);
-    EXPECT_EQ(local.Bytes().substr(33), Hex("01 00 10 00 FF FF FF FF 00 00 00 00 FE FF FF FF 00 00 00 00"));
+    EXPECT_EQ(local.Bytes().substr(33),
+              Hex("01 00 10 00 FF FF FF FF 00 00 00 00 FE FF FF FF 00 00 00 00"));
     EXPECT_EQ(entry.LocalHeaderSize(), static_cast<int>(local.Bytes().size()));
 
     // Central: only the overflowed value.
@@ -162,7 +163,8 @@ TEST(ZipRecords, EndRecordGetsZip64RecordsOnlyForOverflowingValues) {
     end.SetCentralDirOffset(100);
     TMemoryStream plain;
     end.WriteEndRecord(plain);
-    EXPECT_EQ(plain.Bytes(), Hex("50 4B 05 06 00 00 00 00 FE FF FE FF FE FF FF FF 64 00 00 00 00 00"));
+    EXPECT_EQ(plain.Bytes(),
+              Hex("50 4B 05 06 00 00 00 00 FE FF FE FF FE FF FF FF 64 00 00 00 00 00"));
 
     TEndCentral big;
     big.SetEntriesOnThisDisk(65535);
@@ -181,7 +183,8 @@ TEST(ZipRecords, EndRecordGetsZip64RecordsOnlyForOverflowingValues) {
                   "FF FF 00 00 00 00 00 00 70 11 01 00 00 00 00 00 D2 04 00 00 00 00 00 00"
                   "FF FF FF FF 00 00 00 00"));
     EXPECT_EQ(b.substr(64, 20), Hex("50 4B 06 07 00 00 00 00 08 00 00 00 00 00 00 00 01 00 00 00"));
-    EXPECT_EQ(b.substr(84), Hex("50 4B 05 06 00 00 00 00 FF FF FF FF D2 04 00 00 FF FF FF FF 00 00"));
+    EXPECT_EQ(b.substr(84),
+              Hex("50 4B 05 06 00 00 00 00 FF FF FF FF D2 04 00 00 FF FF FF FF 00 00"));
 
     // Once the values fit again the images are dropped.
     big.SetEntriesOnThisDisk(1);
