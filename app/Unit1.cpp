@@ -165,10 +165,10 @@ void TForm1::CreateControls() {
     m_list->setGeometry(8, 35, 407, 45);
     m_list->setHorizontalHeaderLabels({QStringLiteral("*"), QString::fromUtf8("文件名"),
                                        QString::fromUtf8("大小"), QString::fromUtf8("文件路径")});
-    const int widths[] = {20, 93, 64, 226};
-    for (int column = 0; column < 4; ++column) m_list->setColumnWidth(column, widths[column]);
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->horizontalHeader()->setMinimumSectionSize(0);
+    const int widths[] = {20, 93, 64, 226};
+    for (int column = 0; column < 4; ++column) m_list->setColumnWidth(column, widths[column]);
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setMinimumSectionSize(20);
     m_list->verticalHeader()->setDefaultSectionSize(20);

@@ -17,7 +17,8 @@ class TRecordingDialogs : public TDialogs {
   public:
     // The next file dialog's answer: a path, or nullopt to cancel.
     std::deque<std::optional<QString>> answers;
-    // "open:<title>:<preset name>", "warning:<caption>:<text>", "result:...", "error:...".
+    // "file:<title>:<file the dialog would return as it stands>", "warning:<caption>:<text>",
+    // "result:...", "error:...".
     std::vector<std::string> log;
     // Called while a result box would be open.
     std::function<void()> onResult;
