@@ -8,7 +8,6 @@
 namespace qm {
 
 TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
-    setKeyboardTracking(true);
     lineEdit()->setText(QStringLiteral("0"));
 }
 
