@@ -1,0 +1,84 @@
+#include "cli/CliConsole.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "platform/Exceptions.h"
+#include "platform/TempDir.h"
+#include "zip/ZipBuilder.h"
+
+namespace qm {
+namespace {
+
+// Time the conversion gets to stop by itself before the watch cleans up.
+constexpr auto kStopGrace = std::chrono::seconds(3);
+
+}  // namespace
+
+TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    // Blocked here, the signals reach only the thread that waits for them.
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread([this, signals, tempDirPath] {
+        int received = 0;
+        if (sigwait(&signals, &received) != 0) return;
+        signal_.store(received);
+        // The watch lives as long as the program; if the program ends first,
+        // this thread simply goes with it.
+        std::this_thread::sleep_for(kStopGrace);
+        RemoveTree(tempDirPath);
+        _exit(128 + received);
+    }).detach();
+}
+
+TConsoleUi::TConsoleUi(TZipBuilder& zip, const TInterruptWatch& watch, bool showProgress)
+    : zip_(zip), watch_(watch), showProgress_(showProgress) {}
+
+void TConsoleUi::EndProgressLine() {
+    if (progressShown_) std::fputc('\n', stderr);
+    progressShown_ = false;
+    lastPercent_ = -1;
+}
+
+void TConsoleUi::ShowWarning(const std::string& caption, const std::string& text) {
+    EndProgressLine();
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+void TConsoleUi::ShowResult(const std::string& /*text*/) {
+    // The caller prints the result with its reason; here the progress line ends.
+    EndProgressLine();
+}
+
+void TConsoleUi::Progress(TConversionPhase phase, int percent) {
+    const bool packing = phase == TConversionPhase::Packing;
+    if (packing != packing_) {
+        EndProgressLine();
+        packing_ = packing;
+    }
+    // After the last page the builder takes over, and an interrupt must reach
+    // it as a cancel request rather than as an exception thrown through it.
+    if (packing || percent >= 100) pagesDone_ = true;
+    if (!showProgress_ || percent == lastPercent_) return;
+    lastPercent_ = percent;
+    progressShown_ = true;
+    std::fprintf(stderr, "\r%s %3d%%",
+                 packing ? "Packing the book:" : "Writing pages:   ", percent);
+    std::fflush(stderr);
+}
+
+void TConsoleUi::ProcessMessages() {
+    if (watch_.Signal() == 0) return;
+    zip_.SetCancel(true);
+    if (!pagesDone_) throw Exception("Interrupted");
+}
+
+}  // namespace qm

@@ -1,0 +1,55 @@
+#pragma once
+// The command line's side of a conversion: messages and progress on stderr,
+// and Ctrl+C / kill handled so that the temporary directory goes away.
+#include <atomic>
+#include <string>
+
+#include "conversion/ConversionRun.h"
+
+namespace qm {
+
+class TZipBuilder;
+
+// Takes SIGINT, SIGTERM and SIGHUP away from their default (which would end
+// the program before it removes its temporary directory) and waits for them
+// on a thread of its own. The conversion sees the request at its next
+// message pump and stops; should it not get there within a few seconds, the
+// thread removes the temporary directory and ends the program itself.
+// Make one, before any other thread, and keep it for the program's life.
+class TInterruptWatch {
+  public:
+    explicit TInterruptWatch(const std::string& tempDirPath);
+    TInterruptWatch(const TInterruptWatch&) = delete;
+    TInterruptWatch& operator=(const TInterruptWatch&) = delete;
+
+    // The signal received, 0 while none.
+    int Signal() const { return signal_.load(); }
+
+  private:
+    std::atomic<int> signal_{0};
+};
+
+class TConsoleUi : public TConversionUi {
+  public:
+    TConsoleUi(TZipBuilder& zip, const TInterruptWatch& watch, bool showProgress);
+
+    void ShowWarning(const std::string& caption, const std::string& text) override;
+    void ShowResult(const std::string& text) override;
+    void Progress(TConversionPhase phase, int percent) override;
+    // Passes an interrupt on: raises while pages are written, asks the
+    // builder to cancel while it packs.
+    void ProcessMessages() override;
+
+  private:
+    void EndProgressLine();
+
+    TZipBuilder& zip_;
+    const TInterruptWatch& watch_;
+    bool showProgress_;
+    bool packing_ = false;
+    bool pagesDone_ = false;
+    bool progressShown_ = false;
+    int lastPercent_ = -1;
+};
+
+}  // namespace qm

@@ -1,0 +1,127 @@
+#include "conversion/BookSplitter.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "conversion/EpubTemplates.h"
+#include "conversion/PageText.h"
+#include "conversion/SourceText.h"
+#include "conversion/StagingTree.h"
+#include "platform/CodePage.h"
+#include "platform/Format.h"
+
+namespace qm {
+namespace {
+
+// True when the part's last byte starts a two-byte character: it ends an
+// odd-length run of lead-range bytes (counted within the part), since such a
+// run pairs up from its start.
+bool EndsInLeadByte(std::string_view part) {
+    size_t run = 0;
+    for (size_t i = part.size(); i > 0 && IsLeadByte(static_cast<unsigned char>(part[i - 1]));
+         --i) {
+        ++run;
+    }
+    return run % 2 == 1;
+}
+
+// The recorded size keeps only the low 32 bits of the length, so a book of
+// 2 GiB or more may pass for a small one. Such a file goes straight to the
+// loading, which refuses it with a clear message.
+bool TooLargeForRecordedSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && st.st_size > kMaxSourceSize;
+}
+
+}  // namespace
+
+std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
+    std::vector<std::string_view> parts;
+    if (text.empty() || n < 1) return parts;
+    const size_t size = text.size();
+    const size_t partSize = size / static_cast<size_t>(n) + 1;
+    parts.reserve(static_cast<size_t>(n));
+    size_t next = 0;
+    for (int32_t pass = 0; pass < n && next < size; ++pass) {
+        const size_t start = next;
+        size_t end = std::min(size, start + partSize);
+        if (end > start && end < size && EndsInLeadByte(text.substr(start, end - start))) ++end;
+        parts.push_back(text.substr(start, end - start));
+        next = end;
+    }
+    return parts;
+}
+
+void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversionRequest& request,
+                    TConversionUi& ui, const std::string& tempDirPath) {
+    const std::string label = XmlText(request.labelName);
+    std::string manifest;
+    manifest.append(kOpfIdentifierCreator)
+        .append(XmlText(request.author))
+        .append(kOpfCreatorPublisher)
+        .append(kPublisherAddress)
+        .append(kOpfPublisherSource)
+        .append(kSourceAddress)
+        .append(kOpfSourceTitle)
+        .append(XmlText(request.title))
+        .append(kOpfTitleManifest)
+        .append(kOpfCssItem);
+    std::string spine(kOpfSpineStart);
+    std::string navigation(kNavMapStart);
+
+    const std::string oebps = OebpsDir(tempDirPath);
+    // One page buffer for the whole book, reused for every part.
+    std::string page;
+    const int count = static_cast<int>(parts.size());
+    for (int k = 0; k < count; ++k) {
+        manifest.append(FormatManifestItem(k));
+        spine.append(FormatSpineRef(k));
+        navigation.append(FormatNavPoint(k, label));
+
+        page.assign(kPageHead);
+        AppendPageBody(page, parts[static_cast<size_t>(k)]);
+        page.append(kPageTail);
+        WriteUtf8File(Format("%s/%d.html", oebps.c_str(), k), page);
+
+        ui.Progress(TConversionPhase::Pages, static_cast<int>((k + 1) * int64_t{100} / count));
+        ui.ProcessMessages();
+    }
+
+    std::string opf(kOpfPackageHead);
+    opf.append(manifest).append(kOpfManifestEnd).append(spine).append(kOpfSpineEnd);
+    WriteUtf8File(oebps + "/content.opf", opf);
+
+    std::string ncx(kTocNcxHead);
+    ncx.append(navigation).append(kNavMapEnd);
+    WriteUtf8File(oebps + "/toc.ncx", ncx);
+}
+
+bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
+               const std::string& tempDirPath, std::string* reason) {
+    auto fail = [&](const std::string& why) {
+        if (reason) *reason = why;
+        return false;
+    };
+    if (request.fileSize <= n && !TooLargeForRecordedSize(request.sourcePath)) {
+        ui.ShowWarning(kSplitWarningCaption, kSplitWarningText);
+        return fail(kSplitWarningText);
+    }
+    try {
+        const std::string text = LoadSourceText(request.sourcePath);
+        if (text.empty()) {
+            return fail(Format("The file \"%s\" holds no text that could be read.",
+                               request.sourcePath.c_str()));
+        }
+        // A UTF-8 or UTF-16 source shrinks when it becomes code page 936; the
+        // cut follows the text itself so the book gets about n parts and no
+        // empty page.
+        WriteBookFiles(CutText(text, n), request, ui, tempDirPath);
+        return true;
+    } catch (const std::exception& error) {
+        return fail(error.what());
+    }
+}
+
+}  // namespace qm

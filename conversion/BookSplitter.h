@@ -1,0 +1,38 @@
+#pragma once
+// Cutting the book's text into parts and writing one XHTML page per part,
+// then the package document (content.opf) and the table of contents
+// (toc.ncx) that list them.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion/ConversionRun.h"
+
+namespace qm {
+
+inline constexpr const char* kSplitWarningCaption = "Quillmark";
+inline constexpr const char* kSplitWarningText = "文件大小小于或等于分割数";
+
+// Cuts text into at most n parts of about text.size() / n + 1 bytes each,
+// never inside a two-byte character of code page 936: when a part ends in an
+// odd run of lead-range bytes, the next byte of the text joins it. The parts
+// are views into text, in order, and together hold all of it; an empty text
+// gives no part. n must be at least 1.
+std::vector<std::string_view> CutText(std::string_view text, int32_t n);
+
+// Writes 0.html, 1.html ... for the parts, then content.opf and toc.ncx,
+// into the staging tree under tempDirPath. Title, author and label come from
+// the request. Reports pages written as Progress(Pages, percent). Raises what
+// the file writes raise.
+void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversionRequest& request,
+                    TConversionUi& ui, const std::string& tempDirPath);
+
+// The size check, loading, cutting and writing for n parts. A size not
+// greater than n shows the warning and gives false without reading the file.
+// Never raises: false when anything failed, with the reason (UTF-8) in
+// *reason when given.
+bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
+               const std::string& tempDirPath, std::string* reason = nullptr);
+
+}  // namespace qm

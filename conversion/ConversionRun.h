@@ -1,0 +1,57 @@
+#pragma once
+// One whole conversion from the staging tree to the packed .epub: what the
+// Convert button does after the save dialog, shared by the GUI and the CLI.
+#include <cstdint>
+#include <string>
+
+namespace qm {
+
+class TZipBuilder;
+
+// What the front end knows when the user asks for a conversion.
+struct TConversionRequest {
+    std::string sourcePath;  // native path (UTF-8 bytes on Linux)
+    std::string labelName;   // code page 936: the list's name column (file name without extension)
+    int32_t fileSize = 0;    // the size recorded when the file was listed
+    std::string title, author;  // code page 936
+    int32_t parts = 1;          // 1..1024
+    std::string archiveName;    // native path of the .epub
+};
+
+enum class TConversionPhase { Pages, Packing };
+
+// The front end's side of a run: message boxes in the GUI, stderr in the CLI.
+class TConversionUi {
+  public:
+    virtual ~TConversionUi() = default;
+    // Texts are UTF-8. Modal in the GUI.
+    virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;
+    // Called while the staging tree still exists.
+    virtual void ShowResult(const std::string& text) = 0;
+    virtual void Progress(TConversionPhase /*phase*/, int /*percent*/) {}
+    // Lets the front end handle pending events during long work.
+    virtual void ProcessMessages() {}
+};
+
+struct TConversionResult {
+    bool success = false;
+    std::string resultText;
+    std::string reason;  // UTF-8 text of the underlying error; empty on success
+};
+
+inline constexpr const char* kConversionSucceededText = "恭喜你，文件转换成功";
+inline constexpr const char* kConversionFailedText = "灰常遗憾，未能转换成功";
+
+// Builds the staging tree under tempDirPath, writes the pages and package
+// documents, packs them into request.archiveName, shows the result and
+// removes the tree. Errors writing the three fixed files of the tree leave
+// as exceptions; every other failure becomes the result.
+TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
+                                TZipBuilder& zip, const std::string& tempDirPath);
+
+// Packs everything below rootDir into archiveName, replacing entries of the
+// same names. True unless the builder raised; its message goes to *reason.
+bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::string& archiveName,
+                    std::string* reason = nullptr);
+
+}  // namespace qm

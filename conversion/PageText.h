@@ -1,0 +1,26 @@
+#pragma once
+// Turning code page 936 text into XML character data: the page bodies and
+// the title, author and label put into the package documents.
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// Bytes XML 1.0 does not allow at all: the control characters other than
+// tab, line feed and carriage return (a zero byte among them).
+inline bool IsForbiddenXmlByte(unsigned char byte) {
+    return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+}
+
+// Appends text with "&", "<" and ">" escaped and forbidden bytes left out.
+// None of these bytes can be the second byte of a two-byte character in code
+// page 936 (those are 0x40 and above), so the text's characters stay whole.
+void AppendXmlText(std::string& out, std::string_view text);
+std::string XmlText(std::string_view text);
+
+// Appends the body of one page: every CR LF pair starts a paragraph, which
+// ends at the next pair or at the end of the page ("a<p>b</p><p>c</p>");
+// text before the first pair stands bare. A lone CR or LF stays as it is.
+void AppendPageBody(std::string& out, std::string_view part);
+
+}  // namespace qm

@@ -1,0 +1,241 @@
+// quillmark-cli run as a user runs it, with its books read back by
+// independent tools (Python's zipfile and XML parser, unzip, epubcheck).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "conversion/ConversionRun.h"
+#include "platform/CodePage.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+using test::Quote;
+
+// A book with Chinese and Latin text, empty lines, markup characters and a
+// control byte that XML does not allow.
+std::string BookUtf8() {
+    std::string text = "第一章　开始\r\n\r\n";
+    for (int i = 0; i < 40; ++i) {
+        text += "　　第" + std::to_string(i) + "段：海风吹过灯塔，A&B <tag> x>y 的故事继续。\r\n";
+    }
+    text += "尾声\x01。最后一行没有换行";
+    return text;
+}
+
+std::string Utf16LeWithMark(const std::string& utf8) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : AnsiToUtf16(Utf8ToAnsi(utf8))) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+class CliRun : public ::testing::Test {
+  protected:
+    // Runs the CLI in the work directory with its temporary files in tmp.
+    test::CommandResult Cli(const std::string& args) {
+        return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
+                         Quote(test::BinPath("quillmark-cli")) + " " + args);
+    }
+    // What the CLI left in its temporary directory: must be nothing.
+    std::string Leftovers() {
+        std::string names;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(tmp.Path())) {
+            names += entry.path().string() + " ";
+        }
+        return names;
+    }
+    test::CommandResult Check(const std::string& book, const std::string& source,
+                              const std::string& encoding, const std::string& extra = "") {
+        return test::Run("python3 " +
+                         Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/check_epub.py") + " " +
+                         Quote(book) + " " + Quote(source) + " " + encoding + " " + extra);
+    }
+
+    test::ScratchDir work, tmp;
+};
+
+TEST_F(CliRun, BooksInEveryEncodingComeBackWhole) {
+    const std::string utf8 = BookUtf8();
+    struct Case {
+        const char* encoding;
+        std::string bytes;
+    } cases[] = {{"gbk", Utf8ToAnsi(utf8)},
+                 {"utf-8", utf8},
+                 {"utf-8", "\xEF\xBB\xBF" + utf8},
+                 {"utf-16", Utf16LeWithMark(utf8)}};
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.encoding + std::to_string(index));
+        const std::string source = work / ("小说" + std::to_string(index) + ".txt");
+        test::WriteFile(source, c.bytes);
+        const std::string book = work / ("book" + std::to_string(index) + ".epub");
+        const auto result =
+            Cli("-t '标题 & <1>' -a 作者 -n 7 -o " + Quote(book) + " " + Quote(source));
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, std::string(kConversionSucceededText) + "\n");
+        const auto check = Check(book, source, c.encoding,
+                                 "--title '标题 & <1>' --author 作者 --max-pages 7 --label 小说" +
+                                     std::to_string(index));
+        EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+        const auto unzip = test::Run("unzip -tq " + Quote(book));
+        EXPECT_EQ(unzip.exitCode, 0) << unzip.out;
+        EXPECT_EQ(Leftovers(), "");
+        ++index;
+    }
+}
+
+TEST_F(CliRun, SampleBookPassesEpubcheckApartFromItsDeliberateLayout) {
+    if (test::Run("command -v java").exitCode != 0) GTEST_SKIP() << "java is not installed";
+    const std::string sample = std::string(QM_SOURCE_DIR) + "/samples/sample-gbk.txt";
+    const auto result = Cli("-t 海边的书信 -n 12 -o sample " + Quote(sample));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Check(work / "sample.epub", sample, "gbk", "--max-pages 12").exitCode, 0);
+    // The layout breaks some rules on purpose; the script knows which.
+    const std::string report = work / "report.json";
+    const auto check = test::Run("java -jar /usr/share/java/epubcheck.jar " +
+                                 Quote(work / "sample.epub") + " --json " + Quote(report));
+    const auto unexpected = test::Run(
+        "python3 " + Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/epubcheck_unexpected.py") +
+        " " + Quote(report));
+    EXPECT_EQ(unexpected.exitCode, 0) << unexpected.out << unexpected.err << check.err;
+}
+
+TEST_F(CliRun, OutputNameDefaultsLikeTheSaveDialog) {
+    test::WriteFile(work / "b.txt", "hello, world\r\n");
+    EXPECT_EQ(Cli("b.txt").exitCode, 0);
+    EXPECT_TRUE(test::Exists(work / "myepub.epub"));
+    EXPECT_EQ(Cli("-t 我的书 b.txt").exitCode, 0);
+    EXPECT_TRUE(test::Exists(work / "我的书.epub"));
+    EXPECT_EQ(Cli("-o plain b.txt").exitCode, 0);
+    EXPECT_TRUE(test::Exists(work / "plain.epub"));
+    EXPECT_EQ(Leftovers(), "");
+}
+
+TEST_F(CliRun, ConvertingAgainReplacesTheBooksFilesEvenWithinOneSecond) {
+    test::WriteFile(work / "b.txt", "some text for the book\r\nsecond line\r\n");
+    ASSERT_EQ(Cli("-t First -n 4 -o same.epub b.txt").exitCode, 0);
+    ASSERT_EQ(Cli("-t Second -n 4 -o same.epub b.txt").exitCode, 0);
+    const auto check = Check(work / "same.epub", work / "b.txt", "gbk", "--title Second");
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+}
+
+TEST_F(CliRun, UsageMistakesExitWithStatusTwo) {
+    test::WriteFile(work / "b.txt", "hello, world");
+    for (const char* args :
+         {"", "-n 0 b.txt", "-n 1025 b.txt", "-n many b.txt", "-q b.txt", "b.txt c.txt"}) {
+        const auto result = Cli(args);
+        EXPECT_EQ(result.exitCode, 2) << args;
+        EXPECT_NE(result.err.find("Usage: quillmark-cli"), std::string::npos) << args;
+    }
+    for (const char* name : {"b.TXT", "b.text", "b"}) {
+        test::WriteFile(work / name, "hello, world");
+        const auto result = Cli(name);
+        EXPECT_EQ(result.exitCode, 2) << name;
+        EXPECT_NE(result.err.find(".txt"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(Cli("--version").out, "quillmark-cli 1.0\n");
+    const auto help = Cli("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("-n PARTS"), std::string::npos);
+    EXPECT_EQ(Leftovers(), "");
+}
+
+TEST_F(CliRun, BadInputFailsWithItsReasonAndLeavesNothingBehind) {
+    const std::string failed = kConversionFailedText;
+    auto expectFailure = [&](const std::string& args, const std::string& why) {
+        const auto result = Cli(args);
+        EXPECT_EQ(result.exitCode, 1) << args << "\n" << result.err;
+        EXPECT_NE(result.err.find(failed), std::string::npos) << args;
+        EXPECT_NE(result.err.find(why), std::string::npos) << args << "\n" << result.err;
+        EXPECT_EQ(result.out, "") << args;
+        EXPECT_EQ(Leftovers(), "") << args;
+    };
+    expectFailure("missing.txt", "Cannot open file");
+    test::MakeDirs(work / "folder.txt");
+    expectFailure("folder.txt", "Is a directory");
+
+    // An empty file, and more parts than bytes: the warning comes first.
+    test::WriteFile(work / "empty.txt", "");
+    expectFailure("empty.txt", "文件大小小于或等于分割数");
+    test::WriteFile(work / "small.txt", "12345");
+    const auto small = Cli("-n 5 small.txt");
+    EXPECT_EQ(small.exitCode, 1);
+    EXPECT_LT(small.err.find("Quillmark: 文件大小小于或等于分割数"), small.err.find(failed));
+
+    test::WriteFile(work / "ok.txt", "hello, world");
+    expectFailure("-o nowhere/book.epub ok.txt", "nowhere/book.epub");
+    EXPECT_FALSE(test::Exists(work / "nowhere"));
+
+    // A file in the way of the archive that is not a zip stays as it was.
+    const std::string notZip = "this is not an archive, and must survive";
+    test::WriteFile(work / "taken.epub", notZip);
+    expectFailure("-o taken.epub ok.txt", "");
+    EXPECT_EQ(test::ReadFile(work / "taken.epub"), notZip);
+
+    if (::geteuid() == 0) {
+        // Root reads and writes whatever the permission bits say; the
+        // unreadable-file and read-only-folder cases need an ordinary user.
+        return;
+    }
+    test::WriteFile(work / "secret.txt", "hello, world");
+    ::chmod((work / "secret.txt").c_str(), 0);
+    expectFailure("secret.txt", "Permission denied");
+    test::MakeDirs(work / "locked");
+    ::chmod((work / "locked").c_str(), 0555);
+    expectFailure("-o locked/book.epub ok.txt", "locked/book.epub");
+}
+
+TEST_F(CliRun, BooksOfTwoGibibytesOrMoreAreRefusedClearly) {
+    // Sparse files: the size is what matters, not the content. The recorded
+    // size keeps only the low 32 bits, so one looks negative and one small.
+    for (off_t size : {off_t{1} << 31, (off_t{1} << 32) + 100}) {
+        const std::string path = work / "huge.txt";
+        test::WriteFile(path, "");
+        ASSERT_EQ(::truncate(path.c_str(), size), 0);
+        const auto result = Cli("huge.txt");
+        EXPECT_EQ(result.exitCode, 1) << size;
+        EXPECT_NE(result.err.find("2 GiB"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("文件大小小于或等于分割数"), std::string::npos) << result.err;
+        EXPECT_EQ(Leftovers(), "");
+    }
+}
+
+TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
+    // Big enough that the run is still going when the signal comes: while
+    // pages are written (as soon as the first one exists) and while the tree
+    // is packed (once the table of contents exists).
+    std::string big;
+    for (int i = 0; big.size() < 48u << 20; ++i) {
+        big += "　　第" + std::to_string(i) + "段，海风吹过灯塔，夜里的灯一圈一圈地照着海面。\r\n";
+    }
+    test::WriteFile(work / "big.txt", Utf8ToAnsi(big));
+    const struct {
+        const char* signal;
+        const char* marker;
+        int status;
+    } cases[] = {{"INT", "0.html", 130}, {"TERM", "toc.ncx", 143}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        const std::string script =
+            "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
+            Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt & pid=$!; " +
+            "for i in $(seq 2000); do [ -e " + Quote(tmp.Path()) + "quillmark-*/EPUB/OEBPS/" +
+            c.marker + " ] && break; sleep 0.01; done; kill -" + c.signal +
+            " $pid; wait $pid; echo $?";
+        const auto result = test::Run(script);
+        EXPECT_EQ(result.out, std::to_string(c.status) + "\n") << result.err;
+        EXPECT_NE(result.err.find("Interrupted"), std::string::npos) << result.err;
+        EXPECT_EQ(Leftovers(), "");
+        EXPECT_FALSE(test::Exists(work / "big.epub"));
+    }
+}
+
+}  // namespace
+}  // namespace qm

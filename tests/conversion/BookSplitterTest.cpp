@@ -1,0 +1,229 @@
+// The cut of a book into parts and the documents written for them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "conversion/BookSplitter.h"
+#include "conversion/EpubTemplates.h"
+#include "conversion/PageText.h"
+#include "conversion/RecordingUi.h"
+#include "conversion/StagingTree.h"
+#include "platform/CodePage.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+using test::Hex;
+
+std::vector<size_t> Sizes(const std::vector<std::string_view>& parts) {
+    std::vector<size_t> sizes;
+    for (auto part : parts) sizes.push_back(part.size());
+    return sizes;
+}
+
+std::string Join(const std::vector<std::string_view>& parts) {
+    std::string joined;
+    for (auto part : parts) joined.append(part);
+    return joined;
+}
+
+TEST(CutText, PartSizesFollowTheTextLengthAndStopWhenUsedUp) {
+    const std::string ten(10, 'x'), hundred(100, 'x'), hundredOne(101, 'x');
+    EXPECT_EQ(Sizes(CutText(ten, 3)), (std::vector<size_t>{4, 4, 2}));
+    EXPECT_EQ(CutText(hundred, 30).size(), 25u);  // z = 4 uses it up early
+    const auto parts = CutText(hundredOne, 30);
+    ASSERT_EQ(parts.size(), 26u);
+    EXPECT_EQ(parts.back().size(), 1u);
+    EXPECT_EQ(Sizes(CutText("abc", 1)), (std::vector<size_t>{3}));
+    EXPECT_TRUE(CutText("", 5).empty());
+    // Fewer bytes than parts: one byte each, never an empty part.
+    EXPECT_EQ(Sizes(CutText("ab", 7)), (std::vector<size_t>{1, 1}));
+}
+
+TEST(CutText, NeverSplitsATwoByteCharacter) {
+    // ab中 in two parts: z = 3 ends on D6, an odd lead run, so D0 joins it.
+    const std::string abZhong = Hex("61 62 D6 D0");
+    const auto one = CutText(abZhong, 2);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0], Hex("61 62 D6 D0"));
+    // 中文 in three parts: D6 D0 is an even run; nothing appended.
+    const std::string zhongWen = Hex("D6 D0 CE C4");
+    const auto two = CutText(zhongWen, 3);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[0], Hex("D6 D0"));
+    EXPECT_EQ(two[1], Hex("CE C4"));
+    // A long all-Chinese text cut many ways: each part decodes without "?".
+    std::string text;
+    for (int i = 0; i < 500; ++i) text += (i % 3 ? Hex("D6 D0") : Hex("61 CE C4"));
+    for (int n : {2, 3, 7, 64, 333}) {
+        const auto parts = CutText(text, n);
+        EXPECT_LE(parts.size(), static_cast<size_t>(n));
+        EXPECT_EQ(Join(parts), text);
+        for (auto part : parts) {
+            EXPECT_EQ(AnsiToUtf8(part).find('?'), std::string::npos) << "n=" << n;
+        }
+    }
+}
+
+TEST(CutText, ZeroBytesAndLineBreaksAreJustBytes) {
+    const std::string text = std::string("ab\0cd\0ef", 8);
+    EXPECT_EQ(Join(CutText(text, 2)), text);
+    // A CR LF falling across the cut stays split: CR ends part 0, LF starts part 1.
+    const auto parts = CutText("abc\r\nxy", 2);  // z = 4
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0], "abc\r");
+    EXPECT_EQ(parts[1], "\nxy");
+}
+
+TEST(PageText, ParagraphsAreOpenedAtLineBreaksAndClosed) {
+    auto body = [](std::string_view part) {
+        std::string out;
+        AppendPageBody(out, part);
+        return out;
+    };
+    EXPECT_EQ(body("a\r\n\r\nb"), "a<p></p><p>b</p>");
+    EXPECT_EQ(body("a\r\nb\r\nc"), "a<p>b</p><p>c</p>");
+    EXPECT_EQ(body("plain"), "plain");
+    EXPECT_EQ(body("\r\n"), "<p></p>");
+    EXPECT_EQ(body("abc\r"), "abc\r");  // half a line break is left alone
+    EXPECT_EQ(body("\nxy"), "\nxy");
+    EXPECT_EQ(body("a\r\r\nb"), "a\r<p>b</p>");
+    EXPECT_EQ(body("x<y>&z\r\nq"), "x&lt;y&gt;&amp;z<p>q</p>");
+}
+
+TEST(PageText, EscapesMarkupAndDropsForbiddenControlBytes) {
+    EXPECT_EQ(XmlText("A&B <i>"), "A&amp;B &lt;i&gt;");
+    EXPECT_EQ(XmlText(std::string("a\0b\x01\x1F\tc\x7F", 8)), "ab\tc\x7F");
+    // Chinese text around the markup stays whole.
+    const std::string mixed = Hex("D6 D0") + "&" + Hex("CE C4") + "<" + Hex("B0 A1") + ">";
+    EXPECT_EQ(AnsiToUtf8(XmlText(mixed)), "中&amp;文&lt;啊&gt;");
+    // A stray lead byte before markup must not swallow the markup's first byte.
+    std::string body;
+    AppendPageBody(body, Hex("D6") + "\r\n&" + Hex("D6"));
+    EXPECT_EQ(AnsiToUtf8(body), "?<p>&amp;?</p>");
+}
+
+class BookFiles : public ::testing::Test {
+  protected:
+    void SetUp() override { CreateStagingTree(scratch.Path()); }
+    std::string Oebps(const std::string& name) {
+        return ReadFile(OebpsDir(scratch.Path()) + "/" + name);
+    }
+    static std::string ReadFile(const std::string& path) { return test::ReadFile(path); }
+
+    test::ScratchDir scratch;
+    test::RecordingUi ui;
+    TConversionRequest request;
+};
+
+TEST_F(BookFiles, PagesAndPackageDocumentsListEveryPartInOrder) {
+    request.labelName = Hex("D0 A1 CB B5");  // 小说
+    request.title = "T";
+    request.author = "A";
+    const std::vector<std::string_view> parts = {"one\r\ntwo", "three", "four"};
+    WriteBookFiles(parts, request, ui, scratch.Path());
+
+    EXPECT_EQ(Oebps("0.html"), std::string(kPageHead) + "one<p>two</p>" + std::string(kPageTail));
+    EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "four" + std::string(kPageTail));
+    EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/3.html"));
+
+    const std::string ncx = Oebps("toc.ncx");
+    for (int k = 0; k < 3; ++k) {
+        const std::string point = "<navPoint id=\"txt" + std::to_string(k) + "\" playOrder=\"" +
+                                  std::to_string(k) + "\"><navLabel><text>小说(" +
+                                  std::to_string(k + 1) + ")</text></navLabel><content src=\"" +
+                                  std::to_string(k) + ".html\"/></navPoint>";
+        EXPECT_NE(ncx.find(point), std::string::npos) << point;
+    }
+    const std::string opf = Oebps("content.opf");
+    EXPECT_NE(opf.find("<dc:creator>A</dc:creator>"), std::string::npos);
+    EXPECT_NE(opf.find("<dc:title>T</dc:title>"), std::string::npos);
+    EXPECT_NE(opf.find("<item id=\"txt2\" href=\"2.html\" media-type=\"application/xhtml+xml\"/>"
+                       "</manifest><spine toc=\"ncx\"><itemref idref=\"txt0\" linear=\"no\"/>"),
+              std::string::npos);
+    const std::string tail = "<itemref idref=\"txt2\" linear=\"no\"/></spine></package>";
+    EXPECT_EQ(opf.substr(opf.size() - tail.size()), tail);
+    EXPECT_EQ(ui.pagePercents, (std::vector<int>{33, 66, 100}));
+    EXPECT_GE(ui.pumps, 3);
+}
+
+TEST_F(BookFiles, MarkupInTitleAuthorLabelAndTextIsEscaped) {
+    request.labelName = "a<b>";
+    request.title = "<T&>";
+    request.author = "A&B";
+    WriteBookFiles({std::string_view("x&y<z>\x01")}, request, ui, scratch.Path());
+    const std::string opf = Oebps("content.opf");
+    EXPECT_NE(opf.find("<dc:creator>A&amp;B</dc:creator>"), std::string::npos);
+    EXPECT_NE(opf.find("<dc:title>&lt;T&amp;&gt;</dc:title>"), std::string::npos);
+    EXPECT_NE(Oebps("toc.ncx").find("<text>a&lt;b&gt;(1)</text>"), std::string::npos);
+    EXPECT_NE(Oebps("0.html").find("<body>x&amp;y&lt;z&gt;</body>"), std::string::npos);
+}
+
+TEST_F(BookFiles, EmptyTitleAndAuthorGiveEmptyElements) {
+    WriteBookFiles({std::string_view("x")}, request, ui, scratch.Path());
+    const std::string opf = Oebps("content.opf");
+    EXPECT_NE(opf.find("<dc:creator></dc:creator>"), std::string::npos);
+    EXPECT_NE(opf.find("<dc:title></dc:title>"), std::string::npos);
+}
+
+TEST_F(BookFiles, SplitTextWarnsWhenPartsAreNotFewerThanBytes) {
+    request.sourcePath = scratch / "book.txt";
+    test::WriteFile(request.sourcePath, "0123456789");
+    request.fileSize = 10;
+    std::string reason;
+    EXPECT_FALSE(SplitText(10, request, ui, scratch.Path(), &reason));
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_EQ(ui.warnings[0].first, "Quillmark");
+    EXPECT_EQ(ui.warnings[0].second, "文件大小小于或等于分割数");
+    EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/0.html"));
+    EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/content.opf"));
+
+    EXPECT_TRUE(SplitText(3, request, ui, scratch.Path(), &reason));
+    EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "89" + std::string(kPageTail));
+    EXPECT_EQ(ui.warnings.size(), 1u);
+}
+
+TEST_F(BookFiles, SplitTextFailsQuietlyOnUnreadableOrEmptyText) {
+    std::string reason;
+    request.sourcePath = scratch / "missing.txt";
+    request.fileSize = 100;
+    EXPECT_FALSE(SplitText(2, request, ui, scratch.Path(), &reason));
+    EXPECT_NE(reason.find("missing.txt"), std::string::npos) << reason;
+    // A marked UTF-8 file whose content does not decode yields no text.
+    request.sourcePath = scratch / "bad.txt";
+    test::WriteFile(request.sourcePath, Hex("EF BB BF C3 28 41 42"));
+    reason.clear();
+    EXPECT_FALSE(SplitText(2, request, ui, scratch.Path(), &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(ui.warnings.empty());
+    EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/0.html"));
+}
+
+TEST_F(BookFiles, ShrunkSourceGetsAboutTheAskedPartsAndNoEmptyPage) {
+    // 60 Chinese characters in UTF-16: 122 bytes on disk, 120 in code page 936.
+    std::string utf16 = Hex("FF FE");
+    for (int i = 0; i < 60; ++i) utf16 += Hex("2D 4E");  // 中
+    request.sourcePath = scratch / "wide.txt";
+    test::WriteFile(request.sourcePath, utf16);
+    request.fileSize = static_cast<int32_t>(utf16.size());
+    ASSERT_TRUE(SplitText(4, request, ui, scratch.Path()));
+    std::string joined;
+    int pages = 0;
+    for (; test::Exists(OebpsDir(scratch.Path()) + "/" + std::to_string(pages) + ".html");
+         ++pages) {
+        const std::string page = Oebps(std::to_string(pages) + ".html");
+        const std::string body =
+            page.substr(kPageHead.size(), page.size() - kPageHead.size() - kPageTail.size());
+        EXPECT_FALSE(body.empty());
+        joined += body;
+    }
+    EXPECT_EQ(pages, 4);
+    std::string expected;
+    for (int i = 0; i < 60; ++i) expected += "中";
+    EXPECT_EQ(joined, expected);
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,33 @@
+#pragma once
+// A conversion front end that records what the run shows, for the tests.
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "conversion/ConversionRun.h"
+
+namespace qm::test {
+
+class RecordingUi : public TConversionUi {
+  public:
+    void ShowWarning(const std::string& caption, const std::string& text) override {
+        warnings.emplace_back(caption, text);
+    }
+    void ShowResult(const std::string& text) override {
+        results.push_back(text);
+        if (onResult) onResult();
+    }
+    void Progress(TConversionPhase phase, int percent) override {
+        (phase == TConversionPhase::Pages ? pagePercents : packPercents).push_back(percent);
+    }
+    void ProcessMessages() override { ++pumps; }
+
+    std::vector<std::pair<std::string, std::string>> warnings;
+    std::vector<std::string> results;
+    std::vector<int> pagePercents, packPercents;
+    int pumps = 0;
+    std::function<void()> onResult;
+};
+
+}  // namespace qm::test

@@ -1,0 +1,456 @@
+#include "zip/ZipReader.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/Format.h"
+#include "zip/LittleEndian.h"
+#include "zip/ZipExceptions.h"
+
+namespace qm {
+
+const char* const kUserCanceledNameText = "User canceled setting zip file name.";
+
+namespace {
+
+constexpr int64_t kLongestEndSearch = kEndRecordSize + 0xFFFF;  // 65557
+constexpr int64_t kScanPumpStep = 10240;
+constexpr int64_t kSelfExtractorStart = 14000;
+constexpr int64_t kScanChunk = 65536;
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+// The extension of the path's last component, dot included, or "".
+std::string FileExtension(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot);
+}
+
+std::string ChangeFileExtension(const std::string& path, const std::string& extension) {
+    const std::string old = FileExtension(path);
+    return path.substr(0, path.size() - old.size()) + extension;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+TZipReader::TZipReader() = default;
+TZipReader::~TZipReader() = default;
+
+void TZipReader::SetZipName(const std::string& name) {
+    // The name dialog belongs to a front end; the core has none to show.
+    if (!name.empty() && name.back() == '?') throw EUserCanceled(kUserCanceledNameText);
+    if (name == zipName_) return;
+    // File names are case-sensitive here: two spellings are the same
+    // archive only when they name the same file.
+    if (SameTextIgnoringCase(name, zipName_) && SameFile(name, zipName_)) return;
+    zipName_ = name;
+    readHandle_.reset();
+    ForgetDirectory();
+}
+
+void TZipReader::SetSortMode(TZipSortMode mode) {
+    sortMode_ = mode;
+    RebuildView();
+}
+
+void TZipReader::SortView(TZipSortMode mode) { SetSortMode(mode); }
+
+void TZipReader::RebuildView() {
+    sortedView_.reset();
+    if (!directory_ || sortMode_ == ByNone) return;
+    auto view = std::make_unique<TSortedZip>(sortMode_, dupAccept, false);
+    view->SetCapacity(directory_->Count());
+    for (int i = 0; i < directory_->Count(); ++i) view->Add(directory_->Items(i));
+    sortedView_ = std::move(view);
+}
+
+const TSortedZip* TZipReader::View() const {
+    return sortedView_ ? sortedView_.get() : directory_.get();
+}
+
+int TZipReader::Count() const { return View() ? View()->Count() : 0; }
+
+const TZipHeaderInfo& TZipReader::Entry(int index) const {
+    if (!View()) throw EListError(Format(kIndexOutOfRangeFormat, index));
+    return *View()->Items(index);
+}
+
+TDateTime TZipReader::EntryDateTime(int index) const {
+    TDateTime value = 0;
+    if (DosDateTimeToDateTime(Entry(index).LastModFileDateTime, value)) return value;
+    return NowDateTime();
+}
+
+void TZipReader::CheckCancel() {
+    if (!cancel_) return;
+    cancel_ = false;
+    throw EUserCanceled(kUserAbortedText);
+}
+
+void TZipReader::PumpMessages() {
+    if (doProcessMessages_ && MessagePump) MessagePump();
+}
+
+TBufferedFileStream& TZipReader::OpenReadHandle() {
+    if (!readHandle_) {
+        // A FIFO or device would block or never end; only plain files are
+        // archives.
+        struct stat st {};
+        if (::stat(zipName_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            throw EFOpenError(OpenErrorText(zipName_, EINVAL));
+        readHandle_ = std::make_unique<TBufferedFileStream>(zipName_, fmOpenRead | fmShareDenyWrite);
+        readHandle_->SetFlushFilesOnClose(flushFilesOnClose_);
+    }
+    return *readHandle_;
+}
+
+void TZipReader::OpenArchive() {
+    TBufferedFileStream& in = OpenReadHandle();
+    if (directory_ && FileDateTime(in.Handle()) == archiveDate_) return;
+    ReadDirectory();
+}
+
+void TZipReader::ForgetDirectory() {
+    sortedView_.reset();
+    directory_.reset();
+    endCentral_.Clear();
+    endCentral_.Zip64EndRecord.reset();
+    endCentral_.Zip64Locator.reset();
+    rebuilding_ = false;
+}
+
+void TZipReader::CloseArchive() {
+    readHandle_.reset();
+    ForgetDirectory();
+    zipName_.clear();
+}
+
+void TZipReader::ReleaseReadHandle() {
+    if (!keepZipOpen_) readHandle_.reset();
+}
+
+void TZipReader::InstallDirectory(std::unique_ptr<TSortedZip> directory, const TEndCentral& end,
+                                  TDateTime fileDate) {
+    sortedView_.reset();
+    directory_ = std::move(directory);
+    endCentral_.AssignWithZip64(end);
+    archiveDate_ = fileDate;
+    RebuildView();
+}
+
+void TZipReader::FailBadZip() {
+    CloseArchive();
+    throw EBadZipFile(kNotAValidZipText);
+}
+
+void TZipReader::ReadDirectory() {
+    TBufferedFileStream& in = *readHandle_;
+    archiveDate_ = FileDateTime(in.Handle());
+    readSize_ = in.Size();
+    sortedView_.reset();
+    directory_.reset();
+    endCentral_.Clear();
+    endCentral_.Zip64EndRecord.reset();
+    endCentral_.Zip64Locator.reset();
+    try {
+        ReadDirectoryFrom(in, readSize_, false);
+    } catch (...) {
+        sortedView_.reset();
+        directory_.reset();
+        throw;
+    }
+    RebuildView();
+}
+
+void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size, bool /*fromSideFile*/) {
+    if (size == 0) {  // an empty file is an archive without entries
+        directory_ = std::make_unique<TSortedZip>(ByNone, dupError, true);
+        return;
+    }
+    if (FindEndRecord(in, size)) {
+        ReadCentralHeaders(in, size, endCentral_.TotalEntries(), false);
+        return;
+    }
+    // A multi-volume archive keeps a copy of its central directory beside it.
+    const std::string sidePath = ChangeFileExtension(zipName_, ".zfc");
+    if (IsRegularFile(sidePath)) {
+        TBufferedFileStream side(sidePath, fmOpenRead | fmShareDenyWrite);
+        const int64_t sideSize = side.Size();
+        if (FindEndRecord(side, sideSize)) {
+            ReadCentralHeaders(side, sideSize, endCentral_.TotalEntries(), true);
+            return;
+        }
+    }
+    endCentral_.Clear();
+    TIncompleteZipMode mode = incompleteZipMode_;
+    if (OnInCompleteZip) OnInCompleteZip(*this, mode);
+    if (mode == izAssumeNotAZip) throw ENotAZipFile(kNotAValidZipText);
+    if (mode == izAssumeMulti) throw EIncompleteZip(kIncompleteZipText);
+    if (!RebuildFromLocalHeaders()) FailBadZip();
+}
+
+bool TZipReader::FindEndRecord(TStream& in, int64_t size) {
+    if (size < kEndRecordSize) return false;
+    const int64_t tailLength = std::min(kLongestEndSearch, size);
+    const int64_t tailStart = size - tailLength;
+    std::vector<unsigned char> tail(static_cast<size_t>(tailLength));
+    if (in.Seek(tailStart, soBeginning) != tailStart || in.Read(tail.data(), tailLength) != tailLength)
+        return false;
+    int64_t found = -1;
+    for (int64_t i = tailLength - kEndRecordSize; i >= 0; --i) {
+        if (tail[static_cast<size_t>(i)] == 'P' && le::Get32(&tail[static_cast<size_t>(i)]) == kEndRecordSignature) {
+            found = i;
+            break;
+        }
+    }
+    if (found < 0) return false;
+    const int64_t signatureAt = tailStart + found;
+    endCentral_.Clear();
+    endCentral_.Zip64EndRecord.reset();
+    endCentral_.Zip64Locator.reset();
+    endCentral_.EndRecord = TEndCentral::ParseEndRecord(&tail[static_cast<size_t>(found)]);
+    endCentral_.CommentPosition = signatureAt + kEndRecordSize;
+
+    if (signatureAt >= kZip64LocatorSize) {
+        unsigned char locatorBytes[kZip64LocatorSize];
+        if (in.Seek(signatureAt - kZip64LocatorSize, soBeginning) == signatureAt - kZip64LocatorSize &&
+            in.Read(locatorBytes, kZip64LocatorSize) == kZip64LocatorSize &&
+            le::Get32(locatorBytes) == kZip64LocatorSignature) {
+            const TZip64LocatorImage locator = TEndCentral::ParseZip64Locator(locatorBytes);
+            unsigned char recordBytes[kZip64EndRecordSize];
+            const int64_t at = locator.Zip64EndOffset;
+            if (at >= 0 && at <= size - kZip64EndRecordSize &&
+                in.Seek(at, soBeginning) == at &&
+                in.Read(recordBytes, kZip64EndRecordSize) == kZip64EndRecordSize &&
+                le::Get32(recordBytes) == kZip64EndRecordSignature) {
+                endCentral_.Zip64Locator = std::make_unique<TZip64LocatorImage>(locator);
+                endCentral_.Zip64EndRecord = std::make_unique<TZip64EndRecordImage>(
+                    TEndCentral::ParseZip64EndRecord(recordBytes));
+            }
+        }
+    }
+    return endCentral_.ThisDiskNo() >= endCentral_.CentralDiskNo();
+}
+
+void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, bool fromSideFile) {
+    auto directory = std::make_unique<TSortedZip>(ByNone, dupError, true);
+    // A count from the file is no reason to allocate: each header takes at
+    // least 46 bytes of it.
+    directory->SetCapacity(static_cast<int>(std::min<uint64_t>(count, static_cast<uint64_t>(size) / kCentralHeaderSize)));
+    bool failed = false;
+    if (count > 0) {
+        const int64_t offset = fromSideFile ? 0 : endCentral_.CentralDirOffset();
+        failed = offset < 0 || offset > size || in.Seek(offset, soBeginning) != offset;
+    }
+    TZipHeaderInfo* previous = nullptr;
+    for (uint64_t n = 0; n < count && !failed; ++n) {
+        if (doProcessMessages_) {
+            PumpMessages();
+            CheckCancel();
+        }
+        auto entry = std::make_unique<TZipHeaderInfo>(oemConvert_);
+        bool read = entry->ReadCentralHeader(in);
+        if (!read && previous && previous->CentralExtraLength > 0) {
+            // The previous header announced an extra field that is not
+            // there: read this header again where it would then stand.
+            const int64_t back = previous->CentralExtraLength;
+            previous->CentralExtraLength = 0;
+            previous->SavedExtraPosition = 0;
+            previous->SavedExtraLength = 0;
+            previous->SavedZip64Length = 0;
+            const int64_t at = in.Position() - back;
+            read = at >= 0 && in.Seek(at, soBeginning) == at && entry->ReadCentralHeader(in);
+        }
+        if (!read) {
+            failed = true;
+            break;
+        }
+        const int64_t next = in.Position() + entry->CentralExtraLength;
+        if (fromSideFile) {
+            // Positions in the side file mean nothing in the archive.
+            entry->SavedExtraPosition = 0;
+            entry->SavedExtraLength = 0;
+            entry->SavedZip64Length = 0;
+            if (entry->FileCommentLength > 0 && in.Seek(next, soBeginning) == next) {
+                std::string comment(entry->FileCommentLength, '\0');
+                entry->FileCommentLength = static_cast<uint16_t>(
+                    std::max<int64_t>(0, in.Read(comment.data(), entry->FileCommentLength)));
+                comment.resize(entry->FileCommentLength);
+                entry->FileComment = comment;
+            }
+        }
+        try {
+            directory->Add(entry.get());
+        } catch (const EListError&) {
+            failed = true;
+            break;
+        }
+        previous = entry.release();
+        in.Seek(next + previous->FileCommentLength, soBeginning);
+    }
+    if (!failed) {
+        directory_ = std::move(directory);
+        return;
+    }
+    if (!RebuildFromLocalHeaders()) FailBadZip();
+}
+
+bool TZipReader::RebuildFromLocalHeaders() {
+    if (rebuilding_ || !readHandle_) return false;
+    rebuilding_ = true;
+    sortedView_.reset();
+    directory_.reset();
+    TBufferedFileStream& in = *readHandle_;
+    const int64_t size = readSize_;
+    const int64_t start = SameTextIgnoringCase(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
+
+    // Scan for a local header signature followed by a plausible version.
+    int64_t found = -1;
+    std::vector<unsigned char> chunk(static_cast<size_t>(kScanChunk));
+    int64_t chunkStart = start;
+    int64_t chunkLength = 0;
+    int64_t nextPump = start + kScanPumpStep;
+    for (int64_t at = start; at + 6 <= size && found < 0;) {
+        if (at >= nextPump) {
+            if (doProcessMessages_) {
+                PumpMessages();
+                CheckCancel();
+            }
+            nextPump += kScanPumpStep;
+            continue;
+        }
+        if (at + 6 > chunkStart + chunkLength) {
+            if (in.Seek(at, soBeginning) != at) break;
+            chunkStart = at;
+            chunkLength = std::max<int64_t>(0, in.Read(chunk.data(), kScanChunk));
+            if (chunkLength < 6) break;
+        }
+        const int64_t limit = std::min(chunkStart + chunkLength - 5, nextPump);
+        const unsigned char* base = chunk.data();
+        const void* hit = std::memchr(base + (at - chunkStart), 'P', static_cast<size_t>(limit - at));
+        if (!hit) {
+            at = limit;
+            continue;
+        }
+        const int64_t p = static_cast<const unsigned char*>(hit) - base;
+        if (le::Get32(base + p) == kLocalHeaderSignature && base[p + 5] < 10) {
+            found = chunkStart + p;
+        } else {
+            at = chunkStart + p + 1;
+        }
+    }
+    if (found < 0) return false;
+
+    auto directory = std::make_unique<TSortedZip>(ByNone, dupError, true);
+    int64_t place = found;
+    while (place < size) {
+        if (doProcessMessages_) {
+            PumpMessages();
+            CheckCancel();
+        }
+        auto entry = std::make_unique<TZipHeaderInfo>(oemConvert_);
+        if (in.Seek(place, soBeginning) != place || !entry->ReadLocalHeader(in)) break;
+        const int64_t compressed = entry->CompressedSize();
+        int64_t next = size;  // a size beyond the file ends the list there
+        if (compressed >= 0 && compressed <= size) {
+            next = place + kLocalHeaderSize + entry->FileNameLength + entry->LocalExtraLength +
+                   compressed + ((entry->GeneralPurposeFlags & 0x0008) ? 16 : 0);
+        }
+        try {
+            directory->Add(entry.get());
+        } catch (const EListError&) {
+            break;
+        }
+        entry.release();
+        place = std::min(next, size);
+    }
+    const int found64 = directory->Count();
+    if (found64 == 0) return false;
+    directory_ = std::move(directory);
+    endCentral_.Clear();
+    endCentral_.Zip64EndRecord.reset();
+    endCentral_.Zip64Locator.reset();
+    endCentral_.SetThisDiskNo(0);
+    endCentral_.SetCentralDirOffset(place);
+    endCentral_.SetTotalEntries(static_cast<uint32_t>(found64));
+    diskCount_ = 1;
+    MatchCentralHeaders(in, size, place, found64);
+    return true;
+}
+
+void TZipReader::MatchCentralHeaders(TStream& in, int64_t size, int64_t start, int found) {
+    if (start >= size || in.Seek(start, soBeginning) != start) return;
+    for (int n = 0; n < found; ++n) {
+        if (doProcessMessages_) {
+            PumpMessages();
+            CheckCancel();
+        }
+        TZipHeaderInfo central(oemConvert_);
+        if (!central.ReadCentralHeader(in)) return;
+        const int64_t next = in.Position() + central.CentralExtraLength + central.FileCommentLength;
+        int index = 0;
+        if (directory_->Find(central, index)) {
+            TZipHeaderInfo& entry = *directory_->Items(index);
+            const int64_t offset = entry.RelativeOffset();
+            const uint16_t localExtra = entry.LocalExtraLength;
+            entry.Assign(central);
+            entry.SavedExtraPosition = central.SavedExtraPosition;
+            entry.SavedExtraLength = central.SavedExtraLength;
+            entry.SavedZip64Length = central.SavedZip64Length;
+            entry.LocalExtraLength = localExtra;
+            entry.SetRelativeOffset(offset);
+        }
+        if (in.Seek(next, soBeginning) != next) return;
+    }
+}
+
+void TZipReader::LoadArchiveComment() {
+    TEndRecordImage& record = endCentral_.EndRecord;
+    if (endCentral_.ArchiveComment || record.CommentLength == 0 || !readHandle_) return;
+    std::string comment(record.CommentLength, '\0');
+    int64_t got = 0;
+    if (readHandle_->Seek(endCentral_.CommentPosition, soBeginning) == endCentral_.CommentPosition)
+        got = std::max<int64_t>(0, readHandle_->Read(comment.data(), record.CommentLength));
+    // A comment cut short by the end of the file is kept as far as it goes.
+    comment.resize(static_cast<size_t>(got));
+    record.CommentLength = static_cast<uint16_t>(got);
+    endCentral_.ArchiveComment = comment;
+}
+
+void TZipReader::LoadEntryComment(TZipHeaderInfo& entry) {
+    if (entry.FileComment || entry.FileCommentLength == 0 || !readHandle_) return;
+    const int64_t at =
+        entry.CentralOffset + kCentralHeaderSize + entry.FileNameLength + entry.CentralExtraLength;
+    std::string comment(entry.FileCommentLength, '\0');
+    int64_t got = 0;
+    if (readHandle_->Seek(at, soBeginning) == at)
+        got = std::max<int64_t>(0, readHandle_->Read(comment.data(), entry.FileCommentLength));
+    comment.resize(static_cast<size_t>(got));
+    entry.FileCommentLength = static_cast<uint16_t>(got);
+    entry.FileComment = comment;
+}
+
+}  // namespace qm

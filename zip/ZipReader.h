@@ -1,0 +1,145 @@
+#pragma once
+// TZipReader: holds an archive's name and, once read, its directory (entry
+// records in archive order plus a view in the chosen sort order) and its end
+// record. The archive builder derives from it. The file may come from
+// anywhere, so reading trusts no count or offset in it.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/FileTimes.h"
+#include "zip/BufferedStream.h"
+#include "zip/SortedLists.h"
+#include "zip/ZipRecords.h"
+
+namespace qm {
+
+enum TIncompleteZipMode { izAssumeMulti = 0, izAssumeBad, izAssumeNotAZip };
+
+extern const char* const kUserCanceledNameText;  // "User canceled setting zip file name."
+
+class TZipReader {
+public:
+    TZipReader();
+    virtual ~TZipReader();
+    TZipReader(const TZipReader&) = delete;
+    TZipReader& operator=(const TZipReader&) = delete;
+
+    // A different name forgets the loaded directory; the same name (byte
+    // for byte, or differing only in letter case while naming the same file)
+    // changes nothing. Nothing is opened or read. A name ending in "?" would
+    // ask for the name in a dialog, which the core cannot show: it raises
+    // EUserCanceled "User canceled setting zip file name.".
+    const std::string& ZipName() const { return zipName_; }
+    void SetZipName(const std::string& name);
+
+    TZipSortMode SortMode() const { return sortMode_; }
+    // Rebuilds the view when a directory is loaded.
+    void SetSortMode(TZipSortMode mode);
+    bool KeepZipOpen() const { return keepZipOpen_; }
+    void SetKeepZipOpen(bool value) { keepZipOpen_ = value; }
+    bool DoProcessMessages() const { return doProcessMessages_; }
+    void SetDoProcessMessages(bool value) { doProcessMessages_ = value; }
+    TIncompleteZipMode IncompleteZipMode() const { return incompleteZipMode_; }
+    void SetIncompleteZipMode(TIncompleteZipMode mode) { incompleteZipMode_ = mode; }
+    TOEMConvert OEMConvert() const { return oemConvert_; }
+    void SetOEMConvert(TOEMConvert value) { oemConvert_ = value; }
+    bool FlushFilesOnClose() const { return flushFilesOnClose_; }
+    void SetFlushFilesOnClose(bool value) { flushFilesOnClose_ = value; }
+    // The cancel request; the next check raises EUserCanceled "User Aborted
+    // Operation" and clears it.
+    bool Cancel() const { return cancel_; }
+    void SetCancel(bool value) { cancel_ = value; }
+
+    // Called where pending window messages are to be handled, when
+    // DoProcessMessages is on.
+    std::function<void()> MessagePump;
+    // A file without an end record is being read; the handler may change
+    // the mode for this read.
+    std::function<void(TZipReader& sender, TIncompleteZipMode& mode)> OnInCompleteZip;
+
+    // Opens the read handle when closed; reads the directory unless the
+    // loaded one is current (same file date as when it was read).
+    void OpenArchive();
+    // Releases the handle (even with KeepZipOpen), forgets the directory and
+    // end record, clears the rebuilding flag and ZipName.
+    void CloseArchive();
+    // Releases the read handle unless KeepZipOpen is set.
+    void ReleaseReadHandle();
+    // Rebuilds the view in the given order and makes it the SortMode.
+    void SortView(TZipSortMode mode);
+
+    // The view: Count entries, Entry(i) in SortMode order. EListError
+    // "Index %d is out of range" outside.
+    int Count() const;
+    const TZipHeaderInfo& Entry(int index) const;
+    // Entry i's date; a stored value that is no valid date gives now.
+    TDateTime EntryDateTime(int index) const;
+
+    // The loaded directory in archive order (null when none), the view, the
+    // end record and the archive's file date when it was read or built.
+    const TSortedZip* LoadedDirectory() const { return directory_.get(); }
+    const TSortedZip* View() const;
+    const TEndCentral& EndCentral() const { return endCentral_; }
+    TDateTime ArchiveDate() const { return archiveDate_; }
+    bool Rebuilding() const { return rebuilding_; }
+    bool IsOpen() const { return readHandle_ != nullptr; }
+
+    // Loads the archive comment into EndCentral() when announced and not
+    // read yet (the read handle must be open).
+    void LoadArchiveComment();
+    // Loads an entry's comment from the open archive when announced and not
+    // read yet; the entry must come from the loaded directory.
+    void LoadEntryComment(TZipHeaderInfo& entry);
+
+protected:
+    // Raises EUserCanceled "User Aborted Operation" when cancel is
+    // requested, clearing the request.
+    void CheckCancel();
+    // Calls MessagePump when DoProcessMessages is on and it is set.
+    void PumpMessages();
+
+    // Opens the read handle when it is closed (deny-write read mode).
+    TBufferedFileStream& OpenReadHandle();
+    // The open read handle, or null.
+    TBufferedFileStream* ReadHandle() { return readHandle_.get(); }
+    TSortedZip* MutableDirectory() { return directory_.get(); }
+    TEndCentral& MutableEndCentral() { return endCentral_; }
+    // Takes over a freshly built archive: its entries (archive order,
+    // owning), its end record and its file date; the view follows SortMode.
+    void InstallDirectory(std::unique_ptr<TSortedZip> directory, const TEndCentral& end,
+                          TDateTime fileDate);
+    // Forgets the directory, view and end record; clears rebuilding.
+    void ForgetDirectory();
+
+private:
+    void ReadDirectory();
+    void ReadDirectoryFrom(TStream& stream, int64_t streamSize, bool fromSideFile);
+    bool FindEndRecord(TStream& stream, int64_t streamSize);
+    void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
+    bool RebuildFromLocalHeaders();
+    void MatchCentralHeaders(TStream& stream, int64_t streamSize, int64_t start, int found);
+    [[noreturn]] void FailBadZip();
+    void RebuildView();
+
+    std::string zipName_;
+    TZipSortMode sortMode_ = ByNone;
+    bool keepZipOpen_ = false;
+    bool doProcessMessages_ = true;
+    TIncompleteZipMode incompleteZipMode_ = izAssumeMulti;
+    TOEMConvert oemConvert_ = oemAlways;
+    bool flushFilesOnClose_ = false;
+    bool cancel_ = false;
+
+    std::unique_ptr<TBufferedFileStream> readHandle_;
+    int64_t readSize_ = 0;
+    std::unique_ptr<TSortedZip> directory_;
+    std::unique_ptr<TSortedZip> sortedView_;
+    TEndCentral endCentral_;
+    TDateTime archiveDate_ = 0;
+    bool rebuilding_ = false;
+    int diskCount_ = 0;
+};
+
+}  // namespace qm
