@@ -98,6 +98,7 @@ TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResultBeforeTheTreeGoes) {
         EXPECT_TRUE(form.Converting());
         EXPECT_FALSE(form.ProgressBar1->isHidden());
         EXPECT_TRUE(form.WebBrowser1->isHidden());
+        EXPECT_EQ(form.ProgressBar1->value(), 100);  // pages and packing done
         const size_t before = dialogs.log.size();
         form.Button1Click();
         EXPECT_EQ(dialogs.log.size(), before);
