@@ -4,14 +4,18 @@
 
 #include <QDir>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 
 #include "RecordingDialogs.h"
+#include "app/Placement.h"
 #include "app/SpinEdit.h"
 #include "app/Unit1.h"
 #include "app/WebStrip.h"
@@ -90,11 +94,30 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
     for (int column = 0; column < 4; ++column) EXPECT_EQ(list.columnWidth(column), widths[column]);
     EXPECT_TRUE(Fits(*form.m_list, QString(), 20 + 93 + 64 + 226));
 
+    // Centred and raised by 150 pixels, by the outer frame.
+    QTest::qWait(50);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const QRect frame = form.frameGeometry();
+    const TFormPosition place =
+        FormPosition(screen.width(), screen.height(), frame.width(), frame.height());
+    EXPECT_EQ(frame.topLeft(), QPoint(place.left, place.top));
+
     const QString dir = QStringLiteral(QM_BIN_DIR "/../screenshots");
     QDir().mkpath(dir);
     const QImage picture = form.grab().toImage();
     EXPECT_EQ(picture.size(), QSize(423, 117) * form.devicePixelRatio());
     EXPECT_TRUE(picture.save(dir + QStringLiteral("/main-window.png")));
+
+    // During a run the progress bar stands where the strip would be.
+    dialogs.answers.push_back(QString::fromStdString(scratch / "红楼梦.epub"));
+    dialogs.onResult = [&] {
+        EXPECT_EQ(form.ProgressBar1->geometry(), QRect(8, 91, 261, 15));
+        EXPECT_TRUE(form.ProgressBar1->isVisible());
+        EXPECT_TRUE(
+            form.grab().toImage().save(dir + QStringLiteral("/main-window-converting.png")));
+    };
+    form.Button1->click();
+    EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
 }
 
 }  // namespace
