@@ -102,6 +102,7 @@ TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResultBeforeTheTreeGoes) {
         const size_t before = dialogs.log.size();
         form.Button1Click();
         EXPECT_EQ(dialogs.log.size(), before);
+        EXPECT_FALSE(form.close());  // the window waits for the run to end
     };
     form.Button1->click();
 
