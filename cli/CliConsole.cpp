@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -17,6 +18,9 @@ namespace {
 // Time the conversion gets to stop by itself before the watch cleans up.
 constexpr auto kStopGrace = std::chrono::seconds(3);
 
+// Program-wide, so the waiting thread never outlives what it writes to.
+std::atomic<int> receivedSignal{0};
+
 }  // namespace
 
 TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
@@ -27,16 +31,19 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
     sigaddset(&signals, SIGHUP);
     // Blocked here, the signals reach only the thread that waits for them.
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    std::thread([this, signals, tempDirPath] {
+    std::thread([signals, tempDirPath] {
         int received = 0;
         if (sigwait(&signals, &received) != 0) return;
-        signal_.store(received);
-        // The watch lives as long as the program; if the program ends first,
-        // this thread simply goes with it.
+        receivedSignal.store(received);
+        // Should the program end first, this thread simply goes with it.
         std::this_thread::sleep_for(kStopGrace);
         RemoveTree(tempDirPath);
         _exit(128 + received);
     }).detach();
+}
+
+int TInterruptWatch::Signal() const {
+    return receivedSignal.load();
 }
 
 TConsoleUi::TConsoleUi(TZipBuilder& zip, const TInterruptWatch& watch, bool showProgress)

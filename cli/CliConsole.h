@@ -1,7 +1,6 @@
 #pragma once
 // The command line's side of a conversion: messages and progress on stderr,
 // and Ctrl+C / kill handled so that the temporary directory goes away.
-#include <atomic>
 #include <string>
 
 #include "conversion/ConversionRun.h"
@@ -23,10 +22,7 @@ class TInterruptWatch {
     TInterruptWatch& operator=(const TInterruptWatch&) = delete;
 
     // The signal received, 0 while none.
-    int Signal() const { return signal_.load(); }
-
-  private:
-    std::atomic<int> signal_{0};
+    int Signal() const;
 };
 
 class TConsoleUi : public TConversionUi {

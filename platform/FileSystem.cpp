@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <memory>
 
 #include "platform/Exceptions.h"
+#include "platform/FileTimes.h"
 
 namespace qm {
 namespace {
@@ -76,19 +76,6 @@ struct DirCloser {
 
 }  // namespace
 
-uint32_t UnixTimeToDos(int64_t seconds) {
-    const time_t t = static_cast<time_t>(seconds);
-    struct tm local {};
-    if (!::localtime_r(&t, &local)) return 0xFFFFFFFF;
-    const int year = local.tm_year + 1900;
-    if (year < 1980 || year > 2107) return 0xFFFFFFFF;
-    const uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) |
-                                                local.tm_mday);
-    const uint32_t time = static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) |
-                                                (local.tm_sec / 2));
-    return (date << 16) | time;
-}
-
 uint32_t GetFileAttributes(const std::string& path) {
     uint32_t attributes = 0;
     int64_t size = 0;
@@ -140,7 +127,7 @@ TFileSearch::TFileSearch(const std::string& directory, uint32_t searchMask) {
         if (!Describe(dir + name, rec.Attr, rec.Size, mtime)) continue;  // gone meanwhile
         if (!AttributesPassMask(rec.Attr, searchMask)) continue;
         rec.Name = name;
-        rec.Time = UnixTimeToDos(mtime);
+        rec.Time = UnixTimeToDosDateTime(static_cast<time_t>(mtime));
         entries_.push_back(std::move(rec));
     }
     std::sort(entries_.begin(), entries_.end(), [](const TSearchRec& a, const TSearchRec& b) {
@@ -166,7 +153,7 @@ bool FindSinglePath(const std::string& path, uint32_t searchMask, TSearchRec& re
     if (clean.empty() || !Describe(clean, found.Attr, found.Size, mtime)) return false;
     if (!AttributesPassMask(found.Attr, searchMask)) return false;
     found.Name = BaseName(clean);
-    found.Time = UnixTimeToDos(mtime);
+    found.Time = UnixTimeToDosDateTime(static_cast<time_t>(mtime));
     rec = std::move(found);
     return true;
 }

@@ -82,8 +82,4 @@ bool DirectoryExists(const std::string& path);
 // True when something exists at the path (links not followed).
 bool PathExists(const std::string& path);
 
-// The MS-DOS date and time of a modification time in local time; 0xFFFFFFFF
-// when it falls outside 1980..2107.
-uint32_t UnixTimeToDos(int64_t seconds);
-
 }  // namespace qm

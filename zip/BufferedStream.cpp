@@ -126,7 +126,9 @@ int64_t TBufferStream::Seek(int64_t offset, int origin) {
             target = logical + offset;
             break;
         case soEnd:
-            target = std::max(Size(), logical) + offset;
+            // Size() counts pending bytes as written. A position past the
+            // end that nothing was written to does not move the end.
+            target = Size() + offset;
             break;
         default:
             throw Exception(Format("Invalid stream seek origin %d", origin));

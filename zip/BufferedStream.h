@@ -28,7 +28,7 @@ public:
     int64_t Write(const void* buffer, int64_t count) override;
     // A seek elsewhere writes pending bytes out (Exception "Stream seek
     // error" when that comes up short) and drops the buffer. soEnd counts
-    // from the larger of the size and the logical position. An unknown
+    // from the size, pending bytes included. An unknown
     // origin raises Exception naming it. Returns -1 when the underlying
     // stream cannot go there.
     int64_t Seek(int64_t offset, int origin) override;

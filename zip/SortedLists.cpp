@@ -36,8 +36,9 @@ TDateTime DateValue(const TZipHeaderInfo& entry) {
 // 100; 0 for an empty entry.
 int Rate(const TZipHeaderInfo& entry) {
     const int64_t uncompressed = entry.UncompressedSize();
-    if (uncompressed <= 0) return 0;
-    const double percent = std::nearbyint(static_cast<double>(entry.CompressedSize()) * 100.0 /
+    const int64_t compressed = entry.CompressedSize();
+    if (uncompressed <= 0 || compressed <= 0) return 0;  // sizes from a hostile file may be negative
+    const double percent = std::nearbyint(static_cast<double>(compressed) * 100.0 /
                                           static_cast<double>(uncompressed));
     return percent > 100 ? 100 : static_cast<int>(percent);
 }

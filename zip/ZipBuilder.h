@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zip/EntryCompressor.h"
+#include "zip/ZipExceptions.h"
 #include "zip/ZipReader.h"
 
 namespace qm {

@@ -280,14 +280,13 @@ void TZipHeaderInfo::WriteCentralHeader(TStream& stream, TStream* sourceArchive)
         if (sourceArchive->Seek(SavedExtraPosition, soBeginning) == SavedExtraPosition)
             got = std::max<int64_t>(0, sourceArchive->Read(saved.data(), SavedExtraLength));
         sourceArchive->Seek(back, soBeginning);
+        // Whole blocks only: a malformed tail would swallow the Zip64 block
+        // that follows it.
         int64_t at = 0;
-        while (at < got) {
-            if (got - at < 4) {  // a trailing fragment is kept as it stands
-                foreign.append(reinterpret_cast<const char*>(&saved[at]), got - at);
-                break;
-            }
+        while (at + 4 <= got) {
             const uint16_t tag = le::Get16(&saved[at]);
-            const int64_t blockEnd = std::min<int64_t>(got, at + 4 + le::Get16(&saved[at + 2]));
+            const int64_t blockEnd = at + 4 + le::Get16(&saved[at + 2]);
+            if (blockEnd > got) break;
             if (tag != kZip64Tag)
                 foreign.append(reinterpret_cast<const char*>(&saved[at]), blockEnd - at);
             at = blockEnd;

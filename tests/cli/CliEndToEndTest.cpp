@@ -179,6 +179,13 @@ TEST_F(CliRun, BadInputFailsWithItsReasonAndLeavesNothingBehind) {
     expectFailure("-o taken.epub ok.txt", "");
     EXPECT_EQ(test::ReadFile(work / "taken.epub"), notZip);
 
+    // No place for the staging tree.
+    const auto noTemp =
+        test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(work / "no-such-dir") + " " +
+                  Quote(test::BinPath("quillmark-cli")) + " ok.txt");
+    EXPECT_EQ(noTemp.exitCode, 1);
+    EXPECT_NE(noTemp.err.find("temporary directory"), std::string::npos) << noTemp.err;
+
     if (::geteuid() == 0) {
         // Root reads and writes whatever the permission bits say; the
         // unreadable-file and read-only-folder cases need an ordinary user.

@@ -1,0 +1,40 @@
+// Feeds arbitrary bytes to the archive reader as the file it reads.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz/ReadDirectoryRoutine.h"
+
+namespace {
+
+std::string TempPath(const char* extension) {
+    const char* base = std::getenv("TMPDIR");
+    std::string path = std::string(base && *base ? base : "/tmp") + "/qm-fuzz-" +
+                       std::to_string(::getpid()) + extension;
+    return path;
+}
+
+void WriteAll(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) std::abort();
+    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
+    std::fclose(file);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string zipPath = TempPath(".zip");
+    static const std::string exePath = TempPath(".EXE");
+    const std::string& path = size > 0 && (data[0] & 1) ? exePath : zipPath;
+    WriteAll(path, data, size);
+    for (auto mode : {qm::izAssumeMulti, qm::izAssumeBad, qm::izAssumeNotAZip}) {
+        const qm::fuzz::ReadOutcome outcome = qm::fuzz::ReadDirectoryOnce(path, mode);
+        if (!outcome.consistent) std::abort();
+    }
+    ::unlink(path.c_str());
+    return 0;
+}

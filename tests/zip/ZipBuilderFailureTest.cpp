@@ -1,0 +1,298 @@
+// Runs that fail or meet trouble: the archive is deleted, the exception
+// carries the fixed text, and files merely left out are only reported.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <random>
+
+#include "platform/FileSystem.h"
+#include "support/TestSupport.h"
+#include "zip/ArchiveInspect.h"
+#include "zip/ZipBuilder.h"
+
+namespace qm {
+namespace {
+
+using test::Exists;
+using test::InspectArchive;
+using test::ScratchDir;
+using test::WriteFile;
+
+void Configure(TZipBuilder& zip, const std::string& root, const std::string& archive) {
+    zip.SetRootDir(root);
+    zip.FilesList().push_back("*.*");
+    zip.SetRelativePaths(true);
+    zip.SetZipName(archive);
+}
+
+std::string Noise(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+// Lets the process write files only up to a size, as a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+template <typename E>
+std::string MessageOf(TZipBuilder& zip) {
+    try {
+        zip.BuildArchive();
+    } catch (const E& error) {
+        return error.what();
+    }
+    return "<no exception>";
+}
+
+TEST(ZipBuilderFailure, ArchiveThatCannotBeCreated) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    WriteFile(dir / "src/a.txt", "a");
+    WriteFile(dir / "plainfile", "x");
+    for (const std::string& archive : {dir / "missing/out.zip", dir / "plainfile/out.zip"}) {
+        TZipBuilder zip;
+        Configure(zip, dir / "src", archive);
+        EXPECT_THROW(zip.BuildArchive(), EFCreateError) << archive;
+        EXPECT_FALSE(Exists(archive));
+        EXPECT_TRUE(zip.FilesList().empty());
+    }
+    // Something that is not a regular file is never replaced.
+    test::MakeDirs(dir / "adir.zip");
+    for (const std::string& archive : {dir / "adir.zip", std::string("/dev/full")}) {
+        TZipBuilder zip;
+        Configure(zip, dir / "src", archive);
+        EXPECT_THROW(zip.BuildArchive(), EFOpenError) << archive;
+    }
+    EXPECT_EQ(GetFileAttributes("/dev/full") & faSysFile, faSysFile);
+    EXPECT_EQ(GetFileAttributes(dir / "adir.zip"), faDirectory);
+}
+
+TEST(ZipBuilderFailure, FullDiskRaisesNotEnoughRoomAndDeletesTheArchive) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "big");
+    WriteFile(dir / "big/noise", Noise(300000, 3));
+    test::MakeDirs(dir / "small");
+    WriteFile(dir / "small/a", std::string(3000, 'a'));
+    WriteFile(dir / "small/b", Noise(3000, 4));
+    struct Case {
+        std::string root;
+        rlim_t limit;
+    };
+    // A data block that goes straight to the file, a header, and the last
+    // buffer written at the end.
+    for (const Case& c : {Case{dir / "big", 100000}, Case{dir / "small", 20},
+                          Case{dir / "small", 3100}}) {
+        SCOPED_TRACE(c.limit);
+        const std::string archive = dir / "out.zip";
+        TZipBuilder zip;
+        Configure(zip, c.root, archive);
+        std::string message;
+        {
+            FileSizeLimit limit(c.limit);
+            message = MessageOf<ENotEnoughRoom>(zip);
+        }
+        EXPECT_EQ(message, "Not enough room to write archive");
+        EXPECT_FALSE(Exists(archive));
+    }
+}
+
+TEST(ZipBuilderFailure, SourcesThatCannotBeReadAreSkipped) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    WriteFile(dir / "src/a.txt", "first");
+    WriteFile(dir / "src/b.txt", "second");
+    WriteFile(dir / "src/c.txt", "third");
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "out.zip");
+    // Between listing and opening, b.txt turns into a directory and c.txt goes.
+    zip.OnStartZipInfo = [&](TZipBuilder&, int32_t, int64_t, TEndCentral&, bool&) {
+        ::unlink((dir / "src/b.txt").c_str());
+        test::MakeDirs(dir / "src/b.txt");
+        ::unlink((dir / "src/c.txt").c_str());
+    };
+    std::vector<std::string> events;
+    zip.OnSkippingFile = [&](TZipBuilder&, TSkipReason reason, const std::string& name, int32_t,
+                             bool&) {
+        EXPECT_EQ(reason, srFileOpenError);
+        events.push_back("skip " + name.substr(name.rfind('/') + 1));
+    };
+    zip.OnNoSuchFile = [&](TZipBuilder&, const std::string& name) {
+        events.push_back("gone " + name.substr(name.rfind('/') + 1));
+    };
+    EXPECT_EQ(zip.BuildArchive(), 1);
+    EXPECT_EQ(events, (std::vector<std::string>{"skip b.txt", "gone c.txt"}));
+    EXPECT_EQ(InspectArchive(dir / "out.zip").Names(), std::vector<std::string>{"a.txt"});
+
+    // A handler that puts things right and asks for a retry gets the file in.
+    ::rmdir((dir / "src/b.txt").c_str());
+    test::MakeDirs(dir / "src/b.txt");
+    TZipBuilder again;
+    Configure(again, dir / "src", dir / "again.zip");
+    again.FilesList() = {dir / "src/a.txt", dir / "src/b.txt/"};
+    again.FilesList().back().pop_back();  // an explicit item naming the directory
+    again.OnNoSuchFile = [&](TZipBuilder&, const std::string& name) {
+        events.push_back("none " + name);
+    };
+    events.clear();
+    EXPECT_EQ(again.BuildArchive(), 1);
+    EXPECT_EQ(events, std::vector<std::string>{"none " + dir / "src/b.txt"});
+
+    ::rmdir((dir / "src/b.txt").c_str());
+    WriteFile(dir / "src/b.txt", "second");
+    TZipBuilder retry;
+    Configure(retry, dir / "src", dir / "retry.zip");
+    int attempts = 0;
+    retry.OnStartZipInfo = [&](TZipBuilder&, int32_t, int64_t, TEndCentral&, bool&) {
+        ::unlink((dir / "src/b.txt").c_str());
+        test::MakeDirs(dir / "src/b.txt");
+    };
+    retry.OnSkippingFile = [&](TZipBuilder&, TSkipReason, const std::string& name, int32_t,
+                               bool& again) {
+        ++attempts;
+        ::rmdir(name.c_str());
+        WriteFile(name, "restored");
+        again = true;
+    };
+    EXPECT_EQ(retry.BuildArchive(), 2);
+    EXPECT_EQ(attempts, 1);
+    EXPECT_EQ(test::PythonZipCheck(dir / "retry.zip", dir / "src").exitCode, 0);
+}
+
+TEST(ZipBuilderFailure, CancelAndStopDeleteTheArchive) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    WriteFile(dir / "src/a", Noise(300000, 5));
+    WriteFile(dir / "src/b", "b");
+
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "out.zip");
+    int pumps = 0;
+    zip.MessagePump = [&] {
+        if (++pumps == 4) zip.SetCancel(true);
+    };
+    EXPECT_EQ(MessageOf<EUserCanceled>(zip), "User Aborted Operation");
+    EXPECT_FALSE(zip.Cancel());
+    EXPECT_FALSE(Exists(dir / "out.zip"));
+    EXPECT_TRUE(zip.FilesList().empty());
+
+    // A cancel left over from before is cleared when a run starts.
+    zip.MessagePump = nullptr;
+    zip.SetCancel(true);
+    Configure(zip, dir / "src", dir / "out.zip");
+    EXPECT_EQ(zip.BuildArchive(), 2);
+
+    TZipBuilder stop;
+    Configure(stop, dir / "src", dir / "stop.zip");
+    stop.OnStartZipInfo = [](TZipBuilder&, int32_t files, int64_t bytes, TEndCentral&, bool& now) {
+        EXPECT_EQ(files, 2);
+        EXPECT_EQ(bytes, 300001);
+        now = true;
+    };
+    EXPECT_EQ(MessageOf<EUserCanceled>(stop), "User canceled Zip operation");
+    EXPECT_FALSE(Exists(dir / "stop.zip"));
+
+    TZipBuilder badLevel;
+    Configure(badLevel, dir / "src", dir / "level.zip");
+    badLevel.SetPackLevel(10);
+    EXPECT_EQ(MessageOf<EZCompressionError>(badLevel), "error");
+    EXPECT_FALSE(Exists(dir / "level.zip"));
+}
+
+TEST(ZipBuilderFailure, PauseWaitsWhileHandlingMessages) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    WriteFile(dir / "src/a", "abc");
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "out.zip");
+    int pumps = 0;
+    int pausedPumps = 0;
+    zip.MessagePump = [&] {
+        if (zip.Pause()) {
+            ++pausedPumps;
+            zip.SetPause(false);
+        } else if (++pumps == 2) {  // the pump after the first block written
+            zip.SetPause(true);
+        }
+    };
+    EXPECT_EQ(zip.BuildArchive(), 1);
+    EXPECT_EQ(pausedPumps, 1);
+}
+
+TEST(ZipBuilderFailure, ShrunkSourceIsWarnedAndKeepsWhatWasRead) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    const std::string path = dir / "src/log";
+    const std::string content = Noise(200000, 6);
+    for (const bool viaHandler : {false, true}) {
+        SCOPED_TRACE(viaHandler);
+        WriteFile(path, content);
+        TZipBuilder zip;
+        Configure(zip, dir / "src", dir / "out.zip");
+        zip.SetZipAction(zaReplace);
+        zip.OnFilePercentDone = [&](TZipBuilder&, int32_t) {
+            if (::truncate(path.c_str(), 70000) != 0) FAIL();
+        };
+        std::vector<std::string> shown;
+        zip.WarningBox = [&](const std::string& caption, const std::string& text) {
+            shown.push_back(caption + "|" + text);
+        };
+        if (viaHandler) {
+            zip.OnHandleMessage = [&](TZipBuilder&, int32_t id, const std::string&,
+                                      const std::string& msg2, uint32_t, int32_t&) {
+                shown.push_back(std::to_string(id) + "|" + msg2);
+            };
+        }
+        ::unlink((dir / "out.zip").c_str());
+        EXPECT_EQ(zip.BuildArchive(), 1);
+        EXPECT_EQ(shown, std::vector<std::string>{viaHandler ? "208|" + path
+                                                             : path + "|" + kShrunkSourceText});
+        const auto view = InspectArchive(dir / "out.zip");
+        EXPECT_EQ(view.Entry("log").uncompressedSize, 70000u);
+        EXPECT_EQ(test::PythonZipCheck(dir / "out.zip", dir / "src").exitCode, 0);
+    }
+}
+
+TEST(ZipBuilderFailure, CommandLineTool) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src/sub");
+    WriteFile(dir / "src/a.txt", "a");
+    WriteFile(dir / "src/sub/b.txt", "b");
+    const std::string tool = test::Quote(test::BinPath("qm-zipdir"));
+    auto ok = test::Run(tool + " -l 9 " + test::Quote(dir / "o.zip") + " " + test::Quote(dir / "src"));
+    EXPECT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_EQ(ok.out, "2\n");
+    EXPECT_EQ(InspectArchive(dir / "o.zip").Entry("sub/b.txt").flags, 2u);
+    ok = test::Run(tool + " -a freshen " + test::Quote(dir / "o.zip") + " " + test::Quote(dir / "src"));
+    EXPECT_EQ(ok.out, "0\n");  // nothing newer than the entries
+
+    const auto bad = test::Run(tool + " " + test::Quote(dir / "no/o.zip") + " " + test::Quote(dir / "src"));
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("Cannot create file"), std::string::npos);
+    for (const std::string& args : {std::string(""), std::string("-l x a b"),
+                                    std::string("-a sometimes a b"), std::string("a")}) {
+        EXPECT_EQ(test::Run(tool + " " + args).exitCode, 2) << args;
+    }
+}
+
+}  // namespace
+}  // namespace qm

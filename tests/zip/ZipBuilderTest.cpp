@@ -1,0 +1,403 @@
+// New archives: the bytes written, what independent readers make of them,
+// the builder's properties and notifications.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <random>
+
+#include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
+#include "support/TestSupport.h"
+#include "zip/ArchiveInspect.h"
+#include "zip/ZipBuilder.h"
+
+namespace qm {
+namespace {
+
+using test::ArchiveView;
+using test::InspectArchive;
+using test::ScratchDir;
+using test::WriteFile;
+
+// The conversion's configuration of the builder.
+void Configure(TZipBuilder& zip, const std::string& root, const std::string& archive) {
+    zip.SetRootDir(root);
+    zip.FilesList().push_back("*.*");
+    zip.SetRelativePaths(true);
+    zip.SetRecurse(true);
+    zip.SetStorePaths(true);
+    zip.SetZipName(archive);
+}
+
+int32_t Pack(const std::string& root, const std::string& archive, int level = 6) {
+    TZipBuilder zip;
+    Configure(zip, root, archive);
+    zip.SetPackLevel(level);
+    return zip.BuildArchive();
+}
+
+void MakeStagingTree(const std::string& root) {
+    test::MakeDirs(root + "META-INF");
+    test::MakeDirs(root + "OEBPS/css");
+    WriteFile(root + "mimetype", "application/epub+zip");
+    WriteFile(root + "META-INF/container.xml",
+              "<?xml version=\"1.0\"?><container version=\"1.0\"><rootfiles><rootfile "
+              "full-path=\"OEBPS/content.opf\"/></rootfiles></container>");
+    WriteFile(root + "OEBPS/content.opf", std::string(900, 'o'));
+    WriteFile(root + "OEBPS/toc.ncx", "<ncx>" + std::string(300, 'n') + "</ncx>");
+    WriteFile(root + "OEBPS/css/main.css", "body { margin: 0 }");
+    WriteFile(root + "OEBPS/0.html", "<html><body><p>\xE4\xB8\xAD\xE6\x96\x87</p></body></html>");
+}
+
+std::string Inflate(const std::string& raw, size_t expected) {
+    std::string out(expected, '\0');
+    z_stream z{};
+    inflateInit2(&z, -15);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
+    z.avail_in = static_cast<uInt>(raw.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const int status = inflate(&z, Z_FINISH);
+    inflateEnd(&z);
+    if (status != Z_STREAM_END || z.avail_out != 0) return "<inflate failed>";
+    return out;
+}
+
+uint32_t ZlibCrc(const std::string& data) {
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
+
+TEST(ZipBuilder, StagingTreeArchiveFieldByField) {
+    ScratchDir dir;
+    const std::string root = dir / "EPUB";
+    MakeStagingTree(root + "/");
+    const std::string archive = dir / "book.epub";
+    // RootDir without its "/": the setter adds it.
+    EXPECT_EQ(Pack(root, archive), 6);
+
+    const ArchiveView view = InspectArchive(archive);
+    EXPECT_EQ(view.Names(),
+              (std::vector<std::string>{"META-INF/container.xml", "mimetype", "OEBPS/0.html",
+                                        "OEBPS/content.opf", "OEBPS/css/main.css",
+                                        "OEBPS/toc.ncx"}));
+    size_t expectedOffset = 0;
+    for (const auto& e : view.entries) {
+        SCOPED_TRACE(e.name);
+        const std::string source = test::ReadFile(root + "/" + e.name);
+        EXPECT_EQ(e.versionMadeBy, 0x2Du);
+        EXPECT_EQ(e.versionNeeded, 20u);
+        EXPECT_EQ(e.flags, 0u);
+        EXPECT_EQ(e.method, 8u);
+        EXPECT_EQ(e.internal, 0u);
+        EXPECT_EQ(e.external, 0x20u);
+        EXPECT_EQ(e.diskStart, 0u);
+        EXPECT_EQ(e.commentLength, 0u);
+        EXPECT_TRUE(e.extra.empty());
+        EXPECT_EQ(e.crc, ZlibCrc(source));
+        EXPECT_EQ(e.uncompressedSize, source.size());
+        EXPECT_EQ(e.dosTime, PathDosDateTime(root + "/" + e.name));
+        EXPECT_EQ(e.localOffset, expectedOffset);
+        // The local header was rewritten with the final values.
+        const auto local = view.Local(e);
+        EXPECT_EQ(view.bytes.substr(e.localOffset, 10), test::Hex("50 4B 03 04 14 00 00 00 08 00"));
+        EXPECT_EQ(local[3], e.crc);
+        EXPECT_EQ(local[4], e.compressedSize);
+        EXPECT_EQ(local[5], e.uncompressedSize);
+        EXPECT_EQ(local[6], e.name.size());
+        EXPECT_EQ(local[7], 0u);
+        EXPECT_EQ(view.bytes.substr(e.localOffset + 30, e.name.size()), e.name);
+        EXPECT_EQ(Inflate(view.Data(e), source.size()), source);
+        expectedOffset += 30 + e.name.size() + e.compressedSize;
+    }
+    EXPECT_EQ(view.Entry("mimetype").compressedSize, 22u);
+    EXPECT_EQ(view.centralOffset, expectedOffset);
+    EXPECT_EQ(view.bytes.substr(view.centralOffset, 4), test::Hex("50 4B 01 02"));
+    EXPECT_EQ(view.centralOffset + view.centralSize, view.endAt);
+    EXPECT_EQ(view.entriesOnDisk, 6u);
+    EXPECT_EQ(view.totalEntries, 6u);
+    EXPECT_TRUE(view.comment.empty());
+    EXPECT_FALSE(view.zip64);
+    EXPECT_EQ(view.endAt + 22, view.bytes.size());
+}
+
+TEST(ZipBuilder, IndependentReadersAcceptTheArchive) {
+    ScratchDir dir;
+    MakeStagingTree(dir / "EPUB/");
+    std::mt19937 random(7);
+    std::string noise(200000, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    WriteFile(dir / "EPUB/OEBPS/noise.bin", noise);
+    std::string text;
+    while (text.size() < 300000) text += "第一章 天地玄黄 The quick brown fox. ";
+    WriteFile(dir / "EPUB/OEBPS/1.html", text);
+    const std::string archive = dir / "book.epub";
+    ASSERT_EQ(Pack(dir / "EPUB", archive), 8);
+
+    EXPECT_EQ(test::Run("unzip -t " + test::Quote(archive)).exitCode, 0);
+    const auto python = test::PythonZipCheck(archive, dir / "EPUB");
+    EXPECT_EQ(python.exitCode, 0) << python.err;
+    EXPECT_EQ(python.out, "8\n");
+    const auto sevenZip = test::Run("7zz t " + test::Quote(archive));
+    EXPECT_EQ(sevenZip.exitCode, 0) << sevenZip.out;
+    const auto bsdtar = test::Run("bsdtar -tf " + test::Quote(archive));
+    EXPECT_EQ(bsdtar.exitCode, 0) << bsdtar.err;
+    EXPECT_NE(bsdtar.out.find("OEBPS/noise.bin"), std::string::npos);
+}
+
+TEST(ZipBuilder, SmallAndBoundarySources) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "empty");
+    EXPECT_EQ(Pack(dir / "empty", dir / "none.zip"), 0);
+    EXPECT_EQ(test::ReadFile(dir / "none.zip"), test::Hex("50 4B 05 06") + std::string(18, '\0'));
+
+    test::MakeDirs(dir / "src");
+    WriteFile(dir / "src/zero", "");
+    std::mt19937 random(1);
+    std::string block(65535, '\0');
+    for (char& c : block) c = static_cast<char>('a' + random() % 3);
+    WriteFile(dir / "src/block", block);
+    std::string noise(70000, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    WriteFile(dir / "src/noise", noise);
+
+    ASSERT_EQ(Pack(dir / "src", dir / "six.zip", 6), 3);
+    const ArchiveView six = InspectArchive(dir / "six.zip");
+    const auto& zero = six.Entry("zero");
+    EXPECT_EQ(zero.method, 8u);
+    EXPECT_EQ(zero.crc, 0u);
+    EXPECT_EQ(zero.uncompressedSize, 0u);
+    EXPECT_EQ(six.Data(zero), test::Hex("03 00"));
+    EXPECT_EQ(Inflate(six.Data(six.Entry("block")), block.size()), block);
+    // Deflated output larger than its input is kept deflated.
+    EXPECT_EQ(six.Entry("noise").method, 8u);
+    EXPECT_GT(six.Entry("noise").compressedSize, noise.size());
+
+    ASSERT_EQ(Pack(dir / "src", dir / "zero.zip", 0), 3);
+    const ArchiveView stored = InspectArchive(dir / "zero.zip");
+    for (const auto& e : stored.entries) {
+        EXPECT_EQ(e.method, 0u) << e.name;
+        EXPECT_EQ(e.flags, 0x0004u) << e.name;
+        EXPECT_EQ(e.compressedSize, e.uncompressedSize) << e.name;
+    }
+    EXPECT_EQ(stored.Data(stored.Entry("block")), block);
+    EXPECT_EQ(test::Run("unzip -t " + test::Quote(dir / "zero.zip")).exitCode, 0);
+}
+
+TEST(ZipBuilder, FlagsFollowThePackLevelAndNoCompressList) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src/Sub");
+    WriteFile(dir / "src/a.txt", std::string(5000, 'a'));
+    WriteFile(dir / "src/Sub/Photo.JPG", std::string(5000, 'p'));
+    const uint32_t expected[10] = {4, 4, 4, 0, 0, 0, 0, 0, 2, 2};
+    for (int level = 0; level <= 9; ++level) {
+        SCOPED_TRACE(level);
+        const std::string archive = dir.Path() + std::to_string(level) + ".zip";
+        TZipBuilder zip;
+        Configure(zip, dir / "src", archive);
+        zip.SetPackLevel(level);
+        zip.NoCompressList().push_back("*.jpg");
+        ASSERT_EQ(zip.BuildArchive(), 2);
+        const ArchiveView view = InspectArchive(archive);
+        EXPECT_EQ(view.Entry("a.txt").flags, expected[level]);
+        EXPECT_EQ(view.Entry("a.txt").method, level == 0 ? 0u : 8u);
+        // Matched on the name without its path, ignoring case; stored.
+        EXPECT_EQ(view.Entry("Sub/Photo.JPG").method, 0u);
+        EXPECT_EQ(view.Entry("Sub/Photo.JPG").flags, expected[level]);
+    }
+    // A pattern with a path never matches: only the name is tested.
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "path.zip");
+    zip.NoCompressList().push_back("sub/*.jpg");
+    zip.BuildArchive();
+    EXPECT_EQ(InspectArchive(dir / "path.zip").Entry("Sub/Photo.JPG").method, 8u);
+}
+
+TEST(ZipBuilder, PropertiesDefaultsAndSetterSideEffects) {
+    TZipBuilder zip;
+    EXPECT_EQ(zip.PackLevel(), 6);
+    EXPECT_EQ(zip.ZipAction(), zaUpdate);
+    EXPECT_EQ(zip.SearchAttribute(), 0x39u);
+    EXPECT_TRUE(zip.IncludeReadOnlyFiles() && zip.IncludeArchiveFiles());
+    EXPECT_FALSE(zip.IncludeHiddenFiles() || zip.IncludeSysFiles());
+    EXPECT_FALSE(zip.Recurse() || zip.StorePaths() || zip.RelativePaths() || zip.StoreVolumes());
+    EXPECT_EQ(zip.MultiZipInfo().MultiMode, mmNone);
+    EXPECT_EQ(zip.MultiZipInfo().BlockSize, 1457600);
+    EXPECT_TRUE(zip.DoProcessMessages());
+
+    zip.SetRootDir("/data/book");
+    EXPECT_EQ(zip.RootDir(), "/data/book/");
+    EXPECT_EQ(zip.RelativePathList(), std::vector<std::string>{"/data/book/"});
+    zip.SetRootDir("");
+    EXPECT_EQ(zip.RootDir(), "");
+
+    zip.SetRelativePaths(true);
+    EXPECT_TRUE(zip.StorePaths() && zip.Recurse());
+    zip.SetStoreVolumes(true);
+    zip.SetStorePaths(false);
+    EXPECT_FALSE(zip.RelativePaths() || zip.StoreVolumes());
+    EXPECT_TRUE(zip.Recurse());
+    zip.SetStoreVolumes(true);
+    EXPECT_TRUE(zip.StorePaths());
+
+    zip.SetIncludeHiddenFiles(true);
+    zip.SetIncludeArchiveFiles(false);
+    EXPECT_EQ(zip.SearchAttribute(), 0x1Bu);
+
+    EXPECT_EQ(TZipBuilder::Percentage(1, 8), 12);   // 12.5 rounds to even
+    EXPECT_EQ(TZipBuilder::Percentage(3, 8), 38);   // 37.5 rounds to even
+    EXPECT_EQ(TZipBuilder::Percentage(9, 8), 100);  // never above 100
+    EXPECT_EQ(TZipBuilder::Percentage(5, 0), 0);
+
+    // A blank name does nothing at all.
+    zip.SetZipName("   ");
+    zip.FilesList().push_back("*.*");
+    EXPECT_EQ(zip.BuildArchive(), 0);
+}
+
+TEST(ZipBuilder, FileListItemsAndStoredNames) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "root/docs/deep");
+    test::MakeDirs(dir / "root/.git");
+    WriteFile(dir / "root/top.txt", "top");
+    WriteFile(dir / "root/README", "readme");
+    WriteFile(dir / "root/docs/a.txt", "a");
+    WriteFile(dir / "root/docs/skip.tmp", "tmp");
+    WriteFile(dir / "root/docs/deep/b.txt", "b");
+    WriteFile(dir / "root/.git/config", "hidden");
+    WriteFile(dir / "other.txt", "other");
+
+    TZipBuilder zip;
+    zip.SetRootDir(dir / "root");
+    zip.SetRelativePaths(true);
+    zip.SetZipName(dir / "out.zip");
+    zip.ExcludeList().push_back("*.TMP");
+    zip.FilesList() = {"top.txt",           // explicit, joined to RootDir
+                       dir / "missing.txt",  // explicit, absent
+                       "|" + dir / "root/docs/*.txt",
+                       dir / "root/*.*",    // recursion follows Recurse
+                       dir / "nowhere/*.txt"};
+    std::vector<std::string> noSuch, recursing;
+    std::vector<std::pair<TSkipReason, std::string>> skipped;
+    zip.OnNoSuchFile = [&](TZipBuilder&, const std::string& name) { noSuch.push_back(name); };
+    zip.OnRecursingFile = [&](TZipBuilder&, const std::string& name) { recursing.push_back(name); };
+    zip.OnSkippingFile = [&](TZipBuilder&, TSkipReason reason, const std::string& name,
+                             int32_t index, bool&) {
+        EXPECT_EQ(index, -1);
+        skipped.emplace_back(reason, name.substr(dir.Path().size()));
+    };
+    int32_t infoFiles = -1;
+    int64_t infoBytes = -1;
+    zip.OnStartZipInfo = [&](TZipBuilder&, int32_t files, int64_t bytes, TEndCentral&, bool&) {
+        infoFiles = files;
+        infoBytes = bytes;
+    };
+    int32_t completed = -1;
+    zip.OnZipComplete = [&](TZipBuilder&, int32_t count) { completed = count; };
+    EXPECT_EQ(zip.BuildArchive(), 4);
+    EXPECT_TRUE(zip.FilesList().empty());
+    EXPECT_EQ(completed, 4);
+    // top.txt, docs/a.txt, then the recursive walk: docs/a.txt again,
+    // docs/deep/b.txt, README, top.txt again; duplicates go at compression.
+    EXPECT_EQ(infoFiles, 6);
+    EXPECT_EQ(infoBytes, 3 + 1 + 1 + 1 + 6 + 3);
+    EXPECT_EQ(noSuch, (std::vector<std::string>{dir / "missing.txt", dir / "nowhere/*.txt"}));
+    EXPECT_EQ(InspectArchive(dir / "out.zip").Names(),
+              (std::vector<std::string>{"top.txt", "docs/a.txt", "docs/deep/b.txt", "README"}));
+    EXPECT_EQ(skipped, (std::vector<std::pair<TSkipReason, std::string>>{
+                           {srExcludeList, "root/docs/skip.tmp"},
+                           {srNoOverwrite, "root/docs/a.txt"},
+                           {srNoOverwrite, "root/top.txt"}}));
+    EXPECT_NE(std::find(recursing.begin(), recursing.end(), dir / "root/docs/"), recursing.end());
+    EXPECT_EQ(test::Run("unzip -t " + test::Quote(dir / "out.zip")).exitCode, 0);
+
+    // Without StorePaths only names are stored; with full paths no "/" leads.
+    TZipBuilder flat;
+    flat.SetZipName(dir / "flat.zip");
+    flat.FilesList() = {dir / "root/docs/deep/b.txt", dir / "other.txt", dir / "root/./docs/a.txt"};
+    EXPECT_EQ(flat.BuildArchive(), 3);
+    EXPECT_EQ(InspectArchive(dir / "flat.zip").Names(),
+              (std::vector<std::string>{"b.txt", "other.txt", "a.txt"}));
+    TZipBuilder full;
+    full.SetZipName(dir / "full.zip");
+    full.SetStorePaths(true);
+    full.FilesList() = {dir / "root/../root/docs/a.txt"};
+    EXPECT_EQ(full.BuildArchive(), 1);
+    const std::string stored = InspectArchive(dir / "full.zip").entries.at(0).name;
+    EXPECT_NE(stored[0], '/');
+    EXPECT_EQ(stored.find(".."), std::string::npos);
+    EXPECT_EQ(stored, (dir / "root/root/docs/a.txt").substr(1));
+}
+
+TEST(ZipBuilder, ProgressAndEntryNotifications) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    WriteFile(dir / "src/big", std::string(200000, 'x'));
+    WriteFile(dir / "src/small", "tiny");
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "p.zip");
+    std::vector<int32_t> filePercents, totalPercents;
+    std::vector<std::string> ended;
+    int pumps = 0;
+    zip.MessagePump = [&] { ++pumps; };
+    zip.OnFilePercentDone = [&](TZipBuilder&, int32_t p) { filePercents.push_back(p); };
+    zip.OnTotalPercentDone = [&](TZipBuilder&, int32_t p) { totalPercents.push_back(p); };
+    zip.OnStartZip = [&](TZipBuilder&, const std::string& name, TZipHeaderInfo& header, bool& skip) {
+        EXPECT_EQ(header.FileName(), name.substr(name.rfind('/') + 1));
+        skip = header.FileName() == "small";
+    };
+    std::vector<TSkipReason> reasons;
+    zip.OnSkippingFile = [&](TZipBuilder&, TSkipReason r, const std::string&, int32_t, bool&) {
+        reasons.push_back(r);
+    };
+    zip.OnEndZip = [&](TZipBuilder&, const std::string& name, int64_t un, int64_t comp, int64_t size) {
+        ended.push_back(name);
+        EXPECT_EQ(un, 200000);
+        EXPECT_GT(comp, 0);
+        EXPECT_GE(size, comp);
+    };
+    EXPECT_EQ(zip.BuildArchive(), 1);
+    EXPECT_EQ(reasons, std::vector<TSkipReason>{srSkippedInStartZip});
+    EXPECT_EQ(ended, std::vector<std::string>{dir / "src/big"});
+    EXPECT_EQ(filePercents, (std::vector<int32_t>{33, 66, 98, 100}));  // 65535-byte reads
+    ASSERT_FALSE(totalPercents.empty());
+    EXPECT_EQ(totalPercents.back(), 100);
+    EXPECT_TRUE(std::is_sorted(totalPercents.begin(), totalPercents.end()));
+    EXPECT_GT(pumps, 0);
+    EXPECT_EQ(InspectArchive(dir / "p.zip").Names(), std::vector<std::string>{"big"});
+
+    zip.SetDoProcessMessages(false);
+    pumps = 0;
+    Configure(zip, dir / "src", dir / "q.zip");
+    zip.OnStartZip = nullptr;
+    zip.OnEndZip = nullptr;
+    EXPECT_EQ(zip.BuildArchive(), 2);
+    EXPECT_EQ(pumps, 0);
+}
+
+TEST(ZipBuilder, ManyEntriesUseZip64EndRecords) {
+    ScratchDir dir;
+    const int files = 65536;
+    for (int d = 0; d < 64; ++d) {
+        const std::string sub = dir.Path() + "src/d" + std::to_string(d) + "/";
+        test::MakeDirs(sub);
+        for (int f = 0; f < files / 64; ++f) WriteFile(sub + std::to_string(f), "x");
+    }
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "many.zip");
+    zip.SetDoProcessMessages(false);
+    ASSERT_EQ(zip.BuildArchive(), files);
+    const ArchiveView view = InspectArchive(dir / "many.zip");
+    EXPECT_EQ(view.entriesOnDisk, 0xFFFFu);
+    EXPECT_EQ(view.totalEntries, 0xFFFFu);
+    EXPECT_TRUE(view.zip64);
+    EXPECT_EQ(view.zip64Total, static_cast<uint64_t>(files));
+    EXPECT_EQ(view.entries.size(), static_cast<size_t>(files));
+    EXPECT_EQ(test::Run("unzip -tq " + test::Quote(dir / "many.zip")).exitCode, 0);
+    const auto python = test::PythonZipCheck(dir / "many.zip");
+    EXPECT_EQ(python.out, "65536\n") << python.err;
+}
+
+}  // namespace
+}  // namespace qm

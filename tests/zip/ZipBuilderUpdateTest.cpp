@@ -1,0 +1,317 @@
+// Updating an existing archive: which entries are kept, replaced or added,
+// what foreign archives keep, and that a failed update changes nothing.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <ctime>
+
+#include "platform/FileSystem.h"
+#include "support/TestSupport.h"
+#include "zip/ArchiveInspect.h"
+#include "zip/ZipBuilder.h"
+
+namespace qm {
+namespace {
+
+using test::ArchiveView;
+using test::InspectArchive;
+using test::Quote;
+using test::ScratchDir;
+using test::WriteFile;
+
+// A fixed local time on an even second, so every tool stores the same DOS time.
+const time_t kBaseTime = [] {
+    std::tm t{};
+    t.tm_year = 2024 - 1900;
+    t.tm_mon = 4;
+    t.tm_mday = 1;
+    t.tm_hour = 10;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}();
+
+void SetTime(const std::string& path, time_t when) {
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+void WriteAt(const std::string& path, const std::string& content, time_t when) {
+    WriteFile(path, content);
+    SetTime(path, when);
+}
+
+int32_t Pack(const std::string& root, const std::string& archive, TZipAction action = zaUpdate,
+             const std::string& tempPath = "") {
+    TZipBuilder zip;
+    zip.SetRootDir(root);
+    zip.FilesList().push_back("*.*");
+    zip.SetRelativePaths(true);
+    zip.SetZipName(archive);
+    zip.SetZipAction(action);
+    zip.SetTempPath(tempPath);
+    return zip.BuildArchive();
+}
+
+std::vector<std::string> WorkFilesIn(const std::string& dir) {
+    std::vector<std::string> found;
+    TFileSearch search(dir, 0x3F);
+    for (; search.Result() == 0; search.Next()) {
+        if (search.Current().Name.rfind("QMZ", 0) == 0) found.push_back(search.Current().Name);
+    }
+    return found;
+}
+
+void ExpectValid(const std::string& archive, const std::string& sourceDir) {
+    const auto unzip = test::Run("unzip -t " + Quote(archive));
+    EXPECT_EQ(unzip.exitCode, 0) << unzip.out;
+    const auto python = test::PythonZipCheck(archive, sourceDir);
+    EXPECT_EQ(python.exitCode, 0) << python.err;
+}
+
+TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
+    struct Maker {
+        const char* name;
+        const char* command;  // run inside the source directory, %s = archive
+    };
+    const Maker makers[] = {
+        {"info-zip", "zip -q %s a.txt b.txt"},
+        {"python",
+         "python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); "
+         "z.write('a.txt'); z.write('b.txt'); z.comment=b'kept comment'; z.close()\" %s"},
+        {"7zz", "7zz a -tzip -bd %s a.txt b.txt >/dev/null"},
+        {"bsdtar", "bsdtar --format zip -cf %s a.txt b.txt"},
+    };
+    for (const Maker& maker : makers) {
+        SCOPED_TRACE(maker.name);
+        ScratchDir dir;
+        const std::string src = dir / "src";
+        test::MakeDirs(src);
+        WriteAt(src + "/a.txt", std::string(4000, 'a'), kBaseTime);
+        WriteAt(src + "/b.txt", "old b", kBaseTime);
+        const std::string archive = dir / "x.zip";
+        char command[512];
+        std::snprintf(command, sizeof command, maker.command, Quote(archive).c_str());
+        ASSERT_EQ(test::Run("cd " + Quote(src) + " && " + command).exitCode, 0);
+        const ArchiveView before = InspectArchive(archive);
+
+        WriteAt(src + "/b.txt", "new b, an hour later", kBaseTime + 3600);
+        WriteAt(src + "/c.txt", "brand new", kBaseTime);
+        std::vector<std::string> updates;
+        TZipBuilder zip;
+        zip.SetRootDir(src);
+        zip.FilesList().push_back("*.*");
+        zip.SetRelativePaths(true);
+        zip.SetZipName(archive);
+        zip.OnUpdate = [&](TZipBuilder&, TUpdateAction action, int32_t index) {
+            updates.push_back((action == uaKeeping ? "keep " : "replace ") + std::to_string(index));
+        };
+        ASSERT_EQ(zip.BuildArchive(), 2);
+        EXPECT_EQ(updates, (std::vector<std::string>{"keep 0", "replace 1"}));
+
+        const ArchiveView after = InspectArchive(archive);
+        EXPECT_EQ(after.Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+        EXPECT_EQ(after.comment, before.comment);
+        const auto& oldA = before.Entry("a.txt");
+        const auto& newA = after.Entry("a.txt");
+        EXPECT_EQ(newA.extra, oldA.extra);  // foreign central blocks, byte for byte
+        EXPECT_EQ(newA.flags, oldA.flags & ~0x0008u);
+        EXPECT_EQ(after.Local(newA)[1], newA.flags);
+        EXPECT_EQ(after.Data(newA), before.Data(oldA));
+        EXPECT_EQ(newA.crc, oldA.crc);
+        EXPECT_EQ(after.Entry("b.txt").extra, "");
+        ExpectValid(archive, src);
+        EXPECT_EQ(test::Run("7zz t " + Quote(archive)).exitCode, 0);
+        EXPECT_EQ(test::Run("bsdtar -tf " + Quote(archive)).exitCode, 0);
+        // The builder now holds the new archive's directory.
+        ASSERT_EQ(zip.Count(), 3);
+        EXPECT_EQ(zip.Entry(2).FileName(), "c.txt");
+    }
+}
+
+TEST(ZipBuilderUpdate, KeepReplaceAndFreshenRules) {
+    ScratchDir dir;
+    const std::string src = dir / "src";
+    test::MakeDirs(src + "/OEBPS");
+    for (int k = 0; k < 4; ++k) {
+        WriteAt(src + "/OEBPS/" + std::to_string(k) + ".html", "first run", kBaseTime);
+    }
+    WriteAt(src + "/mimetype", "application/epub+zip", kBaseTime);
+    const std::string archive = src + "/book.epub";  // inside the walked tree
+    ASSERT_EQ(Pack(src, archive), 5);
+    ASSERT_EQ(Pack(src, archive), 0);  // everything as new as its entry
+    EXPECT_EQ(InspectArchive(archive).Names().size(), 5u);
+
+    // A second conversion into fewer parts, in the same 2-second step for
+    // 0.html (kept), later for 1.html (replaced); 2 and 3 stay from before.
+    ::unlink((src + "/OEBPS/2.html").c_str());
+    ::unlink((src + "/OEBPS/3.html").c_str());
+    WriteAt(src + "/OEBPS/0.html", "second run", kBaseTime + 1);
+    WriteAt(src + "/OEBPS/1.html", "second run", kBaseTime + 2);
+    WriteAt(src + "/OEBPS/9.html", "second run", kBaseTime);
+    ASSERT_EQ(Pack(src, archive), 2);
+    const ArchiveView second = InspectArchive(archive);
+    EXPECT_EQ(second.Names(), (std::vector<std::string>{"mimetype", "OEBPS/0.html", "OEBPS/1.html",
+                                                        "OEBPS/2.html", "OEBPS/3.html",
+                                                        "OEBPS/9.html"}));
+    const auto unzipped = [&](const std::string& name) {
+        return test::Run("unzip -p " + Quote(archive) + " " + name).out;
+    };
+    EXPECT_EQ(unzipped("OEBPS/0.html"), "first run");
+    EXPECT_EQ(unzipped("OEBPS/1.html"), "second run");
+    EXPECT_EQ(unzipped("OEBPS/3.html"), "first run");
+
+    // zaReplace replaces whatever the dates say, in place.
+    ASSERT_EQ(Pack(src, archive, zaReplace), 4);
+    EXPECT_EQ(InspectArchive(archive).Names(), second.Names());
+    EXPECT_EQ(unzipped("OEBPS/0.html"), "second run");
+
+    // zaFreshen only renews entries that exist; new files stay out.
+    WriteAt(src + "/OEBPS/1.html", "third run", kBaseTime + 10);
+    WriteAt(src + "/new.txt", "not in the archive", kBaseTime + 10);
+    TZipBuilder zip;
+    zip.SetRootDir(src);
+    zip.FilesList().push_back("*.*");
+    zip.SetRelativePaths(true);
+    zip.SetZipName(archive);
+    zip.SetZipAction(zaFreshen);
+    std::vector<std::string> notFreshened;
+    zip.OnSkippingFile = [&](TZipBuilder&, TSkipReason reason, const std::string& name, int32_t,
+                             bool&) {
+        if (reason == srNoFileToFreshen) notFreshened.push_back(name);
+    };
+    ASSERT_EQ(zip.BuildArchive(), 1);
+    EXPECT_EQ(notFreshened, std::vector<std::string>{src + "/new.txt"});
+    EXPECT_EQ(InspectArchive(archive).Names(), second.Names());
+    EXPECT_EQ(unzipped("OEBPS/1.html"), "third run");
+    EXPECT_EQ(test::Run("unzip -t " + Quote(archive)).exitCode, 0);
+    EXPECT_EQ(test::PythonZipCheck(archive).exitCode, 0);
+}
+
+TEST(ZipBuilderUpdate, EmptyAndDamagedTargets) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    WriteAt(dir / "src/a.txt", "a", kBaseTime);
+    WriteFile(dir / "empty.zip", "");
+    EXPECT_EQ(Pack(dir / "src", dir / "empty.zip"), 1);
+    ExpectValid(dir / "empty.zip", dir / "src");
+
+    for (const std::string& content : {std::string("PK"), std::string(100, 'x')}) {
+        WriteFile(dir / "bad.zip", content);
+        try {
+            Pack(dir / "src", dir / "bad.zip", zaUpdate, dir.Path());
+            ADD_FAILURE() << "no exception";
+        } catch (const EIncompleteZip& error) {
+            EXPECT_STREQ(error.what(), "Incomplete Zip File");
+        }
+        EXPECT_EQ(test::ReadFile(dir / "bad.zip"), content);
+        EXPECT_TRUE(WorkFilesIn(dir.Path()).empty());
+    }
+}
+
+TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
+    ScratchDir dir;
+    const std::string src = dir / "src";
+    test::MakeDirs(src);
+    test::MakeDirs(dir / "work");
+    std::string noise(400000, '\0');
+    uint32_t x = 1;
+    for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    WriteAt(src + "/a.bin", noise, kBaseTime);
+    WriteAt(src + "/b.txt", "b", kBaseTime);
+    const std::string archive = dir / "x.zip";
+    ASSERT_EQ(Pack(src, archive), 2);
+    WriteAt(src + "/a.bin", noise + "more", kBaseTime + 60);
+    WriteAt(src + "/c.txt", "c", kBaseTime + 60);
+    const std::string original = test::ReadFile(archive);
+
+    auto attempt = [&](const std::function<void(TZipBuilder&)>& setUp) {
+        TZipBuilder zip;
+        zip.SetRootDir(src);
+        zip.FilesList().push_back("*.*");
+        zip.SetRelativePaths(true);
+        zip.SetZipName(archive);
+        zip.SetTempPath(dir / "work");
+        setUp(zip);
+        EXPECT_ANY_THROW(zip.BuildArchive());
+        EXPECT_EQ(test::ReadFile(archive), original);
+        EXPECT_TRUE(WorkFilesIn(dir / "work").empty());
+        EXPECT_TRUE(zip.FilesList().empty());
+    };
+    // Cancelled while the replacement of a.bin is written.
+    attempt([](TZipBuilder& zip) {
+        zip.MessagePump = [&zip, pumps = 0]() mutable {
+            if (++pumps == 5) zip.SetCancel(true);
+        };
+    });
+    // Cancelled while a kept entry is copied (a.bin kept: zaUpdate, old date).
+    attempt([&](TZipBuilder& zip) {
+        SetTime(src + "/a.bin", kBaseTime);
+        zip.MessagePump = [&zip, pumps = 0]() mutable {
+            if (++pumps == 5) zip.SetCancel(true);
+        };
+    });
+    SetTime(src + "/a.bin", kBaseTime + 60);
+    // zlib refuses the level.
+    attempt([](TZipBuilder& zip) { zip.SetPackLevel(12); });
+    // The disk fills up while the work file is written.
+    {
+        attempt([](TZipBuilder& zip) {
+            zip.OnStartZipInfo = [](TZipBuilder&, int32_t, int64_t, TEndCentral&, bool&) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{};
+                ::getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = 100000;
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            };
+        });
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    // The handler stops the run once the list is built.
+    attempt([&](TZipBuilder& zip) {
+        zip.OnStartZipInfo = [](TZipBuilder&, int32_t, int64_t, TEndCentral&, bool& stop) {
+            stop = true;
+        };
+    });
+
+    // The same update, undisturbed, succeeds.
+    ASSERT_EQ(Pack(src, archive, zaUpdate, dir / "work"), 2);
+    ExpectValid(archive, src);
+    EXPECT_TRUE(WorkFilesIn(dir / "work").empty());
+}
+
+TEST(ZipBuilderUpdate, WorkFileOnAnotherFileSystemIsCopiedBesideTheArchive) {
+    if (!DirectoryExists("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+    struct stat shm {}, tmp {};
+    ScratchDir dir;
+    ::stat("/dev/shm", &shm);
+    ::stat(dir.Path().c_str(), &tmp);
+    if (shm.st_dev == tmp.st_dev) GTEST_SKIP() << "/dev/shm is on the same file system";
+    char pattern[] = "/dev/shm/qm-work-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string work = std::string(pattern) + "/";
+
+    test::MakeDirs(dir / "src");
+    WriteAt(dir / "src/a.txt", "a", kBaseTime);
+    const std::string archive = dir / "x.zip";
+    ASSERT_EQ(Pack(dir / "src", archive), 1);
+    ::chmod(archive.c_str(), 0640);
+    WriteAt(dir / "src/b.txt", "b", kBaseTime);
+    EXPECT_EQ(Pack(dir / "src", archive, zaUpdate, work), 1);
+    ExpectValid(archive, dir / "src");
+    struct stat st {};
+    ::stat(archive.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_TRUE(WorkFilesIn(work).empty());
+    EXPECT_TRUE(WorkFilesIn(dir.Path()).empty());
+    ::rmdir(pattern);
+}
+
+}  // namespace
+}  // namespace qm
