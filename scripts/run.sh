@@ -1,8 +1,19 @@
 #!/usr/bin/env bash
-# The main job: converts the sample book shipped with the project into an
-# EPUB book with quillmark-cli and says where it is.
+# The main job. With a display, starts the window; without one, says so and
+# converts the sample book shipped with the project with quillmark-cli.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  if [ -x build/bin/quillmark ]; then
+    exec build/bin/quillmark
+  fi
+  echo "The window (build/bin/quillmark) was not built (Qt 6 missing?); converting the sample instead."
+else
+  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): the window can't open here."
+  echo "Converting the sample book with quillmark-cli instead."
+fi
+
 out=build/sample
 mkdir -p "$out"
 rm -f "$out/海边的书信.epub"  # a fresh book, not an update of the last one

@@ -1,0 +1,34 @@
+#include "app/ConversionUi.h"
+
+#include <QCoreApplication>
+#include <QProgressBar>
+
+#include "app/Dialogs.h"
+#include "app/Unit1.h"
+
+namespace qm {
+
+void TFormConversionUi::ShowWarning(const std::string& caption, const std::string& text) {
+    dialogs_.Warning(QString::fromStdString(caption), QString::fromStdString(text));
+}
+
+void TFormConversionUi::ShowResult(const std::string& text) {
+    dialogs_.Result(QString::fromUtf8(kApplicationTitle), QString::fromStdString(text));
+}
+
+int TFormConversionUi::BarValue(TConversionPhase phase, int percent) {
+    const int clamped = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    return phase == TConversionPhase::Pages ? clamped / 2 : 50 + clamped / 2;
+}
+
+void TFormConversionUi::Progress(TConversionPhase phase, int percent) {
+    const int value = BarValue(phase, percent);
+    // The bar never goes back within a run.
+    if (value > bar_.value()) bar_.setValue(value);
+}
+
+void TFormConversionUi::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
+
+}  // namespace qm

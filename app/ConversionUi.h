@@ -1,0 +1,31 @@
+#pragma once
+// What a conversion run shows in the window: its boxes through the window's
+// dialogs, its progress in the window's bar, and the window kept alive while
+// it works.
+#include "conversion/ConversionRun.h"
+
+class QProgressBar;
+
+namespace qm {
+
+class TDialogs;
+
+class TFormConversionUi : public TConversionUi {
+  public:
+    TFormConversionUi(TDialogs& dialogs, QProgressBar& bar) : dialogs_(dialogs), bar_(bar) {}
+
+    void ShowWarning(const std::string& caption, const std::string& text) override;
+    void ShowResult(const std::string& text) override;
+    void Progress(TConversionPhase phase, int percent) override;
+    void ProcessMessages() override;
+
+    // Where the bar stands for a phase's percentage: pages fill the first
+    // half, packing the second.
+    static int BarValue(TConversionPhase phase, int percent);
+
+  private:
+    TDialogs& dialogs_;
+    QProgressBar& bar_;
+};
+
+}  // namespace qm

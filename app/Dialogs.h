@@ -1,0 +1,39 @@
+#pragma once
+// Every dialog and message box of the window goes through this interface, so
+// the window can be driven without modal windows (the tests answer them).
+#include <QString>
+
+class QFileDialog;
+class QWidget;
+
+namespace qm {
+
+class TDialogs {
+  public:
+    virtual ~TDialogs() = default;
+    // Runs a configured file dialog; true with the chosen file when confirmed.
+    virtual bool RunFileDialog(QFileDialog& dialog, QString& fileName) = 0;
+    // A warning box (exclamation icon, one OK button).
+    virtual void Warning(const QString& caption, const QString& text) = 0;
+    // The result of a conversion: no icon, one OK button.
+    virtual void Result(const QString& caption, const QString& text) = 0;
+    // The application's error box: stop icon, one OK button.
+    virtual void Error(const QString& caption, const QString& text) = 0;
+};
+
+// The real, modal dialogs, owned by `parent`'s window.
+class TQtDialogs : public TDialogs {
+  public:
+    explicit TQtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+
+    bool RunFileDialog(QFileDialog& dialog, QString& fileName) override;
+    void Warning(const QString& caption, const QString& text) override;
+    void Result(const QString& caption, const QString& text) override;
+    void Error(const QString& caption, const QString& text) override;
+
+  private:
+    QWidget* parent_;
+};
+
+}  // namespace qm

@@ -1,0 +1,18 @@
+#pragma once
+// Splitting the path of a listed file into the parts the file list shows.
+// Paths are native byte strings; only "/" separates. In UTF-8 no byte of a
+// multi-byte character is "/" or ".", so a byte-wise search is exact.
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// The text from the last "." after the last "/" to the end, the dot included;
+// empty when the last component has no dot.
+std::string ExtractFileExt(std::string_view path);
+
+// The last component of the path, cut before its last "."; whole when it has
+// no dot.
+std::string ExtractBaseName(std::string_view path);
+
+}  // namespace qm

@@ -1,0 +1,362 @@
+#include "app/Unit1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTimer>
+#include <exception>
+
+#include "app/ConversionUi.h"
+#include "app/Dialogs.h"
+#include "app/FileNames.h"
+#include "app/Placement.h"
+#include "app/SizeText.h"
+#include "app/SpinEdit.h"
+#include "app/WebStrip.h"
+#include "conversion/ConversionRun.h"
+#include "platform/CodePage.h"
+#include "platform/FileStream.h"
+#include "platform/TempDir.h"
+
+namespace qm {
+namespace {
+
+constexpr int kClientWidth = 423;
+constexpr int kClientHeight = 117;
+constexpr int kStripHiddenTop = -91;
+constexpr int kStripShownTop = 91;
+
+// The list's columns: caption, name, size, path.
+enum ListColumn { colCaption = 0, colName = 1, colSize = 2, colPath = 3 };
+
+QLabel* MakeLabel(QWidget* parent, const char* caption, int left, int top, int width, int height) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setGeometry(left, top, width, height);
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* caption, int left) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setGeometry(left, 85, 47, 26);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QTableWidgetItem* MakeItem(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return item;
+}
+
+// Native bytes of a path, as the file system takes them.
+std::string NativePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// Code page 936 bytes of a text typed into or shown by the window.
+std::string AnsiText(const QString& text) {
+    return Utf8ToAnsi(text.toUtf8().toStdString());
+}
+
+// The first local file a drag carries, if any.
+QString FirstLocalFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls()) return QString();
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile()) return url.toLocalFile();
+    }
+    return QString();
+}
+
+// Disables Convert and puts the progress bar in place of the strip for the
+// length of a run, whichever way the run ends.
+class TRunGuard {
+  public:
+    TRunGuard(bool& flag, QPushButton& button, QWidget& strip, QProgressBar& bar)
+        : flag_(flag), button_(button), strip_(strip), bar_(bar) {
+        flag_ = true;
+        button_.setEnabled(false);
+        strip_.hide();
+        bar_.setValue(0);
+        bar_.show();
+    }
+    ~TRunGuard() {
+        bar_.hide();
+        strip_.show();
+        button_.setEnabled(true);
+        flag_ = false;
+    }
+    TRunGuard(const TRunGuard&) = delete;
+    TRunGuard& operator=(const TRunGuard&) = delete;
+
+  private:
+    bool& flag_;
+    QPushButton& button_;
+    QWidget& strip_;
+    QProgressBar& bar_;
+};
+
+}  // namespace
+
+TForm1::TForm1(TDialogs& dialogs, const QUrl& pageAddress, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      dialogs_(dialogs) {
+    CreateControls();
+    SetTabOrder();
+    FormCreate(pageAddress);
+}
+
+TForm1::~TForm1() {
+    qApp->removeEventFilter(this);
+}
+
+void TForm1::CreateControls() {
+    setWindowTitle(QStringLiteral("Quillmark V1.0 "));
+    setFixedSize(kClientWidth, kClientHeight);
+    QFont formFont(QStringLiteral("Sans Serif"));
+    formFont.setStyleHint(QFont::SansSerif);
+    formFont.setPointSize(8);
+    setFont(formFont);
+
+    Button1 = MakeButton(this, "转换", 368);
+    QFont boldFont = formFont;
+    boldFont.setBold(true);
+    Button1->setFont(boldFont);
+    QPalette red = Button1->palette();
+    red.setColor(QPalette::Active, QPalette::ButtonText, Qt::red);
+    red.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::red);
+    Button1->setPalette(red);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+    m_title = new QLineEdit(this);
+    m_title->setGeometry(43, 8, 124, 21);
+    m_zz = new QLineEdit(this);
+    m_zz->setGeometry(208, 8, 85, 21);
+
+    SaveDialog1 = new QFileDialog(this, QString::fromUtf8("保存EPUB"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+    SaveDialog1->setNameFilters(
+        {QStringLiteral("*.epub (*.epub)"), QStringLiteral("*.zip (*.zip)")});
+    SaveDialog1->setOption(QFileDialog::HideNameFilterDetails);
+    SaveDialog1->setDefaultSuffix(QStringLiteral("epub"));
+
+    Label1 = MakeLabel(this, "书名：", 8, 11, 36, 13);
+    Label2 = MakeLabel(this, "作者：", 173, 11, 36, 13);
+    m_del = MakeButton(this, "删除", 320);
+    connect(m_del, &QPushButton::clicked, this, [this] { m_delClick(); });
+    Button6 = MakeButton(this, "导入", 272);
+    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+
+    m_list = new QTableWidget(0, 4, this);
+    m_list->setGeometry(8, 35, 407, 45);
+    m_list->setHorizontalHeaderLabels({QStringLiteral("*"), QString::fromUtf8("文件名"),
+                                       QString::fromUtf8("大小"), QString::fromUtf8("文件路径")});
+    m_list->horizontalHeader()->setHighlightSections(false);
+    m_list->horizontalHeader()->setMinimumSectionSize(0);
+    const int widths[] = {20, 93, 64, 226};
+    for (int column = 0; column < 4; ++column) m_list->setColumnWidth(column, widths[column]);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setMinimumSectionSize(20);
+    m_list->verticalHeader()->setDefaultSectionSize(20);
+    m_list->setShowGrid(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSortingEnabled(false);
+    m_list->setWordWrap(false);
+    m_list->setTextElideMode(Qt::ElideRight);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The selection keeps its colour when the list loses the focus.
+    QPalette listPalette = m_list->palette();
+    listPalette.setColor(QPalette::Inactive, QPalette::Highlight,
+                         listPalette.color(QPalette::Active, QPalette::Highlight));
+    listPalette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                         listPalette.color(QPalette::Active, QPalette::HighlightedText));
+    m_list->setPalette(listPalette);
+
+    WebBrowser1 = new TWebStrip(this);
+    WebBrowser1->setGeometry(8, kStripHiddenTop, 261, 15);
+    connect(WebBrowser1, &TWebStrip::DocumentComplete, this,
+            [this] { WebBrowser1DocumentComplete(); });
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setGeometry(8, kStripShownTop, 261, 15);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+
+    OpenDialog1 = new QFileDialog(this, QString::fromUtf8("导入TXT文件"));
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    // One entry shown as "*.txt" that matches "*.txt*".
+    OpenDialog1->setNameFilter(QStringLiteral("*.txt (*.txt*)"));
+    OpenDialog1->setOption(QFileDialog::HideNameFilterDetails);
+
+    SpinEdit2 = new TSpinEdit(this);
+    SpinEdit2->setGeometry(360, 8, 55, 22);
+    SpinEdit2->SetMinValue(1);
+    SpinEdit2->SetMaxValue(1024);
+    SpinEdit2->SetValue(1);
+
+    Label3 = MakeLabel(this, "切割份数：", 301, 11, 60, 13);
+
+    m_zip.MessagePump = [] { QCoreApplication::processEvents(); };
+    m_zip.WarningBox = [this](const std::string& caption, const std::string& text) {
+        dialogs_.Warning(QString::fromStdString(caption), QString::fromStdString(text));
+    };
+}
+
+void TForm1::SetTabOrder() {
+    QWidget* order[] = {Button1, m_title, m_zz, m_del, Button6, m_list, WebBrowser1, SpinEdit2};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    Button1->setFocus();
+}
+
+void TForm1::FormCreate(const QUrl& pageAddress) {
+    PlaceOnScreen();
+    if (pageAddress.isValid() && !pageAddress.isEmpty()) WebBrowser1->Navigate(pageAddress);
+    // Made now, so the first conversion finds it; a failure here shows up as
+    // that conversion's error instead.
+    try {
+        TempDirPath();
+    } catch (const std::exception&) {
+    }
+    setAcceptDrops(true);
+    qApp->installEventFilter(this);
+}
+
+void TForm1::PlaceOnScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QSize screenSize = screen->geometry().size();
+    const QSize frame = frameGeometry().size();
+    const TFormPosition position =
+        FormPosition(screenSize.width(), screenSize.height(), frame.width(), frame.height());
+    move(position.left, position.top);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (placedAfterShow_) return;
+    placedAfterShow_ = true;
+    // The frame's size is known only once the window system has framed the
+    // window; place it again with the outer size then.
+    QTimer::singleShot(0, this, [this] { PlaceOnScreen(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The run is inside Convert's handler; the window goes when it is over.
+    if (converting_) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void TForm1::WebBrowser1DocumentComplete() {
+    if (WebBrowser1->ReadyState() == TWebStrip::READYSTATE_COMPLETE) {
+        WebBrowser1->move(WebBrowser1->x(), kStripShownTop);
+    }
+}
+
+double TForm1::GetFileSizeKB(const QString& path) {
+    try {
+        TFileStream file(NativePath(path), fmOpenRead | fmShareDenyNone);
+        const int64_t size = file.Size();
+        m_filesize = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(size)));
+        return static_cast<double>(size) / 1000.0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+void TForm1::AddFileToList(const QString& path) {
+    const std::string native = NativePath(path);
+    if (ExtractFileExt(native) != ".txt") return;
+    const QString name = QFile::decodeName(QByteArray::fromStdString(ExtractBaseName(native)));
+    if (m_list->rowCount() > 0) m_list->removeRow(0);
+    m_list->insertRow(0);
+    m_list->setItem(0, colCaption, MakeItem(QStringLiteral("*")));
+    m_list->setItem(0, colName, MakeItem(name));
+    const double kiloBytes = GetFileSizeKB(path);
+    const std::string separator = QLocale().decimalPoint().toStdString();
+    m_list->setItem(0, colSize,
+                    MakeItem(QString::fromStdString(FormatSizeText(kiloBytes, separator))));
+    m_list->setItem(0, colPath, MakeItem(path));
+}
+
+void TForm1::Button6Click() {
+    QString fileName;
+    if (dialogs_.RunFileDialog(*OpenDialog1, fileName) && !fileName.isEmpty()) {
+        AddFileToList(fileName);
+    }
+}
+
+void TForm1::m_delClick() {
+    if (m_list->rowCount() == 1) m_list->removeRow(0);
+}
+
+bool TForm1::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    if (!widget || widget->window() != this) return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString first = FirstLocalFile(drop->mimeData());
+    if (first.isEmpty()) return false;
+    // Dropped files are the window's, not the text of an edit box under the
+    // cursor, so the event stops here.
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) AddFileToList(first);
+    return true;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (ApplicationEvents1Message(watched, event)) return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::Button1Click() {
+    if (m_list->rowCount() == 0 || converting_) return;
+    SaveDialog1->selectFile(m_title->text().isEmpty() ? QStringLiteral("myepub") : m_title->text());
+    QString archiveName;
+    if (!dialogs_.RunFileDialog(*SaveDialog1, archiveName)) return;
+
+    TConversionRequest request;
+    request.sourcePath = NativePath(m_list->item(0, colPath)->text());
+    request.labelName = AnsiText(m_list->item(0, colName)->text());
+    request.fileSize = m_filesize;
+    request.title = AnsiText(m_title->text());
+    request.author = AnsiText(m_zz->text());
+    // Leaving the field brings the count into bounds; this covers a click
+    // that took no focus.
+    request.parts = SpinEdit2->CheckValue(SpinEdit2->Value());
+    request.archiveName = NativePath(archiveName);
+
+    TRunGuard guard(converting_, *Button1, *WebBrowser1, *ProgressBar1);
+    TFormConversionUi ui(dialogs_, *ProgressBar1);
+    try {
+        RunConversion(request, ui, m_zip, TempDirPath());
+    } catch (const std::exception& error) {
+        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(error.what()));
+    }
+}
+
+}  // namespace qm

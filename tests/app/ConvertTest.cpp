@@ -1,0 +1,170 @@
+// Convert from the window: the save dialog, the run through the real
+// conversion and archive builder, and the boxes the user sees.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "RecordingDialogs.h"
+#include "app/SpinEdit.h"
+#include "app/Unit1.h"
+#include "app/WebStrip.h"
+#include "conversion/ConversionRun.h"
+#include "platform/TempDir.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+// Names in a directory, "." and ".." left out.
+std::vector<std::string> Entries(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(d);
+    }
+    return names;
+}
+
+std::string Staging() {
+    return TempDirPath() + "EPUB";
+}
+
+class Convert : public ::testing::Test {
+  protected:
+    Convert() : form(dialogs, QUrl()) {}
+    ~Convert() override { RemoveTree(Staging()); }
+
+    void List(const std::string& name, const std::string& bytes) {
+        const std::string path = scratch / name;
+        test::WriteFile(path, bytes);
+        dialogs.answers.push_back(QString::fromStdString(path));
+        form.Button6->click();
+        dialogs.log.clear();
+    }
+    void SaveAs(const std::string& path) {
+        dialogs.answers.push_back(QString::fromStdString(path));
+    }
+
+    test::ScratchDir scratch;
+    test::TRecordingDialogs dialogs;
+    TForm1 form;
+};
+
+const std::string kBook =
+    "第一章 开始\r\n这是一本书。\r\n第二章 继续\r\n又是一段文字，里面有 <标记> & 符号。\r\n";
+
+TEST_F(Convert, DoesNothingWithoutAFileOrWhenTheSaveDialogIsCancelled) {
+    form.Button1->click();
+    EXPECT_TRUE(dialogs.log.empty());
+
+    List("book.txt", kBook);
+    form.m_title->setText(QString::fromUtf8("我的书"));
+    dialogs.answers.push_back(std::nullopt);
+    form.Button1->click();
+    form.m_title->clear();
+    dialogs.answers.push_back(std::nullopt);
+    form.Button1->click();
+    EXPECT_EQ(dialogs.log,
+              (std::vector<std::string>{"file:保存EPUB:我的书.epub", "file:保存EPUB:myepub.epub"}));
+    EXPECT_TRUE(Entries(TempDirPath()).empty());
+    EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{"book.txt"});
+}
+
+TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResultBeforeTheTreeGoes) {
+    List("小说.txt", kBook);
+    form.m_title->setText(QString::fromUtf8("我的书"));
+    form.m_zz->setText(QString::fromUtf8("作者甲"));
+    form.SpinEdit2->SetValue(2);
+    const std::string archive = scratch / "我的书.epub";
+    SaveAs(archive);
+    bool treeDuringResult = false;
+    // Posted before the click: it runs only if the window handles its events
+    // while the conversion works.
+    bool eventsHandled = false;
+    QTimer::singleShot(0, &form, [&] { eventsHandled = true; });
+    dialogs.onResult = [&] {
+        EXPECT_TRUE(eventsHandled);
+        treeDuringResult = test::Exists(Staging() + "/OEBPS/content.opf");
+        // Busy: Convert is refused and the bar stands in for the strip.
+        EXPECT_FALSE(form.Button1->isEnabled());
+        EXPECT_TRUE(form.Converting());
+        EXPECT_FALSE(form.ProgressBar1->isHidden());
+        EXPECT_TRUE(form.WebBrowser1->isHidden());
+        EXPECT_EQ(form.ProgressBar1->value(), 100);  // pages and packing done
+        const size_t before = dialogs.log.size();
+        form.Button1Click();
+        EXPECT_EQ(dialogs.log.size(), before);
+        EXPECT_FALSE(form.close());  // the window waits for the run to end
+    };
+    form.Button1->click();
+
+    EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:我的书.epub",
+                                                     "result:Quillmark:恭喜你，文件转换成功"}));
+    EXPECT_TRUE(treeDuringResult);
+    EXPECT_FALSE(test::Exists(Staging()));
+    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.ProgressBar1->isHidden());
+    EXPECT_FALSE(form.WebBrowser1->isHidden());
+    // The list stays for another run.
+    EXPECT_EQ(form.m_list->rowCount(), 1);
+
+    // An independent reader accepts the archive and finds the book in it.
+    const test::CommandResult check = test::Run(
+        "python3 -c 'import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "assert z.testzip() is None\n"
+        "print(sorted(z.namelist()))\n"
+        "print(z.read(\"OEBPS/content.opf\").decode(\"utf-8\"))' " +
+        test::Quote(archive));
+    ASSERT_EQ(check.exitCode, 0) << check.err;
+    for (const char* name :
+         {"'mimetype'", "'META-INF/container.xml'", "'OEBPS/toc.ncx'", "'OEBPS/css/main.css'",
+          "'OEBPS/0.html'", "'OEBPS/1.html'", "我的书", "作者甲"}) {
+        EXPECT_NE(check.out.find(name), std::string::npos) << name << "\n" << check.out;
+    }
+}
+
+TEST_F(Convert, TooManyPartsWarnsFirstThenReportsFailure) {
+    List("tiny.txt", "abc");
+    form.SpinEdit2->SetValue(3);  // not smaller than the 3 bytes
+    const std::string archive = scratch / "tiny.epub";
+    SaveAs(archive);
+    form.Button1->click();
+    EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:myepub.epub",
+                                                     "warning:Quillmark:文件大小小于或等于分割数",
+                                                     "result:Quillmark:灰常遗憾，未能转换成功"}));
+    EXPECT_FALSE(test::Exists(archive));
+    EXPECT_FALSE(test::Exists(Staging()));
+}
+
+TEST_F(Convert, VanishedSourceFailsQuietlyAndUnwritableTreeShowsTheError) {
+    List("gone.txt", kBook);
+    std::remove((scratch / "gone.txt").c_str());
+    SaveAs(scratch / "gone.epub");
+    form.Button1->click();
+    EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:myepub.epub",
+                                                     "result:Quillmark:灰常遗憾，未能转换成功"}));
+    EXPECT_FALSE(test::Exists(Staging()));
+
+    // A plain file where the staging directory belongs: the fixed files can't
+    // be written, and only the error box appears.
+    List("book.txt", kBook);
+    test::WriteFile(Staging(), "in the way");
+    SaveAs(scratch / "book.epub");
+    form.Button1->click();
+    ASSERT_EQ(dialogs.log.size(), 2u);
+    EXPECT_EQ(dialogs.log[1].rfind("error:Quillmark:Cannot create", 0), 0u) << dialogs.log[1];
+    EXPECT_FALSE(test::Exists(scratch / "book.epub"));
+    EXPECT_TRUE(form.Button1->isEnabled());
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,167 @@
+// The file list: import by dialog and by drop, refusal of other extensions,
+// replacement, deletion, and the size column.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "RecordingDialogs.h"
+#include "app/Unit1.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+class FileList : public ::testing::Test {
+  protected:
+    FileList() : form(dialogs, QUrl()) { QLocale::setDefault(QLocale::c()); }
+    ~FileList() override { QLocale::setDefault(QLocale::system()); }
+
+    std::string MakeFile(const std::string& name, size_t size) {
+        const std::string path = scratch / name;
+        test::WriteFile(path, std::string(size, 'a'));
+        return path;
+    }
+    void Import(const std::string& path) {
+        dialogs.answers.push_back(QString::fromStdString(path));
+        form.Button6->click();
+    }
+    // Drags the files over `target` and drops them there, as a file manager does.
+    void Drop(QWidget* target, const std::vector<std::string>& paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const std::string& path : paths)
+            urls << QUrl::fromLocalFile(QString::fromStdString(path));
+        mime.setUrls(urls);
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+    }
+    int Rows() const { return form.m_list->rowCount(); }
+    std::string Cell(int column) const {
+        return form.m_list->item(0, column)->text().toStdString();
+    }
+
+    test::ScratchDir scratch;
+    test::TRecordingDialogs dialogs;
+    TForm1 form;
+};
+
+TEST_F(FileList, ImportByDialogFillsTheOneRow) {
+    const std::string path = MakeFile("我的书.txt", 1536);
+    Import(path);
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(0), "*");
+    EXPECT_EQ(Cell(1), "我的书");
+    EXPECT_EQ(Cell(2), "1.54KB");
+    EXPECT_EQ(Cell(3), path);
+    EXPECT_EQ(form.FileSize(), 1536);
+    ASSERT_EQ(dialogs.log.size(), 1u);
+    EXPECT_EQ(dialogs.log[0].rfind("file:导入TXT文件:", 0), 0u) << dialogs.log[0];
+    EXPECT_EQ(form.m_list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_FALSE(form.m_list->item(0, 1)->flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(FileList, CancelledOrEmptyImportChangesNothing) {
+    Import(MakeFile("a.txt", 10));
+    dialogs.answers.push_back(std::nullopt);
+    form.Button6->click();
+    dialogs.answers.push_back(QString());
+    form.Button6->click();
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(1), "a");
+    EXPECT_TRUE(dialogs.log.size() == 3u);
+}
+
+TEST_F(FileList, SecondImportReplacesAndOtherExtensionsAreRefused) {
+    Import(MakeFile("first.txt", 125));
+    Import(MakeFile("a.b.txt", 0));
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(1), "a.b");
+    EXPECT_EQ(Cell(2), "0.00KB");
+    EXPECT_EQ(form.FileSize(), 0);
+
+    // Byte-wise and case-sensitive: all of these leave the row and the size.
+    Import(MakeFile("BOOK.TXT", 7));
+    Import(MakeFile("book.Txt", 7));
+    Import(MakeFile("book.txt.bak", 7));
+    Drop(&form, {MakeFile("DROP.TXT", 7)});
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(1), "a.b");
+    EXPECT_EQ(form.FileSize(), 0);
+
+    // A dot in a directory name is no extension; a file named ".txt" has an
+    // empty name.
+    test::MakeDirs(scratch / "dir.v2");
+    Import(MakeFile("dir.v2/.txt", 125));
+    EXPECT_EQ(Cell(1), "");
+    EXPECT_EQ(Cell(2), "0.13KB");
+}
+
+TEST_F(FileList, DropListsOnlyTheFirstFileAndNeverTypesIntoTheEditBoxes) {
+    const std::string first = MakeFile("one.txt", 125);
+    Drop(form.m_title, {first, MakeFile("two.txt", 1), MakeFile("three.txt", 2)});
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(1), "one");
+    EXPECT_EQ(Cell(3), first);
+    EXPECT_EQ(form.FileSize(), 125);
+    EXPECT_TRUE(form.m_title->text().isEmpty());
+
+    // The list itself and the buttons take drops as well.
+    Drop(form.m_list->viewport(), {MakeFile("four.txt", 3)});
+    EXPECT_EQ(Cell(1), "four");
+    Drop(form.Button1, {MakeFile("five.txt", 4)});
+    EXPECT_EQ(Cell(1), "five");
+    EXPECT_TRUE(dialogs.log.empty());
+}
+
+TEST_F(FileList, DeleteEmptiesTheListAndNextImportMeasuresAnew) {
+    form.m_del->click();  // nothing to delete
+    EXPECT_EQ(Rows(), 0);
+    Import(MakeFile("a.txt", 1234567));
+    EXPECT_EQ(Cell(2), "1234.57KB");
+    form.m_del->click();
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(form.FileSize(), 1234567);  // Delete doesn't reset the size
+    form.m_del->click();
+    EXPECT_EQ(Rows(), 0);
+    Import(MakeFile("b.txt", 125));
+    EXPECT_EQ(form.FileSize(), 125);
+    EXPECT_TRUE(dialogs.log.size() == 2u);
+}
+
+TEST_F(FileList, FileThatCannotBeOpenedIsListedWithZeroSizeAndKeepsTheRecordedSize) {
+    Import(MakeFile("real.txt", 1536));
+    const std::string missing = scratch / "missing.txt";
+    Import(missing);
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(1), "missing");
+    EXPECT_EQ(Cell(2), "0.00KB");
+    EXPECT_EQ(Cell(3), missing);
+    EXPECT_EQ(form.FileSize(), 1536);
+
+    test::MakeDirs(scratch / "folder.txt");
+    Import(scratch / "folder.txt");
+    EXPECT_EQ(Cell(1), "folder");
+    EXPECT_EQ(Cell(2), "0.00KB");
+    EXPECT_EQ(form.FileSize(), 1536);
+}
+
+TEST_F(FileList, SizeUsesTheLocaleDecimalSeparator) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Import(MakeFile("a.txt", 125));
+    EXPECT_EQ(Cell(2), "0,13KB");
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,124 @@
+// The window as the user sees it: layout, captions that fit their controls,
+// Chinese glyphs available, and a picture of it in build/screenshots.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTest>
+
+#include "RecordingDialogs.h"
+#include "app/Placement.h"
+#include "app/SpinEdit.h"
+#include "app/Unit1.h"
+#include "app/WebStrip.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+// The text's width in the widget's own font fits into the room it has.
+bool Fits(const QWidget& widget, const QString& text, int margin) {
+    const QFontMetrics metrics(widget.font());
+    return metrics.horizontalAdvance(text) + margin <= widget.width();
+}
+
+TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
+    test::ScratchDir scratch;
+    const std::string book = scratch / "红楼梦（上卷）.txt";
+    test::WriteFile(book, std::string(123456, 'a'));
+    test::TRecordingDialogs dialogs;
+    dialogs.answers.push_back(QString::fromStdString(book));
+    TForm1 form(dialogs, QUrl());
+    form.Button6->click();
+    form.m_title->setText(QString::fromUtf8("红楼梦"));
+    form.m_zz->setText(QString::fromUtf8("曹雪芹"));
+    form.SpinEdit2->SetValue(12);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    EXPECT_EQ(form.windowTitle(), "Quillmark V1.0 ");
+    EXPECT_EQ(form.size(), QSize(423, 117));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    const std::vector<std::pair<QWidget*, QRect>> layout = {
+        {form.m_title, {43, 8, 124, 21}},      {form.m_zz, {208, 8, 85, 21}},
+        {form.SpinEdit2, {360, 8, 55, 22}},    {form.m_list, {8, 35, 407, 45}},
+        {form.WebBrowser1, {8, -91, 261, 15}}, {form.Button6, {272, 85, 47, 26}},
+        {form.m_del, {320, 85, 47, 26}},       {form.Button1, {368, 85, 47, 26}},
+        {form.Label1, {8, 11, 36, 13}},        {form.Label2, {173, 11, 36, 13}},
+        {form.Label3, {301, 11, 60, 13}}};
+    for (const auto& [widget, rect] : layout) EXPECT_EQ(widget->geometry(), rect);
+
+    // Tab order: the tab stops met along the focus chain, from Convert on.
+    const std::vector<QWidget*> stops = {form.Button1,     form.m_title,  form.m_zz,
+                                         form.m_del,       form.Button6,  form.m_list,
+                                         form.WebBrowser1, form.SpinEdit2};
+    std::vector<QWidget*> met;
+    QWidget* at = form.Button1;
+    do {
+        for (QWidget* stop : stops) {
+            if ((at == stop || stop->isAncestorOf(at)) && (met.empty() || met.back() != stop)) {
+                met.push_back(stop);
+            }
+        }
+        at = at->nextInFocusChain();
+    } while (at != form.Button1);
+    EXPECT_EQ(met, stops);
+
+    // Chinese captions need a font that has the glyphs, or they show as boxes.
+    EXPECT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty());
+    for (QLabel* label : {form.Label1, form.Label2, form.Label3}) {
+        EXPECT_TRUE(Fits(*label, label->text(), 0)) << label->text().toStdString();
+    }
+    for (QPushButton* button : {form.Button1, form.Button6, form.m_del}) {
+        EXPECT_TRUE(Fits(*button, button->text(), 8)) << button->text().toStdString();
+    }
+    EXPECT_TRUE(form.Button1->font().bold());
+    EXPECT_EQ(form.Button1->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    EXPECT_TRUE(Fits(*form.SpinEdit2, QStringLiteral("1024"), 20));
+
+    // One header and one 20-pixel row fit into the list's 45 pixels.
+    QTableWidget& list = *form.m_list;
+    EXPECT_EQ(list.rowHeight(0), 20);
+    EXPECT_LE(list.horizontalHeader()->height() + list.rowHeight(0) + 2 * list.frameWidth(), 45);
+    const int widths[] = {20, 93, 64, 226};
+    for (int column = 0; column < 4; ++column) EXPECT_EQ(list.columnWidth(column), widths[column]);
+    EXPECT_TRUE(Fits(*form.m_list, QString(), 20 + 93 + 64 + 226));
+
+    // Centred and raised by 150 pixels, by the outer frame.
+    QTest::qWait(50);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const QRect frame = form.frameGeometry();
+    const TFormPosition place =
+        FormPosition(screen.width(), screen.height(), frame.width(), frame.height());
+    EXPECT_EQ(frame.topLeft(), QPoint(place.left, place.top));
+
+    const QString dir = QStringLiteral(QM_BIN_DIR "/../screenshots");
+    QDir().mkpath(dir);
+    const QImage picture = form.grab().toImage();
+    EXPECT_EQ(picture.size(), QSize(423, 117) * form.devicePixelRatio());
+    EXPECT_TRUE(picture.save(dir + QStringLiteral("/main-window.png")));
+
+    // During a run the progress bar stands where the strip would be.
+    dialogs.answers.push_back(QString::fromStdString(scratch / "红楼梦.epub"));
+    dialogs.onResult = [&] {
+        EXPECT_EQ(form.ProgressBar1->geometry(), QRect(8, 91, 261, 15));
+        EXPECT_TRUE(form.ProgressBar1->isVisible());
+        EXPECT_TRUE(
+            form.grab().toImage().save(dir + QStringLiteral("/main-window-converting.png")));
+    };
+    form.Button1->click();
+    EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,17 @@
+// The window's tests need one application object for the whole run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "app/Unit1.h"
+
+int main(int argc, char** argv) {
+    // Runs without a display unless told otherwise (the screenshot script
+    // asks for a real X server).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(qm::kApplicationTitle));
+    return RUN_ALL_TESTS();
+}
