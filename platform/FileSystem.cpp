@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/AsciiCase.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -98,17 +100,6 @@ bool AttributesPassMask(uint32_t attributes, uint32_t searchMask) {
     return (attributes & excluded) == 0;
 }
 
-int CompareNamesUpper(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 TFileSearch::TFileSearch(const std::string& directory, uint32_t searchMask) {
     std::string dir = directory;
@@ -131,7 +122,7 @@ TFileSearch::TFileSearch(const std::string& directory, uint32_t searchMask) {
         entries_.push_back(std::move(rec));
     }
     std::sort(entries_.begin(), entries_.end(), [](const TSearchRec& a, const TSearchRec& b) {
-        const int order = CompareNamesUpper(a.Name, b.Name);
+        const int order = CompareTextAscii(a.Name, b.Name);
         return order != 0 ? order < 0 : a.Name < b.Name;
     });
     result_ = entries_.empty() ? ENOENT : 0;

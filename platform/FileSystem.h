@@ -67,9 +67,6 @@ class TFileSearch {
 // mask leaves it out.
 bool FindSinglePath(const std::string& path, uint32_t searchMask, TSearchRec& rec);
 
-// ASCII-upper-cased byte comparison used for listings (<0, 0, >0).
-int CompareNamesUpper(const std::string& a, const std::string& b);
-
 // Creates a unique empty file "<directory><prefix>XXXXXX" (mode 0600) and
 // returns its path; raises EFCreateError when that fails. directory ends in "/".
 std::string MakeTempFile(const std::string& directory, const std::string& prefix);

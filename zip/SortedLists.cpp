@@ -1,5 +1,7 @@
 #include "zip/SortedLists.h"
 
+#include "platform/AsciiCase.h"
+
 #include <cmath>
 
 #include "platform/FileTimes.h"
@@ -10,17 +12,6 @@ namespace qm {
 
 namespace {
 
-int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
 
 template <typename T>
 int Ascending(T a, T b) {
@@ -56,11 +47,11 @@ TSortedZip::~TSortedZip() {
 int TSortedZip::Compare(TZipSortMode mode, const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
     switch (mode) {
         case ByName:
-            return CompareTextIgnoringCase(a.StoredName(), b.StoredName());
+            return CompareTextAscii(a.StoredName(), b.StoredName());
         case ByFileName:
-            return CompareTextIgnoringCase(a.FileName(), b.FileName());
+            return CompareTextAscii(a.FileName(), b.FileName());
         case ByDirectoryName:
-            return CompareTextIgnoringCase(a.Directory(), b.Directory());
+            return CompareTextAscii(a.Directory(), b.Directory());
         // Latest or largest first.
         case ByDate:
             return Ascending(DateValue(b), DateValue(a));

@@ -1,5 +1,7 @@
 #include "zip/Wildcard.h"
 
+#include "platform/AsciiCase.h"
+
 namespace qm {
 namespace {
 
@@ -99,13 +101,6 @@ int32_t MatchFrom(const std::string& pattern, size_t p, const std::string& text,
 
 }  // namespace
 
-std::string AsciiLower(const std::string& text) {
-    std::string result = text;
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return result;
-}
 
 int32_t MatchPattern(const std::string& pattern, const std::string& text) {
     if (pattern == "*") return wmMatch;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/AsciiCase.h"
+
 namespace qm {
 
 // Result codes of MatchPattern; only wmMatch counts as a match.
@@ -22,7 +24,5 @@ int32_t MatchPattern(const std::string& pattern, const std::string& text);
 bool WildcardMatch(const std::string& pattern, const std::string& text);
 // True when the text holds any of the wildcard characters * ? < > |.
 bool IsWildcard(const std::string& text);
-// ASCII-only lower-casing, as the matcher compares.
-std::string AsciiLower(const std::string& text);
 
 }  // namespace qm

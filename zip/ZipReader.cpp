@@ -1,5 +1,7 @@
 #include "zip/ZipReader.h"
 
+#include "platform/AsciiCase.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -22,14 +24,6 @@ constexpr int64_t kScanPumpStep = 10240;
 constexpr int64_t kSelfExtractorStart = 14000;
 constexpr int64_t kScanChunk = 65536;
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
 
 // The extension of the path's last component, dot included, or "".
 std::string FileExtension(const std::string& path) {
@@ -67,7 +61,7 @@ void TZipReader::SetZipName(const std::string& name) {
     if (name == zipName_) return;
     // File names are case-sensitive here: two spellings are the same
     // archive only when they name the same file.
-    if (SameTextIgnoringCase(name, zipName_) && SameFile(name, zipName_)) return;
+    if (SameTextAscii(name, zipName_) && SameFile(name, zipName_)) return;
     zipName_ = name;
     readHandle_.reset();
     ForgetDirectory();
@@ -336,7 +330,7 @@ bool TZipReader::RebuildFromLocalHeaders() {
     TBufferedFileStream& in = *readHandle_;
     const int64_t size = readSize_;
     const int64_t start =
-        SameTextIgnoringCase(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
+        SameTextAscii(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
 
     // Scan for a local header signature followed by a plausible version.
     int64_t found = -1;

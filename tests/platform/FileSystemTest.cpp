@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/Exceptions.h"
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "support/TestSupport.h"
 
@@ -63,10 +64,10 @@ TEST(FileSystem, TempFilesAndListingOrder) {
     EXPECT_NE(MakeTempFile(dir.Path(), "QMZ"), work);
     EXPECT_THROW(MakeTempFile(dir / "absent/", "QMZ"), EFCreateError);
 
-    EXPECT_LT(CompareNamesUpper("META-INF", "mimetype"), 0);
-    EXPECT_LT(CompareNamesUpper("mimetype", "OEBPS"), 0);
-    EXPECT_GT(CompareNamesUpper("a_b", "ab"), 0);  // "_" (0x5F) sorts after "B" (0x42)
-    EXPECT_EQ(CompareNamesUpper("Ab", "aB"), 0);
+    EXPECT_LT(CompareTextAscii("META-INF", "mimetype"), 0);
+    EXPECT_LT(CompareTextAscii("mimetype", "OEBPS"), 0);
+    EXPECT_GT(CompareTextAscii("a_b", "ab"), 0);  // "_" (0x5F) sorts after "B" (0x42)
+    EXPECT_EQ(CompareTextAscii("Ab", "aB"), 0);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 namespace qm {
 namespace {
 
-struct Spec {
+struct EntryRow {
     const char* directory;
     const char* name;
     uint32_t dosDate;
@@ -20,7 +20,7 @@ struct Spec {
 };
 
 // Rates: a 50%, b 10%, c 100% (capped), d 0 (empty); d has an invalid date.
-const Spec kEntries[] = {
+const EntryRow kEntries[] = {
     {"OEBPS/", "b.html", 0x5A210000, 10, 100, 300},
     {"", "mimetype", 0x5A410000, 50, 100, 0},
     {"META-INF/", "Container.xml", 0x5A220000, 0x180000000LL, 0x100000000LL, 100},
@@ -29,14 +29,14 @@ const Spec kEntries[] = {
 
 std::vector<std::unique_ptr<TZipHeaderInfo>> MakeEntries() {
     std::vector<std::unique_ptr<TZipHeaderInfo>> entries;
-    for (const Spec& spec : kEntries) {
+    for (const EntryRow& row : kEntries) {
         auto entry = std::make_unique<TZipHeaderInfo>();
-        entry->SetDirectory(spec.directory);
-        entry->SetFileName(spec.name);
-        entry->LastModFileDateTime = spec.dosDate;
-        entry->SetCompressedSize(spec.compressed);
-        entry->SetUncompressedSize(spec.uncompressed);
-        entry->SetRelativeOffset(spec.offset);
+        entry->SetDirectory(row.directory);
+        entry->SetFileName(row.name);
+        entry->LastModFileDateTime = row.dosDate;
+        entry->SetCompressedSize(row.compressed);
+        entry->SetUncompressedSize(row.uncompressed);
+        entry->SetRelativeOffset(row.offset);
         entries.push_back(std::move(entry));
     }
     return entries;

@@ -9,7 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "support/TestSupport.h"
-#include "zip/ArchiveInspect.h"
+#include "zip/ArchiveBytes.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {

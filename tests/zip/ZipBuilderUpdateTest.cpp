@@ -11,7 +11,7 @@
 
 #include "platform/FileSystem.h"
 #include "support/TestSupport.h"
-#include "zip/ArchiveInspect.h"
+#include "zip/ArchiveBytes.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {
