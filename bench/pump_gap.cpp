@@ -34,7 +34,8 @@ class GapRecorder : public qm::TConversionUi {
         Note();
         std::printf("result: %s\n", text.c_str());
     }
-    void Progress(qm::TConversionPhase phase, int) override {
+    void Progress(qm::TConversionPhase phase, int percent) override {
+        percent_ = percent;
         if (phase == qm::TConversionPhase::Packing && !packing_) {
             Note();  // the page step ends where the packing reports first
             packing_ = true;
@@ -47,18 +48,24 @@ class GapRecorder : public qm::TConversionUi {
 
     double pageGap = 0, packGap = 0;
     int pagePumps = 0, packPumps = 0;
+    int pageGapAt = 0, packGapAt = 0;  // the progress where the longest gap began
 
   private:
     void Note() {
         const Clock::time_point now = Clock::now();
         double& gap = packing_ ? packGap : pageGap;
         const double span = Milliseconds(now - last_);
-        if (span > gap) gap = span;
+        if (span > gap) {
+            gap = span;
+            (packing_ ? packGapAt : pageGapAt) = lastPercent_;
+        }
+        lastPercent_ = percent_;
         last_ = now;
     }
 
     Clock::time_point last_ = Clock::now();
     bool packing_ = false;
+    int percent_ = 0, lastPercent_ = 0;
 };
 
 }  // namespace
@@ -89,8 +96,10 @@ int main(int argc, char** argv) {
         if (!result.success) std::printf("failed: %s\n", result.reason.c_str());
         std::printf("book %lld bytes, %d parts: %.0f ms in all\n",
                     static_cast<long long>(st.st_size), request.parts, total);
-        std::printf("page step: %d pumps, longest gap %.0f ms\n", ui.pagePumps, ui.pageGap);
-        std::printf("packing:   %d pumps, longest gap %.0f ms\n", ui.packPumps, ui.packGap);
+        std::printf("page step: %d pumps, longest gap %.0f ms (from %d%%)\n", ui.pagePumps,
+                    ui.pageGap, ui.pageGapAt);
+        std::printf("packing:   %d pumps, longest gap %.0f ms (from %d%%)\n", ui.packPumps,
+                    ui.packGap, ui.packGapAt);
         return result.success ? 0 : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());

@@ -1,6 +1,7 @@
 #include "conversion/SourceText.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
@@ -9,8 +10,10 @@
 namespace qm {
 namespace {
 
-// Shares of a load's progress: reading first, then decoding and converting.
-constexpr int kReadShare = 20;
+// A load's progress: reading up to kReadShare, then checking UTF-8 up to
+// kCheckedShare, then converting.
+constexpr int kReadShare = 10;
+constexpr int kCheckedShare = 35;
 
 bool IsContinuation(unsigned char byte) {
     return byte >= 0x80 && byte <= 0xBF;
@@ -91,13 +94,10 @@ std::string ConvertUtf16(const std::string& raw, size_t sliceSize, const TLoadPu
     return text;
 }
 
-// Decodes and converts UTF-8; false when the content fails the rule, which
-// may show only near its end.
-bool ConvertUtf8(const std::string& raw, size_t sliceSize, const TLoadPump& progress,
-                 std::string& text) {
-    text.clear();
-    text.reserve(raw.size());  // never longer than the UTF-8 it comes from
-    TUtf16ToAnsiConverter converter;
+// Decodes UTF-8 a slice at a time, handing each slice's characters and the
+// bytes done so far to onSlice; false when the content fails the rule.
+bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize,
+                      const std::function<void(const std::u16string&, size_t)>& onSlice) {
     std::u16string units;
     units.reserve(std::min(raw.size(), sliceSize) + 2);
     const auto* begin = reinterpret_cast<const unsigned char*>(raw.data());
@@ -107,9 +107,26 @@ bool ConvertUtf8(const std::string& raw, size_t sliceSize, const TLoadPump& prog
         const unsigned char* stop =
             end - p > static_cast<ptrdiff_t>(sliceSize) ? p + sliceSize : end;
         if (!DecodeUtf8Run(p, stop, end, units)) return false;
-        converter.Append(text, units, false);
-        progress(Percent(static_cast<size_t>(p - begin), raw.size()));
+        onSlice(units, static_cast<size_t>(p - begin));
     }
+    return true;
+}
+
+// Checks the whole content first, so a code page 936 book, which may pass
+// for UTF-8 over a long stretch, costs no conversion; then decodes and
+// converts it.
+bool ConvertUtf8(const std::string& raw, size_t sliceSize, const TLoadPump& checkProgress,
+                 const TLoadPump& convertProgress, std::string& text) {
+    const bool decodes = DecodeUtf8Slices(raw, sliceSize, [&](const std::u16string&, size_t done) {
+        checkProgress(Percent(done, raw.size()));
+    });
+    if (!decodes) return false;
+    text.reserve(raw.size());  // never longer than the UTF-8 it comes from
+    TUtf16ToAnsiConverter converter;
+    DecodeUtf8Slices(raw, sliceSize, [&](const std::u16string& units, size_t done) {
+        converter.Append(text, units, false);
+        convertProgress(Percent(done, raw.size()));
+    });
     converter.Append(text, {}, true);
     return true;
 }
@@ -139,13 +156,18 @@ void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& ra
         }
     }
     file.SetPosition(position);
-    raw.resize(static_cast<size_t>(size - position));
+    // Grown a slice at a time: a whole-book resize would fill all its memory
+    // in one go before the first slice is read.
+    const auto total = static_cast<size_t>(size - position);
+    raw.clear();
+    raw.reserve(total);
     sliceSize = std::max<size_t>(1, sliceSize);
-    for (size_t done = 0; done < raw.size();) {
-        const size_t count = std::min(sliceSize, raw.size() - done);
+    while (raw.size() < total) {
+        const size_t done = raw.size();
+        const size_t count = std::min(sliceSize, total - done);
+        raw.resize(done + count);
         file.ReadBuffer(raw.data() + done, static_cast<int64_t>(count));
-        done += count;
-        if (pump) pump(Percent(done, raw.size()));
+        if (pump) pump(Percent(done + count, total));
     }
 }
 
@@ -159,20 +181,19 @@ bool DecodeUtf8(std::string_view bytes, std::u16string& text) {
 
 std::string LoadSourceText(const std::string& path, const TLoadPump& pump, size_t sliceSize) {
     sliceSize = std::max<size_t>(1, sliceSize);
+    // Each stage reports its own 0..100 as its share of the whole load.
+    auto stage = [&pump](int from, int to) -> TLoadPump {
+        return [&pump, from, to](int percent) {
+            if (pump) pump(from + percent * (to - from) / 100);
+        };
+    };
     TSourceKind kind = skAnsi;
     std::string raw;
-    ReadSourceBytes(
-        path, kind, raw,
-        [&pump](int percent) {
-            if (pump) pump(percent * kReadShare / 100);
-        },
-        sliceSize);
-    const TLoadPump convertProgress = [&pump](int percent) {
-        if (pump) pump(kReadShare + percent * (100 - kReadShare) / 100);
-    };
-    if (kind == skUtf16LE) return ConvertUtf16(raw, sliceSize, convertProgress);
+    ReadSourceBytes(path, kind, raw, stage(0, kReadShare), sliceSize);
+    if (kind == skUtf16LE) return ConvertUtf16(raw, sliceSize, stage(kReadShare, 100));
     std::string text;
-    const bool decodes = ConvertUtf8(raw, sliceSize, convertProgress, text);
+    const bool decodes = ConvertUtf8(raw, sliceSize, stage(kReadShare, kCheckedShare),
+                                     stage(kCheckedShare, 100), text);
     if (decodes && (kind == skUtf8Bom || !text.empty())) return text;
     if (kind == skUtf8Bom) return {};
     return raw;  // taken as code page 936 already
