@@ -15,9 +15,7 @@ namespace {
 constexpr int kReadShare = 10;
 constexpr int kCheckedShare = 35;
 
-bool IsContinuation(unsigned char byte) {
-    return byte >= 0x80 && byte <= 0xBF;
-}
+bool IsContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
 
 // Decodes the sequences that start before stop, from p on, appending them
 // to text; a sequence may reach beyond stop up to end. Leaves p after the
