@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 #include "conversion/EpubTemplates.h"
 #include "conversion/PageText.h"
 #include "conversion/SourceText.h"
 #include "conversion/StagingTree.h"
+#include "conversion/Utf8FileWriter.h"
 #include "platform/CodePage.h"
 #include "platform/Format.h"
 
@@ -35,6 +37,32 @@ bool TooLargeForRecordedSize(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && st.st_size > kMaxSourceSize;
 }
 
+// The share of the Pages progress that loading the book takes.
+constexpr int kLoadingShare = 25;
+
+// Writes one page, its body escaped and converted slice by slice; afterSlice
+// is told how many bytes of the part are done after each slice but the last.
+void WritePage(const std::string& path, std::string_view part, size_t sliceSize,
+               const std::function<void(size_t done)>& afterSlice) {
+    TUtf8FileWriter file(path);
+    std::string buffer(kPageHead);
+    bool paragraphOpen = false;
+    size_t start = 0;
+    while (part.size() - start > sliceSize) {
+        const size_t end = PageSliceEnd(part, start, sliceSize);
+        AppendPageBodySlice(buffer, part.substr(start, end - start), paragraphOpen);
+        file.Append(buffer);
+        buffer.clear();
+        start = end;
+        afterSlice(start);
+    }
+    AppendPageBodySlice(buffer, part.substr(start), paragraphOpen);
+    ClosePageBody(buffer, paragraphOpen);
+    buffer.append(kPageTail);
+    file.Append(buffer);
+    file.Finish();
+}
+
 }  // namespace
 
 std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
@@ -55,7 +83,8 @@ std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
 }
 
 void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversionRequest& request,
-                    TConversionUi& ui, const std::string& tempDirPath) {
+                    TConversionUi& ui, const std::string& tempDirPath,
+                    const TPageWriting& writing) {
     const std::string label = XmlText(request.labelName);
     std::string manifest;
     manifest.append(kOpfIdentifierCreator)
@@ -72,21 +101,27 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
     std::string navigation(kNavMapStart);
 
     const std::string oebps = OebpsDir(tempDirPath);
-    // One page buffer for the whole book, reused for every part.
-    std::string page;
-    const int count = static_cast<int>(parts.size());
-    for (int k = 0; k < count; ++k) {
-        manifest.append(FormatManifestItem(k));
-        spine.append(FormatSpineRef(k));
-        navigation.append(FormatNavPoint(k, label));
-
-        page.assign(kPageHead);
-        AppendPageBody(page, parts[static_cast<size_t>(k)]);
-        page.append(kPageTail);
-        WriteUtf8File(Format("%s/%d.html", oebps.c_str(), k), page);
-
-        ui.Progress(TConversionPhase::Pages, static_cast<int>((k + 1) * int64_t{100} / count));
+    const size_t sliceSize = std::max<size_t>(1, writing.sliceSize);
+    const int64_t count = static_cast<int64_t>(parts.size());
+    // Progress runs from firstPercent to 100 over the pages, each page's
+    // share filled as its slices are written.
+    auto report = [&](int64_t k, size_t done, size_t size) {
+        const int64_t share = 100 - writing.firstPercent;
+        const int64_t scaled =
+            size == 0 ? 0 : static_cast<int64_t>(done) * share / static_cast<int64_t>(size);
+        ui.Progress(TConversionPhase::Pages,
+                    writing.firstPercent + static_cast<int>((k * share + scaled) / count));
         ui.ProcessMessages();
+    };
+    for (int64_t k = 0; k < count; ++k) {
+        const int page = static_cast<int>(k);
+        const std::string_view part = parts[static_cast<size_t>(k)];
+        manifest.append(FormatManifestItem(page));
+        spine.append(FormatSpineRef(page));
+        navigation.append(FormatNavPoint(page, label));
+        WritePage(Format("%s/%d.html", oebps.c_str(), page), part, sliceSize,
+                  [&](size_t done) { report(k, done, part.size()); });
+        report(k + 1, 0, 0);
     }
 
     std::string opf(kOpfPackageHead);
@@ -109,7 +144,10 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
         return fail(kSplitWarningText);
     }
     try {
-        const std::string text = LoadSourceText(request.sourcePath);
+        const std::string text = LoadSourceText(request.sourcePath, [&ui](int percent) {
+            ui.Progress(TConversionPhase::Pages, percent * kLoadingShare / 100);
+            ui.ProcessMessages();
+        });
         if (text.empty()) {
             return fail(Format("The file \"%s\" holds no text that could be read.",
                                request.sourcePath.c_str()));
@@ -117,7 +155,8 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
         // A UTF-8 or UTF-16 source shrinks when it becomes code page 936; the
         // cut follows the text itself so the book gets about n parts and no
         // empty page.
-        WriteBookFiles(CutText(text, n), request, ui, tempDirPath);
+        WriteBookFiles(CutText(text, n), request, ui, tempDirPath,
+                       TPageWriting{kPageSliceSize, kLoadingShare});
         return true;
     } catch (const std::exception& error) {
         return fail(error.what());

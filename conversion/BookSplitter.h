@@ -2,6 +2,7 @@
 // Cutting the book's text into parts and writing one XHTML page per part,
 // then the package document (content.opf) and the table of contents
 // (toc.ncx) that list them.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,14 +22,27 @@ inline constexpr const char* kSplitWarningText = "文件大小小于或等于分
 // gives no part. n must be at least 1.
 std::vector<std::string_view> CutText(std::string_view text, int32_t n);
 
+// How pages are written. A part longer than sliceSize bytes is escaped,
+// converted and written one slice at a time, with the window's events
+// handled between slices; the file is the same for any slice size.
+inline constexpr size_t kPageSliceSize = size_t{1} << 20;
+struct TPageWriting {
+    size_t sliceSize = kPageSliceSize;
+    int firstPercent = 0;  // the Pages progress at which writing starts
+};
+
 // Writes 0.html, 1.html ... for the parts, then content.opf and toc.ncx,
 // into the staging tree under tempDirPath. Title, author and label come from
-// the request. Reports pages written as Progress(Pages, percent). Raises what
-// the file writes raise.
+// the request. Reports the pages written as Progress(Pages, percent), from
+// writing.firstPercent to 100, and lets the window handle its events after
+// each page and each slice. Raises what the file writes raise.
 void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversionRequest& request,
-                    TConversionUi& ui, const std::string& tempDirPath);
+                    TConversionUi& ui, const std::string& tempDirPath,
+                    const TPageWriting& writing = {});
 
-// The size check, loading, cutting and writing for n parts. A size not
+// The size check, loading, cutting and writing for n parts. Loading and
+// writing report progress and handle events as they go, however large the
+// parts. A size not
 // greater than n shows the warning and gives false without reading the file.
 // Never raises: false when anything failed, with the reason (UTF-8) in
 // *reason when given.

@@ -36,20 +36,36 @@ std::string XmlText(std::string_view text) {
     return out;
 }
 
-void AppendPageBody(std::string& out, std::string_view part) {
-    bool paragraphOpen = false;
+void AppendPageBodySlice(std::string& out, std::string_view slice, bool& paragraphOpen) {
     size_t start = 0;
     for (;;) {
-        const size_t lineBreak = part.find("\r\n", start);
+        const size_t lineBreak = slice.find("\r\n", start);
         AppendXmlText(
-            out, part.substr(start, lineBreak == std::string_view::npos ? std::string_view::npos
-                                                                        : lineBreak - start));
+            out, slice.substr(start, lineBreak == std::string_view::npos ? std::string_view::npos
+                                                                         : lineBreak - start));
         if (lineBreak == std::string_view::npos) break;
         out.append(paragraphOpen ? "</p><p>" : "<p>");
         paragraphOpen = true;
         start = lineBreak + 2;
     }
+}
+
+void ClosePageBody(std::string& out, bool paragraphOpen) {
     if (paragraphOpen) out.append("</p>");
+}
+
+void AppendPageBody(std::string& out, std::string_view part) {
+    bool paragraphOpen = false;
+    AppendPageBodySlice(out, part, paragraphOpen);
+    ClosePageBody(out, paragraphOpen);
+}
+
+size_t PageSliceEnd(std::string_view part, size_t start, size_t sliceSize) {
+    if (start >= part.size()) return part.size();
+    const size_t room = part.size() - start;
+    size_t end = start + (sliceSize == 0 ? 1 : sliceSize < room ? sliceSize : room);
+    if (end < part.size() && part[end - 1] == '\r' && part[end] == '\n') ++end;
+    return end;
 }
 
 }  // namespace qm

@@ -23,4 +23,16 @@ std::string XmlText(std::string_view text);
 // text before the first pair stands bare. A lone CR or LF stays as it is.
 void AppendPageBody(std::string& out, std::string_view part);
 
+// The same for a long part taken slice by slice: paragraphOpen (false at the
+// start) carries the paragraph over from one slice to the next, and
+// ClosePageBody ends the last one. A slice must not end between the CR and
+// the LF of a pair (see PageSliceEnd); escaping works byte by byte, so any
+// other cut gives the body of the whole part.
+void AppendPageBodySlice(std::string& out, std::string_view slice, bool& paragraphOpen);
+void ClosePageBody(std::string& out, bool paragraphOpen);
+
+// Where the slice of part that starts at start ends: sliceSize bytes on (at
+// least one), one more when that would cut a CR LF pair, at most the end.
+size_t PageSliceEnd(std::string_view part, size_t start, size_t sliceSize);
+
 }  // namespace qm

@@ -1,12 +1,138 @@
 #include "conversion/SourceText.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
 #include "platform/Format.h"
 
 namespace qm {
+namespace {
 
-void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw) {
+// A load's progress: reading up to kReadShare, then checking UTF-8 up to
+// kCheckedShare, then converting.
+constexpr int kReadShare = 10;
+constexpr int kCheckedShare = 35;
+
+bool IsContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
+
+// Decodes the sequences that start before stop, from p on, appending them
+// to text; a sequence may reach beyond stop up to end. Leaves p after the
+// last sequence decoded. False at a bad continuation byte or a sequence cut
+// off by end.
+bool DecodeUtf8Run(const unsigned char*& p, const unsigned char* stop, const unsigned char* end,
+                   std::u16string& text) {
+    while (p < stop) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            text.push_back(lead);
+            ++p;
+            continue;
+        }
+        // A well-formed four-byte sequence is one character beyond the BMP.
+        if (lead >= 0xF0 && lead <= 0xF4 && end - p >= 4 && IsContinuation(p[1]) &&
+            IsContinuation(p[2]) && IsContinuation(p[3])) {
+            const uint32_t c = ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) |
+                               ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+            if (c >= 0x10000 && c <= 0x10FFFF) {
+                text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+                text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+                p += 4;
+                continue;
+            }
+        }
+        if ((lead & 0x20) == 0) {
+            if (end - p < 2 || !IsContinuation(p[1])) return false;
+            text.push_back(static_cast<char16_t>((lead & 0x1Fu) * 64 + (p[1] & 0x3Fu)));
+            p += 2;
+        } else {
+            if (end - p < 3 || !IsContinuation(p[1]) || !IsContinuation(p[2])) return false;
+            text.push_back(static_cast<char16_t>((lead & 0x0Fu) * 4096 + (p[1] & 0x3Fu) * 64 +
+                                                 (p[2] & 0x3Fu)));
+            p += 3;
+        }
+    }
+    return true;
+}
+
+int Percent(size_t done, size_t total) {
+    return total == 0 ? 100 : static_cast<int>(done * uint64_t{100} / total);
+}
+
+// Converts UTF-16 little-endian units up to the first zero unit (an odd last
+// byte is dropped).
+std::string ConvertUtf16(const std::string& raw, size_t sliceSize, const TLoadPump& progress) {
+    std::string text;
+    text.reserve(raw.size());  // two bytes per unit at most
+    TUtf16ToAnsiConverter converter;
+    std::u16string units;
+    const size_t count = raw.size() / 2;
+    const size_t unitsPerSlice = std::max<size_t>(1, sliceSize / 2);
+    units.reserve(std::min(count, unitsPerSlice));
+    for (size_t i = 0; i < count;) {
+        units.clear();
+        const size_t stop = std::min(count, i + unitsPerSlice);
+        bool zero = false;
+        for (; i < stop; ++i) {
+            const auto unit =
+                static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
+                                      (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
+            if (unit == u'\0') {
+                zero = true;
+                break;
+            }
+            units.push_back(unit);
+        }
+        converter.Append(text, units, false);
+        if (zero) break;
+        progress(Percent(i, count));
+    }
+    converter.Append(text, {}, true);
+    return text;
+}
+
+// Decodes UTF-8 a slice at a time, handing each slice's characters and the
+// bytes done so far to onSlice; false when the content fails the rule.
+bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize,
+                      const std::function<void(const std::u16string&, size_t)>& onSlice) {
+    std::u16string units;
+    units.reserve(std::min(raw.size(), sliceSize) + 2);
+    const auto* begin = reinterpret_cast<const unsigned char*>(raw.data());
+    const auto* end = begin + raw.size();
+    for (const unsigned char* p = begin; p < end;) {
+        units.clear();
+        const unsigned char* stop =
+            end - p > static_cast<ptrdiff_t>(sliceSize) ? p + sliceSize : end;
+        if (!DecodeUtf8Run(p, stop, end, units)) return false;
+        onSlice(units, static_cast<size_t>(p - begin));
+    }
+    return true;
+}
+
+// Checks the whole content first, so a code page 936 book, which may pass
+// for UTF-8 over a long stretch, costs no conversion; then decodes and
+// converts it.
+bool ConvertUtf8(const std::string& raw, size_t sliceSize, const TLoadPump& checkProgress,
+                 const TLoadPump& convertProgress, std::string& text) {
+    const bool decodes = DecodeUtf8Slices(raw, sliceSize, [&](const std::u16string&, size_t done) {
+        checkProgress(Percent(done, raw.size()));
+    });
+    if (!decodes) return false;
+    text.reserve(raw.size());  // never longer than the UTF-8 it comes from
+    TUtf16ToAnsiConverter converter;
+    DecodeUtf8Slices(raw, sliceSize, [&](const std::u16string& units, size_t done) {
+        converter.Append(text, units, false);
+        convertProgress(Percent(done, raw.size()));
+    });
+    converter.Append(text, {}, true);
+    return true;
+}
+
+}  // namespace
+
+void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
+                     const TLoadPump& pump, size_t sliceSize) {
     TFileStream file(path, fmOpenRead | fmShareDenyNone);
     const int64_t size = file.Size();
     if (size > kMaxSourceSize) {
@@ -28,8 +154,19 @@ void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& ra
         }
     }
     file.SetPosition(position);
-    raw.resize(static_cast<size_t>(size - position));
-    file.ReadBuffer(raw.data(), static_cast<int64_t>(raw.size()));
+    // Grown a slice at a time: a whole-book resize would fill all its memory
+    // in one go before the first slice is read.
+    const auto total = static_cast<size_t>(size - position);
+    raw.clear();
+    raw.reserve(total);
+    sliceSize = std::max<size_t>(1, sliceSize);
+    while (raw.size() < total) {
+        const size_t done = raw.size();
+        const size_t count = std::min(sliceSize, total - done);
+        raw.resize(done + count);
+        file.ReadBuffer(raw.data() + done, static_cast<int64_t>(count));
+        if (pump) pump(Percent(done + count, total));
+    }
 }
 
 bool DecodeUtf8(std::string_view bytes, std::u16string& text) {
@@ -37,58 +174,26 @@ bool DecodeUtf8(std::string_view bytes, std::u16string& text) {
     text.reserve(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
-    auto continuation = [](unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; };
-    while (p < end) {
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            text.push_back(lead);
-            ++p;
-            continue;
-        }
-        // A well-formed four-byte sequence is one character beyond the BMP.
-        if (lead >= 0xF0 && lead <= 0xF4 && end - p >= 4 && continuation(p[1]) &&
-            continuation(p[2]) && continuation(p[3])) {
-            const uint32_t c = ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) |
-                               ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
-            if (c >= 0x10000 && c <= 0x10FFFF) {
-                text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-                text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-                p += 4;
-                continue;
-            }
-        }
-        if ((lead & 0x20) == 0) {
-            if (end - p < 2 || !continuation(p[1])) return false;
-            text.push_back(static_cast<char16_t>((lead & 0x1Fu) * 64 + (p[1] & 0x3Fu)));
-            p += 2;
-        } else {
-            if (end - p < 3 || !continuation(p[1]) || !continuation(p[2])) return false;
-            text.push_back(static_cast<char16_t>((lead & 0x0Fu) * 4096 + (p[1] & 0x3Fu) * 64 +
-                                                 (p[2] & 0x3Fu)));
-            p += 3;
-        }
-    }
-    return true;
+    return DecodeUtf8Run(p, end, end, text);
 }
 
-std::string LoadSourceText(const std::string& path) {
+std::string LoadSourceText(const std::string& path, const TLoadPump& pump, size_t sliceSize) {
+    sliceSize = std::max<size_t>(1, sliceSize);
+    // Each stage reports its own 0..100 as its share of the whole load.
+    auto stage = [&pump](int from, int to) -> TLoadPump {
+        return [&pump, from, to](int percent) {
+            if (pump) pump(from + percent * (to - from) / 100);
+        };
+    };
     TSourceKind kind = skAnsi;
     std::string raw;
-    ReadSourceBytes(path, kind, raw);
-    if (kind == skUtf16LE) {
-        std::u16string units(raw.size() / 2, u'\0');  // an odd last byte is dropped
-        for (size_t i = 0; i < units.size(); ++i) {
-            units[i] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
-                                             (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
-        }
-        const size_t zero = units.find(u'\0');
-        if (zero != std::u16string::npos) units.resize(zero);
-        return Utf16ToAnsi(units);
-    }
-    std::u16string decoded;
-    const bool decodes = DecodeUtf8(raw, decoded);
-    if (kind == skUtf8Bom) return decodes ? Utf16ToAnsi(decoded) : std::string();
-    if (decodes && !decoded.empty()) return Utf16ToAnsi(decoded);
+    ReadSourceBytes(path, kind, raw, stage(0, kReadShare), sliceSize);
+    if (kind == skUtf16LE) return ConvertUtf16(raw, sliceSize, stage(kReadShare, 100));
+    std::string text;
+    const bool decodes = ConvertUtf8(raw, sliceSize, stage(kReadShare, kCheckedShare),
+                                     stage(kCheckedShare, 100), text);
+    if (decodes && (kind == skUtf8Bom || !text.empty())) return text;
+    if (kind == skUtf8Bom) return {};
     return raw;  // taken as code page 936 already
 }
 

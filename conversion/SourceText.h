@@ -2,7 +2,9 @@
 // Reading a .txt book into the working text: one byte string in code page
 // 936, whatever the file's encoding (936, UTF-8 with or without a mark,
 // UTF-16 little-endian with a mark).
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,13 +19,22 @@ enum TSourceKind : uint8_t { skAnsi = 0, skUtf16LE = 1, skUtf8Bom = 2 };
 inline constexpr int64_t kMaxSourceSize = INT64_C(2147483647);
 
 class ESourceTooLarge : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
+// Called between the slices of a long load with the share of the work done
+// so far (0..100), so a window can handle its events and show progress.
+using TLoadPump = std::function<void(int percent)>;
+
+// The bytes read, decoded or converted between two calls of the pump.
+inline constexpr size_t kLoadSliceSize = size_t{1} << 20;
+
 // Reads the whole file: the kind and the bytes after the byte-order mark.
-// EFOpenError, EReadError ("Stream read error"), ESourceTooLarge.
-void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw);
+// EFOpenError, EReadError ("Stream read error"), ESourceTooLarge. The pump,
+// when given, is called after every slice read.
+void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
+                     const TLoadPump& pump = {}, size_t sliceSize = kLoadSliceSize);
 
 // Decodes UTF-8 into UTF-16 by the loading rule: two- and three-byte
 // sequences by their lead byte's 0x20 bit, well-formed four-byte sequences
@@ -32,6 +43,10 @@ void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& ra
 bool DecodeUtf8(std::string_view bytes, std::u16string& text);
 
 // The working text of the file; empty when a marked file does not decode.
-std::string LoadSourceText(const std::string& path);
+// The text is decoded and converted slice by slice, with the pump, when
+// given, called after each slice; the result does not depend on the slice
+// size.
+std::string LoadSourceText(const std::string& path, const TLoadPump& pump = {},
+                           size_t sliceSize = kLoadSliceSize);
 
 }  // namespace qm

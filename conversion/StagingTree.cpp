@@ -2,14 +2,8 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <cstring>
-
 #include "conversion/EpubTemplates.h"
-#include "platform/CodePage.h"
-#include "platform/Exceptions.h"
-#include "platform/FileStream.h"
-#include "platform/Format.h"
+#include "conversion/Utf8FileWriter.h"
 #include "platform/TempDir.h"
 
 namespace qm {
@@ -19,15 +13,9 @@ std::string StagingDir(const std::string& tempDirPath) { return tempDirPath + "E
 std::string OebpsDir(const std::string& tempDirPath) { return tempDirPath + "EPUB/OEBPS"; }
 
 void WriteUtf8File(const std::string& path, std::string_view text) {
-    const std::string utf8 = AnsiToUtf8(text);
-    TFileStream file(path, fmCreate);
-    errno = 0;
-    if (file.Write(utf8.data(), static_cast<int64_t>(utf8.size())) !=
-        static_cast<int64_t>(utf8.size())) {
-        const int error = errno != 0 ? errno : ENOSPC;
-        throw EWriteError(
-            Format("Cannot write file \"%s\". %s", path.c_str(), std::strerror(error)));
-    }
+    TUtf8FileWriter file(path);
+    file.Append(text);
+    file.Finish();
 }
 
 void CreateStagingTree(const std::string& tempDirPath) {

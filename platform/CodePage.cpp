@@ -21,14 +21,9 @@ void ToUnicodeQuestionMark(const void*, UConverterToUnicodeArgs* args, const cha
     ucnv_cbToUWriteUChars(args, &question, 1, 0, error);
 }
 
-struct ConverterCloser {
-    void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
-
-ConverterPtr OpenConverter() {
+TConverterHandle OpenConverter() {
     UErrorCode error = U_ZERO_ERROR;
-    ConverterPtr converter(ucnv_open(kConverterName, &error));
+    TConverterHandle converter(ucnv_open(kConverterName, &error));
     if (U_FAILURE(error)) throw std::runtime_error("code page 936 converter unavailable");
     ucnv_setSubstChars(converter.get(), "?", 1, &error);
     ucnv_setToUCallBack(converter.get(), ToUnicodeQuestionMark, nullptr, nullptr, nullptr, &error);
@@ -38,7 +33,7 @@ ConverterPtr OpenConverter() {
 
 // One converter per thread, reset before each use.
 UConverter* Converter() {
-    thread_local ConverterPtr converter = OpenConverter();
+    thread_local TConverterHandle converter = OpenConverter();
     ucnv_reset(converter.get());
     return converter.get();
 }
@@ -68,7 +63,60 @@ void AppendUtf8(std::string& out, const UChar* begin, const UChar* end) {
     }
 }
 
+// 936 -> UTF-8 through a fixed UTF-16 buffer, so a whole book never needs
+// a UTF-16 copy of its own. Without flush, a character cut off at the end of
+// the slice stays in the converter for the next call.
+void ToUtf8(UConverter* converter, std::string& out, std::string_view ansi, bool flush) {
+    UChar pivot[16384];
+    const char* source = ansi.data();
+    const char* sourceEnd = ansi.data() + ansi.size();
+    for (;;) {
+        UErrorCode error = U_ZERO_ERROR;
+        UChar* target = pivot;
+        ucnv_toUnicode(converter, &target, pivot + std::size(pivot), &source, sourceEnd, nullptr,
+                       flush, &error);
+        AppendUtf8(out, pivot, target);
+        if (error == U_BUFFER_OVERFLOW_ERROR) continue;
+        if (U_FAILURE(error)) throw std::runtime_error("code page 936 conversion failed");
+        return;
+    }
+}
+
+// UTF-16 -> 936, appended to out through a fixed buffer, so appending to a
+// reserved string never makes it grow beyond its reservation.
+void FromUtf16(UConverter* converter, std::string& out, std::u16string_view text, bool flush) {
+    char buffer[32768];
+    const UChar* source = reinterpret_cast<const UChar*>(text.data());
+    const UChar* sourceEnd = source + text.size();
+    for (;;) {
+        UErrorCode error = U_ZERO_ERROR;
+        char* target = buffer;
+        ucnv_fromUnicode(converter, &target, buffer + sizeof buffer, &source, sourceEnd, nullptr,
+                         flush, &error);
+        out.append(buffer, static_cast<size_t>(target - buffer));
+        if (error == U_BUFFER_OVERFLOW_ERROR) continue;
+        if (U_FAILURE(error)) throw std::runtime_error("code page 936 conversion failed");
+        return;
+    }
+}
+
 }  // namespace
+
+void TConverterCloser::operator()(UConverter* converter) const {
+    ucnv_close(converter);
+}
+
+TAnsiToUtf8Converter::TAnsiToUtf8Converter() : converter_(OpenConverter()) {}
+
+void TAnsiToUtf8Converter::Append(std::string& out, std::string_view slice, bool last) {
+    ToUtf8(converter_.get(), out, slice, last);
+}
+
+TUtf16ToAnsiConverter::TUtf16ToAnsiConverter() : converter_(OpenConverter()) {}
+
+void TUtf16ToAnsiConverter::Append(std::string& out, std::u16string_view slice, bool last) {
+    FromUtf16(converter_.get(), out, slice, last);
+}
 
 std::u16string AnsiToUtf16(std::string_view ansi) {
     std::u16string result(ansi.size(), u'\0');  // 936 maps into the BMP: one unit per byte at most
@@ -85,16 +133,10 @@ std::u16string AnsiToUtf16(std::string_view ansi) {
 }
 
 std::string Utf16ToAnsi(std::u16string_view text) {
-    std::string result(text.size() * 2, '\0');
+    std::string result;
     if (text.empty()) return result;
-    UConverter* converter = Converter();
-    UErrorCode error = U_ZERO_ERROR;
-    char* target = result.data();
-    const UChar* source = reinterpret_cast<const UChar*>(text.data());
-    ucnv_fromUnicode(converter, &target, result.data() + result.size(), &source,
-                     source + text.size(), nullptr, true, &error);
-    if (U_FAILURE(error)) throw std::runtime_error("code page 936 conversion failed");
-    result.resize(static_cast<size_t>(target - result.data()));
+    result.reserve(text.size() * 2);
+    FromUtf16(Converter(), result, text, true);
     return result;
 }
 
@@ -102,22 +144,7 @@ std::string AnsiToUtf8(std::string_view ansi) {
     std::string result;
     if (ansi.empty()) return result;
     result.reserve(ansi.size() + ansi.size() / 2);
-    UConverter* converter = Converter();
-    // Converted in slices through a fixed buffer, so a whole book never needs
-    // a UTF-16 copy of its own.
-    UChar pivot[16384];
-    const char* source = ansi.data();
-    const char* sourceEnd = ansi.data() + ansi.size();
-    for (;;) {
-        UErrorCode error = U_ZERO_ERROR;
-        UChar* target = pivot;
-        ucnv_toUnicode(converter, &target, pivot + std::size(pivot), &source, sourceEnd, nullptr,
-                       true, &error);
-        AppendUtf8(result, pivot, target);
-        if (error == U_BUFFER_OVERFLOW_ERROR) continue;
-        if (U_FAILURE(error)) throw std::runtime_error("code page 936 conversion failed");
-        break;
-    }
+    ToUtf8(Converter(), result, ansi, true);
     return result;
 }
 

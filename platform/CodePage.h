@@ -3,8 +3,11 @@
 // through ICU. Book text, titles and labels are byte strings in it; generated
 // files are UTF-8.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+struct UConverter;
 
 namespace qm {
 
@@ -17,6 +20,38 @@ std::string AnsiToUtf8(std::string_view ansi);
 // UTF-8 -> 936, for text arriving from the command line or the GUI.
 // Malformed UTF-8 and characters the code page lacks become "?".
 std::string Utf8ToAnsi(std::string_view utf8);
+
+// Owns an ICU converter set up for code page 936.
+struct TConverterCloser {
+    void operator()(UConverter* converter) const;
+};
+using TConverterHandle = std::unique_ptr<UConverter, TConverterCloser>;
+
+// Converts a long 936 text to UTF-8 slice by slice, keeping one converter
+// across the calls: a two-byte character cut between two slices comes out
+// whole, and the slices together give exactly what AnsiToUtf8 gives for the
+// whole text.
+class TAnsiToUtf8Converter {
+  public:
+    TAnsiToUtf8Converter();
+    // Appends the UTF-8 of the next slice to out. last ends the text: a lead
+    // byte still waiting for its second byte then becomes "?".
+    void Append(std::string& out, std::string_view slice, bool last);
+
+  private:
+    TConverterHandle converter_;
+};
+
+// The same for UTF-16 to 936: a surrogate pair cut between two slices is
+// still one character.
+class TUtf16ToAnsiConverter {
+  public:
+    TUtf16ToAnsiConverter();
+    void Append(std::string& out, std::u16string_view slice, bool last);
+
+  private:
+    TConverterHandle converter_;
+};
 
 // The lead-byte range of code page 936.
 inline bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }

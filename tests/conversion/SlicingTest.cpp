@@ -1,0 +1,140 @@
+// Long books are loaded and their pages written a slice at a time, with the
+// window's events handled between slices; the files must come out exactly as
+// if each step ran in one piece.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "conversion/BookSplitter.h"
+#include "conversion/EpubTemplates.h"
+#include "conversion/RecordingUi.h"
+#include "conversion/SourceText.h"
+#include "conversion/StagingTree.h"
+#include "conversion/Utf8FileWriter.h"
+#include "platform/Exceptions.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+using test::Hex;
+
+// Text made of the pieces where a cut can go wrong: line breaks and their
+// halves, two-byte characters, markup, forbidden bytes, stray lead bytes.
+std::string MixedText(unsigned seed, int pieces) {
+    const std::string pool[] = {"\r\n",   "\r",      "\n",      Hex("D6 D0"), "&",
+                                "<",      ">",       "a",       "\x01",       {"\0", 1},
+                                "\r\r\n", Hex("81"), Hex("80"), Hex("D6 7F")};
+    std::mt19937 random(seed);
+    std::string text;
+    for (int i = 0; i < pieces; ++i) text += pool[random() % std::size(pool)];
+    return text;
+}
+
+bool NonDecreasing(const std::vector<int>& percents) {
+    return std::is_sorted(percents.begin(), percents.end()) &&
+           (percents.empty() || (percents.front() >= 0 && percents.back() <= 100));
+}
+
+class Slicing : public ::testing::Test {
+  protected:
+    void SetUp() override { CreateStagingTree(scratch.Path()); }
+    std::string Page(int k) {
+        return test::ReadFile(OebpsDir(scratch.Path()) + "/" + std::to_string(k) + ".html");
+    }
+
+    test::ScratchDir scratch;
+    test::RecordingUi ui;
+    TConversionRequest request;
+};
+
+TEST_F(Slicing, PagesWrittenInSlicesEqualPagesWrittenWhole) {
+    const std::string first = MixedText(1, 400), second = MixedText(2, 400) + Hex("D6");
+    const std::vector<std::string_view> parts = {first, second, "\r\n", ""};
+    WriteBookFiles(parts, request, ui, scratch.Path());
+    std::vector<std::string> whole;
+    for (int k = 0; k < 4; ++k) whole.push_back(Page(k));
+    EXPECT_EQ(whole[2], std::string(kPageHead) + "<p></p>" + std::string(kPageTail));
+
+    for (size_t slice : {1, 2, 3, 4, 7, 100}) {
+        SCOPED_TRACE(slice);
+        test::RecordingUi sliced;
+        WriteBookFiles(parts, request, sliced, scratch.Path(), TPageWriting{slice, 40});
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(Page(k), whole[static_cast<size_t>(k)]) << k;
+        // A slice grows by one byte where it would cut a CR LF pair.
+        EXPECT_GE(sliced.pumps, static_cast<int>((first.size() + second.size()) / (slice + 1)));
+        EXPECT_TRUE(NonDecreasing(sliced.pagePercents));
+        EXPECT_GE(sliced.pagePercents.front(), 40);
+        EXPECT_EQ(sliced.pagePercents.back(), 100);
+    }
+}
+
+TEST_F(Slicing, LoadingInSlicesGivesTheSameWorkingText) {
+    // A GBK text that passes for UTF-8 until its last character.
+    std::string lookalike;
+    for (int i = 0; i < 300; ++i) lookalike += Hex("C4 A1");
+    lookalike += Hex("C4 E3");
+    std::string utf16 = Hex("FF FE");
+    for (char16_t unit : std::u16string(u"中\U0001F600文\r\n") + char16_t(0xD800) + u"a")
+        utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    const std::string books[] = {
+        MixedText(3, 300),
+        lookalike,
+        "中文\r\n\xF0\x9F\x98\x80\xED\xA0\xBD\xED\xB8\x80" + std::string(200, 'x') + "文",
+        "\xEF\xBB\xBF中文。" + std::string(100, 'y'),
+        utf16 + utf16.substr(2) + std::string("\0\0tail", 6),
+    };
+    for (const std::string& book : books) {
+        const std::string path = scratch / "book.txt";
+        test::WriteFile(path, book);
+        const std::string whole = LoadSourceText(path);
+        ASSERT_FALSE(whole.empty());
+        for (size_t slice : {1, 2, 3, 5, 64}) {
+            SCOPED_TRACE(slice);
+            std::vector<int> percents;
+            EXPECT_EQ(LoadSourceText(
+                          path, [&](int p) { percents.push_back(p); }, slice),
+                      whole);
+            EXPECT_GE(percents.size(), (book.size() - 3) / slice);  // at least the reads
+            EXPECT_TRUE(NonDecreasing(percents));
+        }
+    }
+}
+
+TEST_F(Slicing, LargeSinglePageBookHandlesEventsAllAlong) {
+    // 20 MB of GBK text in one part: at least one pump per slice read and
+    // per slice written, with the page still whole.
+    std::string line;
+    for (int i = 0; i < 30; ++i) line += Hex("D6 D0 CE C4");
+    line += "a&b\r\n";
+    std::string book;
+    while (book.size() < 20'000'000) book += line;
+    request.sourcePath = scratch / "big.txt";
+    test::WriteFile(request.sourcePath, book);
+    request.fileSize = static_cast<int32_t>(book.size());
+    ASSERT_TRUE(SplitText(1, request, ui, scratch.Path()));
+
+    // Per line: 60 characters of three UTF-8 bytes, "a&amp;b" and
+    // "</p><p>" (the first "<p>" and the last "</p>" make up one more).
+    const size_t lines = book.size() / line.size();
+    EXPECT_EQ(Page(0).size(), kPageHead.size() + lines * (180 + 7 + 7) + kPageTail.size());
+    EXPECT_GE(ui.pumps, 2 * static_cast<int>(book.size() / kPageSliceSize));
+    EXPECT_TRUE(NonDecreasing(ui.pagePercents));
+    EXPECT_EQ(ui.pagePercents.back(), 100);
+}
+
+TEST(Utf8FileWriter, ShortWriteRaisesTheWriteError) {
+    TUtf8FileWriter full("/dev/full");
+    try {
+        full.Append(Hex("D6 D0"));
+        FAIL();
+    } catch (const EWriteError& e) {
+        EXPECT_EQ(e.Message(), "Cannot write file \"/dev/full\". No space left on device");
+    }
+}
+
+}  // namespace
+}  // namespace qm
