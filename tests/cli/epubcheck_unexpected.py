@@ -7,11 +7,11 @@ import json
 import sys
 
 # (message ID, text the message must contain). The layout deflates every
-# entry and does not put mimetype first, leaves the identifier empty with no
+# entry and does not put mimetype first (PKG-006, PKG-007), leaves the identifier empty with no
 # element carrying its id, has no language, no NCX title, marks every spine
 # item non-linear, and its pages have no title and start with bare text.
 ACCEPTED = [
-    ('PKG-005', ''), ('PKG-006', ''), ('PKG-007', ''),
+    ('PKG-006', ''), ('PKG-007', ''),
     ('OPF-030', 'PrimaryID'),
     ('OPF-033', 'no linear'),
     ('RSC-005', 'dc:identifier'),
