@@ -25,6 +25,7 @@
 #include "app/SizeText.h"
 #include "app/SpinEdit.h"
 #include "app/WebStrip.h"
+#include "conversion/BookSplitter.h"
 #include "conversion/ConversionRun.h"
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
@@ -275,6 +276,8 @@ void TForm1::WebBrowser1DocumentComplete() {
 }
 
 double TForm1::GetFileSizeKB(const QString& path) {
+    // A named pipe counts as a file that cannot be opened.
+    if (IsNamedPipe(NativePath(path))) return 0;
     try {
         TFileStream file(NativePath(path), fmOpenRead | fmShareDenyNone);
         const int64_t size = file.Size();

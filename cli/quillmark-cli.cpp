@@ -9,6 +9,7 @@
 
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
+#include "conversion/BookSplitter.h"
 #include "conversion/ConversionRun.h"
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
@@ -55,6 +56,9 @@ int Run(const std::vector<std::string>& args) {
     request.author = qm::Utf8ToAnsi(options.author);
     request.parts = options.parts;
     request.archiveName = qm::ArchiveNameOf(options);
+    if (qm::IsNamedPipe(options.file)) {
+        return Failed("\"" + options.file + "\" is a named pipe, not a file.");
+    }
     try {
         // The size as the list records it: the low 32 bits, signed.
         qm::TFileStream source(options.file, qm::fmOpenRead | qm::fmShareDenyNone);

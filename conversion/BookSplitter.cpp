@@ -65,6 +65,11 @@ void WritePage(const std::string& path, std::string_view part, size_t sliceSize,
 
 }  // namespace
 
+bool IsNamedPipe(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
 std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
     std::vector<std::string_view> parts;
     if (text.empty() || n < 1) return parts;
@@ -142,6 +147,9 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
     if (request.fileSize <= n && !TooLargeForRecordedSize(request.sourcePath)) {
         ui.ShowWarning(kSplitWarningCaption, kSplitWarningText);
         return fail(kSplitWarningText);
+    }
+    if (IsNamedPipe(request.sourcePath)) {
+        return fail(Format("\"%s\" is a named pipe, not a file.", request.sourcePath.c_str()));
     }
     try {
         const std::string text = LoadSourceText(request.sourcePath, [&ui](int percent) {

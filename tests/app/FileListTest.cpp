@@ -1,6 +1,7 @@
 // The file list: import by dialog and by drop, refusal of other extensions,
 // replacement, deletion, and the size column.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -153,6 +154,14 @@ TEST_F(FileList, FileThatCannotBeOpenedIsListedWithZeroSizeAndKeepsTheRecordedSi
     test::MakeDirs(scratch / "folder.txt");
     Import(scratch / "folder.txt");
     EXPECT_EQ(Cell(1), "folder");
+    EXPECT_EQ(Cell(2), "0.00KB");
+    EXPECT_EQ(form.FileSize(), 1536);
+
+    // Opening a named pipe would wait for a writer and hang the window.
+    const std::string pipe = scratch / "pipe.txt";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    Import(pipe);
+    EXPECT_EQ(Cell(1), "pipe");
     EXPECT_EQ(Cell(2), "0.00KB");
     EXPECT_EQ(form.FileSize(), 1536);
 }

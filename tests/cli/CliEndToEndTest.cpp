@@ -171,6 +171,8 @@ TEST_F(CliRun, BadInputFailsWithItsReasonAndLeavesNothingBehind) {
     expectFailure("missing.txt", "Cannot open file");
     test::MakeDirs(work / "folder.txt");
     expectFailure("folder.txt", "Is a directory");
+    ASSERT_EQ(::mkfifo((work / "pipe.txt").c_str(), 0600), 0);
+    expectFailure("pipe.txt", "named pipe");
 
     // An empty file, and more parts than bytes: the warning comes first.
     test::WriteFile(work / "empty.txt", "");

@@ -1,5 +1,6 @@
 // The cut of a book into parts and the documents written for them.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -199,6 +200,12 @@ TEST_F(BookFiles, SplitTextFailsQuietlyOnUnreadableOrEmptyText) {
     reason.clear();
     EXPECT_FALSE(SplitText(2, request, ui, scratch.Path(), &reason));
     EXPECT_FALSE(reason.empty());
+    // A named pipe is refused before it is opened, which would wait for a writer.
+    request.sourcePath = scratch / "pipe.txt";
+    ASSERT_EQ(::mkfifo(request.sourcePath.c_str(), 0600), 0);
+    reason.clear();
+    EXPECT_FALSE(SplitText(2, request, ui, scratch.Path(), &reason));
+    EXPECT_NE(reason.find("named pipe"), std::string::npos) << reason;
     EXPECT_TRUE(ui.warnings.empty());
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/0.html"));
 }
