@@ -50,13 +50,14 @@ void WritePage(const std::string& path, std::string_view part, size_t sliceSize,
     size_t start = 0;
     while (part.size() - start > sliceSize) {
         const size_t end = PageSliceEnd(part, start, sliceSize);
-        AppendPageBodySlice(buffer, part.substr(start, end - start), paragraphOpen);
+        AppendPageBodySlice(buffer, part.substr(start, end - start), paragraphOpen,
+                            part.substr(0, start));
         file.Append(buffer);
         buffer.clear();
         start = end;
         afterSlice(start);
     }
-    AppendPageBodySlice(buffer, part.substr(start), paragraphOpen);
+    AppendPageBodySlice(buffer, part.substr(start), paragraphOpen, part.substr(0, start));
     ClosePageBody(buffer, paragraphOpen);
     buffer.append(kPageTail);
     file.Append(buffer);

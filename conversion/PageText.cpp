@@ -1,8 +1,29 @@
 #include "conversion/PageText.h"
 
-namespace qm {
+#include "platform/CodePage.h"
 
-void AppendXmlText(std::string& out, std::string_view text) {
+namespace qm {
+namespace {
+
+// Counts the lead-range bytes that end text, adding them to run; true when
+// they reach back to its start.
+bool CountLeadRun(std::string_view text, size_t& run) {
+    size_t i = text.size();
+    for (; i > 0 && IsLeadByte(static_cast<unsigned char>(text[i - 1])); --i) ++run;
+    return i == 0;
+}
+
+// True when the byte at the end of text (preceded by before) starts a
+// two-byte character: it ends an odd run of lead-range bytes.
+bool EndsInOpenLeadByte(std::string_view text, std::string_view before) {
+    size_t run = 0;
+    if (CountLeadRun(text, run)) CountLeadRun(before, run);
+    return run % 2 == 1;
+}
+
+}  // namespace
+
+void AppendXmlText(std::string& out, std::string_view text, std::string_view before) {
     size_t plainStart = 0;
     auto flushPlain = [&](size_t end) { out.append(text.data() + plainStart, end - plainStart); };
     for (size_t i = 0; i < text.size(); ++i) {
@@ -23,6 +44,12 @@ void AppendXmlText(std::string& out, std::string_view text) {
                 replacement = "";
         }
         flushPlain(i);
+        // A lead byte just before a left-out byte, with no second byte of its
+        // own, would take the byte after the gap and swallow it.
+        if (*replacement == '\0' && i > 0 && !out.empty() &&
+            EndsInOpenLeadByte(text.substr(0, i), before)) {
+            out.back() = '?';
+        }
         out.append(replacement);
         plainStart = i + 1;
     }
@@ -36,13 +63,17 @@ std::string XmlText(std::string_view text) {
     return out;
 }
 
-void AppendPageBodySlice(std::string& out, std::string_view slice, bool& paragraphOpen) {
+void AppendPageBodySlice(std::string& out, std::string_view slice, bool& paragraphOpen,
+                         std::string_view before) {
     size_t start = 0;
     for (;;) {
         const size_t lineBreak = slice.find("\r\n", start);
+        // After a line break no lead byte is waiting.
         AppendXmlText(
-            out, slice.substr(start, lineBreak == std::string_view::npos ? std::string_view::npos
-                                                                         : lineBreak - start));
+            out,
+            slice.substr(start, lineBreak == std::string_view::npos ? std::string_view::npos
+                                                                    : lineBreak - start),
+            start == 0 ? before : std::string_view());
         if (lineBreak == std::string_view::npos) break;
         out.append(paragraphOpen ? "</p><p>" : "<p>");
         paragraphOpen = true;
@@ -65,6 +96,8 @@ size_t PageSliceEnd(std::string_view part, size_t start, size_t sliceSize) {
     const size_t room = part.size() - start;
     size_t end = start + (sliceSize == 0 ? 1 : sliceSize < room ? sliceSize : room);
     if (end < part.size() && part[end - 1] == '\r' && part[end] == '\n') ++end;
+    // A left-out byte stays with the byte before it, which may need a "?".
+    while (end < part.size() && IsForbiddenXmlByte(static_cast<unsigned char>(part[end]))) ++end;
     return end;
 }
 

@@ -15,7 +15,11 @@ inline bool IsForbiddenXmlByte(unsigned char byte) {
 // Appends text with "&", "<" and ">" escaped and forbidden bytes left out.
 // None of these bytes can be the second byte of a two-byte character in code
 // page 936 (those are 0x40 and above), so the text's characters stay whole.
-void AppendXmlText(std::string& out, std::string_view text);
+// A lead byte that a left-out byte leaves without its second byte becomes
+// "?", as it reads anyway, rather than pairing with the byte after the gap.
+// before: the bytes of the same part that precede text, consulted only to
+// tell whether a byte of text still waits for its second byte.
+void AppendXmlText(std::string& out, std::string_view text, std::string_view before = {});
 std::string XmlText(std::string_view text);
 
 // Appends the body of one page: every CR LF pair starts a paragraph, which
@@ -26,13 +30,15 @@ void AppendPageBody(std::string& out, std::string_view part);
 // The same for a long part taken slice by slice: paragraphOpen (false at the
 // start) carries the paragraph over from one slice to the next, and
 // ClosePageBody ends the last one. A slice must not end between the CR and
-// the LF of a pair (see PageSliceEnd); escaping works byte by byte, so any
-// other cut gives the body of the whole part.
-void AppendPageBodySlice(std::string& out, std::string_view slice, bool& paragraphOpen);
+// the LF of a pair, nor before a left-out byte (see PageSliceEnd); before
+// is the part up to the slice. Any such cut gives the body of the whole part.
+void AppendPageBodySlice(std::string& out, std::string_view slice, bool& paragraphOpen,
+                         std::string_view before = {});
 void ClosePageBody(std::string& out, bool paragraphOpen);
 
 // Where the slice of part that starts at start ends: sliceSize bytes on (at
-// least one), one more when that would cut a CR LF pair, at most the end.
+// least one), one more when that would cut a CR LF pair, and on past any
+// bytes that are left out, at most the end.
 size_t PageSliceEnd(std::string_view part, size_t start, size_t sliceSize);
 
 }  // namespace qm

@@ -104,6 +104,9 @@ TEST(PageText, EscapesMarkupAndDropsForbiddenControlBytes) {
     std::string body;
     AppendPageBody(body, Hex("D6") + "\r\n&" + Hex("D6"));
     EXPECT_EQ(AnsiToUtf8(body), "?<p>&amp;?</p>");
+    // Nor may a dropped control byte let a stray lead byte swallow a letter.
+    EXPECT_EQ(AnsiToUtf8(XmlText(Hex("61 D6 01 62"))), "a?b");
+    EXPECT_EQ(AnsiToUtf8(XmlText(Hex("D6 D0 00 62 B0 A1 D6 00 00 63"))), "中b啊?c");
 }
 
 class BookFiles : public ::testing::Test {
