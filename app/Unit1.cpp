@@ -244,11 +244,13 @@ void TForm1::FormCreate(const QUrl& pageAddress) {
 void TForm1::PlaceOnScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
-    const QSize screenSize = screen->geometry().size();
+    const QRect screenRect = screen->geometry();
     const QSize frame = frameGeometry().size();
     const TFormPosition position =
-        FormPosition(screenSize.width(), screenSize.height(), frame.width(), frame.height());
-    move(position.left, position.top);
+        FormPosition(screenRect.width(), screenRect.height(), frame.width(), frame.height());
+    // On a desktop of several screens the primary one need not start at the
+    // desktop's origin.
+    move(screenRect.x() + position.left, screenRect.y() + position.top);
 }
 
 void TForm1::showEvent(QShowEvent* event) {

@@ -96,11 +96,11 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
 
     // Centred and raised by 150 pixels, by the outer frame.
     QTest::qWait(50);
-    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QRect frame = form.frameGeometry();
     const TFormPosition place =
         FormPosition(screen.width(), screen.height(), frame.width(), frame.height());
-    EXPECT_EQ(frame.topLeft(), QPoint(place.left, place.top));
+    EXPECT_EQ(frame.topLeft(), screen.topLeft() + QPoint(place.left, place.top));
 
     const QString dir = QStringLiteral(QM_BIN_DIR "/../screenshots");
     QDir().mkpath(dir);
@@ -118,6 +118,34 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
     };
     form.Button1->click();
     EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
+}
+
+TEST(Placement, FollowsAPrimaryScreenAwayFromTheDesktopsOrigin) {
+    // A primary screen right of another starts away from the origin. The
+    // offscreen platform takes its screens from a file given at start-up, so
+    // the window is placed in a run of its own, on a screen at 300, 100.
+    if (qEnvironmentVariableIsSet("QM_PLACEMENT_RUN")) {
+        test::TRecordingDialogs dialogs;
+        TForm1 form(dialogs, QUrl());
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(50);
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        ASSERT_EQ(screen, QRect(300, 100, 1024, 768));
+        const QRect frame = form.frameGeometry();
+        const TFormPosition place = FormPosition(1024, 768, frame.width(), frame.height());
+        EXPECT_EQ(frame.topLeft(), QPoint(300 + place.left, 100 + place.top));
+        return;
+    }
+    test::ScratchDir scratch;
+    const std::string screens = scratch / "screens.json";
+    test::WriteFile(screens, R"({"screens": [{"name": "right", "x": 300, "y": 100, )"
+                             R"("width": 1024, "height": 768, "logicalDpi": 96}]})");
+    const test::CommandResult run = test::Run(
+        "QM_PLACEMENT_RUN=1 QT_QPA_PLATFORM=" + test::Quote("offscreen:configfile=" + screens) +
+        " " + test::Quote(test::BinPath("test_app")) +
+        " --gtest_filter=Placement.FollowsAPrimaryScreenAwayFromTheDesktopsOrigin");
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
 }
 
 }  // namespace
