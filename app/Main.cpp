@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/Dialogs.h"
+#include "app/QuitOnSignals.h"
 #include "app/Unit1.h"
 
 int main(int argc, char** argv) {
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
     QApplication::setApplicationName(QString::fromUtf8(qm::kApplicationTitle));
+    qm::TQuitOnSignals quitOnSignals;
     qm::TQtDialogs dialogs;
     qm::TForm1 form(dialogs);
     dialogs.SetParent(&form);

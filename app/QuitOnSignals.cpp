@@ -1,0 +1,52 @@
+#include "app/QuitOnSignals.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+namespace qm {
+namespace {
+
+// The handler may only write to a pipe; the event loop reads the other end.
+int signalPipe[2] = {-1, -1};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void OnSignal(int number) {
+    const unsigned char byte = static_cast<unsigned char>(number);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+TQuitOnSignals::TQuitOnSignals(QObject* parent) : QObject(parent), notifier_(nullptr) {
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &TQuitOnSignals::SignalArrived);
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    // The first signal is the request; a second one finds the default again.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (int number : kSignals) ::sigaction(number, &action, nullptr);
+}
+
+TQuitOnSignals::~TQuitOnSignals() {
+    if (!notifier_) return;
+    for (int number : kSignals) ::signal(number, SIG_DFL);
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    signalPipe[0] = signalPipe[1] = -1;
+}
+
+void TQuitOnSignals::SignalArrived() {
+    unsigned char number = 0;
+    if (::read(signalPipe[0], &number, 1) != 1) return;
+    // Leaves every event loop, also that of an open message box, without
+    // asking the window: during a conversion it would refuse to close.
+    QCoreApplication::exit(128 + number);
+}
+
+}  // namespace qm
