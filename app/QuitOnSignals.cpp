@@ -30,12 +30,22 @@ TQuitOnSignals::TQuitOnSignals(QObject* parent) : QObject(parent), notifier_(nul
     sigemptyset(&action.sa_mask);
     // The first signal is the request; a second one finds the default again.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (int number : kSignals) ::sigaction(number, &action, nullptr);
+    for (int number : kSignals) {
+        // One that the caller ignores (nohup, a background job) stays ignored.
+        struct sigaction current {};
+        if (::sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        ::sigaction(number, &action, nullptr);
+    }
 }
 
 TQuitOnSignals::~TQuitOnSignals() {
     if (!notifier_) return;
-    for (int number : kSignals) ::signal(number, SIG_DFL);
+    for (int number : kSignals) {
+        struct sigaction current {};
+        if (::sigaction(number, nullptr, &current) == 0 && current.sa_handler == OnSignal) {
+            ::signal(number, SIG_DFL);
+        }
+    }
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
     signalPipe[0] = signalPipe[1] = -1;

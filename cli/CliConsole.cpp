@@ -26,9 +26,14 @@ std::atomic<int> receivedSignal{0};
 TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        // One that the caller ignores (nohup, a background job) stays
+        // ignored: a blocked signal would reach sigwait all the same.
+        struct sigaction current {};
+        if (::sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        sigaddset(&signals, number);
+    }
+    if (sigisemptyset(&signals)) return;
     // Blocked here, the signals reach only the thread that waits for them.
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::thread([signals, tempDirPath] {

@@ -23,6 +23,16 @@ TEST(Program, EndsInOrderWhenASignalAsksItToStop) {
                       " | grep '^quillmark-'");
         EXPECT_EQ(result.out, std::string(status) + "\n");
     }
+    // Under nohup the hang-up stays ignored: the program ends only on the
+    // TERM sent a moment after it.
+    test::ScratchDir tmp;
+    const std::string dir = test::Quote(tmp.Path());
+    const auto result = test::Run(
+        "(trap '' HUP; TMPDIR=" + dir + " QT_QPA_PLATFORM=offscreen exec " +
+        test::Quote(test::BinPath("quillmark")) + " 2>/dev/null) & pid=$!; " +
+        "for i in $(seq 600); do ls " + dir + " | grep -q '^quillmark-' && break; " +
+        "sleep 0.05; done; kill -HUP $pid; sleep 0.5; kill -TERM $pid; wait $pid; echo $?");
+    EXPECT_EQ(result.out, "143\n");
 }
 
 }  // namespace

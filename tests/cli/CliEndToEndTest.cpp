@@ -232,6 +232,11 @@ TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
         big += "　　第" + std::to_string(i) + "段，海风吹过灯塔，夜里的灯一圈一圈地照着海面。\r\n";
     }
     test::WriteFile(work / "big.txt", Utf8ToAnsi(big));
+    // A job started with "&" by a script ignores SIGINT, as Ctrl+C at the
+    // terminal is not meant for it; this launcher gives it the default back.
+    const std::string withInterrupts =
+        "python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); "
+        "os.execv(sys.argv[1], sys.argv[1:])' ";
     const struct {
         const char* signal;
         const char* marker;
@@ -240,7 +245,7 @@ TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signal);
         const std::string script =
-            "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
+            "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " + withInterrupts +
             Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt & pid=$!; " +
             "for i in $(seq 2000); do [ -e " + Quote(tmp.Path()) + "quillmark-*/EPUB/OEBPS/" +
             c.marker + " ] && break; sleep 0.01; done; kill -" + c.signal +
@@ -251,6 +256,17 @@ TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
         EXPECT_EQ(Leftovers(), "");
         EXPECT_FALSE(test::Exists(work / "big.epub"));
     }
+
+    // Under nohup a hang-up stays ignored and the book is made.
+    const auto nohup = test::Run(
+        "cd " + Quote(work.Path()) + " && (trap '' HUP; TMPDIR=" + Quote(tmp.Path()) + " exec " +
+        Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt) & pid=$!; " +
+        "for i in $(seq 2000); do [ -e " + Quote(tmp.Path()) +
+        "quillmark-*/EPUB/OEBPS/0.html ] && break; sleep 0.01; done; kill -HUP $pid; " +
+        "wait $pid; echo $?");
+    EXPECT_EQ(nohup.out, std::string(kConversionSucceededText) + "\n0\n") << nohup.err;
+    EXPECT_EQ(Leftovers(), "");
+    EXPECT_TRUE(test::Exists(work / "big.epub"));
 }
 
 }  // namespace
