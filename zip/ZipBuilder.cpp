@@ -423,6 +423,10 @@ void TZipBuilder::MergeExisting(RunState& run) {
     run.newEnd->Assign(EndCentral());
     run.newEnd->SetEntriesOnThisDisk(0);
     run.newEnd->SetTotalEntries(0);
+    // The new archive is a single volume whatever disk numbers the old one
+    // claimed; copied, they make readers look for volumes that do not exist.
+    run.newEnd->SetThisDiskNo(0);
+    run.newEnd->SetCentralDiskNo(0);
 
     // The first FilesList item for each lower-cased stored name.
     std::unordered_map<std::string, size_t> firstItem;
@@ -488,6 +492,9 @@ void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
     source.Seek(nameLength, soCurrent);
 
     entry->GeneralPurposeFlags &= static_cast<uint16_t>(~0x0008);
+    // Every entry of the new archive starts on its only disk; an old disk
+    // number would also sort the entry out of archive order.
+    entry->DiskNumberStart = 0;
     entry->LocalExtraLength = static_cast<uint16_t>(extraLength);
     entry->WriteLocalHeader(*run.output);
     int64_t remaining = extraLength + old.CompressedSize();

@@ -220,6 +220,26 @@ TEST(ZipBuilderUpdate, EmptyAndDamagedTargets) {
         EXPECT_EQ(test::ReadFile(dir / "bad.zip"), content);
         EXPECT_TRUE(WorkFilesIn(dir.Path()).empty());
     }
+
+    // Disk numbers of an old archive that claims to be a later volume do not
+    // make the rebuilt single-volume archive claim it too.
+    const std::string claims = dir / "claims.zip";
+    ASSERT_EQ(test::Run("python3 -c \"import zipfile\n"
+                        "z = zipfile.ZipFile('" + claims + "', 'w')\n"
+                        "z.writestr('keep.txt', b'keep')\n"
+                        "z.close()\n"
+                        "d = bytearray(open('" + claims + "', 'rb').read())\n"
+                        "e = d.rfind(b'PK\\x05\\x06'); d[e + 4] = 1\n"
+                        "c = d.find(b'PK\\x01\\x02'); d[c + 34] = 1\n"
+                        "open('" + claims + "', 'wb').write(d)\"")
+                  .exitCode,
+              0);
+    EXPECT_EQ(Pack(dir / "src", claims), 1);
+    const ArchiveView view = InspectArchive(claims);
+    EXPECT_EQ(view.Names(), (std::vector<std::string>{"keep.txt", "a.txt"}));
+    for (const auto& entry : view.entries) EXPECT_EQ(entry.diskStart, 0u) << entry.name;
+    EXPECT_EQ(test::Le32(view.bytes, view.endAt + 4), 0u);
+    EXPECT_EQ(test::Run("7zz t " + Quote(claims)).exitCode, 0);
 }
 
 TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
