@@ -481,6 +481,11 @@ void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
     entry->SavedZip64Length = old.SavedZip64Length;
 
     TBufferedFileStream& source = OpenReadHandle();
+    // A Zip64 size read as a negative number would copy nothing (or
+    // overflow) and leave an entry whose data is missing.
+    const int64_t compressedSize = old.CompressedSize();
+    if (compressedSize < 0 || old.RelativeOffset() < 0 || compressedSize > source.Size())
+        throw EBadZipFile(kNotAValidZipText);
     unsigned char header[30];
     source.SetPosition(old.RelativeOffset());
     source.ReadBuffer(header, sizeof header);
@@ -497,7 +502,7 @@ void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
     entry->DiskNumberStart = 0;
     entry->LocalExtraLength = static_cast<uint16_t>(extraLength);
     entry->WriteLocalHeader(*run.output);
-    int64_t remaining = extraLength + old.CompressedSize();
+    int64_t remaining = extraLength + compressedSize;
     const auto buffer = std::make_unique<unsigned char[]>(kCopyChunk);
     while (remaining > 0) {
         const int64_t chunk = remaining < kCopyChunk ? remaining : kCopyChunk;
