@@ -321,6 +321,10 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
+    // A source whose read fails (the kernel refuses reads of this file).
+    ASSERT_EQ(::symlink("/proc/self/mem", (src + "/z.bin").c_str()), 0);
+    attempt([](TZipBuilder&) {});
+    ::unlink((src + "/z.bin").c_str());
     // The handler stops the run once the list is built.
     attempt([&](TZipBuilder& zip) {
         zip.OnStartZipInfo = [](TZipBuilder&, int32_t, int64_t, TEndCentral&, bool& stop) {
