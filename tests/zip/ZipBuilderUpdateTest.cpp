@@ -78,11 +78,15 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
         const char* command;  // run inside the source directory, %s = archive
     };
     const Maker makers[] = {
-        {"info-zip", "zip -q %s a.txt b.txt"},
+        {"info-zip", "echo 'kept comment' | zip -q -z %s a.txt b.txt"},
         {"python",
-         "python3 -c \"import zipfile,sys; "
-         "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); "
-         "z.write('a.txt'); z.write('b.txt'); z.comment=b'kept comment'; z.close()\" %s"},
+         "python3 -c \"import zipfile,sys\n"
+         "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+         "for n in ('a.txt','b.txt'):\n"
+         " with z.open(zipfile.ZipInfo.from_file(n),'w',force_zip64=True) as f:\n"
+         "  f.write(open(n,'rb').read())\n"
+         "z.comment=b'kept comment'\n"
+         "z.close()\" %s"},
         {"7zz", "7zz a -tzip -bd %s a.txt b.txt >/dev/null"},
         {"bsdtar", "bsdtar --format zip -cf %s a.txt b.txt"},
     };
@@ -94,10 +98,12 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
         WriteAt(src + "/a.txt", std::string(4000, 'a'), kBaseTime);
         WriteAt(src + "/b.txt", "old b", kBaseTime);
         const std::string archive = dir / "x.zip";
-        char command[512];
+        char command[1024];
         std::snprintf(command, sizeof command, maker.command, Quote(archive).c_str());
         ASSERT_EQ(test::Run("cd " + Quote(src) + " && " + command).exitCode, 0);
         const ArchiveView before = InspectArchive(archive);
+        const bool commented = std::string(maker.command).find("kept comment") != std::string::npos;
+        EXPECT_EQ(before.comment.find("kept comment") != std::string::npos, commented);
 
         WriteAt(src + "/b.txt", "new b, an hour later", kBaseTime + 3600);
         WriteAt(src + "/c.txt", "brand new", kBaseTime);
