@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
 #include "platform/TempDir.h"
 #include "zip/ArchiveReplace.h"
 #include "zip/DirSearch.h"
@@ -20,6 +21,7 @@
 
 namespace qm {
 
+const char* const kSourceGrewFormat = "File %s grew past 4 GiB while it was packed";
 const char* const kShrunkSourceText =
     "The file became shorter while it was read; the entry holds the bytes that were read.";
 
@@ -596,6 +598,7 @@ bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std:
     const int64_t sizeAtOpen = entry.UncompressedSize();
     if (TZipHeaderInfo::MayNeedZip64(sizeAtOpen)) entry.ReserveLocalZip64();
     entry.WriteLocalHeader(*run.output);
+    const int firstHeaderSize = entry.LocalHeaderSize();
     entryBytesRead_ = 0;
     entrySize_ = sizeAtOpen;
 
@@ -615,6 +618,10 @@ bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std:
     entry.Crc32 = compressor.Crc32();
     if (packLevel_ <= 2) entry.GeneralPurposeFlags |= 0x0004;
     if (packLevel_ >= 8) entry.GeneralPurposeFlags |= 0x0002;
+    // A source that grew past 4 GiB while it was read needs a Zip64 block
+    // the first header has no room for; rewriting it would overwrite data.
+    if (entry.LocalHeaderSize() != firstHeaderSize)
+        throw EZipException(Format(kSourceGrewFormat, path.c_str()));
 
     const int64_t dataEnd = run.output->Position();
     run.output->Flush();  // a full disk shows here as EWriteError, not as a failed seek
