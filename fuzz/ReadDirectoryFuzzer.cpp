@@ -1,4 +1,6 @@
-// Feeds arbitrary bytes to the archive reader as the file it reads.
+// Feeds arbitrary bytes to the archive reader as the file it reads, then
+// updates them as an archive.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -35,6 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const qm::fuzz::ReadOutcome outcome = qm::fuzz::ReadDirectoryOnce(path, mode);
         if (!outcome.consistent) std::abort();
     }
+    static const std::string sourceDir = [] {
+        const std::string dir = TempPath("-src/");
+        ::mkdir(dir.c_str(), 0700);
+        WriteAll(dir + "new.txt", reinterpret_cast<const uint8_t*>("new"), 3);
+        return dir;
+    }();
+    if (!qm::fuzz::UpdateKeepsItsPromises(path, sourceDir)) std::abort();
     ::unlink(path.c_str());
     return 0;
 }

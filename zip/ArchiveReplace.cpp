@@ -72,6 +72,12 @@ void ReplaceArchiveWithWorkFile(const std::string& workFile, const std::string& 
     const mode_t mode = hadArchive ? (old.st_mode & 07777) : 0644;
 
     ::chmod(workFile.c_str(), mode);
+    {
+        // The new content is on disk before its name replaces the old
+        // archive, so a crash cannot leave an empty file under that name.
+        Fd work(::open(workFile.c_str(), O_RDONLY | O_CLOEXEC));
+        if (work.Get() < 0 || ::fsync(work.Get()) != 0) CopyFailed(workFile, archive);
+    }
     const int error = RenameFile(workFile, archive);
     if (error == 0) return;
     if (error != EXDEV) CopyFailed(workFile, archive);

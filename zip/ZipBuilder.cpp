@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "platform/FileSystem.h"
+#include "platform/Format.h"
 #include "platform/TempDir.h"
 #include "zip/ArchiveReplace.h"
 #include "zip/DirSearch.h"
@@ -20,6 +21,7 @@
 
 namespace qm {
 
+const char* const kSourceGrewFormat = "File %s grew past 4 GiB while it was packed";
 const char* const kShrunkSourceText =
     "The file became shorter while it was read; the entry holds the bytes that were read.";
 
@@ -423,6 +425,10 @@ void TZipBuilder::MergeExisting(RunState& run) {
     run.newEnd->Assign(EndCentral());
     run.newEnd->SetEntriesOnThisDisk(0);
     run.newEnd->SetTotalEntries(0);
+    // The new archive is a single volume whatever disk numbers the old one
+    // claimed; copied, they make readers look for volumes that do not exist.
+    run.newEnd->SetThisDiskNo(0);
+    run.newEnd->SetCentralDiskNo(0);
 
     // The first FilesList item for each lower-cased stored name.
     std::unordered_map<std::string, size_t> firstItem;
@@ -477,6 +483,11 @@ void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
     entry->SavedZip64Length = old.SavedZip64Length;
 
     TBufferedFileStream& source = OpenReadHandle();
+    // A Zip64 size read as a negative number would copy nothing (or
+    // overflow) and leave an entry whose data is missing.
+    const int64_t compressedSize = old.CompressedSize();
+    if (compressedSize < 0 || old.RelativeOffset() < 0 || compressedSize > source.Size())
+        throw EBadZipFile(kNotAValidZipText);
     unsigned char header[30];
     source.SetPosition(old.RelativeOffset());
     source.ReadBuffer(header, sizeof header);
@@ -488,9 +499,12 @@ void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
     source.Seek(nameLength, soCurrent);
 
     entry->GeneralPurposeFlags &= static_cast<uint16_t>(~0x0008);
+    // Every entry of the new archive starts on its only disk; an old disk
+    // number would also sort the entry out of archive order.
+    entry->DiskNumberStart = 0;
     entry->LocalExtraLength = static_cast<uint16_t>(extraLength);
     entry->WriteLocalHeader(*run.output);
-    int64_t remaining = extraLength + old.CompressedSize();
+    int64_t remaining = extraLength + compressedSize;
     const auto buffer = std::make_unique<unsigned char[]>(kCopyChunk);
     while (remaining > 0) {
         const int64_t chunk = remaining < kCopyChunk ? remaining : kCopyChunk;
@@ -584,6 +598,7 @@ bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std:
     const int64_t sizeAtOpen = entry.UncompressedSize();
     if (TZipHeaderInfo::MayNeedZip64(sizeAtOpen)) entry.ReserveLocalZip64();
     entry.WriteLocalHeader(*run.output);
+    const int firstHeaderSize = entry.LocalHeaderSize();
     entryBytesRead_ = 0;
     entrySize_ = sizeAtOpen;
 
@@ -603,6 +618,10 @@ bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std:
     entry.Crc32 = compressor.Crc32();
     if (packLevel_ <= 2) entry.GeneralPurposeFlags |= 0x0004;
     if (packLevel_ >= 8) entry.GeneralPurposeFlags |= 0x0002;
+    // A source that grew past 4 GiB while it was read needs a Zip64 block
+    // the first header has no room for; rewriting it would overwrite data.
+    if (entry.LocalHeaderSize() != firstHeaderSize)
+        throw EZipException(Format(kSourceGrewFormat, path.c_str()));
 
     const int64_t dataEnd = run.output->Position();
     run.output->Flush();  // a full disk shows here as EWriteError, not as a failed seek

@@ -40,6 +40,8 @@ struct TMultiZipInfo {
 // The message of the warning about a source that shrank while it was read.
 inline constexpr int32_t kShrunkSourceMessageId = 208;
 extern const char* const kShrunkSourceText;
+// The run's failure when a source grew past 4 GiB while it was read.
+extern const char* const kSourceGrewFormat;
 
 class TZipBuilder : public TZipReader, private TEntryHooks {
   public:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz/ReadDirectoryRoutine.h"
+#include "support/TestSupport.h"
 
 namespace qm {
 namespace {
@@ -48,6 +49,16 @@ TEST(CorpusReplay, EveryCorpusFileReadsWithoutHarm) {
                 EXPECT_EQ(outcome.entries, 0);
             }
         }
+        // The update works on a copy; the target picks the ".EXE" name by
+        // the first byte's low bit.
+        test::ScratchDir dir;
+        test::MakeDirs(dir / "src");
+        test::WriteFile(dir / "src/new.txt", "new");
+        const std::string bytes = test::ReadFile(file);
+        const std::string copy =
+            dir / (!bytes.empty() && (bytes[0] & 1) ? "archive.EXE" : "archive.zip");
+        test::WriteFile(copy, bytes);
+        EXPECT_TRUE(fuzz::UpdateKeepsItsPromises(copy, dir / "src")) << name;
     }
 }
 

@@ -272,6 +272,24 @@ TEST(ZipBuilderFailure, ShrunkSourceIsWarnedAndKeepsWhatWasRead) {
     }
 }
 
+TEST(ZipBuilderFailure, SourceGrowingPast4GiBFailsTheRun) {
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    const std::string path = dir / "src/log";
+    WriteFile(path, Noise(100000, 7));
+    TZipBuilder zip;
+    Configure(zip, dir / "src", dir / "out.zip");
+    zip.SetPackLevel(1);
+    // Sparse: nothing is written to the disk for the zeros read.
+    zip.OnFilePercentDone = [&](TZipBuilder& sender, int32_t) {
+        sender.OnFilePercentDone = nullptr;
+        if (::truncate(path.c_str(), 0x100000000LL + 10) != 0) FAIL();
+    };
+    EXPECT_EQ(MessageOf<EZipException>(zip),
+              "File " + path + " grew past 4 GiB while it was packed");
+    EXPECT_FALSE(Exists(dir / "out.zip"));
+}
+
 TEST(ZipBuilderFailure, CommandLineTool) {
     ScratchDir dir;
     test::MakeDirs(dir / "src/sub");

@@ -78,11 +78,15 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
         const char* command;  // run inside the source directory, %s = archive
     };
     const Maker makers[] = {
-        {"info-zip", "zip -q %s a.txt b.txt"},
+        {"info-zip", "echo 'kept comment' | zip -q -z %s a.txt b.txt"},
         {"python",
-         "python3 -c \"import zipfile,sys; "
-         "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); "
-         "z.write('a.txt'); z.write('b.txt'); z.comment=b'kept comment'; z.close()\" %s"},
+         "python3 -c \"import zipfile,sys\n"
+         "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+         "for n in ('a.txt','b.txt'):\n"
+         " with z.open(zipfile.ZipInfo.from_file(n),'w',force_zip64=True) as f:\n"
+         "  f.write(open(n,'rb').read())\n"
+         "z.comment=b'kept comment'\n"
+         "z.close()\" %s"},
         {"7zz", "7zz a -tzip -bd %s a.txt b.txt >/dev/null"},
         {"bsdtar", "bsdtar --format zip -cf %s a.txt b.txt"},
     };
@@ -94,10 +98,12 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
         WriteAt(src + "/a.txt", std::string(4000, 'a'), kBaseTime);
         WriteAt(src + "/b.txt", "old b", kBaseTime);
         const std::string archive = dir / "x.zip";
-        char command[512];
+        char command[1024];
         std::snprintf(command, sizeof command, maker.command, Quote(archive).c_str());
         ASSERT_EQ(test::Run("cd " + Quote(src) + " && " + command).exitCode, 0);
         const ArchiveView before = InspectArchive(archive);
+        const bool commented = std::string(maker.command).find("kept comment") != std::string::npos;
+        EXPECT_EQ(before.comment.find("kept comment") != std::string::npos, commented);
 
         WriteAt(src + "/b.txt", "new b, an hour later", kBaseTime + 3600);
         WriteAt(src + "/c.txt", "brand new", kBaseTime);
@@ -220,6 +226,35 @@ TEST(ZipBuilderUpdate, EmptyAndDamagedTargets) {
         EXPECT_EQ(test::ReadFile(dir / "bad.zip"), content);
         EXPECT_TRUE(WorkFilesIn(dir.Path()).empty());
     }
+
+    // A Zip64 block giving a compressed size of 2^64 - 1 cannot be copied.
+    const std::string huge = dir / "huge.zip";
+    WriteFile(huge,
+              test::ReadFile(std::string(QM_SOURCE_DIR) + "/fuzz/corpus/zip64-negative-size.zip"));
+    const std::string hugeBytes = test::ReadFile(huge);
+    EXPECT_THROW(Pack(dir / "src", huge, zaUpdate, dir.Path()), EBadZipFile);
+    EXPECT_EQ(test::ReadFile(huge), hugeBytes);
+    EXPECT_TRUE(WorkFilesIn(dir.Path()).empty());
+
+    // Disk numbers of an old archive that claims to be a later volume do not
+    // make the rebuilt single-volume archive claim it too.
+    const std::string claims = dir / "claims.zip";
+    test::MakeDirs(dir / "old");
+    WriteAt(dir / "old/keep.txt", "keep", kBaseTime);
+    ASSERT_EQ(Pack(dir / "old", claims), 1);
+    {
+        const ArchiveView old = InspectArchive(claims);
+        std::string bytes = old.bytes;
+        bytes[old.endAt + 4] = 1;              // number of this disk
+        bytes[old.entries.at(0).at + 34] = 1;  // disk where the entry starts
+        WriteFile(claims, bytes);
+    }
+    EXPECT_EQ(Pack(dir / "src", claims), 1);
+    const ArchiveView view = InspectArchive(claims);
+    EXPECT_EQ(view.Names(), (std::vector<std::string>{"keep.txt", "a.txt"}));
+    for (const auto& entry : view.entries) EXPECT_EQ(entry.diskStart, 0u) << entry.name;
+    EXPECT_EQ(test::Le32(view.bytes, view.endAt + 4), 0u);
+    EXPECT_EQ(test::Run("7zz t " + Quote(claims)).exitCode, 0);
 }
 
 TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
@@ -283,6 +318,10 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
+    // A source whose read fails (the kernel refuses reads of this file).
+    ASSERT_EQ(::symlink("/proc/self/mem", (src + "/z.bin").c_str()), 0);
+    attempt([](TZipBuilder&) {});
+    ::unlink((src + "/z.bin").c_str());
     // The handler stops the run once the list is built.
     attempt([&](TZipBuilder& zip) {
         zip.OnStartZipInfo = [](TZipBuilder&, int32_t, int64_t, TEndCentral&, bool& stop) {
