@@ -14,6 +14,25 @@ int Usage() {
     return 2;
 }
 
+const char* SkipReasonText(qm::TSkipReason reason) {
+    switch (reason) {
+        case qm::srNoOverwrite:
+            return "an entry of that name is already in the archive";
+        case qm::srFileOpenError:
+            return "cannot be read";
+        case qm::srExcludeList:
+            return "excluded";
+        case qm::srArchiveBitNotSet:
+            return "archive bit not set";
+        case qm::srNoFileToFreshen:
+            return "not in the archive";
+        case qm::srSkippedInStartZip:
+            return "skipped by the caller";
+        default:
+            return "skipped";
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,6 +73,10 @@ int main(int argc, char** argv) {
         zip.SetZipAction(action);
         zip.WarningBox = [](const std::string& caption, const std::string& text) {
             std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        };
+        zip.OnSkippingFile = [](qm::TZipBuilder&, qm::TSkipReason reason,
+                                const std::string& name, int32_t, bool&) {
+            std::fprintf(stderr, "skipped: %s (%s)\n", name.c_str(), SkipReasonText(reason));
         };
         std::printf("%d\n", zip.BuildArchive());
         return 0;

@@ -73,6 +73,7 @@ std::string TDirSearch::NextFile(TSearchRec& rec) {
         }
         if (isDirectory) {
             if (!recurse_ || !canDescend) {
+                if (recurse_ && OnTooDeep) OnTooDeep(current->Directory() + entry.Name + "/");
                 current->Advance();
                 continue;
             }

@@ -2,6 +2,7 @@
 // The directory walk: enumerates the files below a start directory that fit a
 // pattern, depth first, each directory in its listing order.
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -46,6 +47,11 @@ class TDirSearch {
     // The next item: a file's full path (rec filled), a directory's full path
     // with a trailing "/" when recursion enters it, or "" when the walk is over.
     std::string NextFile(TSearchRec& rec);
+
+    // Called with each directory (full path, trailing "/") that the walk
+    // would enter but cannot, being 20 levels below the start already, so
+    // that what is left out does not go unnoticed.
+    std::function<void(const std::string& directory)> OnTooDeep;
 
   private:
     void Push(const std::string& directory, const std::string& pattern);

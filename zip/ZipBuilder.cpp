@@ -297,6 +297,9 @@ void TZipBuilder::AddWildcardItem(RunState& run, const std::string& wildcardItem
         return;
     }
     TDirSearch search(directory, searchAttribute_, recurse, pattern);
+    // A directory too deep to walk cannot be read: say so rather than leave
+    // its files out in silence.
+    search.OnTooDeep = [this](const std::string& path) { Skipping(srFileOpenError, path); };
     TSearchRec rec;
     for (std::string found = search.NextFile(rec); !found.empty(); found = search.NextFile(rec)) {
         if (OnRecursingFile) OnRecursingFile(*this, found);

@@ -115,6 +115,15 @@ TEST(DirSearch, DeepTreeStopsAtTwentyLevelsWithoutOverrun) {
     EXPECT_NE(std::find(items.begin(), items.end(), deepest), items.end());
     for (const std::string& item : items) EXPECT_EQ(item.find("d21"), std::string::npos);
     EXPECT_EQ(items.back(), dir / "top.txt");
+
+    // What is left out is said, not dropped in silence.
+    const auto packed = test::Run(test::Quote(test::BinPath("qm-zipdir")) + " " +
+                                  test::Quote(dir / "deep.zip") + " " + test::Quote(dir.Path()));
+    EXPECT_EQ(packed.exitCode, 0);
+    EXPECT_NE(packed.err.find("skipped: " + path.substr(0, path.find("d21/") + 4) +
+                              " (cannot be read)"),
+              std::string::npos)
+        << packed.err;
 }
 
 TEST(DirSearch, WildcardStartDirectory) {
