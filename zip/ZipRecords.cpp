@@ -1,6 +1,7 @@
 #include "zip/ZipRecords.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "platform/CodePage.h"
@@ -554,58 +555,38 @@ int64_t TEndCentral::CentralDirOffset() const {
     return EndRecord.CentralDirOffset;
 }
 
+// A value that fits stays in the end record; from its field's sentinel on
+// it goes to the Zip64 end record and the field holds the sentinel.
+template <typename Field, typename Wide>
+void TEndCentral::StoreLarge(Field TEndRecordImage::*field, Wide TZip64EndRecordImage::*wide,
+                             int64_t value) {
+    constexpr Field sentinel = std::numeric_limits<Field>::max();
+    if (value >= static_cast<int64_t>(sentinel)) {
+        EnsureZip64().*wide = static_cast<Wide>(value);
+        EndRecord.*field = sentinel;
+    } else {
+        EndRecord.*field = static_cast<Field>(value);
+    }
+}
+
 void TEndCentral::SetThisDiskNo(uint32_t value) {
-    if (value >= kSentinel16) {
-        EnsureZip64().ThisDiskNo = value;
-        EndRecord.ThisDiskNo = kSentinel16;
-    } else {
-        EndRecord.ThisDiskNo = static_cast<uint16_t>(value);
-    }
+    StoreLarge(&TEndRecordImage::ThisDiskNo, &TZip64EndRecordImage::ThisDiskNo, value);
 }
-
 void TEndCentral::SetCentralDiskNo(uint32_t value) {
-    if (value >= kSentinel16) {
-        EnsureZip64().CentralDiskNo = value;
-        EndRecord.CentralDiskNo = kSentinel16;
-    } else {
-        EndRecord.CentralDiskNo = static_cast<uint16_t>(value);
-    }
+    StoreLarge(&TEndRecordImage::CentralDiskNo, &TZip64EndRecordImage::CentralDiskNo, value);
 }
-
 void TEndCentral::SetEntriesOnThisDisk(uint32_t value) {
-    if (value >= kSentinel16) {
-        EnsureZip64().EntriesOnThisDisk = value;
-        EndRecord.EntriesOnThisDisk = kSentinel16;
-    } else {
-        EndRecord.EntriesOnThisDisk = static_cast<uint16_t>(value);
-    }
+    StoreLarge(&TEndRecordImage::EntriesOnThisDisk, &TZip64EndRecordImage::EntriesOnThisDisk,
+               value);
 }
-
 void TEndCentral::SetTotalEntries(uint32_t value) {
-    if (value >= kSentinel16) {
-        EnsureZip64().TotalEntries = value;
-        EndRecord.TotalEntries = kSentinel16;
-    } else {
-        EndRecord.TotalEntries = static_cast<uint16_t>(value);
-    }
+    StoreLarge(&TEndRecordImage::TotalEntries, &TZip64EndRecordImage::TotalEntries, value);
 }
-
 void TEndCentral::SetCentralDirSize(int64_t value) {
-    if (value >= static_cast<int64_t>(kSentinel32)) {
-        EnsureZip64().CentralDirSize = value;
-        EndRecord.CentralDirSize = kSentinel32;
-    } else {
-        EndRecord.CentralDirSize = static_cast<uint32_t>(value);
-    }
+    StoreLarge(&TEndRecordImage::CentralDirSize, &TZip64EndRecordImage::CentralDirSize, value);
 }
-
 void TEndCentral::SetCentralDirOffset(int64_t value) {
-    if (value >= static_cast<int64_t>(kSentinel32)) {
-        EnsureZip64().CentralDirOffset = value;
-        EndRecord.CentralDirOffset = kSentinel32;
-    } else {
-        EndRecord.CentralDirOffset = static_cast<uint32_t>(value);
-    }
+    StoreLarge(&TEndRecordImage::CentralDirOffset, &TZip64EndRecordImage::CentralDirOffset, value);
 }
 
 void TEndCentral::WriteEndRecord(TStream& stream) {

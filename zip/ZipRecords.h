@@ -237,6 +237,9 @@ class TEndCentral {
 
   private:
     TZip64EndRecordImage& EnsureZip64();
+    template <typename Field, typename Wide>
+    void StoreLarge(Field TEndRecordImage::*field, Wide TZip64EndRecordImage::*wide,
+                    int64_t value);
 };
 
 }  // namespace qm
