@@ -20,7 +20,7 @@
 
 #include "app/ConversionUi.h"
 #include "app/Dialogs.h"
-#include "app/FileNames.h"
+#include "conversion/FileNames.h"
 #include "app/Placement.h"
 #include "app/SizeText.h"
 #include "app/SpinEdit.h"

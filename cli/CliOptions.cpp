@@ -2,15 +2,11 @@
 
 #include <charconv>
 
+#include "conversion/FileNames.h"
 #include "platform/CodePage.h"
 
 namespace qm {
 namespace {
-
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 bool ParseParts(const std::string& text, int32_t& parts) {
     int32_t value = 0;
@@ -81,18 +77,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
     return true;
 }
 
-bool HasTxtExtension(const std::string& path) {
-    const std::string name = BaseName(path);
-    const size_t dot = name.rfind('.');
-    return dot != std::string::npos && name.compare(dot, std::string::npos, ".txt") == 0;
-}
+bool HasTxtExtension(const std::string& path) { return ExtractFileExt(path) == ".txt"; }
 
-std::string LabelNameOf(const std::string& path) {
-    std::string name = BaseName(path);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos) name.resize(dot);
-    return Utf8ToAnsi(name);
-}
+std::string LabelNameOf(const std::string& path) { return Utf8ToAnsi(ExtractBaseName(path)); }
 
 std::string ArchiveNameOf(const TCliOptions& options) {
     if (options.output.empty()) {
@@ -103,8 +90,9 @@ std::string ArchiveNameOf(const TCliOptions& options) {
         }
         return name + ".epub";
     }
-    const std::string name = BaseName(options.output);
-    if (name.find('.') == std::string::npos && !name.empty()) return options.output + ".epub";
+    if (ExtractFileExt(options.output).empty() && !ExtractBaseName(options.output).empty()) {
+        return options.output + ".epub";
+    }
     return options.output;
 }
 

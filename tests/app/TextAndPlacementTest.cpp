@@ -1,8 +1,7 @@
-// The pure helpers of the window: size text, name and extension of a path,
-// and the window's place on the screen.
+// The pure helpers of the window: size text and the window's place on the
+// screen.
 #include <gtest/gtest.h>
 
-#include "app/FileNames.h"
 #include "app/Placement.h"
 #include "app/SizeText.h"
 
@@ -30,23 +29,6 @@ TEST(SizeText, LargeValuesHaveNoGroupingAndTakeTheSeparator) {
     EXPECT_EQ(FormatSizeText(0.125, "\xD9\xAB"),
               "0\xD9\xAB"
               "13KB");  // Arabic separator
-}
-
-TEST(FileNames, ExtensionAndNameComeFromTheLastComponent) {
-    EXPECT_EQ(ExtractFileExt("/home/u/book.txt"), ".txt");
-    EXPECT_EQ(ExtractBaseName("/home/u/book.txt"), "book");
-    EXPECT_EQ(ExtractFileExt("/home/u/a.b.txt"), ".txt");
-    EXPECT_EQ(ExtractBaseName("/home/u/a.b.txt"), "a.b");
-    EXPECT_EQ(ExtractFileExt("/home/u.v/book"), "");
-    EXPECT_EQ(ExtractBaseName("/home/u.v/book"), "book");
-    EXPECT_EQ(ExtractFileExt("/home/u/.txt"), ".txt");
-    EXPECT_EQ(ExtractBaseName("/home/u/.txt"), "");
-    EXPECT_EQ(ExtractBaseName("plain.txt"), "plain");
-    // Backslash and colon are ordinary characters on Linux.
-    EXPECT_EQ(ExtractBaseName("/d/a\\b:c.txt"), "a\\b:c");
-    // A UTF-8 name is cut at the real dot only.
-    EXPECT_EQ(ExtractBaseName("/书籍/表示.txt"), "表示");
-    EXPECT_EQ(ExtractFileExt("/书籍/表示.txt"), ".txt");
 }
 
 TEST(Placement, CentresAndRaisesWithoutClamping) {

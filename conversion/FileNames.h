@@ -1,5 +1,6 @@
 #pragma once
-// Splitting the path of a listed file into the parts the file list shows.
+// Splitting a file's path into its name and extension, as the window's file
+// list shows them and the command line derives its names.
 // Paths are native byte strings; only "/" separates. In UTF-8 no byte of a
 // multi-byte character is "/" or ".", so a byte-wise search is exact.
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/FileNames.h"
+#include "conversion/FileNames.h"
 
 namespace qm {
 namespace {
