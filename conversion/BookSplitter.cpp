@@ -11,23 +11,10 @@
 #include "conversion/SourceText.h"
 #include "conversion/StagingTree.h"
 #include "conversion/Utf8FileWriter.h"
-#include "platform/CodePage.h"
 #include "platform/Format.h"
 
 namespace qm {
 namespace {
-
-// True when the part's last byte starts a two-byte character: it ends an
-// odd-length run of lead-range bytes (counted within the part), since such a
-// run pairs up from its start.
-bool EndsInLeadByte(std::string_view part) {
-    size_t run = 0;
-    for (size_t i = part.size(); i > 0 && IsLeadByte(static_cast<unsigned char>(part[i - 1]));
-         --i) {
-        ++run;
-    }
-    return run % 2 == 1;
-}
 
 // The recorded size keeps only the low 32 bits of the length, so a book of
 // 2 GiB or more may pass for a small one. Such a file goes straight to the
@@ -81,7 +68,7 @@ std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
     for (int32_t pass = 0; pass < n && next < size; ++pass) {
         const size_t start = next;
         size_t end = std::min(size, start + partSize);
-        if (end > start && end < size && EndsInLeadByte(text.substr(start, end - start))) ++end;
+        if (end > start && end < size && EndsInOpenLeadByte(text.substr(start, end - start))) ++end;
         parts.push_back(text.substr(start, end - start));
         next = end;
     }

@@ -13,15 +13,13 @@ bool CountLeadRun(std::string_view text, size_t& run) {
     return i == 0;
 }
 
-// True when the byte at the end of text (preceded by before) starts a
-// two-byte character: it ends an odd run of lead-range bytes.
+}  // namespace
+
 bool EndsInOpenLeadByte(std::string_view text, std::string_view before) {
     size_t run = 0;
     if (CountLeadRun(text, run)) CountLeadRun(before, run);
     return run % 2 == 1;
 }
-
-}  // namespace
 
 void AppendXmlText(std::string& out, std::string_view text, std::string_view before) {
     size_t plainStart = 0;

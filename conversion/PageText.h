@@ -12,6 +12,11 @@ inline bool IsForbiddenXmlByte(unsigned char byte) {
     return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
 }
 
+// True when the last byte of text, preceded by before, starts a two-byte
+// character of code page 936: it ends an odd run of lead-range bytes, since
+// such a run pairs up from its start.
+bool EndsInOpenLeadByte(std::string_view text, std::string_view before = {});
+
 // Appends text with "&", "<" and ">" escaped and forbidden bytes left out.
 // None of these bytes can be the second byte of a two-byte character in code
 // page 936 (those are 0x40 and above), so the text's characters stay whole.
