@@ -77,9 +77,13 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
     return true;
 }
 
-bool HasTxtExtension(const std::string& path) { return ExtractFileExt(path) == ".txt"; }
+bool HasTxtExtension(const std::string& path) {
+    return ExtractFileExt(path) == ".txt";
+}
 
-std::string LabelNameOf(const std::string& path) { return Utf8ToAnsi(ExtractBaseName(path)); }
+std::string LabelNameOf(const std::string& path) {
+    return Utf8ToAnsi(ExtractBaseName(path));
+}
 
 std::string ArchiveNameOf(const TCliOptions& options) {
     if (options.output.empty()) {
