@@ -215,11 +215,6 @@ void TForm1::CreateControls() {
     SpinEdit2->SetValue(1);
 
     Label3 = MakeLabel(this, "切割份数：", 301, 11, 60, 13);
-
-    m_zip.MessagePump = [] { QCoreApplication::processEvents(); };
-    m_zip.WarningBox = [this](const std::string& caption, const std::string& text) {
-        dialogs_.Warning(QString::fromStdString(caption), QString::fromStdString(text));
-    };
 }
 
 void TForm1::SetTabOrder() {
