@@ -27,15 +27,6 @@ std::string BookUtf8() {
     return text;
 }
 
-std::string Utf16LeWithMark(const std::string& utf8) {
-    std::string bytes = "\xFF\xFE";
-    for (char16_t unit : AnsiToUtf16(Utf8ToAnsi(utf8))) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return bytes;
-}
-
 class CliRun : public ::testing::Test {
   protected:
     // Runs the CLI in the work directory with its temporary files in tmp.
@@ -80,7 +71,7 @@ TEST_F(CliRun, BooksInEveryEncodingComeBackWhole) {
     } cases[] = {{"gbk", Utf8ToAnsi(utf8)},
                  {"utf-8", utf8},
                  {"utf-8", "\xEF\xBB\xBF" + utf8},
-                 {"utf-16", Utf16LeWithMark(utf8)}};
+                 {"utf-16", test::Utf16LeWithMark(AnsiToUtf16(Utf8ToAnsi(utf8)))}};
     int index = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.encoding + std::to_string(index));

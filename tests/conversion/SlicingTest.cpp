@@ -77,9 +77,8 @@ TEST_F(Slicing, LoadingInSlicesGivesTheSameWorkingText) {
     std::string lookalike;
     for (int i = 0; i < 300; ++i) lookalike += Hex("C4 A1");
     lookalike += Hex("C4 E3");
-    std::string utf16 = Hex("FF FE");
-    for (char16_t unit : std::u16string(u"中\U0001F600文\r\n") + char16_t(0xD800) + u"a")
-        utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    const std::string utf16 =
+        test::Utf16LeWithMark(std::u16string(u"中\U0001F600文\r\n") + char16_t(0xD800) + u"a");
     const std::string books[] = {
         MixedText(3, 300),
         lookalike,

@@ -13,15 +13,6 @@ namespace {
 const std::string kGbk = Hex("B5 DA D2 BB D5 C2 20 D6 D0 CE C4 A3 AC A1 B0 D2 FD BA C5 A1 B1 D3 EB 80 A1 A3") + "\r\nabc";
 const std::string kUtf8 = "第一章 中文，“引号”与€。\r\nabc";
 
-std::string Utf16LE(const std::u16string& text) {
-    std::string bytes = Hex("FF FE");
-    for (char16_t unit : text) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return bytes;
-}
-
 class SourceTextTest : public ::testing::Test {
 protected:
     std::string Load(const std::string& bytes) {
@@ -37,14 +28,14 @@ TEST_F(SourceTextTest, EveryEncodingGivesTheSameWorkingText) {
     EXPECT_EQ(Load(kUtf8), kGbk);
     EXPECT_EQ(Load("\xEF\xBB\xBF" + kUtf8), kGbk);
     EXPECT_EQ(Load("\xEF\xBB\x41" + kUtf8), kGbk);  // the third byte is not compared
-    EXPECT_EQ(Load(Utf16LE(u"第一章 中文，“引号”与€。\r\nabc")), kGbk);
+    EXPECT_EQ(Load(test::Utf16LeWithMark(u"第一章 中文，“引号”与€。\r\nabc")), kGbk);
 }
 
 TEST_F(SourceTextTest, Utf16Rules) {
     // Units after the first zero unit are dropped; a character 936 lacks is "?".
-    EXPECT_EQ(Load(Utf16LE(std::u16string(u"ab") + u'\0' + u"cd")), "ab");
-    EXPECT_EQ(Load(Utf16LE(u"a\u0E01b")), "a?b");
-    EXPECT_EQ(Load(Utf16LE(u"ab") + "x"), "ab");  // an odd last byte is dropped
+    EXPECT_EQ(Load(test::Utf16LeWithMark(std::u16string(u"ab") + u'\0' + u"cd")), "ab");
+    EXPECT_EQ(Load(test::Utf16LeWithMark(u"a\u0E01b")), "a?b");
+    EXPECT_EQ(Load(test::Utf16LeWithMark(u"ab") + "x"), "ab");  // an odd last byte is dropped
     // Big-endian is not recognised: its bytes, mark included, are the text.
     const std::string bigEndian = Hex("FE FF 4E 2D");
     EXPECT_EQ(Load(bigEndian), bigEndian);

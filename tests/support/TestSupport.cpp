@@ -93,4 +93,13 @@ std::string Hex(const std::string& digits) {
     return bytes;
 }
 
+std::string Utf16LeWithMark(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
 }  // namespace qm::test

@@ -44,4 +44,7 @@ std::string Quote(const std::string& text);
 // Bytes from hex digits, spaces ignored: Hex("D6 D0") == "\xD6\xD0".
 std::string Hex(const std::string& digits);
 
+// The bytes of a UTF-16 little-endian file with its byte-order mark.
+std::string Utf16LeWithMark(const std::u16string& text);
+
 }  // namespace qm::test
