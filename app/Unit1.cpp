@@ -278,7 +278,7 @@ double TForm1::GetFileSizeKB(const QString& path) {
     try {
         TFileStream file(NativePath(path), fmOpenRead | fmShareDenyNone);
         const int64_t size = file.Size();
-        m_filesize = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(size)));
+        m_filesize = RecordedFileSize(size);
         return static_cast<double>(size) / 1000.0;
     } catch (const std::exception&) {
         return 0;

@@ -60,9 +60,8 @@ int Run(const std::vector<std::string>& args) {
         return Failed("\"" + options.file + "\" is a named pipe, not a file.");
     }
     try {
-        // The size as the list records it: the low 32 bits, signed.
         qm::TFileStream source(options.file, qm::fmOpenRead | qm::fmShareDenyNone);
-        request.fileSize = static_cast<int32_t>(static_cast<uint32_t>(source.Size()));
+        request.fileSize = qm::RecordedFileSize(source.Size());
     } catch (const std::exception& e) {
         return Failed(e.what());
     }

@@ -16,9 +16,8 @@
 namespace qm {
 namespace {
 
-// The recorded size keeps only the low 32 bits of the length, so a book of
-// 2 GiB or more may pass for a small one. Such a file goes straight to the
-// loading, which refuses it with a clear message.
+// A book of 2 GiB or more, whatever its recorded size says, goes straight to
+// the loading, which refuses it with a clear message.
 bool TooLargeForRecordedSize(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && st.st_size > kMaxSourceSize;

@@ -18,6 +18,12 @@ struct TConversionRequest {
     std::string archiveName;    // native path of the .epub
 };
 
+// The size as the file list records it: the low 32 bits of the length,
+// signed, so a book of 2 GiB or more may pass for a small one.
+inline int32_t RecordedFileSize(int64_t size) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(size)));
+}
+
 enum class TConversionPhase { Pages, Packing };
 
 // The front end's side of a run: message boxes in the GUI, stderr in the CLI.
