@@ -7,6 +7,16 @@
 #include "app/Unit1.h"
 
 namespace qm {
+namespace {
+
+// Where the bar stands for a phase's percentage: pages fill the first half,
+// packing the second.
+int BarValue(TConversionPhase phase, int percent) {
+    const int clamped = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    return phase == TConversionPhase::Pages ? clamped / 2 : 50 + clamped / 2;
+}
+
+}  // namespace
 
 void TFormConversionUi::ShowWarning(const std::string& caption, const std::string& text) {
     dialogs_.Warning(QString::fromStdString(caption), QString::fromStdString(text));
@@ -14,11 +24,6 @@ void TFormConversionUi::ShowWarning(const std::string& caption, const std::strin
 
 void TFormConversionUi::ShowResult(const std::string& text) {
     dialogs_.Result(QString::fromUtf8(kApplicationTitle), QString::fromStdString(text));
-}
-
-int TFormConversionUi::BarValue(TConversionPhase phase, int percent) {
-    const int clamped = percent < 0 ? 0 : percent > 100 ? 100 : percent;
-    return phase == TConversionPhase::Pages ? clamped / 2 : 50 + clamped / 2;
 }
 
 void TFormConversionUi::Progress(TConversionPhase phase, int percent) {

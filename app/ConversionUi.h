@@ -19,10 +19,6 @@ class TFormConversionUi : public TConversionUi {
     void Progress(TConversionPhase phase, int percent) override;
     void ProcessMessages() override;
 
-    // Where the bar stands for a phase's percentage: pages fill the first
-    // half, packing the second.
-    static int BarValue(TConversionPhase phase, int percent);
-
   private:
     TDialogs& dialogs_;
     QProgressBar& bar_;
