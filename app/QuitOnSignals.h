@@ -12,9 +12,9 @@ class TQuitOnSignals : public QObject {
     Q_OBJECT
   public:
     // Takes SIGINT, SIGTERM and SIGHUP, unless they are ignored (as nohup
-    // does), for the application's event loop: on
-    // the first, the loop ends with the status 128 + the signal's number once
-    // the running handler (a conversion, say) has returned. A second signal
+    // does), for the application's event loop: on the first, the loop ends
+    // with the status 128 + the signal's number once the running handler (a
+    // conversion, say) has returned. A second signal
     // ends the program at once, as usual. Make one, after the application.
     explicit TQuitOnSignals(QObject* parent = nullptr);
     ~TQuitOnSignals() override;
