@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
         qm::TConversionRequest request;
         request.sourcePath = argv[1];
         request.labelName = "book";
-        request.fileSize = static_cast<int32_t>(static_cast<uint32_t>(st.st_size));
+        request.fileSize = qm::RecordedFileSize(st.st_size);
         request.parts = argc > 2 ? std::atoi(argv[2]) : 1;
         request.archiveName = tempDirPath + "book.epub";
         qm::TZipBuilder zip;
