@@ -27,7 +27,7 @@ inline constexpr std::string_view kMainCss =
     "line-height:130%;text-align:justify;font-family:\"cnepub\", serif;}"
     "p{text-align:justify;text-indent:2em;line-height:130%;margin-bottom:-0.8em;}";
 
-// An XHTML page, 224 characters around its body.
+// An XHTML page: 222 characters around its body.
 inline constexpr std::string_view kPageHead =
     "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"zh-CN\"><head>"
     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"
