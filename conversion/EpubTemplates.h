@@ -34,8 +34,8 @@ inline constexpr std::string_view kPageHead =
     "<link rel=\"stylesheet\" type=\"text/css\" href=\"css/main.css\"/></head><body>";
 inline constexpr std::string_view kPageTail = "</body></html>";
 
-// content.opf: pieces 1 to 3 (the package head) and the fixed pieces of the
-// metadata and manifest that surround the author, addresses and title.
+// content.opf: the package head and the fixed pieces of the metadata and
+// manifest that surround the author, addresses and title.
 inline constexpr std::string_view kOpfPackageHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>"
     "<package version=\"2.0\" unique-identifier=\"PrimaryID\" "
@@ -56,8 +56,8 @@ inline constexpr std::string_view kOpfManifestEnd = "</manifest>";
 inline constexpr std::string_view kOpfSpineStart = "<spine toc=\"ncx\">";
 inline constexpr std::string_view kOpfSpineEnd = "</spine></package>";
 
-// toc.ncx: the fixed head (pieces 1 to 4, 380 characters), the map's start
-// and the closing pieces.
+// toc.ncx: the fixed head (380 characters), the map's start and the closing
+// pieces.
 inline constexpr std::string_view kTocNcxHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
     "<!DOCTYPE ncx PUBLIC \"-//NISO//DTD ncx 2005-1//EN\" "
