@@ -11,6 +11,7 @@
 #include "platform/FileTimes.h"
 #include "zip/BufferedStream.h"
 #include "zip/SortedLists.h"
+#include "zip/EndCentral.h"
 #include "zip/ZipRecords.h"
 
 namespace qm {
@@ -120,6 +121,9 @@ class TZipReader {
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
     bool RebuildFromLocalHeaders();
     void MatchCentralHeaders(TStream& stream, int64_t streamSize, int64_t start, int found);
+    // Between records of a read, when DoProcessMessages is on: handles
+    // messages, then the cancel request.
+    void PumpAndCheckCancel();
     [[noreturn]] void FailBadZip();
     void RebuildView();
 

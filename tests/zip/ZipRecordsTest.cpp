@@ -4,6 +4,7 @@
 
 #include "platform/FileStream.h"
 #include "support/TestSupport.h"
+#include "zip/EndCentral.h"
 #include "zip/LittleEndian.h"
 #include "zip/MemoryStream.h"
 #include "zip/ZipRecords.h"
