@@ -182,13 +182,14 @@ void TZipHeaderInfo::SetRelativeOffset(int64_t value) {
 }
 
 int TZipHeaderInfo::Zip64DataSize(bool forCentral) const {
+    const bool uncompressed = UncompressedSize32 == kSentinel32;
+    const bool compressed = CompressedSize32 == kSentinel32;
     int size = 0;
-    if (!forCentral && localZip64Reserved_) {
-        size += 16;
+    if (!forCentral) {
+        // A local block holds both sizes or neither: extractors read it so.
+        if (localZip64Reserved_ || uncompressed || compressed) size += 16;
     } else {
-        if (UncompressedSize32 == kSentinel32) size += 8;
-        if (CompressedSize32 == kSentinel32 || (!forCentral && UncompressedSize32 == kSentinel32))
-            size += 8;
+        size += (uncompressed ? 8 : 0) + (compressed ? 8 : 0);
     }
     if (RelativeOffset32 == kSentinel32) size += 8;
     if (DiskNumberStart == kSentinel16) size += 4;
@@ -248,7 +249,8 @@ void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
     const int z = Zip64DataSize(false);
     VersionNeeded = z > 0 ? kVersionZip64 : kVersionDefault;
     const std::string name = FileNameLength > 0 ? NameForWrite() : std::string();
-    const bool bothInBlock = localZip64Reserved_ || UncompressedSize32 == kSentinel32;
+    const bool bothInBlock =
+        localZip64Reserved_ || UncompressedSize32 == kSentinel32 || CompressedSize32 == kSentinel32;
 
     std::string out;
     out.reserve(static_cast<size_t>(kLocalHeaderSize + name.size() + 36));
@@ -259,7 +261,7 @@ void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
     le::Put32(out, LastModFileDateTime);
     le::Put32(out, Crc32);
     le::Put32(out, bothInBlock ? kSentinel32 : CompressedSize32);
-    le::Put32(out, localZip64Reserved_ ? kSentinel32 : UncompressedSize32);
+    le::Put32(out, bothInBlock ? kSentinel32 : UncompressedSize32);
     le::Put16(out, FileNameLength);
     le::Put16(out, static_cast<uint16_t>(LocalExtraLength + (z > 0 ? 4 + z : 0)));
     out += name;
@@ -268,8 +270,6 @@ void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
         le::Put16(out, static_cast<uint16_t>(z));
         if (bothInBlock) {
             le::Put64(out, static_cast<uint64_t>(UncompressedSize()));
-            le::Put64(out, static_cast<uint64_t>(CompressedSize()));
-        } else if (CompressedSize32 == kSentinel32) {
             le::Put64(out, static_cast<uint64_t>(CompressedSize()));
         }
         if (RelativeOffset32 == kSentinel32)
@@ -357,9 +357,13 @@ void TZipHeaderInfo::ParseZip64Block(const unsigned char* data, int size, bool f
         at += 8;
     };
     TZip64Info& info = EnsureZip64();
-    // Our own local headers carry both sizes when either overflowed.
-    const bool uncompressed = UncompressedSize32 == kSentinel32;
-    const bool compressed = CompressedSize32 == kSentinel32 || (!forCentral && uncompressed);
+    // A local block holds both sizes when either overflowed; one too short
+    // for both holds only those whose field has the sentinel.
+    const bool uncompressedSentinel = UncompressedSize32 == kSentinel32;
+    const bool compressedSentinel = CompressedSize32 == kSentinel32;
+    const bool both = !forCentral && (uncompressedSentinel || compressedSentinel) && size >= 16;
+    const bool uncompressed = both || uncompressedSentinel;
+    const bool compressed = both || compressedSentinel;
     take64(uncompressed, info.UncompressedSize);
     take64(compressed, info.CompressedSize);
     take64(RelativeOffset32 == kSentinel32, info.RelativeOffset);
