@@ -167,9 +167,9 @@ void TZipReader::ReadDirectory() {
     TBufferedFileStream& in = *readHandle_;
     archiveDate_ = FileDateTime(in.Handle());
     readSize_ = in.Size();
-    sortedView_.reset();
-    directory_.reset();
-    endCentral_.ClearWithZip64();
+    // Nothing of a previous read stays, the rebuild mark included: the file
+    // may have been repaired or damaged since.
+    ForgetDirectory();
     try {
         ReadDirectoryFrom(in, readSize_);
     } catch (...) {
