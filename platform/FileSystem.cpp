@@ -179,6 +179,11 @@ bool DirectoryExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool RegularFileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool PathExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::lstat(StripTrailingSlashes(path).c_str(), &st) == 0;

@@ -92,6 +92,8 @@ inline bool SameFile(const std::string& a, const std::string& b) {
 
 // True when the path names an existing directory (links followed).
 bool DirectoryExists(const std::string& path);
+// True when the path names an existing regular file (links followed).
+bool RegularFileExists(const std::string& path);
 // True when something exists at the path (links not followed).
 bool PathExists(const std::string& path);
 

@@ -36,12 +36,6 @@ bool EndsWithSlash(const std::string& text) {
     return !text.empty() && text.back() == '/';
 }
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 TDateTime PathDateTime(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return NowDateTime();
@@ -125,7 +119,7 @@ int32_t TZipBuilder::Percentage(int64_t part, int64_t whole) {
 
 int32_t TZipBuilder::BuildArchive() {
     SetCancel(false);
-    if (Trimmed(ZipName()).empty()) return 0;
+    if (ZipName().find_first_not_of(' ') == std::string::npos) return 0;  // blank name
     const TZipSortMode savedSortMode = SortMode();
     const bool savedKeepZipOpen = KeepZipOpen();
     SetKeepZipOpen(true);
@@ -417,8 +411,8 @@ void TZipBuilder::MergeExisting(RunState& run) {
     }
 }
 
-void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
-    LoadEntryComment(const_cast<TZipHeaderInfo&>(old));
+void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
+    LoadEntryComment(old);
     auto entry = std::make_unique<TZipHeaderInfo>(OEMConvert());
     entry->Assign(old);
     // Foreign central extra blocks travel with the entry.

@@ -37,11 +37,6 @@ std::string ChangeFileExtension(const std::string& path, const std::string& exte
     return path.substr(0, path.size() - old.size()) + extension;
 }
 
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 }  // namespace
 
 TZipReader::TZipReader() = default;
@@ -191,7 +186,7 @@ void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size) {
     }
     // A multi-volume archive keeps a copy of its central directory beside it.
     const std::string sidePath = ChangeFileExtension(zipName_, ".zfc");
-    if (IsRegularFile(sidePath)) {
+    if (RegularFileExists(sidePath)) {
         TBufferedFileStream side(sidePath, fmOpenRead | fmShareDenyWrite);
         const int64_t sideSize = side.Size();
         if (FindEndRecord(side, sideSize)) {
