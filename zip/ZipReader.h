@@ -106,7 +106,6 @@ class TZipReader {
     // The open read handle, or null.
     TBufferedFileStream* ReadHandle() { return readHandle_.get(); }
     TSortedZip* MutableDirectory() { return directory_.get(); }
-    TEndCentral& MutableEndCentral() { return endCentral_; }
     // Takes over a freshly built archive: its entries (archive order,
     // owning), its end record and its file date; the view follows SortMode.
     void InstallDirectory(std::unique_ptr<TSortedZip> directory, const TEndCentral& end,
