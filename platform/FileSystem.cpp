@@ -1,7 +1,5 @@
 #include "platform/FileSystem.h"
 
-#include "platform/AsciiCase.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +10,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/AsciiCase.h"
 #include "platform/Exceptions.h"
 #include "platform/FileTimes.h"
 
@@ -100,7 +99,6 @@ bool AttributesPassMask(uint32_t attributes, uint32_t searchMask) {
     return (attributes & excluded) == 0;
 }
 
-
 TFileSearch::TFileSearch(const std::string& directory, uint32_t searchMask) {
     std::string dir = directory;
     if (dir.empty()) dir = "./";
@@ -165,9 +163,25 @@ int RenameFile(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
+TFileIdentity FileIdentity(const std::string& path) {
+    struct stat st {};
+    TFileIdentity id;
+    if (::stat(path.c_str(), &st) == 0) {
+        id.known = true;
+        id.device = static_cast<uint64_t>(st.st_dev);
+        id.inode = static_cast<uint64_t>(st.st_ino);
+    }
+    return id;
+}
+
 bool DirectoryExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RegularFileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool PathExists(const std::string& path) {

@@ -74,8 +74,26 @@ std::string MakeTempFile(const std::string& directory, const std::string& prefix
 // rename(2); returns 0 or the errno of the failure.
 int RenameFile(const std::string& from, const std::string& to);
 
+// Device and inode of a path (links followed), which tell whether two names
+// mean the same file; known is false when the path cannot be read.
+struct TFileIdentity {
+    bool known = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool SameAs(const TFileIdentity& other) const {
+        return known && other.known && device == other.device && inode == other.inode;
+    }
+};
+TFileIdentity FileIdentity(const std::string& path);
+// True when both paths exist and name the same file.
+inline bool SameFile(const std::string& a, const std::string& b) {
+    return FileIdentity(a).SameAs(FileIdentity(b));
+}
+
 // True when the path names an existing directory (links followed).
 bool DirectoryExists(const std::string& path);
+// True when the path names an existing regular file (links followed).
+bool RegularFileExists(const std::string& path);
 // True when something exists at the path (links not followed).
 bool PathExists(const std::string& path);
 

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "zip/LittleEndian.h"
+
 namespace qm {
 namespace {
 
@@ -26,11 +28,6 @@ constexpr Tables MakeTables() {
 
 constexpr Tables kTables = MakeTables();
 
-inline uint32_t LoadLe32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 }  // namespace
 
 uint32_t UpdateCrc32Bytewise(uint32_t crc, const void* data, size_t count) {
@@ -42,8 +39,8 @@ uint32_t UpdateCrc32Bytewise(uint32_t crc, const void* data, size_t count) {
 uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t count) {
     const auto* p = static_cast<const unsigned char*>(data);
     while (count >= 8) {
-        const uint32_t one = LoadLe32(p) ^ crc;
-        const uint32_t two = LoadLe32(p + 4);
+        const uint32_t one = le::Get32(p) ^ crc;
+        const uint32_t two = le::Get32(p + 4);
         crc = kTables[7][one & 0xFF] ^ kTables[6][(one >> 8) & 0xFF] ^
               kTables[5][(one >> 16) & 0xFF] ^ kTables[4][one >> 24] ^ kTables[3][two & 0xFF] ^
               kTables[2][(two >> 8) & 0xFF] ^ kTables[1][(two >> 16) & 0xFF] ^

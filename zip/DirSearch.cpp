@@ -4,13 +4,9 @@
 
 namespace qm {
 
-TSearchData::TSearchData(const std::string& directory, const std::string& pattern,
-                         uint32_t searchMask)
+TSearchData::TSearchData(const std::string& directory, uint32_t searchMask)
     : directory_(directory.empty() || directory.back() == '/' ? directory : directory + "/"),
-      pattern_(pattern),
-      search_(directory_, searchMask) {
-    noFiles_ = search_.Result() != 0;
-}
+      search_(directory_, searchMask) {}
 
 TDirSearch::TDirSearch(const std::string& startDir, uint32_t searchMask, bool recurse,
                        const std::string& pattern)
@@ -30,13 +26,12 @@ TDirSearch::TDirSearch(const std::string& startDir, uint32_t searchMask, bool re
         }
         componentCount_ = static_cast<int32_t>(components_.size());
     }
-    levels_[0] = std::make_unique<TSearchData>(
-        base, componentCount_ > 0 ? components_[0] : pattern_, searchMask_);
+    levels_[0] = std::make_unique<TSearchData>(base, searchMask_);
 }
 
-void TDirSearch::Push(const std::string& directory, const std::string& pattern) {
+void TDirSearch::Push(const std::string& directory) {
     ++level_;
-    levels_[level_] = std::make_unique<TSearchData>(directory, pattern, searchMask_);
+    levels_[level_] = std::make_unique<TSearchData>(directory, searchMask_);
 }
 
 void TDirSearch::Pop() {
@@ -62,10 +57,7 @@ std::string TDirSearch::NextFile(TSearchRec& rec) {
             if (isDirectory && canDescend &&
                 WildcardMatch(components_[static_cast<size_t>(componentIndex_)], entry.Name)) {
                 ++componentIndex_;
-                const std::string next = componentIndex_ < componentCount_
-                                             ? components_[static_cast<size_t>(componentIndex_)]
-                                             : pattern_;
-                Push(current->Directory() + entry.Name, next);
+                Push(current->Directory() + entry.Name);
             } else {
                 current->Advance();
             }
@@ -78,7 +70,7 @@ std::string TDirSearch::NextFile(TSearchRec& rec) {
                 continue;
             }
             const std::string path = current->Directory() + entry.Name + "/";
-            Push(path, pattern_);
+            Push(path);
             return path;
         }
         // A name without an extension is tested with a dot appended, so "*.*"

@@ -2,8 +2,8 @@
 // The directory walk: enumerates the files below a start directory that fit a
 // pattern, depth first, each directory in its listing order.
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,25 +12,21 @@
 
 namespace qm {
 
-// One directory being listed.
+// One directory being listed; the walk matches names against its patterns.
 class TSearchData {
   public:
     // Starts the listing of directory (a "/" is added when missing).
-    TSearchData(const std::string& directory, const std::string& pattern, uint32_t searchMask);
+    TSearchData(const std::string& directory, uint32_t searchMask);
 
     const std::string& Directory() const { return directory_; }
-    const std::string& Pattern() const { return pattern_; }
     // 0 while there is a current entry, else the error that ended the search.
     int SearchResult() const { return search_.Result(); }
     const TSearchRec& SearchRec() const { return search_.Current(); }
-    bool NoFiles() const { return noFiles_; }
     void Advance() { search_.Next(); }
 
   private:
     std::string directory_;
-    std::string pattern_;
     TFileSearch search_;
-    bool noFiles_ = false;
 };
 
 class TDirSearch {
@@ -54,7 +50,7 @@ class TDirSearch {
     std::function<void(const std::string& directory)> OnTooDeep;
 
   private:
-    void Push(const std::string& directory, const std::string& pattern);
+    void Push(const std::string& directory);
     void Pop();
     bool InWildcardComponents() const { return level_ < componentCount_; }
 

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 
-#include "zip/Crc32.h"
 #include "zip/ZipExceptions.h"
 
 namespace qm {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/FileStream.h"
+#include "zip/Crc32.h"
 
 namespace qm {
 
@@ -43,7 +44,7 @@ class TEntryCompressor {
     TStream& source_;
     TStream& archive_;
     TEntryHooks& hooks_;
-    uint32_t crc_ = 0xFFFFFFFF;
+    uint32_t crc_ = kCrcPreset;
     int64_t bytesRead_ = 0;
 };
 

@@ -1,9 +1,8 @@
 #include "zip/SortedLists.h"
 
-#include "platform/AsciiCase.h"
-
 #include <cmath>
 
+#include "platform/AsciiCase.h"
 #include "platform/FileTimes.h"
 #include "platform/Format.h"
 #include "zip/ZipExceptions.h"
@@ -11,7 +10,6 @@
 namespace qm {
 
 namespace {
-
 
 template <typename T>
 int Ascending(T a, T b) {

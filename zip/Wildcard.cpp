@@ -101,7 +101,6 @@ int32_t MatchFrom(const std::string& pattern, size_t p, const std::string& text,
 
 }  // namespace
 
-
 int32_t MatchPattern(const std::string& pattern, const std::string& text) {
     if (pattern == "*") return wmMatch;
     return MatchFrom(AsciiLower(pattern), 0, AsciiLower(text), 0);

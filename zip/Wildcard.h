@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/AsciiCase.h"
-
 namespace qm {
 
 // Result codes of MatchPattern; only wmMatch counts as a match.

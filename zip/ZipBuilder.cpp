@@ -11,11 +11,14 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/TempDir.h"
 #include "zip/ArchiveReplace.h"
 #include "zip/DirSearch.h"
+#include "zip/LittleEndian.h"
+#include "zip/StoredName.h"
 #include "zip/Wildcard.h"
 #include "zip/ZipExceptions.h"
 
@@ -33,49 +36,6 @@ bool EndsWithSlash(const std::string& text) {
     return !text.empty() && text.back() == '/';
 }
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() &&
-           AsciiLower(text.substr(0, prefix.size())) == AsciiLower(prefix);
-}
-
-// "." and ".." components and leading "/" never reach a stored name: an
-// extractor would otherwise write outside its target directory.
-std::string CleanStoredDirectory(const std::string& dir) {
-    std::string result;
-    size_t from = 0;
-    while (from < dir.size()) {
-        size_t slash = dir.find('/', from);
-        if (slash == std::string::npos) slash = dir.size();
-        const std::string part = dir.substr(from, slash - from);
-        if (!part.empty() && part != "." && part != "..") result += part + "/";
-        from = slash + 1;
-    }
-    return result;
-}
-
-struct FileIdentity {
-    bool known = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-};
-
-FileIdentity IdentityOf(const std::string& path) {
-    struct stat st {};
-    FileIdentity id;
-    if (::stat(path.c_str(), &st) == 0) {
-        id.known = true;
-        id.device = st.st_dev;
-        id.inode = st.st_ino;
-    }
-    return id;
-}
-
 TDateTime PathDateTime(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return NowDateTime();
@@ -91,7 +51,7 @@ struct TZipBuilder::RunState {
     std::vector<int64_t> sizes;  // parallel to FilesList: each item's size
     std::vector<bool> consumed;  // parallel to FilesList: taken by the merge
     std::vector<std::string> wildcards;
-    FileIdentity archiveId;
+    TFileIdentity archiveId;
     std::string archiveName;
     std::string replaceTarget;  // the file an update replaces (links resolved)
     bool updating = false;
@@ -159,7 +119,7 @@ int32_t TZipBuilder::Percentage(int64_t part, int64_t whole) {
 
 int32_t TZipBuilder::BuildArchive() {
     SetCancel(false);
-    if (Trimmed(ZipName()).empty()) return 0;
+    if (ZipName().find_first_not_of(' ') == std::string::npos) return 0;  // blank name
     const TZipSortMode savedSortMode = SortMode();
     const bool savedKeepZipOpen = KeepZipOpen();
     SetKeepZipOpen(true);
@@ -185,7 +145,7 @@ int32_t TZipBuilder::BuildArchive() {
     };
 
     try {
-        run.archiveId = IdentityOf(run.archiveName);
+        run.archiveId = FileIdentity(run.archiveName);
         run.updating = PathExists(run.archiveName);
         if (run.updating) CheckUpdatable(run);
         if (run.updating && zipAction_ == zaFreshen) {
@@ -318,12 +278,7 @@ void TZipBuilder::AddWildcardItem(RunState& run, const std::string& wildcardItem
         CheckCancel();
         // An archive never contains itself.
         if (found == run.archiveName) continue;
-        if (run.archiveId.known) {
-            const FileIdentity id = IdentityOf(found);
-            if (id.known && id.device == run.archiveId.device && id.inode == run.archiveId.inode) {
-                continue;
-            }
-        }
+        if (run.archiveId.known && FileIdentity(found).SameAs(run.archiveId)) continue;
         AcceptFound(run, found, rec.Size);
     }
 }
@@ -348,39 +303,20 @@ bool TZipBuilder::Excluded(const std::string& path) const {
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     for (const std::string& pattern : excludeList_) {
         const bool wholePath = pattern.find('/') != std::string::npos;
-        if (WildcardMatch(AsciiLower(pattern), AsciiLower(wholePath ? path : name))) return true;
+        if (WildcardMatch(pattern, wholePath ? path : name)) return true;
     }
     return false;
 }
 
 bool TZipBuilder::NoCompress(const std::string& fileName) const {
-    const std::string name = AsciiLower(fileName);
     for (const std::string& pattern : noCompressList_) {
-        if (WildcardMatch(AsciiLower(pattern), name)) return true;
+        if (WildcardMatch(pattern, fileName)) return true;
     }
     return false;
 }
 
-// Directory + FileName as stored for a source path (Linux paths have no
-// drive part and no code page round trip changes them).
 std::string TZipBuilder::StoredName(const std::string& path) const {
-    const size_t slash = path.rfind('/');
-    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (!storePaths_) return fileName;
-    // The directory part; the root keeps its "/".
-    std::string p =
-        slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
-    p += '/';
-    if (p.size() >= 2 && p[p.size() - 2] == '/') p.pop_back();
-    if (relativePaths_) {
-        for (const std::string& prefix : relativePathList_) {
-            if (!prefix.empty() && StartsWithIgnoringCase(p, prefix)) {
-                p.erase(0, prefix.size());
-                break;
-            }
-        }
-    }
-    return CleanStoredDirectory(p) + fileName;
+    return StoredNameOf(path, storePaths_, relativePaths_ ? &relativePathList_ : nullptr);
 }
 
 // ------------------------------------------------------ output and merge
@@ -415,12 +351,11 @@ void TZipBuilder::OpenOutput(RunState& run) {
     run.output = std::make_unique<TBufferedFileStream>(run.workFile, fmCreate);
     run.output->SetFlushFilesOnClose(FlushFilesOnClose());
     run.createdOutput = true;
-    const int capacity =
-        static_cast<int>(filesList_.size()) + (LoadedDirectory() ? LoadedDirectory()->Count() : 0);
+    // MergeExisting makes room for the kept entries once they are known.
     run.byName = std::make_unique<TSortedZip>(ByName, dupError, false);
     run.outList = std::make_unique<TSortedZip>(ByNone, dupError, true);
-    run.byName->SetCapacity(capacity);
-    run.outList->SetCapacity(capacity);
+    run.byName->SetCapacity(static_cast<int>(filesList_.size()));
+    run.outList->SetCapacity(static_cast<int>(filesList_.size()));
 }
 
 void TZipBuilder::MergeExisting(RunState& run) {
@@ -476,14 +411,12 @@ void TZipBuilder::MergeExisting(RunState& run) {
     }
 }
 
-void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
-    LoadEntryComment(const_cast<TZipHeaderInfo&>(old));
+void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
+    LoadEntryComment(old);
     auto entry = std::make_unique<TZipHeaderInfo>(OEMConvert());
     entry->Assign(old);
     // Foreign central extra blocks travel with the entry.
-    entry->SavedExtraPosition = old.SavedExtraPosition;
-    entry->SavedExtraLength = old.SavedExtraLength;
-    entry->SavedZip64Length = old.SavedZip64Length;
+    entry->CopySavedExtra(old);
 
     TBufferedFileStream& source = OpenReadHandle();
     // A Zip64 size read as a negative number would copy nothing (or
@@ -491,14 +424,12 @@ void TZipBuilder::CopyKeptEntry(RunState& run, const TZipHeaderInfo& old) {
     const int64_t compressedSize = old.CompressedSize();
     if (compressedSize < 0 || old.RelativeOffset() < 0 || compressedSize > source.Size())
         throw EBadZipFile(kNotAValidZipText);
-    unsigned char header[30];
+    unsigned char header[kLocalHeaderSize];
     source.SetPosition(old.RelativeOffset());
     source.ReadBuffer(header, sizeof header);
-    const uint32_t signature = static_cast<uint32_t>(header[0]) | (header[1] << 8) |
-                               (header[2] << 16) | (static_cast<uint32_t>(header[3]) << 24);
-    if (signature != kLocalHeaderSignature) throw EBadZipFile(kNotAValidZipText);
-    const int nameLength = header[26] | (header[27] << 8);
-    const int extraLength = header[28] | (header[29] << 8);
+    if (le::Get32(header) != kLocalHeaderSignature) throw EBadZipFile(kNotAValidZipText);
+    const int nameLength = le::Get16(header + 26);
+    const int extraLength = le::Get16(header + 28);
     source.Seek(nameLength, soCurrent);
 
     entry->GeneralPurposeFlags &= static_cast<uint16_t>(~0x0008);
@@ -561,10 +492,7 @@ void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
         entry->LastModFileDateTime = FileDosDateTime(file.Handle());
         entry->SetUncompressedSize(file.Size());
     }
-    const std::string stored = StoredName(item);
-    const size_t slash = stored.rfind('/');
-    entry->SetDirectory(slash == std::string::npos ? std::string() : stored.substr(0, slash + 1));
-    entry->SetFileName(slash == std::string::npos ? stored : stored.substr(slash + 1));
+    entry->SetStoredName(StoredName(item));
     entry->SetRelativeOffset(run.output->Position());
     entry->InternalAttributes = 0;
     entry->DiskNumberStart = 0;

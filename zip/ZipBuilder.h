@@ -155,7 +155,7 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     void CheckUpdatable(RunState& run);
     void OpenOutput(RunState& run);
     void MergeExisting(RunState& run);
-    void CopyKeptEntry(RunState& run, const TZipHeaderInfo& old);
+    void CopyKeptEntry(RunState& run, TZipHeaderInfo& old);
     void ZipOneItem(RunState& run, const std::string& item);
     bool CompressEntry(RunState& run, TZipHeaderInfo& entry, const std::string& path,
                        std::unique_ptr<TStream> source);

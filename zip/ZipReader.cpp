@@ -1,7 +1,5 @@
 #include "zip/ZipReader.h"
 
-#include "platform/AsciiCase.h"
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/AsciiCase.h"
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "zip/LittleEndian.h"
 #include "zip/ZipExceptions.h"
@@ -24,7 +24,6 @@ constexpr int64_t kScanPumpStep = 10240;
 constexpr int64_t kSelfExtractorStart = 14000;
 constexpr int64_t kScanChunk = 65536;
 
-
 // The extension of the path's last component, dot included, or "".
 std::string FileExtension(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -36,18 +35,6 @@ std::string FileExtension(const std::string& path) {
 std::string ChangeFileExtension(const std::string& path, const std::string& extension) {
     const std::string old = FileExtension(path);
     return path.substr(0, path.size() - old.size()) + extension;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -114,6 +101,12 @@ void TZipReader::PumpMessages() {
     if (doProcessMessages_ && MessagePump) MessagePump();
 }
 
+void TZipReader::PumpAndCheckCancel() {
+    if (!doProcessMessages_) return;
+    PumpMessages();
+    CheckCancel();
+}
+
 TBufferedFileStream& TZipReader::OpenReadHandle() {
     if (!readHandle_) {
         // A FIFO or device would block or never end; only plain files are
@@ -137,9 +130,7 @@ void TZipReader::OpenArchive() {
 void TZipReader::ForgetDirectory() {
     sortedView_.reset();
     directory_.reset();
-    endCentral_.Clear();
-    endCentral_.Zip64EndRecord.reset();
-    endCentral_.Zip64Locator.reset();
+    endCentral_.ClearWithZip64();
     rebuilding_ = false;
 }
 
@@ -171,11 +162,9 @@ void TZipReader::ReadDirectory() {
     TBufferedFileStream& in = *readHandle_;
     archiveDate_ = FileDateTime(in.Handle());
     readSize_ = in.Size();
-    sortedView_.reset();
-    directory_.reset();
-    endCentral_.Clear();
-    endCentral_.Zip64EndRecord.reset();
-    endCentral_.Zip64Locator.reset();
+    // Nothing of a previous read stays, the rebuild mark included: the file
+    // may have been repaired or damaged since.
+    ForgetDirectory();
     try {
         ReadDirectoryFrom(in, readSize_);
     } catch (...) {
@@ -197,7 +186,7 @@ void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size) {
     }
     // A multi-volume archive keeps a copy of its central directory beside it.
     const std::string sidePath = ChangeFileExtension(zipName_, ".zfc");
-    if (IsRegularFile(sidePath)) {
+    if (RegularFileExists(sidePath)) {
         TBufferedFileStream side(sidePath, fmOpenRead | fmShareDenyWrite);
         const int64_t sideSize = side.Size();
         if (FindEndRecord(side, sideSize)) {
@@ -231,9 +220,7 @@ bool TZipReader::FindEndRecord(TStream& in, int64_t size) {
     }
     if (found < 0) return false;
     const int64_t signatureAt = tailStart + found;
-    endCentral_.Clear();
-    endCentral_.Zip64EndRecord.reset();
-    endCentral_.Zip64Locator.reset();
+    endCentral_.ClearWithZip64();
     endCentral_.EndRecord = TEndCentral::ParseEndRecord(&tail[static_cast<size_t>(found)]);
     endCentral_.CommentPosition = signatureAt + kEndRecordSize;
 
@@ -271,10 +258,7 @@ void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, b
     }
     TZipHeaderInfo* previous = nullptr;
     for (uint64_t n = 0; n < count && !failed; ++n) {
-        if (doProcessMessages_) {
-            PumpMessages();
-            CheckCancel();
-        }
+        PumpAndCheckCancel();
         auto entry = std::make_unique<TZipHeaderInfo>(oemConvert_);
         bool read = entry->ReadCentralHeader(in);
         if (!read && previous && previous->CentralExtraLength > 0) {
@@ -282,9 +266,7 @@ void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, b
             // there: read this header again where it would then stand.
             const int64_t back = previous->CentralExtraLength;
             previous->CentralExtraLength = 0;
-            previous->SavedExtraPosition = 0;
-            previous->SavedExtraLength = 0;
-            previous->SavedZip64Length = 0;
+            previous->ForgetSavedExtra();
             const int64_t at = in.Position() - back;
             read = at >= 0 && in.Seek(at, soBeginning) == at && entry->ReadCentralHeader(in);
         }
@@ -295,9 +277,7 @@ void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, b
         const int64_t next = in.Position() + entry->CentralExtraLength;
         if (fromSideFile) {
             // Positions in the side file mean nothing in the archive.
-            entry->SavedExtraPosition = 0;
-            entry->SavedExtraLength = 0;
-            entry->SavedZip64Length = 0;
+            entry->ForgetSavedExtra();
             if (entry->FileCommentLength > 0 && in.Seek(next, soBeginning) == next) {
                 std::string comment(entry->FileCommentLength, '\0');
                 entry->FileCommentLength = static_cast<uint16_t>(
@@ -329,8 +309,7 @@ bool TZipReader::RebuildFromLocalHeaders() {
     directory_.reset();
     TBufferedFileStream& in = *readHandle_;
     const int64_t size = readSize_;
-    const int64_t start =
-        SameTextAscii(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
+    const int64_t start = SameTextAscii(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
 
     // Scan for a local header signature followed by a plausible version.
     int64_t found = -1;
@@ -340,10 +319,7 @@ bool TZipReader::RebuildFromLocalHeaders() {
     int64_t nextPump = start + kScanPumpStep;
     for (int64_t at = start; at + 6 <= size && found < 0;) {
         if (at >= nextPump) {
-            if (doProcessMessages_) {
-                PumpMessages();
-                CheckCancel();
-            }
+            PumpAndCheckCancel();
             nextPump += kScanPumpStep;
             continue;
         }
@@ -373,10 +349,7 @@ bool TZipReader::RebuildFromLocalHeaders() {
     auto directory = std::make_unique<TSortedZip>(ByNone, dupError, true);
     int64_t place = found;
     while (place < size) {
-        if (doProcessMessages_) {
-            PumpMessages();
-            CheckCancel();
-        }
+        PumpAndCheckCancel();
         auto entry = std::make_unique<TZipHeaderInfo>(oemConvert_);
         if (in.Seek(place, soBeginning) != place || !entry->ReadLocalHeader(in)) break;
         const int64_t compressed = entry->CompressedSize();
@@ -393,26 +366,21 @@ bool TZipReader::RebuildFromLocalHeaders() {
         entry.release();
         place = std::min(next, size);
     }
-    const int found64 = directory->Count();
-    if (found64 == 0) return false;
+    const int entryCount = directory->Count();
+    if (entryCount == 0) return false;
     directory_ = std::move(directory);
-    endCentral_.Clear();
-    endCentral_.Zip64EndRecord.reset();
-    endCentral_.Zip64Locator.reset();
+    endCentral_.ClearWithZip64();
     endCentral_.SetThisDiskNo(0);
     endCentral_.SetCentralDirOffset(place);
-    endCentral_.SetTotalEntries(static_cast<uint32_t>(found64));
-    MatchCentralHeaders(in, size, place, found64);
+    endCentral_.SetTotalEntries(static_cast<uint32_t>(entryCount));
+    MatchCentralHeaders(in, size, place, entryCount);
     return true;
 }
 
 void TZipReader::MatchCentralHeaders(TStream& in, int64_t size, int64_t start, int found) {
     if (start >= size || in.Seek(start, soBeginning) != start) return;
     for (int n = 0; n < found; ++n) {
-        if (doProcessMessages_) {
-            PumpMessages();
-            CheckCancel();
-        }
+        PumpAndCheckCancel();
         TZipHeaderInfo central(oemConvert_);
         if (!central.ReadCentralHeader(in)) return;
         const int64_t next = in.Position() + central.CentralExtraLength + central.FileCommentLength;
@@ -422,9 +390,7 @@ void TZipReader::MatchCentralHeaders(TStream& in, int64_t size, int64_t start, i
             const int64_t offset = entry.RelativeOffset();
             const uint16_t localExtra = entry.LocalExtraLength;
             entry.Assign(central);
-            entry.SavedExtraPosition = central.SavedExtraPosition;
-            entry.SavedExtraLength = central.SavedExtraLength;
-            entry.SavedZip64Length = central.SavedZip64Length;
+            entry.CopySavedExtra(central);
             entry.LocalExtraLength = localExtra;
             entry.SetRelativeOffset(offset);
         }

@@ -11,6 +11,7 @@
 #include "platform/FileTimes.h"
 #include "zip/BufferedStream.h"
 #include "zip/SortedLists.h"
+#include "zip/EndCentral.h"
 #include "zip/ZipRecords.h"
 
 namespace qm {
@@ -105,7 +106,6 @@ class TZipReader {
     // The open read handle, or null.
     TBufferedFileStream* ReadHandle() { return readHandle_.get(); }
     TSortedZip* MutableDirectory() { return directory_.get(); }
-    TEndCentral& MutableEndCentral() { return endCentral_; }
     // Takes over a freshly built archive: its entries (archive order,
     // owning), its end record and its file date; the view follows SortMode.
     void InstallDirectory(std::unique_ptr<TSortedZip> directory, const TEndCentral& end,
@@ -120,6 +120,9 @@ class TZipReader {
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
     bool RebuildFromLocalHeaders();
     void MatchCentralHeaders(TStream& stream, int64_t streamSize, int64_t start, int found);
+    // Between records of a read, when DoProcessMessages is on: handles
+    // messages, then the cancel request.
+    void PumpAndCheckCancel();
     [[noreturn]] void FailBadZip();
     void RebuildView();
 

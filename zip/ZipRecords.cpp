@@ -1,9 +1,9 @@
 #include "zip/ZipRecords.h"
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "zip/LittleEndian.h"
 
@@ -11,26 +11,18 @@ namespace qm {
 
 namespace {
 
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 // Reads exactly count bytes or reports false.
 bool ReadExactly(TStream& stream, void* buffer, int64_t count) {
     return count <= 0 || stream.Read(buffer, count) == count;
 }
 
-// Exactly length bytes: the text cut or padded with zeros.
+}  // namespace
+
 std::string FixedLength(const std::string& text, size_t length) {
     std::string out = text.substr(0, std::min(text.size(), length));
     out.resize(length, '\0');
     return out;
 }
-
-}  // namespace
 
 uint32_t CheckDosDateTime(uint32_t dos) {
     uint32_t seconds = dos & 0x1F;
@@ -108,11 +100,27 @@ void TZipHeaderInfo::Assign(const TZipHeaderInfo& source) {
     localZip64Reserved_ = source.localZip64Reserved_;
 }
 
+void TZipHeaderInfo::ForgetSavedExtra() {
+    SavedExtraPosition = 0;
+    SavedExtraLength = 0;
+    SavedZip64Length = 0;
+}
+
+void TZipHeaderInfo::CopySavedExtra(const TZipHeaderInfo& source) {
+    SavedExtraPosition = source.SavedExtraPosition;
+    SavedExtraLength = source.SavedExtraLength;
+    SavedZip64Length = source.SavedZip64Length;
+}
+
+void TZipHeaderInfo::UpdateNameLength() {
+    FileNameLength =
+        static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
+}
+
 void TZipHeaderInfo::SetFileName(const std::string& name) {
     if (name == fileName_) return;
     fileName_ = name;
-    FileNameLength =
-        static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
+    UpdateNameLength();
 }
 
 void TZipHeaderInfo::SetDirectory(const std::string& directory) {
@@ -120,15 +128,14 @@ void TZipHeaderInfo::SetDirectory(const std::string& directory) {
     if (!value.empty() && value.back() != kDirSeparator) value += kDirSeparator;
     if (value == directory_) return;
     directory_ = value;
-    FileNameLength =
-        static_cast<uint16_t>(std::min<size_t>(directory_.size() + fileName_.size(), 0xFFFF));
+    UpdateNameLength();
 }
 
-void TZipHeaderInfo::SetNameFromStored(const std::string& name) {
+void TZipHeaderInfo::SetStoredName(const std::string& name) {
     const size_t slash = name.rfind(kDirSeparator);
     directory_ = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
     fileName_ = slash == std::string::npos ? name : name.substr(slash + 1);
-    FileNameLength = static_cast<uint16_t>(std::min<size_t>(name.size(), 0xFFFF));
+    UpdateNameLength();
 }
 
 TZip64Info& TZipHeaderInfo::EnsureZip64() {
@@ -151,41 +158,38 @@ int64_t TZipHeaderInfo::RelativeOffset() const {
     return RelativeOffset32;
 }
 
-void TZipHeaderInfo::SetCompressedSize(int64_t value) {
+// A value that fits stays in its 32-bit field; from the sentinel on it goes
+// to the Zip64 block and the field holds the sentinel.
+void TZipHeaderInfo::StoreLarge(uint32_t& field, int64_t TZip64Info::*wide, int64_t value) {
     if (value >= static_cast<int64_t>(kSentinel32)) {
-        EnsureZip64().CompressedSize = value;
-        CompressedSize32 = kSentinel32;
+        EnsureZip64().*wide = value;
+        field = kSentinel32;
     } else {
-        CompressedSize32 = static_cast<uint32_t>(value);
+        field = static_cast<uint32_t>(value);
     }
+}
+
+void TZipHeaderInfo::SetCompressedSize(int64_t value) {
+    StoreLarge(CompressedSize32, &TZip64Info::CompressedSize, value);
 }
 
 void TZipHeaderInfo::SetUncompressedSize(int64_t value) {
-    if (value >= static_cast<int64_t>(kSentinel32)) {
-        EnsureZip64().UncompressedSize = value;
-        UncompressedSize32 = kSentinel32;
-    } else {
-        UncompressedSize32 = static_cast<uint32_t>(value);
-    }
+    StoreLarge(UncompressedSize32, &TZip64Info::UncompressedSize, value);
 }
 
 void TZipHeaderInfo::SetRelativeOffset(int64_t value) {
-    if (value >= static_cast<int64_t>(kSentinel32)) {
-        EnsureZip64().RelativeOffset = value;
-        RelativeOffset32 = kSentinel32;
-    } else {
-        RelativeOffset32 = static_cast<uint32_t>(value);
-    }
+    StoreLarge(RelativeOffset32, &TZip64Info::RelativeOffset, value);
 }
 
 int TZipHeaderInfo::Zip64DataSize(bool forCentral) const {
+    const bool uncompressed = UncompressedSize32 == kSentinel32;
+    const bool compressed = CompressedSize32 == kSentinel32;
     int size = 0;
-    if (!forCentral && localZip64Reserved_) {
-        size += 16;
+    if (!forCentral) {
+        // A local block holds both sizes or neither: extractors read it so.
+        if (localZip64Reserved_ || uncompressed || compressed) size += 16;
     } else {
-        if (UncompressedSize32 == kSentinel32) size += 8;
-        if (CompressedSize32 == kSentinel32 || (!forCentral && UncompressedSize32 == kSentinel32))
-            size += 8;
+        size += (uncompressed ? 8 : 0) + (compressed ? 8 : 0);
     }
     if (RelativeOffset32 == kSentinel32) size += 8;
     if (DiskNumberStart == kSentinel16) size += 4;
@@ -218,7 +222,7 @@ void TZipHeaderInfo::ConvertNameForWrite(std::string& name) {
             CharToOem(oem);
             std::string back = oem;
             OemToChar(back);
-            if (SameTextIgnoringCase(back, name)) {
+            if (SameTextAscii(back, name)) {
                 name = oem;
             } else {
                 VersionMadeBy = static_cast<uint16_t>((0x0B << 8) | (VersionMadeBy & 0xFF));
@@ -245,7 +249,8 @@ void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
     const int z = Zip64DataSize(false);
     VersionNeeded = z > 0 ? kVersionZip64 : kVersionDefault;
     const std::string name = FileNameLength > 0 ? NameForWrite() : std::string();
-    const bool bothInBlock = localZip64Reserved_ || UncompressedSize32 == kSentinel32;
+    const bool bothInBlock =
+        localZip64Reserved_ || UncompressedSize32 == kSentinel32 || CompressedSize32 == kSentinel32;
 
     std::string out;
     out.reserve(static_cast<size_t>(kLocalHeaderSize + name.size() + 36));
@@ -256,7 +261,7 @@ void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
     le::Put32(out, LastModFileDateTime);
     le::Put32(out, Crc32);
     le::Put32(out, bothInBlock ? kSentinel32 : CompressedSize32);
-    le::Put32(out, localZip64Reserved_ ? kSentinel32 : UncompressedSize32);
+    le::Put32(out, bothInBlock ? kSentinel32 : UncompressedSize32);
     le::Put16(out, FileNameLength);
     le::Put16(out, static_cast<uint16_t>(LocalExtraLength + (z > 0 ? 4 + z : 0)));
     out += name;
@@ -265,8 +270,6 @@ void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
         le::Put16(out, static_cast<uint16_t>(z));
         if (bothInBlock) {
             le::Put64(out, static_cast<uint64_t>(UncompressedSize()));
-            le::Put64(out, static_cast<uint64_t>(CompressedSize()));
-        } else if (CompressedSize32 == kSentinel32) {
             le::Put64(out, static_cast<uint64_t>(CompressedSize()));
         }
         if (RelativeOffset32 == kSentinel32)
@@ -354,9 +357,13 @@ void TZipHeaderInfo::ParseZip64Block(const unsigned char* data, int size, bool f
         at += 8;
     };
     TZip64Info& info = EnsureZip64();
-    // Our own local headers carry both sizes when either overflowed.
-    const bool uncompressed = UncompressedSize32 == kSentinel32;
-    const bool compressed = CompressedSize32 == kSentinel32 || (!forCentral && uncompressed);
+    // A local block holds both sizes when either overflowed; one too short
+    // for both holds only those whose field has the sentinel.
+    const bool uncompressedSentinel = UncompressedSize32 == kSentinel32;
+    const bool compressedSentinel = CompressedSize32 == kSentinel32;
+    const bool both = !forCentral && (uncompressedSentinel || compressedSentinel) && size >= 16;
+    const bool uncompressed = both || uncompressedSentinel;
+    const bool compressed = both || compressedSentinel;
     take64(uncompressed, info.UncompressedSize);
     take64(compressed, info.CompressedSize);
     take64(RelativeOffset32 == kSentinel32, info.RelativeOffset);
@@ -393,12 +400,10 @@ bool TZipHeaderInfo::ReadCentralHeader(TStream& stream) {
     ExternalAttributes = le::Get32(h + 38);
     RelativeOffset32 = le::Get32(h + 42);
     CentralOffset = start;
-    SetNameFromStored(name);
+    SetStoredName(name);
     Zip64Info.reset();
     FileComment.reset();
-    SavedExtraPosition = 0;
-    SavedExtraLength = 0;
-    SavedZip64Length = 0;
+    ForgetSavedExtra();
     localZip64Reserved_ = false;
 
     if (CentralExtraLength > 0) {
@@ -445,7 +450,7 @@ bool TZipHeaderInfo::ReadLocalHeader(TStream& stream) {
     CompressedSize32 = le::Get32(h + 18);
     UncompressedSize32 = le::Get32(h + 22);
     LocalExtraLength = le::Get16(h + 28);
-    SetNameFromStored(name);
+    SetStoredName(name);
     VersionMadeBy = 0;
     CentralExtraLength = 0;
     FileCommentLength = 0;
@@ -479,221 +484,6 @@ bool TZipHeaderInfo::ReadLocalHeader(TStream& stream) {
     }
     SetRelativeOffset(start);
     return true;
-}
-
-// ---------------------------------------------------------------- the end
-
-void TEndCentral::Clear() {
-    EndRecord = TEndRecordImage{};
-    ArchiveComment.reset();
-    CommentPosition = 0;
-    CommentModified = false;
-}
-
-void TEndCentral::Assign(const TEndCentral& source) {
-    if (&source == this) return;
-    EndRecord = source.EndRecord;
-    ArchiveComment.reset();
-    if (source.ArchiveComment && source.EndRecord.CommentLength > 0)
-        ArchiveComment = source.ArchiveComment;
-    CommentPosition = source.CommentPosition;
-}
-
-void TEndCentral::AssignWithZip64(const TEndCentral& source) {
-    if (&source == this) return;
-    Assign(source);
-    Zip64EndRecord = source.Zip64EndRecord
-                         ? std::make_unique<TZip64EndRecordImage>(*source.Zip64EndRecord)
-                         : nullptr;
-    Zip64Locator =
-        source.Zip64Locator ? std::make_unique<TZip64LocatorImage>(*source.Zip64Locator) : nullptr;
-}
-
-TZip64EndRecordImage& TEndCentral::EnsureZip64() {
-    if (!Zip64EndRecord) Zip64EndRecord = std::make_unique<TZip64EndRecordImage>();
-    return *Zip64EndRecord;
-}
-
-uint32_t TEndCentral::ThisDiskNo() const {
-    if (EndRecord.ThisDiskNo == kSentinel16 && Zip64EndRecord) return Zip64EndRecord->ThisDiskNo;
-    return EndRecord.ThisDiskNo;
-}
-
-uint32_t TEndCentral::CentralDiskNo() const {
-    if (EndRecord.CentralDiskNo == kSentinel16 && Zip64EndRecord)
-        return Zip64EndRecord->CentralDiskNo;
-    return EndRecord.CentralDiskNo;
-}
-
-namespace {
-uint32_t ClampCount(int64_t value) {
-    return value < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(value, 0xFFFFFFFF));
-}
-}  // namespace
-
-uint32_t TEndCentral::EntriesOnThisDisk() const {
-    if (EndRecord.EntriesOnThisDisk == kSentinel16 && Zip64EndRecord)
-        return ClampCount(Zip64EndRecord->EntriesOnThisDisk);
-    return EndRecord.EntriesOnThisDisk;
-}
-
-uint32_t TEndCentral::TotalEntries() const {
-    if (EndRecord.TotalEntries == kSentinel16 && Zip64EndRecord)
-        return ClampCount(Zip64EndRecord->TotalEntries);
-    return EndRecord.TotalEntries;
-}
-
-int64_t TEndCentral::CentralDirSize() const {
-    if (EndRecord.CentralDirSize == kSentinel32 && Zip64EndRecord)
-        return Zip64EndRecord->CentralDirSize;
-    return EndRecord.CentralDirSize;
-}
-
-int64_t TEndCentral::CentralDirOffset() const {
-    if (EndRecord.CentralDirOffset == kSentinel32 && Zip64EndRecord)
-        return Zip64EndRecord->CentralDirOffset;
-    return EndRecord.CentralDirOffset;
-}
-
-// A value that fits stays in the end record; from its field's sentinel on
-// it goes to the Zip64 end record and the field holds the sentinel.
-template <typename Field, typename Wide>
-void TEndCentral::StoreLarge(Field TEndRecordImage::*field, Wide TZip64EndRecordImage::*wide,
-                             int64_t value) {
-    constexpr Field sentinel = std::numeric_limits<Field>::max();
-    if (value >= static_cast<int64_t>(sentinel)) {
-        EnsureZip64().*wide = static_cast<Wide>(value);
-        EndRecord.*field = sentinel;
-    } else {
-        EndRecord.*field = static_cast<Field>(value);
-    }
-}
-
-void TEndCentral::SetThisDiskNo(uint32_t value) {
-    StoreLarge(&TEndRecordImage::ThisDiskNo, &TZip64EndRecordImage::ThisDiskNo, value);
-}
-void TEndCentral::SetCentralDiskNo(uint32_t value) {
-    StoreLarge(&TEndRecordImage::CentralDiskNo, &TZip64EndRecordImage::CentralDiskNo, value);
-}
-void TEndCentral::SetEntriesOnThisDisk(uint32_t value) {
-    StoreLarge(&TEndRecordImage::EntriesOnThisDisk, &TZip64EndRecordImage::EntriesOnThisDisk,
-               value);
-}
-void TEndCentral::SetTotalEntries(uint32_t value) {
-    StoreLarge(&TEndRecordImage::TotalEntries, &TZip64EndRecordImage::TotalEntries, value);
-}
-void TEndCentral::SetCentralDirSize(int64_t value) {
-    StoreLarge(&TEndRecordImage::CentralDirSize, &TZip64EndRecordImage::CentralDirSize, value);
-}
-void TEndCentral::SetCentralDirOffset(int64_t value) {
-    StoreLarge(&TEndRecordImage::CentralDirOffset, &TZip64EndRecordImage::CentralDirOffset, value);
-}
-
-void TEndCentral::WriteEndRecord(TStream& stream) {
-    std::string out;
-    if (Zip64EndRecord) {
-        if (!Zip64Locator) Zip64Locator = std::make_unique<TZip64LocatorImage>();
-        TZip64EndRecordImage& z = *Zip64EndRecord;
-        TZip64LocatorImage& locator = *Zip64Locator;
-        const uint32_t thisDisk = ThisDiskNo();
-        locator.Zip64EndDisk = thisDisk;
-        locator.Zip64EndOffset = stream.Position();
-        locator.TotalDisks = thisDisk + 1;
-        bool needed = false;
-        auto take16 = [&](uint16_t field, uint32_t& target) {
-            if (field == kSentinel16)
-                needed = true;
-            else
-                target = field;
-        };
-        auto takeCount = [&](uint16_t field, int64_t& target) {
-            if (field == kSentinel16)
-                needed = true;
-            else
-                target = field;
-        };
-        auto take32 = [&](uint32_t field, int64_t& target) {
-            if (field == kSentinel32)
-                needed = true;
-            else
-                target = field;
-        };
-        take16(EndRecord.CentralDiskNo, z.CentralDiskNo);
-        take16(EndRecord.ThisDiskNo, z.ThisDiskNo);
-        takeCount(EndRecord.EntriesOnThisDisk, z.EntriesOnThisDisk);
-        takeCount(EndRecord.TotalEntries, z.TotalEntries);
-        take32(EndRecord.CentralDirSize, z.CentralDirSize);
-        take32(EndRecord.CentralDirOffset, z.CentralDirOffset);
-        if (needed) {
-            le::Put32(out, z.Signature);
-            le::Put64(out, static_cast<uint64_t>(z.RecordSize));
-            le::Put16(out, z.VersionMadeBy);
-            le::Put16(out, z.VersionNeeded);
-            le::Put32(out, z.ThisDiskNo);
-            le::Put32(out, z.CentralDiskNo);
-            le::Put64(out, static_cast<uint64_t>(z.EntriesOnThisDisk));
-            le::Put64(out, static_cast<uint64_t>(z.TotalEntries));
-            le::Put64(out, static_cast<uint64_t>(z.CentralDirSize));
-            le::Put64(out, static_cast<uint64_t>(z.CentralDirOffset));
-            le::Put32(out, locator.Signature);
-            le::Put32(out, locator.Zip64EndDisk);
-            le::Put64(out, static_cast<uint64_t>(locator.Zip64EndOffset));
-            le::Put32(out, locator.TotalDisks);
-        } else {
-            Zip64EndRecord.reset();
-            Zip64Locator.reset();
-        }
-    }
-    // A comment announced but not loaded is not announced; one that is
-    // loaded is written at exactly its announced length.
-    const uint16_t commentLength = ArchiveComment ? EndRecord.CommentLength : 0;
-    le::Put32(out, EndRecord.Signature);
-    le::Put16(out, EndRecord.ThisDiskNo);
-    le::Put16(out, EndRecord.CentralDiskNo);
-    le::Put16(out, EndRecord.EntriesOnThisDisk);
-    le::Put16(out, EndRecord.TotalEntries);
-    le::Put32(out, EndRecord.CentralDirSize);
-    le::Put32(out, EndRecord.CentralDirOffset);
-    le::Put16(out, commentLength);
-    if (commentLength > 0) out += FixedLength(*ArchiveComment, commentLength);
-    stream.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
-}
-
-TEndRecordImage TEndCentral::ParseEndRecord(const unsigned char* b) {
-    TEndRecordImage r;
-    r.Signature = le::Get32(b);
-    r.ThisDiskNo = le::Get16(b + 4);
-    r.CentralDiskNo = le::Get16(b + 6);
-    r.EntriesOnThisDisk = le::Get16(b + 8);
-    r.TotalEntries = le::Get16(b + 10);
-    r.CentralDirSize = le::Get32(b + 12);
-    r.CentralDirOffset = le::Get32(b + 16);
-    r.CommentLength = le::Get16(b + 20);
-    return r;
-}
-
-TZip64EndRecordImage TEndCentral::ParseZip64EndRecord(const unsigned char* b) {
-    TZip64EndRecordImage r;
-    r.Signature = le::Get32(b);
-    r.RecordSize = static_cast<int64_t>(le::Get64(b + 4));
-    r.VersionMadeBy = le::Get16(b + 12);
-    r.VersionNeeded = le::Get16(b + 14);
-    r.ThisDiskNo = le::Get32(b + 16);
-    r.CentralDiskNo = le::Get32(b + 20);
-    r.EntriesOnThisDisk = static_cast<int64_t>(le::Get64(b + 24));
-    r.TotalEntries = static_cast<int64_t>(le::Get64(b + 32));
-    r.CentralDirSize = static_cast<int64_t>(le::Get64(b + 40));
-    r.CentralDirOffset = static_cast<int64_t>(le::Get64(b + 48));
-    return r;
-}
-
-TZip64LocatorImage TEndCentral::ParseZip64Locator(const unsigned char* b) {
-    TZip64LocatorImage r;
-    r.Signature = le::Get32(b);
-    r.Zip64EndDisk = le::Get32(b + 4);
-    r.Zip64EndOffset = static_cast<int64_t>(le::Get64(b + 8));
-    r.TotalDisks = le::Get32(b + 16);
-    return r;
 }
 
 }  // namespace qm

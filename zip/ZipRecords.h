@@ -1,8 +1,9 @@
 #pragma once
-// The in-memory records of an archive entry and of the archive's end, and the
-// byte layouts they are written as and read from. Multi-byte values are
-// little-endian; a 64-bit size or offset that does not fit its 32-bit field
-// lives in a Zip64 block and the field holds the sentinel 0xFFFFFFFF.
+// The in-memory record of an archive entry, the byte layouts of its local and
+// central headers, and the constants every archive record shares. Multi-byte
+// values are little-endian; a 64-bit size or offset that does not fit its
+// 32-bit field lives in a Zip64 block and the field holds the sentinel
+// 0xFFFFFFFF.
 //
 // Entry names are kept with "/" as the directory separator, byte for byte as
 // stored in the archive: on Linux "\" is an ordinary file-name character, so
@@ -50,6 +51,10 @@ struct TZip64Info {
     uint32_t DiskStart = 0;
 };
 
+// Exactly length bytes: the text cut or padded with zeros, as a record's
+// announced length demands.
+std::string FixedLength(const std::string& text, size_t length);
+
 // Keeps an MS-DOS date/time word's good parts and replaces each bad one
 // (seconds 29, minutes 59, hours 23, day 1, month 1 or 12, year 2099).
 uint32_t CheckDosDateTime(uint32_t dosDateTime);
@@ -95,6 +100,10 @@ class TZipHeaderInfo {
     // Defaults of a fresh entry; frees the Zip64 block and the comment.
     // The saved-extra fields stay.
     void Clear();
+    // The saved-extra fields: forgotten, or taken from another entry whose
+    // central extra field lies in the same archive.
+    void ForgetSavedExtra();
+    void CopySavedExtra(const TZipHeaderInfo& source);
     // Takes over another entry's header fields, names, Zip64 block and
     // (when announced) comment; not OEMConvert nor the saved-extra fields.
     void Assign(const TZipHeaderInfo& source);
@@ -107,6 +116,8 @@ class TZipHeaderInfo {
     void SetDirectory(const std::string& directory);
     // Directory + FileName, as stored.
     std::string StoredName() const { return directory_ + fileName_; }
+    // Splits a stored name after its last "/" into Directory and FileName.
+    void SetStoredName(const std::string& name);
 
     // 64-bit values; 0xFFFFFFFF or more goes into the Zip64 block.
     int64_t CompressedSize() const;
@@ -152,94 +163,14 @@ class TZipHeaderInfo {
 
   private:
     TZip64Info& EnsureZip64();
+    // FileNameLength = length of Directory + FileName, at most 0xFFFF.
+    void UpdateNameLength();
+    void StoreLarge(uint32_t& field, int64_t TZip64Info::*wide, int64_t value);
     void ParseZip64Block(const unsigned char* data, int size, bool forCentral);
-    void SetNameFromStored(const std::string& name);
 
     std::string fileName_;
     std::string directory_;
     bool localZip64Reserved_ = false;
-};
-
-// The end of central directory record image.
-struct TEndRecordImage {
-    uint32_t Signature = kEndRecordSignature;
-    uint16_t ThisDiskNo = 0;
-    uint16_t CentralDiskNo = 0;
-    uint16_t EntriesOnThisDisk = 0;
-    uint16_t TotalEntries = 0;
-    uint32_t CentralDirSize = 0;
-    uint32_t CentralDirOffset = 0;
-    uint16_t CommentLength = 0;
-};
-
-struct TZip64EndRecordImage {
-    uint32_t Signature = kZip64EndRecordSignature;
-    int64_t RecordSize = 44;
-    uint16_t VersionMadeBy = kVersionMadeBy;
-    uint16_t VersionNeeded = kVersionZip64;
-    uint32_t ThisDiskNo = 0;
-    uint32_t CentralDiskNo = 0;
-    int64_t EntriesOnThisDisk = 0;
-    int64_t TotalEntries = 0;
-    int64_t CentralDirSize = 0;
-    int64_t CentralDirOffset = 0;
-};
-
-struct TZip64LocatorImage {
-    uint32_t Signature = kZip64LocatorSignature;
-    uint32_t Zip64EndDisk = 0;
-    int64_t Zip64EndOffset = 0;
-    uint32_t TotalDisks = 1;
-};
-
-class TEndCentral {
-  public:
-    TEndCentral() = default;
-    TEndCentral(const TEndCentral&) = delete;
-    TEndCentral& operator=(const TEndCentral&) = delete;
-
-    TEndRecordImage EndRecord;
-    std::optional<std::string> ArchiveComment;
-    int64_t CommentPosition = 0;
-    bool CommentModified = false;
-    std::unique_ptr<TZip64EndRecordImage> Zip64EndRecord;
-    std::unique_ptr<TZip64LocatorImage> Zip64Locator;
-
-    // Resets EndRecord, frees the comment, zeroes CommentPosition and
-    // CommentModified; the Zip64 images stay.
-    void Clear();
-    // EndRecord, the comment (when announced) and CommentPosition.
-    void Assign(const TEndCentral& source);
-    // Also the Zip64 images, for taking over a built archive's end.
-    void AssignWithZip64(const TEndCentral& source);
-
-    uint32_t ThisDiskNo() const;
-    uint32_t CentralDiskNo() const;
-    uint32_t EntriesOnThisDisk() const;
-    uint32_t TotalEntries() const;
-    int64_t CentralDirSize() const;
-    int64_t CentralDirOffset() const;
-    void SetThisDiskNo(uint32_t value);
-    void SetCentralDiskNo(uint32_t value);
-    void SetEntriesOnThisDisk(uint32_t value);
-    void SetTotalEntries(uint32_t value);
-    void SetCentralDirSize(int64_t value);
-    void SetCentralDirOffset(int64_t value);
-
-    // Writes the Zip64 end record and locator when a field overflowed, then
-    // the end record and the comment.
-    void WriteEndRecord(TStream& stream);
-
-    // Parse images from bytes (exactly the record's size is read).
-    static TEndRecordImage ParseEndRecord(const unsigned char* bytes);
-    static TZip64EndRecordImage ParseZip64EndRecord(const unsigned char* bytes);
-    static TZip64LocatorImage ParseZip64Locator(const unsigned char* bytes);
-
-  private:
-    TZip64EndRecordImage& EnsureZip64();
-    template <typename Field, typename Wide>
-    void StoreLarge(Field TEndRecordImage::*field, Wide TZip64EndRecordImage::*wide,
-                    int64_t value);
 };
 
 }  // namespace qm

@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "support/TestSupport.h"
 #include "zip/ArchiveBytes.h"
+#include "zip/BuilderSetup.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {
@@ -19,13 +20,6 @@ using test::Exists;
 using test::InspectArchive;
 using test::ScratchDir;
 using test::WriteFile;
-
-void Configure(TZipBuilder& zip, const std::string& root, const std::string& archive) {
-    zip.SetRootDir(root);
-    zip.FilesList().push_back("*.*");
-    zip.SetRelativePaths(true);
-    zip.SetZipName(archive);
-}
 
 std::string Noise(size_t size, unsigned seed) {
     std::mt19937 random(seed);
@@ -71,7 +65,7 @@ TEST(ZipBuilderFailure, ArchiveThatCannotBeCreated) {
     WriteFile(dir / "plainfile", "x");
     for (const std::string& archive : {dir / "missing/out.zip", dir / "plainfile/out.zip"}) {
         TZipBuilder zip;
-        Configure(zip, dir / "src", archive);
+        test::ConfigureTree(zip, dir / "src", archive);
         EXPECT_THROW(zip.BuildArchive(), EFCreateError) << archive;
         EXPECT_FALSE(Exists(archive));
         EXPECT_TRUE(zip.FilesList().empty());
@@ -80,7 +74,7 @@ TEST(ZipBuilderFailure, ArchiveThatCannotBeCreated) {
     test::MakeDirs(dir / "adir.zip");
     for (const std::string& archive : {dir / "adir.zip", std::string("/dev/full")}) {
         TZipBuilder zip;
-        Configure(zip, dir / "src", archive);
+        test::ConfigureTree(zip, dir / "src", archive);
         EXPECT_THROW(zip.BuildArchive(), EFOpenError) << archive;
     }
     EXPECT_EQ(GetFileAttributes("/dev/full") & faSysFile, faSysFile);
@@ -105,7 +99,7 @@ TEST(ZipBuilderFailure, FullDiskRaisesNotEnoughRoomAndDeletesTheArchive) {
         SCOPED_TRACE(c.limit);
         const std::string archive = dir / "out.zip";
         TZipBuilder zip;
-        Configure(zip, c.root, archive);
+        test::ConfigureTree(zip, c.root, archive);
         std::string message;
         {
             FileSizeLimit limit(c.limit);
@@ -123,7 +117,7 @@ TEST(ZipBuilderFailure, SourcesThatCannotBeReadAreSkipped) {
     WriteFile(dir / "src/b.txt", "second");
     WriteFile(dir / "src/c.txt", "third");
     TZipBuilder zip;
-    Configure(zip, dir / "src", dir / "out.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "out.zip");
     // Between listing and opening, b.txt turns into a directory and c.txt goes.
     zip.OnStartZipInfo = [&](TZipBuilder&, int32_t, int64_t, TEndCentral&, bool&) {
         ::unlink((dir / "src/b.txt").c_str());
@@ -147,7 +141,7 @@ TEST(ZipBuilderFailure, SourcesThatCannotBeReadAreSkipped) {
     ::rmdir((dir / "src/b.txt").c_str());
     test::MakeDirs(dir / "src/b.txt");
     TZipBuilder again;
-    Configure(again, dir / "src", dir / "again.zip");
+    test::ConfigureTree(again, dir / "src", dir / "again.zip");
     again.FilesList() = {dir / "src/a.txt", dir / "src/b.txt/"};
     again.FilesList().back().pop_back();  // an explicit item naming the directory
     again.OnNoSuchFile = [&](TZipBuilder&, const std::string& name) {
@@ -160,7 +154,7 @@ TEST(ZipBuilderFailure, SourcesThatCannotBeReadAreSkipped) {
     ::rmdir((dir / "src/b.txt").c_str());
     WriteFile(dir / "src/b.txt", "second");
     TZipBuilder retry;
-    Configure(retry, dir / "src", dir / "retry.zip");
+    test::ConfigureTree(retry, dir / "src", dir / "retry.zip");
     int attempts = 0;
     retry.OnStartZipInfo = [&](TZipBuilder&, int32_t, int64_t, TEndCentral&, bool&) {
         ::unlink((dir / "src/b.txt").c_str());
@@ -185,7 +179,7 @@ TEST(ZipBuilderFailure, CancelAndStopDeleteTheArchive) {
     WriteFile(dir / "src/b", "b");
 
     TZipBuilder zip;
-    Configure(zip, dir / "src", dir / "out.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "out.zip");
     int pumps = 0;
     zip.MessagePump = [&] {
         if (++pumps == 4) zip.SetCancel(true);
@@ -198,11 +192,11 @@ TEST(ZipBuilderFailure, CancelAndStopDeleteTheArchive) {
     // A cancel left over from before is cleared when a run starts.
     zip.MessagePump = nullptr;
     zip.SetCancel(true);
-    Configure(zip, dir / "src", dir / "out.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "out.zip");
     EXPECT_EQ(zip.BuildArchive(), 2);
 
     TZipBuilder stop;
-    Configure(stop, dir / "src", dir / "stop.zip");
+    test::ConfigureTree(stop, dir / "src", dir / "stop.zip");
     stop.OnStartZipInfo = [](TZipBuilder&, int32_t files, int64_t bytes, TEndCentral&, bool& now) {
         EXPECT_EQ(files, 2);
         EXPECT_EQ(bytes, 300001);
@@ -212,7 +206,7 @@ TEST(ZipBuilderFailure, CancelAndStopDeleteTheArchive) {
     EXPECT_FALSE(Exists(dir / "stop.zip"));
 
     TZipBuilder badLevel;
-    Configure(badLevel, dir / "src", dir / "level.zip");
+    test::ConfigureTree(badLevel, dir / "src", dir / "level.zip");
     badLevel.SetPackLevel(10);
     EXPECT_EQ(MessageOf<EZCompressionError>(badLevel), "error");
     EXPECT_FALSE(Exists(dir / "level.zip"));
@@ -223,7 +217,7 @@ TEST(ZipBuilderFailure, PauseWaitsWhileHandlingMessages) {
     test::MakeDirs(dir / "src");
     WriteFile(dir / "src/a", "abc");
     TZipBuilder zip;
-    Configure(zip, dir / "src", dir / "out.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "out.zip");
     int pumps = 0;
     int pausedPumps = 0;
     zip.MessagePump = [&] {
@@ -247,7 +241,7 @@ TEST(ZipBuilderFailure, ShrunkSourceIsWarnedAndKeepsWhatWasRead) {
         SCOPED_TRACE(viaHandler);
         WriteFile(path, content);
         TZipBuilder zip;
-        Configure(zip, dir / "src", dir / "out.zip");
+        test::ConfigureTree(zip, dir / "src", dir / "out.zip");
         zip.SetZipAction(zaReplace);
         zip.OnFilePercentDone = [&](TZipBuilder&, int32_t) {
             if (::truncate(path.c_str(), 70000) != 0) FAIL();
@@ -278,7 +272,7 @@ TEST(ZipBuilderFailure, SourceGrowingPast4GiBFailsTheRun) {
     const std::string path = dir / "src/log";
     WriteFile(path, Noise(100000, 7));
     TZipBuilder zip;
-    Configure(zip, dir / "src", dir / "out.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "out.zip");
     zip.SetPackLevel(1);
     // Sparse: nothing is written to the disk for the zeros read.
     zip.OnFilePercentDone = [&](TZipBuilder& sender, int32_t) {

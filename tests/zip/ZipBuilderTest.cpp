@@ -10,6 +10,7 @@
 #include "platform/FileTimes.h"
 #include "support/TestSupport.h"
 #include "zip/ArchiveBytes.h"
+#include "zip/BuilderSetup.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {
@@ -20,19 +21,9 @@ using test::InspectArchive;
 using test::ScratchDir;
 using test::WriteFile;
 
-// The conversion's configuration of the builder.
-void Configure(TZipBuilder& zip, const std::string& root, const std::string& archive) {
-    zip.SetRootDir(root);
-    zip.FilesList().push_back("*.*");
-    zip.SetRelativePaths(true);
-    zip.SetRecurse(true);
-    zip.SetStorePaths(true);
-    zip.SetZipName(archive);
-}
-
 int32_t Pack(const std::string& root, const std::string& archive, int level = 6) {
     TZipBuilder zip;
-    Configure(zip, root, archive);
+    test::ConfigureTree(zip, root, archive);
     zip.SetPackLevel(level);
     return zip.BuildArchive();
 }
@@ -194,7 +185,7 @@ TEST(ZipBuilder, FlagsFollowThePackLevelAndNoCompressList) {
         SCOPED_TRACE(level);
         const std::string archive = dir.Path() + std::to_string(level) + ".zip";
         TZipBuilder zip;
-        Configure(zip, dir / "src", archive);
+        test::ConfigureTree(zip, dir / "src", archive);
         zip.SetPackLevel(level);
         zip.NoCompressList().push_back("*.jpg");
         ASSERT_EQ(zip.BuildArchive(), 2);
@@ -207,7 +198,7 @@ TEST(ZipBuilder, FlagsFollowThePackLevelAndNoCompressList) {
     }
     // A pattern with a path never matches: only the name is tested.
     TZipBuilder zip;
-    Configure(zip, dir / "src", dir / "path.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "path.zip");
     zip.NoCompressList().push_back("sub/*.jpg");
     zip.BuildArchive();
     EXPECT_EQ(InspectArchive(dir / "path.zip").Entry("Sub/Photo.JPG").method, 8u);
@@ -335,7 +326,7 @@ TEST(ZipBuilder, ProgressAndEntryNotifications) {
     WriteFile(dir / "src/big", std::string(200000, 'x'));
     WriteFile(dir / "src/small", "tiny");
     TZipBuilder zip;
-    Configure(zip, dir / "src", dir / "p.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "p.zip");
     std::vector<int32_t> filePercents, totalPercents;
     std::vector<std::string> ended;
     int pumps = 0;
@@ -370,14 +361,14 @@ TEST(ZipBuilder, ProgressAndEntryNotifications) {
 
     zip.SetDoProcessMessages(false);
     pumps = 0;
-    Configure(zip, dir / "src", dir / "q.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "q.zip");
     zip.OnStartZip = nullptr;
     zip.OnEndZip = nullptr;
     EXPECT_EQ(zip.BuildArchive(), 2);
     EXPECT_EQ(pumps, 0);
 
     // Dispose removes the sources once the archive is complete.
-    Configure(zip, dir / "src", dir / "r.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "r.zip");
     zip.SetDispose(true);
     EXPECT_EQ(zip.BuildArchive(), 2);
     EXPECT_FALSE(test::Exists(dir / "src/big") || test::Exists(dir / "src/small"));
@@ -391,7 +382,7 @@ TEST(ZipBuilder, ArchiveBitIsClearedAndHonoured) {
     WriteFile(dir / "src/b.txt", "b");
     if (!ClearArchiveAttribute(dir / "src/b.txt")) GTEST_SKIP() << "no user extended attributes";
     TZipBuilder zip;
-    Configure(zip, dir / "src", dir / "one.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "one.zip");
     zip.SetSkipIfArchiveBitNotSet(true);
     zip.SetResetArchiveBitOnZip(true);
     std::vector<std::string> skipped;
@@ -404,7 +395,7 @@ TEST(ZipBuilder, ArchiveBitIsClearedAndHonoured) {
     EXPECT_EQ(skipped, std::vector<std::string>{dir / "src/b.txt"});
     EXPECT_EQ(GetFileAttributes(dir / "src/a.txt") & faArchive, 0u);
     // Nothing changed since: a second run with a new archive finds nothing to add.
-    Configure(zip, dir / "src", dir / "two.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "two.zip");
     EXPECT_EQ(zip.BuildArchive(), 0);
     EXPECT_EQ(skipped.size(), 3u);
 }
@@ -418,7 +409,7 @@ TEST(ZipBuilder, ManyEntriesUseZip64EndRecords) {
         for (int f = 0; f < files / 64; ++f) WriteFile(sub + std::to_string(f), "x");
     }
     TZipBuilder zip;
-    Configure(zip, dir / "src", dir / "many.zip");
+    test::ConfigureTree(zip, dir / "src", dir / "many.zip");
     zip.SetDoProcessMessages(false);
     ASSERT_EQ(zip.BuildArchive(), files);
     const ArchiveView view = InspectArchive(dir / "many.zip");

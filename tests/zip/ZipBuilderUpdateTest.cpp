@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "support/TestSupport.h"
 #include "zip/ArchiveBytes.h"
+#include "zip/BuilderSetup.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {
@@ -47,10 +48,7 @@ void WriteAt(const std::string& path, const std::string& content, time_t when) {
 int32_t Pack(const std::string& root, const std::string& archive, TZipAction action = zaUpdate,
              const std::string& tempPath = "") {
     TZipBuilder zip;
-    zip.SetRootDir(root);
-    zip.FilesList().push_back("*.*");
-    zip.SetRelativePaths(true);
-    zip.SetZipName(archive);
+    test::ConfigureTree(zip, root, archive);
     zip.SetZipAction(action);
     zip.SetTempPath(tempPath);
     return zip.BuildArchive();
@@ -109,10 +107,7 @@ TEST(ZipBuilderUpdate, ForeignArchivesKeepTheirEntriesAndExtraBlocks) {
         WriteAt(src + "/c.txt", "brand new", kBaseTime);
         std::vector<std::string> updates;
         TZipBuilder zip;
-        zip.SetRootDir(src);
-        zip.FilesList().push_back("*.*");
-        zip.SetRelativePaths(true);
-        zip.SetZipName(archive);
+        test::ConfigureTree(zip, src, archive);
         zip.OnUpdate = [&](TZipBuilder&, TUpdateAction action, int32_t index) {
             updates.push_back((action == uaKeeping ? "keep " : "replace ") + std::to_string(index));
         };
@@ -189,10 +184,7 @@ TEST(ZipBuilderUpdate, KeepReplaceAndFreshenRules) {
     WriteAt(src + "/OEBPS/1.html", "third run", kBaseTime + 10);
     WriteAt(src + "/new.txt", "not in the archive", kBaseTime + 10);
     TZipBuilder zip;
-    zip.SetRootDir(src);
-    zip.FilesList().push_back("*.*");
-    zip.SetRelativePaths(true);
-    zip.SetZipName(archive);
+    test::ConfigureTree(zip, src, archive);
     zip.SetZipAction(zaFreshen);
     std::vector<std::string> notFreshened;
     zip.OnSkippingFile = [&](TZipBuilder&, TSkipReason reason, const std::string& name, int32_t,
@@ -275,10 +267,7 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
 
     auto attempt = [&](const std::function<void(TZipBuilder&)>& setUp) {
         TZipBuilder zip;
-        zip.SetRootDir(src);
-        zip.FilesList().push_back("*.*");
-        zip.SetRelativePaths(true);
-        zip.SetZipName(archive);
+        test::ConfigureTree(zip, src, archive);
         zip.SetTempPath(dir / "work");
         setUp(zip);
         EXPECT_ANY_THROW(zip.BuildArchive());
@@ -333,10 +322,7 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
     // the error names both files and the work file goes.
     {
         TZipBuilder zip;
-        zip.SetRootDir(src);
-        zip.FilesList().push_back("*.*");
-        zip.SetRelativePaths(true);
-        zip.SetZipName(archive);
+        test::ConfigureTree(zip, src, archive);
         zip.SetTempPath(dir / "work");
         const std::string moved = dir / "moved.zip";
         zip.OnEndZip = [&](TZipBuilder&, const std::string&, int64_t, int64_t, int64_t) {

@@ -263,6 +263,24 @@ TEST_F(ZipReaderTest, DamagedDirectoriesAreRebuiltFromLocalHeaders) {
     test::WriteFile(Path("cut.zip"), bytes.substr(0, central + 20));
     auto cut = Open(Path("cut.zip"), izAssumeBad);
     EXPECT_EQ(cut->Count(), 3);
+
+    // A rebuilt archive that changes is read afresh: repaired meanwhile it
+    // is no rebuild, damaged again it is rebuilt again.
+    const auto rewrite = [&](const std::string& content, time_t when) {
+        test::WriteFile(Path("noend.zip"), content);
+        struct utimbuf times {
+            when, when
+        };
+        ::utime(Path("noend.zip").c_str(), &times);
+        noEnd->ReleaseReadHandle();
+        noEnd->OpenArchive();
+    };
+    rewrite(bytes, 1000000000);
+    EXPECT_FALSE(noEnd->Rebuilding());
+    EXPECT_EQ(noEnd->Count(), 3);
+    rewrite(bytes.substr(0, central + 20), 1100000000);
+    EXPECT_TRUE(noEnd->Rebuilding());
+    EXPECT_EQ(noEnd->Count(), 3);
 }
 
 TEST_F(ZipReaderTest, Zip64LocalBlocksGiveTheSizesOfARebuild) {

@@ -4,6 +4,7 @@
 
 #include "platform/FileStream.h"
 #include "support/TestSupport.h"
+#include "zip/EndCentral.h"
 #include "zip/LittleEndian.h"
 #include "zip/MemoryStream.h"
 #include "zip/ZipRecords.h"
@@ -136,6 +137,33 @@ TEST(ZipRecords, ReservedLocalBlockKeepsTheHeaderLengthWhateverTheSizes) {
         EXPECT_EQ(back.CompressedSize(), compressed);
         EXPECT_EQ(back.UncompressedSize(), 0xFFF00000LL);
     }
+}
+
+TEST(ZipRecords, LocalBlockCarriesBothSizesWhenOnlyTheCompressedOneOverflows) {
+    // Incompressible data kept from another archive: deflate made it grow
+    // past 4 GiB while the original stayed below.
+    TZipHeaderInfo entry;
+    entry.SetFileName("noise");
+    entry.SetUncompressedSize(0xFFFFFFF0LL);
+    entry.SetCompressedSize(k4G + 0x10);
+    TMemoryStream local;
+    entry.WriteLocalHeader(local);
+    const auto* l = reinterpret_cast<const unsigned char*>(local.Bytes().data());
+    // Extractors read a local block as both sizes, original first, with both
+    // fields holding the sentinel.
+    EXPECT_EQ(le::Get32(l + 18), 0xFFFFFFFFu);
+    EXPECT_EQ(le::Get32(l + 22), 0xFFFFFFFFu);
+    EXPECT_EQ(le::Get16(l + 28), 20);
+    EXPECT_EQ(local.Bytes().substr(35),
+              Hex("01 00 10 00 F0 FF FF FF 00 00 00 00 10 00 00 00 01 00 00 00"));
+    EXPECT_EQ(entry.LocalHeaderSize(), static_cast<int>(local.Bytes().size()));
+    local.SetPosition(0);
+    TZipHeaderInfo back;
+    ASSERT_TRUE(back.ReadLocalHeader(local));
+    EXPECT_EQ(back.UncompressedSize(), 0xFFFFFFF0LL);
+    EXPECT_EQ(back.CompressedSize(), k4G + 0x10);
+    // The central header still names only the value that overflowed.
+    EXPECT_EQ(entry.Zip64DataSize(true), 8);
 }
 
 TEST(ZipRecords, LocalHeaderBeyond4GiBRecordsItsOffsetInTheBlock) {
