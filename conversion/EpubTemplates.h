@@ -8,7 +8,7 @@ namespace qm {
 
 // The two home-page addresses of the project written into every book.
 inline constexpr std::string_view kPublisherAddress = "https://quillmark.org/";
-inline constexpr std::string_view kSourceAddress = "https://quillmark.org/txt2epub/";
+inline constexpr std::string_view kSourceAddress = "https://quillmark.org/books/";
 
 // mimetype, 20 bytes.
 inline constexpr std::string_view kMimetypeText = "application/epub+zip";
