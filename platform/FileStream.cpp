@@ -10,6 +10,23 @@
 
 namespace qm {
 
+bool ResolveSeekTarget(int64_t offset, int origin, int64_t current, int64_t size,
+                       int64_t& target) {
+    switch (origin) {
+        case soBeginning:
+            target = offset;
+            return true;
+        case soCurrent:
+            target = current + offset;
+            return true;
+        case soEnd:
+            target = size + offset;
+            return true;
+        default:
+            return false;
+    }
+}
+
 int64_t TStream::Size() {
     const int64_t position = Seek(0, soCurrent);
     const int64_t size = Seek(0, soEnd);

@@ -18,6 +18,11 @@ inline constexpr uint16_t fmShareDenyWrite = 0x0020;
 inline constexpr uint16_t fmShareDenyNone = 0x0040;
 inline constexpr uint16_t fmCreate = 0xFFFF;
 
+// The absolute position a seek asks for, from the current position and the
+// size; false for an origin that is none of the three.
+bool ResolveSeekTarget(int64_t offset, int origin, int64_t current, int64_t size,
+                       int64_t& target);
+
 class TStream {
 public:
     virtual ~TStream() = default;

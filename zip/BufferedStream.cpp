@@ -119,20 +119,11 @@ int64_t TBufferStream::Write(const void* buffer, int64_t count) {
 int64_t TBufferStream::Seek(int64_t offset, int origin) {
     const int64_t logical = LogicalPosition();
     int64_t target = 0;
-    switch (origin) {
-        case soBeginning:
-            target = offset;
-            break;
-        case soCurrent:
-            target = logical + offset;
-            break;
-        case soEnd:
-            // Size() counts pending bytes as written. A position past the
-            // end that nothing was written to does not move the end.
-            target = Size() + offset;
-            break;
-        default:
-            throw Exception(Format("Invalid stream seek origin %d", origin));
+    // Size() counts pending bytes as written. A position past the end that
+    // nothing was written to does not move the end.
+    const int64_t size = origin == soEnd ? Size() : 0;
+    if (!ResolveSeekTarget(offset, origin, logical, size, target)) {
+        throw Exception(Format("Invalid stream seek origin %d", origin));
     }
     if (target == logical) return logical;
     if (target < 0) return -1;

@@ -25,20 +25,7 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Seek(int64_t offset, int origin) {
     int64_t target = 0;
-    switch (origin) {
-        case soBeginning:
-            target = offset;
-            break;
-        case soCurrent:
-            target = position_ + offset;
-            break;
-        case soEnd:
-            target = Size() + offset;
-            break;
-        default:
-            return -1;
-    }
-    if (target < 0) return -1;
+    if (!ResolveSeekTarget(offset, origin, position_, Size(), target) || target < 0) return -1;
     position_ = target;
     return position_;
 }
