@@ -30,6 +30,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
             options.help = true;
         } else if (!optionsEnded && arg == "--version") {
             options.version = true;
+        } else if (!optionsEnded && ParseEpub3Option(args, i, options.epub3, error)) {
+            if (!error.empty()) return false;
         } else if (!optionsEnded && arg.size() >= 2 && arg[0] == '-' &&
                    std::string("tano").find(arg[1]) != std::string::npos) {
             // The value follows directly ("-n4") or as the next argument.
@@ -75,6 +77,13 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
         return false;
     }
     return true;
+}
+
+std::string CliHelpText() {
+    std::string help = kCliUsageText;
+    const size_t end = help.find("  --help");
+    help.insert(end, kEpub3UsageText);
+    return help;
 }
 
 bool HasTxtExtension(const std::string& path) {

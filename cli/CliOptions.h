@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/Epub3CliOptions.h"
+
 namespace qm {
 
 inline constexpr const char* kCliVersionText = "quillmark-cli 1.0";
 inline constexpr const char* kCliUsageText =
-    "Usage: quillmark-cli [-t TITLE] [-a AUTHOR] [-n PARTS] [-o OUTPUT] FILE\n"
+    "Usage: quillmark-cli [-t TITLE] [-a AUTHOR] [-n PARTS] [-o OUTPUT] [--epub3 ...] FILE\n"
     "Converts the text book FILE (.txt; GBK, UTF-8 or UTF-16) into an EPUB book.\n"
     "  -t TITLE    the book's title (default: none)\n"
     "  -a AUTHOR   the book's author (default: none)\n"
@@ -25,7 +27,11 @@ struct TCliOptions {
     std::string output;  // empty: the default name
     std::string file;
     bool help = false, version = false;
+    TEpub3Options epub3;  // its title and author are filled from the fields above
 };
+
+// The whole help: the usage text and the EPUB 3 options.
+std::string CliHelpText();
 
 // Parses the arguments after the program's name. On a mistake returns false
 // with the message (without the usage text) in error.

@@ -34,7 +34,7 @@ int Run(const std::vector<std::string>& args) {
         return kExitUsage;
     }
     if (options.help) {
-        std::fputs(qm::kCliUsageText, stdout);
+        std::fputs(qm::CliHelpText().c_str(), stdout);
         return 0;
     }
     if (options.version) {
@@ -56,6 +56,17 @@ int Run(const std::vector<std::string>& args) {
     request.author = qm::Utf8ToAnsi(options.author);
     request.parts = options.parts;
     request.archiveName = qm::ArchiveNameOf(options);
+    request.options = options.epub3;
+    request.options.title = options.title;
+    request.options.author = options.author;
+    if (const std::string needy = qm::OptionNeedingEpub3(options.epub3); !needy.empty()) {
+        std::fprintf(stderr, "quillmark-cli: %s applies only with --epub3\n", needy.c_str());
+        return kExitUsage;
+    }
+    if (const std::string problem = qm::CheckEpub3Options(options.epub3); !problem.empty()) {
+        std::fprintf(stderr, "quillmark-cli: %s\n", problem.c_str());
+        return kExitUsage;
+    }
     if (qm::IsNamedPipe(options.file)) {
         return Failed("\"" + options.file + "\" is a named pipe, not a file.");
     }
