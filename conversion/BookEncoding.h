@@ -9,8 +9,9 @@
 
 namespace qm {
 
-// Below this size charset detectors guess; a short text without a mark
-// that is not UTF-8 is taken as GB18030 unless only Big5 reads it.
+// Below this size charset detectors may guess: a short text without a mark
+// that is not UTF-8 is taken as GB18030 unless the detector is sure it is
+// Big5 or only Big5 reads it.
 inline constexpr size_t kShortTextSize = 1024;
 
 // The encoding of a book from its bytes: a byte-order mark first ("UTF-8",

@@ -231,7 +231,7 @@ std::string BookStyleSheet(const std::string& language, bool vertical,
             "html {\n  writing-mode: vertical-rl;\n  -webkit-writing-mode: vertical-rl;\n"
             "  -epub-writing-mode: vertical-rl;\n}\n";
     }
-    css += "body {\n  margin: 0 5%;\n  padding: 1em 0;\n  font-family: " + family +
+    css += "body {\n  margin: 0 6%;\n  padding: 1.5em 0;\n  font-family: " + family +
            ";\n  line-height: 1.7;\n  text-align: justify;\n  overflow-wrap: anywhere;\n"
            "  word-wrap: break-word;\n}\n";
     // The indent comes from here alone: the lines' own leading spaces are
@@ -251,7 +251,9 @@ std::string BookStyleSheet(const std::string& language, bool vertical,
         "body.title p {\n  text-indent: 0;\n  font-size: 1.2em;\n}\n";
     css +=
         "body.cover {\n  margin: 0;\n  padding: 0;\n  text-align: center;\n}\n"
-        "body.cover img, body.cover svg {\n  max-width: 100%;\n  height: 100%;\n}\n";
+        "body.cover svg {\n  display: block;\n  width: 100%;\n  height: 100vh;\n}\n"
+        "body.cover img {\n  display: block;\n  max-width: 100%;\n  max-height: 100vh;\n"
+        "  margin: 0 auto;\n}\n";
     css +=
         "nav ol {\n  list-style: none;\n  padding: 0;\n}\nnav ol ol {\n  padding-left: 2em;\n}\n"
         "nav a {\n  text-decoration: none;\n}\n";
