@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev hyperfine
   zip unzip 7zip libarchive-tools python3
   epubcheck xvfb xauth fonts-noto-cjk time
+  libopencc-dev pandoc python3-ebooklib python3-lxml fonts-dejavu-core man-db
 )
 
 missing=()
