@@ -11,6 +11,7 @@ class QCloseEvent;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -18,6 +19,7 @@ class QTableWidget;
 namespace qm {
 
 class TDialogs;
+class TOutputMenu;
 class TSpinEdit;
 class TWebStrip;
 
@@ -52,6 +54,10 @@ class TForm1 : public QWidget {
     QLabel* Label3;
     // Stands where the web strip is while a conversion runs.
     QProgressBar* ProgressBar1;
+    // Holds the controls above at their places: 423 x 117, below the menu bar.
+    QWidget* ClientArea;
+    QMenuBar* MainMenu1;
+    TOutputMenu* OutputMenu;  // the kind of book and the EPUB 3 options
 
     // Handlers.
     void Button1Click();
