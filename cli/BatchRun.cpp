@@ -162,6 +162,7 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
                        const TInterruptWatch& watch) {
     // Beside the books, so that putting one in place is a rename.
     TScratchDirectory staging(outputDir + ".quillmark-batch-XXXXXX");
+    if (!staging.Path().empty()) watch.AlsoRemoveOnForcedExit(staging.Path());
     std::string tempDirPath, commonError = staging.Error();
     try {
         tempDirPath = TempDirPath();

@@ -23,6 +23,8 @@ class TInterruptWatch {
 
     // The signal received, 0 while none.
     int Signal() const;
+    // Removes path too, should the watch have to end the program itself.
+    void AlsoRemoveOnForcedExit(const std::string& path) const;
 };
 
 class TConsoleUi : public TConversionUi {
