@@ -98,11 +98,9 @@ std::string JoinReasons(const std::vector<std::string>& warnings, const std::str
 bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
                  const std::string& tempDirPath, const std::string& stagedPath,
                  TBatchProgress& progress, const TInterruptWatch& watch, std::string& reason) {
-    TConversionRequest request;
+    TConversionRequest request = settings.common;
     if (!PrepareRequest(book.sourcePath, request, reason)) return false;
     request.title = Utf8ToAnsi(book.title);
-    request.author = Utf8ToAnsi(settings.author);
-    request.parts = settings.parts;
     request.archiveName = stagedPath;
     // Each book packs on this one thread: the jobs share the cores.
     TZipBuilder zip;

@@ -23,8 +23,9 @@ bool PrepareRequest(const std::string& sourcePath, TConversionRequest& request,
 int DefaultJobCount();
 
 struct TBatchSettings {
-    int32_t parts = 1;
-    std::string author;  // UTF-8
+    // What every book of the batch shares (parts, author, ...); the source,
+    // label, size, title and archive are each book's own.
+    TConversionRequest common;
     int jobs = 1;
 };
 

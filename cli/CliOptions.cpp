@@ -92,6 +92,14 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
     return true;
 }
 
+TConversionRequest RequestOf(const TCliOptions& options) {
+    TConversionRequest request;
+    request.title = Utf8ToAnsi(options.title);
+    request.author = Utf8ToAnsi(options.author);
+    request.parts = options.parts;
+    return request;
+}
+
 bool HasTxtExtension(const std::string& path) {
     return ExtractFileExt(path) == ".txt";
 }

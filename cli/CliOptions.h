@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "conversion/ConversionRun.h"
 
 namespace qm {
 
@@ -39,6 +40,10 @@ std::string CliUsageText();
 // with the message (without the usage text) in error.
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error);
+
+// The request's fields that follow from the options alone (title, author,
+// parts, ...), in the form the conversion takes them; a batch shares them.
+TConversionRequest RequestOf(const TCliOptions& options);
 
 // True when the path ends in ".txt" exactly, as the window's import asks.
 bool HasTxtExtension(const std::string& path);

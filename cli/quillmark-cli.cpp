@@ -15,7 +15,6 @@
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
 #include "conversion/ConversionRun.h"
-#include "platform/CodePage.h"
 #include "platform/TempDir.h"
 #include "zip/ZipBuilder.h"
 
@@ -43,12 +42,9 @@ int ConvertOne(const qm::TCliOptions& options) {
                      file.c_str());
         return kExitUsage;
     }
-    qm::TConversionRequest request;
+    qm::TConversionRequest request = qm::RequestOf(options);
     std::string reason;
     if (!qm::PrepareRequest(file, request, reason)) return Failed(reason);
-    request.title = qm::Utf8ToAnsi(options.title);
-    request.author = qm::Utf8ToAnsi(options.author);
-    request.parts = options.parts;
     request.archiveName = qm::ArchiveNameOf(options);
 
     try {
@@ -98,8 +94,7 @@ int ConvertBatch(const qm::TCliOptions& options) {
     const std::vector<qm::TBatchBook> books = qm::PlanBatch(sources, outputDir, titleOf);
 
     qm::TBatchSettings settings;
-    settings.parts = options.parts;
-    settings.author = options.author;
+    settings.common = qm::RequestOf(options);
     settings.jobs = options.jobs > 0 ? options.jobs : qm::DefaultJobCount();
     qm::TBatchOutcome outcome;
     int signal = 0;
