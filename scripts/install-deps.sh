@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev hyperfine
   zip unzip 7zip libarchive-tools python3
   epubcheck xvfb xauth fonts-noto-cjk time
+  desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
 )
 
 missing=()
