@@ -1,37 +1,48 @@
 #include "cli/Epub3CliOptions.h"
 
 namespace qm {
+namespace {
 
-bool ParseEpub3Option(const std::vector<std::string>& args, size_t& i, TEpub3Options& options,
-                      std::string& error) {
-    const std::string& arg = args[i];
-    if (arg == "--epub3") {
-        options.epub3 = true;
+// An empty value would silently mean the default; it is a mistake instead.
+std::function<bool(const std::string&, std::string&)> SetValue(std::string& field,
+                                                               const char* name) {
+    return [&field, name](const std::string& value, std::string& error) {
+        if (value.empty()) {
+            error = std::string("option --") + name + " needs a value";
+            return false;
+        }
+        field = value;
         return true;
-    }
-    if (arg == "--vertical") {
-        options.vertical = true;
-        return true;
-    }
-    const size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    std::string* target = name == "--encoding"   ? &options.encoding
-                          : name == "--language" ? &options.language
-                          : name == "--convert"  ? &options.convert
-                          : name == "--cover"    ? &options.coverPath
-                          : name == "--font"     ? &options.fontPath
-                                                 : nullptr;
-    if (!target) return false;
-    if (equals != std::string::npos) {
-        *target = arg.substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-        *target = args[++i];
-    } else {
-        error = "option " + arg + " needs a value";
-        return true;
-    }
-    if (target->empty()) error = "option " + name + " needs a value";
-    return true;
+    };
+}
+
+}  // namespace
+
+std::vector<TOption> Epub3OptionRows(TEpub3Options& o) {
+    return {
+        {0, "epub3", "",
+         "write a standard EPUB 3 book: the text kept in\nUnicode, a valid package, typography "
+         "for Chinese\nreading; an existing book is replaced whole.\nThe options below need "
+         "--epub3",
+         [&o](const std::string&, std::string&) { return o.epub3 = true; }},
+        {0, "encoding", "NAME",
+         "the source's encoding: GB18030, Big5, UTF-8,\nUTF-16LE ... (default: detected)",
+         SetValue(o.encoding, "encoding")},
+        {0, "language", "TAG",
+         "the book's BCP 47 language: zh-Hans, zh-Hant, ja,\nen ... (default: from the text's "
+         "script)",
+         SetValue(o.language, "language")},
+        {0, "convert", "NAME",
+         "simplified/traditional conversion (OpenCC) of\ntext, title and author: s2t, t2s, "
+         "s2tw, tw2s,\ns2hk, hk2s, s2twp, tw2sp, t2tw, tw2t, t2hk, hk2t,\nt2jp, jp2t",
+         SetValue(o.convert, "convert")},
+        {0, "vertical", "", "vertical writing, pages turned right to left",
+         [&o](const std::string&, std::string&) { return o.vertical = true; }},
+        {0, "cover", "IMAGE", "a JPEG or PNG cover (default: a generated one)",
+         SetValue(o.coverPath, "cover")},
+        {0, "font", "FILE", "embed a TrueType, OpenType or WOFF font",
+         SetValue(o.fontPath, "font")},
+    };
 }
 
 std::string OptionNeedingEpub3(const TEpub3Options& options) {

@@ -10,7 +10,8 @@ packages=(
   googletest libgtest-dev libbenchmark-dev hyperfine
   zip unzip 7zip libarchive-tools python3
   epubcheck xvfb xauth fonts-noto-cjk time
-  libopencc-dev pandoc python3-ebooklib python3-lxml fonts-dejavu-core man-db
+  libopencc-dev pandoc python3-ebooklib python3-lxml fonts-dejavu-core
+  desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
 )
 
 missing=()
