@@ -89,8 +89,8 @@ EPUBCHECK_TOTAL = re.compile(r'Messages: (\d+) fatals? / (\d+) errors? / (\d+) w
 def epubcheck_messages(book):
     """(ID, message) for each place epubcheck reports, read from its text
     output, which lists every place (its JSON report stops at 26 a message)."""
-    run = subprocess.run(['java', '-XX:TieredStopAtLevel=1', '-XX:+UseSerialGC', '-jar',
-                          EPUBCHECK_JAR, book], capture_output=True)
+    run = subprocess.run(['java', '-Xss1024k', '-XX:TieredStopAtLevel=1', '-XX:+UseSerialGC',
+                          '-jar', EPUBCHECK_JAR, book], capture_output=True)
     out, err = run.stdout.decode(errors='replace'), run.stderr.decode(errors='replace')
     messages = [m.groups() for m in map(EPUBCHECK_LINE.match, err.splitlines()) if m]
     total = EPUBCHECK_TOTAL.search(out)
