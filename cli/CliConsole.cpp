@@ -6,7 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/Exceptions.h"
 #include "platform/TempDir.h"
@@ -20,6 +22,8 @@ constexpr auto kStopGrace = std::chrono::seconds(3);
 
 // Program-wide, so the waiting thread never outlives what it writes to.
 std::atomic<int> receivedSignal{0};
+std::mutex extraPathsMutex;
+std::vector<std::string> extraPaths;
 
 }  // namespace
 
@@ -43,12 +47,21 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
         // Should the program end first, this thread simply goes with it.
         std::this_thread::sleep_for(kStopGrace);
         RemoveTree(tempDirPath);
+        {
+            std::lock_guard lock(extraPathsMutex);
+            for (const std::string& path : extraPaths) RemoveTree(path);
+        }
         _exit(128 + received);
     }).detach();
 }
 
 int TInterruptWatch::Signal() const {
     return receivedSignal.load();
+}
+
+void TInterruptWatch::AlsoRemoveOnForcedExit(const std::string& path) const {
+    std::lock_guard lock(extraPathsMutex);
+    extraPaths.push_back(path);
 }
 
 TConsoleUi::TConsoleUi(TZipBuilder& zip, const TInterruptWatch& watch, bool showProgress)

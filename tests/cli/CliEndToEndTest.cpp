@@ -171,7 +171,7 @@ TEST_F(CliRun, ConvertingAgainReplacesTheBooksFilesEvenWithinOneSecond) {
 TEST_F(CliRun, UsageMistakesExitWithStatusTwo) {
     test::WriteFile(work / "b.txt", "hello, world");
     for (const char* args :
-         {"", "-n 0 b.txt", "-n 1025 b.txt", "-n many b.txt", "-q b.txt", "b.txt c.txt"}) {
+         {"", "-n 0 b.txt", "-n 1025 b.txt", "-n many b.txt", "-q b.txt", "-t T b.txt c.txt"}) {
         const auto result = Cli(args);
         EXPECT_EQ(result.exitCode, 2) << args;
         EXPECT_NE(result.err.find("Usage: quillmark-cli"), std::string::npos) << args;
@@ -185,7 +185,7 @@ TEST_F(CliRun, UsageMistakesExitWithStatusTwo) {
     EXPECT_EQ(Cli("--version").out, "quillmark-cli 1.0\n");
     const auto help = Cli("--help");
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("-n PARTS"), std::string::npos);
+    EXPECT_NE(help.out.find("-n, --parts=PARTS"), std::string::npos);
     EXPECT_EQ(Leftovers(), "");
 }
 
