@@ -26,13 +26,12 @@ import sys
 EPUBCHECK_JAR = '/usr/share/java/epubcheck.jar'
 
 # (message ID, text the message must contain) that each layout causes on
-# purpose. "spec": the layout deflates every entry and does not put mimetype
-# first (PKG-006, PKG-007), leaves the identifier empty with no element
-# carrying its id, has no language, no NCX title, no page title, and counts
-# the navigation's play order from 0.
+# purpose. "spec": mimetype is not the first entry (PKG-006), the identifier
+# is empty and no element carries its id, there is no language, no NCX title
+# and no page title, and the navigation's play order counts from 0.
 ACCEPTED = {
     'spec': [
-        ('PKG-006', ''), ('PKG-007', ''),
+        ('PKG-006', ''),
         ('OPF-030', 'PrimaryID'),
         ('RSC-005', 'dc:identifier'),
         ('RSC-005', 'dc:language'),
@@ -175,6 +174,11 @@ def main():
         return 1
     accepted = ACCEPTED[args.layout] + [a.partition(':')[::2] for a in args.accept]
     triples = [args.books[i:i + 3] for i in range(0, len(args.books), 3)]
+    for book, source, encoding in triples:
+        if not (os.path.isfile(book) and os.path.isfile(source)):
+            parser.error('no such book or source: %s %s' % (book, source))
+        if encoding not in ('gbk', 'utf-8', 'utf-16'):
+            parser.error('unknown encoding ' + encoding)
     with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
         results = list(pool.map(lambda t: check_book(*t, accepted), triples))
     faults = [fault for _, book_faults in results for fault in book_faults]
