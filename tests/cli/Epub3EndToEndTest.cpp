@@ -1,6 +1,6 @@
 // quillmark-cli --epub3 run as a user runs it, its books read by epubcheck,
-// pandoc and ebooklib (tests/cli/read_epub3.py), on ordinary and hostile
-// sources in every encoding it reads.
+// pandoc and ebooklib (the reader harness's epub3 layout), on ordinary and
+// hostile sources in every encoding it reads.
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
@@ -83,7 +83,8 @@ TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
         pairs.append(1, ' ')
             .append(Quote(work / book))
             .append(1, ' ')
-            .append(Quote(work / expected));
+            .append(Quote(work / expected))
+            .append(" unicode");
     };
     for (const Book& book : books) {
         test::WriteFile(work / (std::string(book.name) + ".txt"), book.bytes);
@@ -103,9 +104,9 @@ TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
     ASSERT_EQ(all.exitCode, 0) << all.err;
     addPair("all.epub", "none.expected");
 
-    const auto read =
-        test::Run("/usr/bin/python3 " +
-                  Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/read_epub3.py") + pairs);
+    const auto read = test::Run("/usr/bin/python3 " +
+                                Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/reader_harness.py") +
+                                " --layout epub3" + pairs);
     EXPECT_EQ(read.exitCode, 0) << read.out << read.err;
     EXPECT_NE(test::Run("unzip -p " + Quote(work / "all.epub") + " OEBPS/text/p00001.xhtml")
                   .out.find("這是一個關於信的故事"),
