@@ -128,6 +128,13 @@ def package_faults(book):
     with zipfile.ZipFile(book) as archive:
         faults += ['%s is %d bytes' % (i.filename, i.file_size) for i in archive.infolist()
                    if i.filename.endswith('.xhtml') and i.file_size > 256 * 1024]
+    import warnings
+    from ebooklib import epub
+    with warnings.catch_warnings():
+        warnings.simplefilter('ignore')
+        read = epub.read_epub(book, {'ignore_ncx': True})
+    faults += ['ebooklib finds no ' + field for field in ('title', 'language', 'identifier')
+               if not any(value for value, _ in read.get_metadata('DC', field))]
     return faults
 
 
