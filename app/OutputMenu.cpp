@@ -88,19 +88,19 @@ TOutputMenu::TOutputMenu(QMenuBar& bar, TDialogs& dialogs, QWidget* dialogParent
     connect(FontAction, &QAction::triggered, this, [this] { ChooseFile(*fontDialog_, fontPath_); });
     connect(NoCoverAction, &QAction::triggered, this, [this] {
         coverPath_.clear();
-        Update();
+        Changed();
     });
     connect(NoFontAction, &QAction::triggered, this, [this] {
         fontPath_.clear();
-        Update();
+        Changed();
     });
     for (QAction* action : menu->actions())
-        connect(action, &QAction::triggered, this, [this] { Update(); });
+        connect(action, &QAction::triggered, this, [this] { Changed(); });
     for (QAction* action : epub3Options_->actions()) {
-        connect(action, &QAction::triggered, this, [this] { Update(); });
+        connect(action, &QAction::triggered, this, [this] { Changed(); });
     }
     for (QActionGroup* group : {ConvertGroup, EncodingGroup, LanguageGroup}) {
-        connect(group, &QActionGroup::triggered, this, [this] { Update(); });
+        connect(group, &QActionGroup::triggered, this, [this] { Changed(); });
     }
     Load();
     Update();
@@ -124,7 +124,7 @@ QActionGroup* TOutputMenu::AddChoices(
 void TOutputMenu::ChooseFile(QFileDialog& dialog, QString& path) {
     QString chosen;
     if (dialogs_.RunFileDialog(dialog, chosen) && !chosen.isEmpty()) path = chosen;
-    Update();
+    Changed();
 }
 
 TEpub3Options TOutputMenu::Options() const {
@@ -140,6 +140,7 @@ TEpub3Options TOutputMenu::Options() const {
 }
 
 // The options apply to EPUB 3 books only; the chosen files show by name.
+// Only a change by the user is saved.
 void TOutputMenu::Update() {
     epub3Options_->setEnabled(Epub3Action->isChecked());
     CoverAction->setText(coverPath_.isEmpty()
@@ -151,6 +152,10 @@ void TOutputMenu::Update() {
     NoCoverAction->setChecked(coverPath_.isEmpty());
     NoFontAction->setCheckable(true);
     NoFontAction->setChecked(fontPath_.isEmpty());
+}
+
+void TOutputMenu::Changed() {
+    Update();
     Save();
 }
 

@@ -42,6 +42,7 @@ class TOutputMenu : public QObject {
                              std::initializer_list<std::pair<const char*, const char*>> choices);
     void ChooseFile(QFileDialog& dialog, QString& path);
     void Update();
+    void Changed();
     void Save() const;
     void Load();
 
