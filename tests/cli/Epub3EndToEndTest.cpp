@@ -133,6 +133,23 @@ TEST_F(Epub3Cli, SameSourceAndOptionsGiveTheSameBytes) {
     EXPECT_NE(opf.substr(opf.find("urn:uuid:"), 45), other.substr(other.find("urn:uuid:"), 45));
 }
 
+TEST_F(Epub3Cli, BatchesMakeEpub3BooksToo) {
+    test::WriteFile(work / "甲.txt", "第一章\r\n　　海风。\r\n");
+    test::WriteFile(work / "乙.txt", "\xFF\xFE" + std::string("a\0\n\0", 4));
+    const auto run = Cli("-O shelf 甲.txt 乙.txt");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* name : {"甲", "乙"}) {
+        const std::string book = test::ReadFile(work / ("shelf/" + std::string(name) + ".epub"));
+        EXPECT_EQ(book.substr(30, 28), "mimetypeapplication/epub+zip") << name;
+        const std::string opf =
+            test::Run("unzip -p " + Quote(work / ("shelf/" + std::string(name) + ".epub")) +
+                      " OEBPS/content.opf")
+                .out;
+        EXPECT_NE(opf.find(std::string("<dc:title>") + name + "</dc:title>"), std::string::npos)
+            << opf;
+    }
+}
+
 TEST_F(Epub3Cli, BadOptionsAreRefusedAndNothingIsWritten) {
     test::WriteFile(work / "b.txt", "text\r\n");
     test::WriteFile(work / "fake.png", "not an image at all");

@@ -120,6 +120,8 @@ TEST(ChineseText, ConvertsEachWayAndGuessesTheLanguage) {
     EXPECT_EQ(GuessLanguage("這是一個關於信的故事，鎮上的郵局很小。"), "zh-Hant");
     EXPECT_EQ(GuessLanguage("これは手紙についての物語です。町の郵便局はとても小さい。"), "ja");
     EXPECT_EQ(GuessLanguage("A story about letters."), "en");
+    EXPECT_EQ(GuessLanguage("A story about letters sent from 北京 to a lighthouse far away."),
+              "en");
     for (const char* good : {"zh-Hans", "zh-Hant-TW", "en", "ja-JP"})
         EXPECT_TRUE(IsWellFormedLanguageTag(good));
     for (const char* bad : {"", "zh_CN", "chinese!", "-en", "en--US"})
