@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "platform/Exceptions.h"
@@ -20,6 +21,8 @@ constexpr auto kStopGrace = std::chrono::seconds(3);
 
 // Program-wide, so the waiting thread never outlives what it writes to.
 std::atomic<int> receivedSignal{0};
+// Set once the book is in place: a stop after that is no failure.
+std::atomic<bool> bookInPlace{false};
 
 }  // namespace
 
@@ -43,6 +46,12 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
         // Should the program end first, this thread simply goes with it.
         std::this_thread::sleep_for(kStopGrace);
         RemoveTree(tempDirPath);
+        if (bookInPlace.load()) {
+            const std::string line = std::string(kConversionSucceededText) + "\n";
+            [[maybe_unused]] const ssize_t written =
+                ::write(STDOUT_FILENO, line.data(), line.size());
+            _exit(0);
+        }
         _exit(128 + received);
     }).detach();
 }
@@ -65,8 +74,9 @@ void TConsoleUi::ShowWarning(const std::string& caption, const std::string& text
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
-void TConsoleUi::ShowResult(const std::string& /*text*/) {
+void TConsoleUi::ShowResult(const std::string& text) {
     // The caller prints the result with its reason; here the progress line ends.
+    if (text == kConversionSucceededText) bookInPlace.store(true);
     EndProgressLine();
 }
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
@@ -61,10 +62,10 @@ struct TZipBuilder::RunState {
     bool updating = false;
     std::unique_ptr<TWorkFile> work;  // the file this run writes
     std::unique_ptr<TBufferedFileStream> output;
-    std::unique_ptr<TSortedZip> byName;
+    std::unordered_set<std::string> writtenNames;  // NameKey of every entry written
     std::unique_ptr<TSortedZip> outList;
     std::unique_ptr<TEndCentral> newEnd = std::make_unique<TEndCentral>();
-    std::unordered_map<std::string, bool> loadedNames;  // lower-cased, for freshening
+    std::unordered_map<std::string, bool> loadedNames;  // NameKeys, for freshening
     std::vector<std::string> compressedSources;
     int32_t count = 0;
 };
@@ -133,7 +134,6 @@ int32_t TZipBuilder::BuildArchive() {
     totalBytes_ = 0;
     bytesDone_ = 0;
     auto cleanUp = [&]() {
-        run.byName.reset();
         run.newEnd.reset();
         SetKeepZipOpen(savedKeepZipOpen);
         ReleaseReadHandle();
@@ -142,7 +142,6 @@ int32_t TZipBuilder::BuildArchive() {
     };
     auto abandonOutput = [&]() {
         run.output.reset();
-        run.byName.reset();
         run.outList.reset();
         run.work.reset();
     };
@@ -162,7 +161,7 @@ int32_t TZipBuilder::BuildArchive() {
             OpenArchive();
             const TSortedZip* loaded = LoadedDirectory();
             for (int i = 0; loaded && i < loaded->Count(); ++i) {
-                run.loadedNames[AsciiLower(loaded->Items(i)->StoredName())] = true;
+                run.loadedNames[NameKey(loaded->Items(i)->StoredName())] = true;
             }
         }
         if (!filesList_.empty()) BuildFileList(run);
@@ -270,6 +269,7 @@ void TZipBuilder::AddWildcardItem(RunState& run, const std::string& wildcardItem
     // A directory too deep to walk cannot be read: say so rather than leave
     // its files out in silence.
     search.OnTooDeep = [this](const std::string& path) { Skipping(srFileOpenError, path); };
+    search.OnUnreadable = search.OnTooDeep;
     TSearchRec rec;
     for (std::string found = search.NextFile(rec); !found.empty(); found = search.NextFile(rec)) {
         if (OnRecursingFile) OnRecursingFile(*this, found);
@@ -299,7 +299,7 @@ bool TZipBuilder::AcceptFound(RunState& run, const std::string& path, int64_t si
         Skipping(srArchiveBitNotSet, path);
         return false;
     }
-    if (zipAction_ == zaFreshen && !run.loadedNames.count(AsciiLower(StoredName(path)))) {
+    if (zipAction_ == zaFreshen && !run.loadedNames.count(NameKey(StoredName(path)))) {
         Skipping(srNoFileToFreshen, path);
         return false;
     }
@@ -324,6 +324,10 @@ bool TZipBuilder::NoCompress(const std::string& fileName) const {
         if (WildcardMatch(pattern, fileName)) return true;
     }
     return false;
+}
+
+std::string TZipBuilder::NameKey(const std::string& storedName) const {
+    return caseSensitiveNames_ ? storedName : AsciiLower(storedName);
 }
 
 std::string TZipBuilder::StoredName(const std::string& path) const {
@@ -370,9 +374,7 @@ void TZipBuilder::OpenOutput(RunState& run) {
     run.output = std::make_unique<TBufferedFileStream>(run.work->Path(), fmCreate);
     run.output->SetFlushFilesOnClose(FlushFilesOnClose());
     // MergeExisting makes room for the kept entries once they are known.
-    run.byName = std::make_unique<TSortedZip>(ByName, dupError, false);
     run.outList = std::make_unique<TSortedZip>(ByNone, dupError, true);
-    run.byName->SetCapacity(static_cast<int>(filesList_.size()));
     run.outList->SetCapacity(static_cast<int>(filesList_.size()));
 }
 
@@ -389,17 +391,16 @@ void TZipBuilder::MergeExisting(RunState& run) {
     // The first FilesList item for each lower-cased stored name.
     std::unordered_map<std::string, size_t> firstItem;
     for (size_t i = 0; i < filesList_.size(); ++i) {
-        firstItem.emplace(AsciiLower(StoredName(filesList_[i])), i);
+        firstItem.emplace(NameKey(StoredName(filesList_[i])), i);
     }
     TSortedZip* loaded = MutableDirectory();
     const int entryCount = loaded ? loaded->Count() : 0;
     const int capacity = static_cast<int>(filesList_.size()) + entryCount;
-    run.byName->SetCapacity(capacity);
     run.outList->SetCapacity(capacity);
     for (int i = 0; i < entryCount; ++i) {
         CheckCancel();
         TZipHeaderInfo& old = *loaded->Items(i);
-        const auto match = firstItem.find(AsciiLower(old.StoredName()));
+        const auto match = firstItem.find(NameKey(old.StoredName()));
         const bool found = match != firstItem.end() && !run.consumed[match->second];
         if (found) {
             const size_t f = match->second;
@@ -475,9 +476,8 @@ void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
     if (keepDescriptor) WriteDataDescriptor(*run.output, *entry);
     TZipHeaderInfo* kept = entry.release();
     run.outList->Add(kept);
-    int index = 0;
     // A foreign archive may hold one name twice; both copies stay.
-    if (!run.byName->Find(*kept, index)) run.byName->Add(kept);
+    run.writtenNames.insert(NameKey(kept->StoredName()));
     run.newEnd->SetTotalEntries(run.newEnd->TotalEntries() + 1);
 }
 
@@ -539,8 +539,7 @@ void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
     entry->InternalAttributes = 0;
     entry->DiskNumberStart = 0;
 
-    int index = 0;
-    if (run.byName->Find(*entry, index)) {
+    if (run.writtenNames.count(NameKey(entry->StoredName()))) {
         Skipping(srNoOverwrite, item);
         totalBytes_ -= entry->UncompressedSize();
         return;
@@ -613,7 +612,7 @@ bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std:
 void TZipBuilder::AddToOutput(RunState& run, std::unique_ptr<TZipHeaderInfo> entry) {
     TZipHeaderInfo* record = entry.release();
     run.outList->Add(record);
-    run.byName->Add(record);
+    run.writtenNames.insert(NameKey(record->StoredName()));
     run.newEnd->SetTotalEntries(run.newEnd->TotalEntries() + 1);
 }
 

@@ -89,6 +89,10 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     // as it is.
     bool FreshArchive() const { return freshArchive_; }
     void SetFreshArchive(bool value) { freshArchive_ = value; }
+    // Entry names are matched without regard to ASCII letter case unless
+    // this is set (two files that differ only in case are then both packed).
+    bool CaseSensitiveNames() const { return caseSensitiveNames_; }
+    void SetCaseSensitiveNames(bool value) { caseSensitiveNames_ = value; }
     bool AddDirEntriesOnRecurse() const { return addDirEntriesOnRecurse_; }
     void SetAddDirEntriesOnRecurse(bool value) { addDirEntriesOnRecurse_ = value; }
 
@@ -162,6 +166,8 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     bool Excluded(const std::string& path) const;
     bool NoCompress(const std::string& fileName) const;
     std::string StoredName(const std::string& path) const;
+    // The key under which two stored names count as the same entry.
+    std::string NameKey(const std::string& storedName) const;
     void CheckUpdatable(RunState& run);
     static void CheckIsZip(const std::string& path);
     static void WriteDataDescriptor(TStream& out, const TZipHeaderInfo& entry);
@@ -194,6 +200,7 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     TZipAction zipAction_ = zaUpdate;
     std::string tempPath_;
     bool freshArchive_ = false;
+    bool caseSensitiveNames_ = false;
     bool addDirEntriesOnRecurse_ = false;
     uint32_t searchAttribute_ = 0x39;
     bool skipIfArchiveBitNotSet_ = false;
