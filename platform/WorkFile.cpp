@@ -67,7 +67,8 @@ TWorkFile::TWorkFile(const std::string& target) : target_(target) {
         lockFd_ = ::open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (lockFd_ < 0 && errno != EEXIST) break;
     }
-    if (lockFd_ < 0) throw EFCreateError(CreateErrorText(fresh, errno));
+    // The user asked for the target: the error names it, not the work file.
+    if (lockFd_ < 0) throw EFCreateError(CreateErrorText(target, errno));
     // The lock lasts as long as this process holds the descriptor: a killed
     // run's work file is free to take.
     ::flock(lockFd_, LOCK_EX);
@@ -86,7 +87,7 @@ TWorkFile::TWorkFile(const std::string& target) : target_(target) {
     const int error = errno;
     ::unlink(fresh.c_str());
     ::close(lockFd_);
-    throw EFCreateError(CreateErrorText(path_, error));
+    throw EFCreateError(CreateErrorText(target, error));
 }
 
 TWorkFile::~TWorkFile() {

@@ -12,7 +12,8 @@ class TWorkFile {
     // Creates ".<target's name>.qmwork-XXXXXX" beside target, empty, with
     // the permissions a new file gets (0666 less the umask), and holds a lock
     // on it for as long as this object lives, so that other runs can tell a
-    // live work file from a dead one. EFCreateError when it cannot be made.
+    // live work file from a dead one. EFCreateError naming the target when
+    // it cannot be made.
     explicit TWorkFile(const std::string& target);
     // Removes the work file unless it was committed.
     ~TWorkFile();
