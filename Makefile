@@ -3,7 +3,7 @@
 BUILD_DIR := build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test bench install package clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -19,6 +19,15 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j 2
+
+# Into /usr/local unless PREFIX says otherwise.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# build/quillmark_<version>_amd64.deb
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	bash bench/run.sh

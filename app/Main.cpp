@@ -1,20 +1,31 @@
 // Program entry: the application with its title and the one main window.
+//   quillmark [FILE]
+// FILE (as a file manager's "Open with" passes it) is listed as if dropped.
 #include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
 
 #include "app/Dialogs.h"
 #include "app/QuitOnSignals.h"
 #include "app/Unit1.h"
 
 int main(int argc, char** argv) {
-    // The program reads no command line, not even Qt's own options: only the
-    // program's name is passed on.
+    // Qt's own options are not read: every argument after the program's
+    // name is a file, whatever it starts with.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
     QApplication::setApplicationName(QString::fromUtf8(qm::kApplicationTitle));
+    QStringList files;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--") continue;
+        files << QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
+    }
     qm::TQuitOnSignals quitOnSignals;
     qm::TQtDialogs dialogs;
     qm::TForm1 form(dialogs);
     dialogs.SetParent(&form);
     form.show();
+    // Once the window is up, so a refusal's message box has it as its owner.
+    QTimer::singleShot(0, &form, [&form, files] { form.OpenFiles(files); });
     return application.exec();
 }

@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -298,6 +299,44 @@ void TForm1::AddFileToList(const QString& path) {
     m_list->setItem(0, colSize,
                     MakeItem(QString::fromStdString(FormatSizeText(kiloBytes, separator))));
     m_list->setItem(0, colPath, MakeItem(path));
+}
+
+namespace {
+
+// Why the list cannot take the file at path; empty when it can.
+QString RefusalOf(const QString& path) {
+    const std::string native = NativePath(path);
+    const QFileInfo info(path);
+    if (!info.exists()) return QString::fromUtf8("找不到文件“%1”。").arg(path);
+    if (info.isDir()) return QString::fromUtf8("“%1”是一个文件夹，不是文本文件。").arg(path);
+    if (ExtractFileExt(native) != ".txt") {
+        return QString::fromUtf8("只能导入以 .txt 结尾的文本文件，“%1”不是。").arg(path);
+    }
+    if (IsNamedPipe(native)) return QString::fromUtf8("“%1”是一个命名管道，不是文件。").arg(path);
+    try {
+        TFileStream file(native, fmOpenRead | fmShareDenyNone);
+    } catch (const std::exception& error) {
+        return QString::fromUtf8("无法读取“%1”：%2")
+            .arg(path, QString::fromStdString(error.what()));
+    }
+    return QString();
+}
+
+}  // namespace
+
+void TForm1::OpenFiles(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    const QString refusal = RefusalOf(paths.front());
+    if (refusal.isEmpty()) {
+        AddFileToList(paths.front());
+    } else {
+        dialogs_.Warning(QString::fromUtf8(kApplicationTitle), refusal);
+    }
+    if (paths.size() > 1) {
+        dialogs_.Warning(QString::fromUtf8(kApplicationTitle),
+                         QString::fromUtf8("窗口一次转换一本书，只导入了第一个文件；"
+                                           "多本书请用 quillmark-cli 一次转换。"));
+    }
 }
 
 void TForm1::Button6Click() {

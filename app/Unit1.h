@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the inputs of one conversion (a one-row file list, title,
 // author, number of parts) and the Import, Delete and Convert buttons.
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 #include <cstdint>
@@ -59,6 +60,12 @@ class TForm1 : public QWidget {
     void m_delClick();
     bool ApplicationEvents1Message(QObject* receiver, QEvent* event);
     void WebBrowser1DocumentComplete();
+
+    // Lists the file named on the command line as a drop would ("Open with"
+    // from a file manager); a file the list cannot take is refused with a
+    // warning that says why. Only the first is listed: the window converts
+    // one book at a time.
+    void OpenFiles(const QStringList& paths);
 
     int32_t FileSize() const { return m_filesize; }
     bool Converting() const { return converting_; }

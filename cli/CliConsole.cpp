@@ -6,8 +6,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+<<<<<<< HEAD
 #include <string>
+=======
+#include <mutex>
+>>>>>>> main
 #include <thread>
+#include <vector>
 
 #include "platform/Exceptions.h"
 #include "platform/TempDir.h"
@@ -21,8 +26,13 @@ constexpr auto kStopGrace = std::chrono::seconds(3);
 
 // Program-wide, so the waiting thread never outlives what it writes to.
 std::atomic<int> receivedSignal{0};
+<<<<<<< HEAD
 // Set once the book is in place: a stop after that is no failure.
 std::atomic<bool> bookInPlace{false};
+=======
+std::mutex extraPathsMutex;
+std::vector<std::string> extraPaths;
+>>>>>>> main
 
 }  // namespace
 
@@ -46,11 +56,17 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
         // Should the program end first, this thread simply goes with it.
         std::this_thread::sleep_for(kStopGrace);
         RemoveTree(tempDirPath);
+<<<<<<< HEAD
         if (bookInPlace.load()) {
             const std::string line = std::string(kConversionSucceededText) + "\n";
             [[maybe_unused]] const ssize_t written =
                 ::write(STDOUT_FILENO, line.data(), line.size());
             _exit(0);
+=======
+        {
+            std::lock_guard lock(extraPathsMutex);
+            for (const std::string& path : extraPaths) RemoveTree(path);
+>>>>>>> main
         }
         _exit(128 + received);
     }).detach();
@@ -58,6 +74,11 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
 
 int TInterruptWatch::Signal() const {
     return receivedSignal.load();
+}
+
+void TInterruptWatch::AlsoRemoveOnForcedExit(const std::string& path) const {
+    std::lock_guard lock(extraPathsMutex);
+    extraPaths.push_back(path);
 }
 
 TConsoleUi::TConsoleUi(TZipBuilder& zip, const TInterruptWatch& watch, bool showProgress)

@@ -11,10 +11,10 @@ class TZipBuilder;
 
 // Takes SIGINT, SIGTERM and SIGHUP (those not ignored, as under nohup) away
 // from their default (which would end the program before it removes its
-// temporary directory) and waits for them on a thread of its own. The conversion sees the request at its next
-// message pump and stops; should it not get there within a few seconds, the
-// thread removes the temporary directory and ends the program itself.
-// Make one, before any other thread, and keep it for the program's life.
+// temporary directory) and waits for them on a thread of its own. The conversion sees the request
+// at its next message pump and stops; should it not get there within a few seconds, the thread
+// removes the temporary directory and ends the program itself. Make one, before any other thread,
+// and keep it for the program's life.
 class TInterruptWatch {
   public:
     explicit TInterruptWatch(const std::string& tempDirPath);
@@ -23,6 +23,8 @@ class TInterruptWatch {
 
     // The signal received, 0 while none.
     int Signal() const;
+    // Removes path too, should the watch have to end the program itself.
+    void AlsoRemoveOnForcedExit(const std::string& path) const;
 };
 
 class TConsoleUi : public TConversionUi {

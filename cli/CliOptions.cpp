@@ -1,80 +1,103 @@
 #include "cli/CliOptions.h"
 
-#include <charconv>
-
 #include "conversion/FileNames.h"
 #include "platform/CodePage.h"
 
 namespace qm {
 namespace {
 
-bool ParseParts(const std::string& text, int32_t& parts) {
-    int32_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end || value < 1 || value > 1024) return false;
-    parts = value;
-    return true;
+constexpr int kMaxJobs = 1024;
+
+// An option that sets a text, remembered when it concerns one book only.
+std::function<bool(const std::string&, std::string&)> SetText(TCliOptions& options,
+                                                              std::string& field,
+                                                              const char* name) {
+    return [&options, &field, name](const std::string& value, std::string&) {
+        field = value;
+        if (name) options.singleFileOptions.push_back(name);
+        return true;
+    };
+}
+
+std::function<bool(const std::string&, std::string&)> SetFlag(bool& field) {
+    return [&field](const std::string&, std::string&) { return field = true; };
 }
 
 }  // namespace
 
+std::vector<TOption> CliOptionTable(TCliOptions& o) {
+    return {
+        {'t', "title", "TITLE", "the book's title (default: none; in a batch, the\nfile's name)",
+         SetText(o, o.title, "-t")},
+        {'a', "author", "AUTHOR", "the book's author (default: none)", SetText(o, o.author, "-a")},
+        {'n', "parts", "PARTS", "into how many pages the text is cut, 1 to 1024\n(default: 1)",
+         [&o](const std::string& value, std::string& error) {
+             int parts = 0;
+             if (ParseBoundedInt(value, 1, 1024, parts)) {
+                 o.parts = parts;
+                 return true;
+             }
+             error = "PARTS must be a whole number from 1 to 1024, not \"" + value + "\"";
+             return false;
+         }},
+        {'o', "output", "OUTPUT",
+         "the .epub to write (default: TITLE.epub, or myepub.epub\nwithout a title, in the "
+         "current directory); an\nexisting book is updated",
+         SetText(o, o.output, "-o")},
+        {'O', "output-dir", "DIR",
+         "convert every FILE into DIR (made if missing), each\nbook named after its title; a "
+         "book left there by\nan earlier run is replaced",
+         SetText(o, o.outputDir, nullptr)},
+        {'r', "recursive", "", "convert the .txt files found below each directory\ngiven",
+         SetFlag(o.recursive)},
+        {'j', "jobs", "N", "convert N books at a time (default: one per core)",
+         [&o](const std::string& value, std::string& error) {
+             if (ParseBoundedInt(value, 1, kMaxJobs, o.jobs)) return true;
+             error = "N must be a whole number from 1 to " + std::to_string(kMaxJobs) + ", not \"" +
+                     value + "\"";
+             return false;
+         }},
+        {0, "help", "", "show this help", SetFlag(o.help)},
+        {0, "version", "", "show the version", SetFlag(o.version)},
+    };
+}
+
+std::string CliUsageText() {
+    TCliOptions unused;
+    return "Usage: quillmark-cli [OPTION]... FILE...\n"
+           "Converts text books (.txt; GBK, UTF-8 or UTF-16) into EPUB books.\n"
+           "With one FILE the book goes to OUTPUT; with several, or with -O or -r,\n"
+           "each book goes into a directory, named after its title.\n" +
+           OptionsHelp(CliOptionTable(unused)) +
+           "Exit status: 0 when every book was made, 1 when one failed, 2 for a\n"
+           "mistake on the command line.\n";
+}
+
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error) {
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && arg == "--help") {
-            options.help = true;
-        } else if (!optionsEnded && arg == "--version") {
-            options.version = true;
-        } else if (!optionsEnded && arg.size() >= 2 && arg[0] == '-' &&
-                   std::string("tano").find(arg[1]) != std::string::npos) {
-            // The value follows directly ("-n4") or as the next argument.
-            std::string value;
-            if (arg.size() > 2) {
-                value = arg.substr(2);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                error = "option " + arg + " needs a value";
-                return false;
-            }
-            switch (arg[1]) {
-                case 't':
-                    options.title = value;
-                    break;
-                case 'a':
-                    options.author = value;
-                    break;
-                case 'o':
-                    options.output = value;
-                    break;
-                case 'n':
-                    if (!ParseParts(value, options.parts)) {
-                        error =
-                            "PARTS must be a whole number from 1 to 1024, not \"" + value + "\"";
-                        return false;
-                    }
-                    break;
-            }
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else if (options.file.empty()) {
-            options.file = arg;
-        } else {
-            error = "only one FILE can be converted at a time";
-            return false;
-        }
-    }
-    if (options.file.empty() && !options.help && !options.version) {
+    if (!ParseCommandLine(args, CliOptionTable(options), options.files, error)) return false;
+    if (options.help || options.version) return true;
+    if (options.files.empty()) {
         error = "no FILE given";
         return false;
     }
+    if (!options.output.empty() && options.Batch()) {
+        error = "-o names one book; with several FILEs, -O or -r, use -O DIR";
+        return false;
+    }
+    if (options.files.size() > 1 && !options.singleFileOptions.empty()) {
+        error = options.singleFileOptions.front() + " applies to a single FILE only";
+        return false;
+    }
     return true;
+}
+
+TConversionRequest RequestOf(const TCliOptions& options) {
+    TConversionRequest request;
+    request.title = Utf8ToAnsi(options.title);
+    request.author = Utf8ToAnsi(options.author);
+    request.parts = options.parts;
+    return request;
 }
 
 bool HasTxtExtension(const std::string& path) {
@@ -85,15 +108,17 @@ std::string LabelNameOf(const std::string& path) {
     return Utf8ToAnsi(ExtractBaseName(path));
 }
 
-std::string ArchiveNameOf(const TCliOptions& options) {
-    if (options.output.empty()) {
-        // A "/" in the title would name a directory, which no save dialog offers.
-        std::string name = options.title.empty() ? "myepub" : options.title;
-        for (char& c : name) {
-            if (c == '/') c = '_';
-        }
-        return name + ".epub";
+std::string BookFileNameOf(const std::string& title) {
+    // A "/" would name a directory, which no save dialog offers.
+    std::string name = title.empty() ? "myepub" : title;
+    for (char& c : name) {
+        if (c == '/') c = '_';
     }
+    return name;
+}
+
+std::string ArchiveNameOf(const TCliOptions& options) {
+    if (options.output.empty()) return BookFileNameOf(options.title) + ".epub";
     if (ExtractFileExt(options.output).empty() && !ExtractBaseName(options.output).empty()) {
         return options.output + ".epub";
     }

@@ -1,36 +1,49 @@
 #pragma once
 // The command line of quillmark-cli:
-//   quillmark-cli [-t TITLE] [-a AUTHOR] [-n PARTS] [-o OUTPUT] FILE
+//   quillmark-cli [OPTION]... FILE...
+// One FILE without -O or -r converts as the window does (-t, -a and -o
+// apply); anything else is a batch into a directory.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "cli/CommandLine.h"
+#include "conversion/ConversionRun.h"
+
 namespace qm {
 
 inline constexpr const char* kCliVersionText = "quillmark-cli 1.0";
-inline constexpr const char* kCliUsageText =
-    "Usage: quillmark-cli [-t TITLE] [-a AUTHOR] [-n PARTS] [-o OUTPUT] FILE\n"
-    "Converts the text book FILE (.txt; GBK, UTF-8 or UTF-16) into an EPUB book.\n"
-    "  -t TITLE    the book's title (default: none)\n"
-    "  -a AUTHOR   the book's author (default: none)\n"
-    "  -n PARTS    into how many pages the text is cut, 1 to 1024 (default: 1)\n"
-    "  -o OUTPUT   the .epub to write (default: TITLE.epub, or myepub.epub without\n"
-    "              a title, in the current directory); an existing book is updated\n"
-    "  --help      show this help\n"
-    "  --version   show the version\n";
 
 struct TCliOptions {
     std::string title, author;  // UTF-8, as typed
     int32_t parts = 1;
-    std::string output;  // empty: the default name
-    std::string file;
+    std::string output;     // empty: the default name
+    std::string outputDir;  // -O: where a batch's books go
+    int jobs = 0;           // books converted at a time; 0: one per core
+    bool recursive = false;
+    std::vector<std::string> files;
+    // The options given that apply to single files only, as typed ("-t").
+    std::vector<std::string> singleFileOptions;
     bool help = false, version = false;
+
+    // True when the run converts several books (or into a directory).
+    bool Batch() const { return files.size() > 1 || recursive || !outputDir.empty(); }
 };
+
+// The options' table, applying them to `options`.
+std::vector<TOption> CliOptionTable(TCliOptions& options);
+
+// The whole help text.
+std::string CliUsageText();
 
 // Parses the arguments after the program's name. On a mistake returns false
 // with the message (without the usage text) in error.
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error);
+
+// The request's fields that follow from the options alone (title, author,
+// parts, ...), in the form the conversion takes them; a batch shares them.
+TConversionRequest RequestOf(const TCliOptions& options);
 
 // True when the path ends in ".txt" exactly, as the window's import asks.
 bool HasTxtExtension(const std::string& path);
@@ -42,5 +55,9 @@ std::string LabelNameOf(const std::string& path);
 // The archive's path: OUTPUT with ".epub" added when its name has no
 // extension; without OUTPUT, the title (or "myepub") with ".epub".
 std::string ArchiveNameOf(const TCliOptions& options);
+
+// A title made fit to be a file's name: "/" becomes "_", and an empty title
+// "myepub", as the save dialog proposes.
+std::string BookFileNameOf(const std::string& title);
 
 }  // namespace qm

@@ -1,18 +1,20 @@
-// quillmark-cli: converts a .txt book into an EPUB book from the command
-// line, as the window does with the file listed and the fields typed in.
+// quillmark-cli: converts .txt books into EPUB books from the command line:
+// one as the window does with the file listed and the fields typed in, or a
+// whole batch into a directory, several at a time.
 #include <unistd.h>
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "cli/BatchPlan.h"
+#include "cli/BatchProgress.h"
+#include "cli/BatchRun.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
-#include "conversion/BookSplitter.h"
 #include "conversion/ConversionRun.h"
-#include "platform/CodePage.h"
-#include "platform/FileStream.h"
 #include "platform/TempDir.h"
 #include "zip/ZipBuilder.h"
 
@@ -26,45 +28,24 @@ int Failed(const std::string& reason) {
     return kExitFailure;
 }
 
-int Run(const std::vector<std::string>& args) {
-    qm::TCliOptions options;
-    std::string error;
-    if (!qm::ParseCliOptions(args, options, error)) {
-        std::fprintf(stderr, "quillmark-cli: %s\n%s", error.c_str(), qm::kCliUsageText);
-        return kExitUsage;
-    }
-    if (options.help) {
-        std::fputs(qm::kCliUsageText, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("%s\n", qm::kCliVersionText);
-        return 0;
-    }
-    if (!qm::HasTxtExtension(options.file)) {
+int UsageError(const std::string& error) {
+    std::fprintf(stderr, "quillmark-cli: %s\n%s", error.c_str(), qm::CliUsageText().c_str());
+    return kExitUsage;
+}
+
+int ConvertOne(const qm::TCliOptions& options) {
+    const std::string& file = options.files.front();
+    if (!qm::HasTxtExtension(file)) {
         std::fprintf(stderr,
                      "quillmark-cli: \"%s\" is not a .txt file; only files ending in \".txt\" can "
                      "be converted.\n",
-                     options.file.c_str());
+                     file.c_str());
         return kExitUsage;
     }
-
-    qm::TConversionRequest request;
-    request.sourcePath = options.file;
-    request.labelName = qm::LabelNameOf(options.file);
-    request.title = qm::Utf8ToAnsi(options.title);
-    request.author = qm::Utf8ToAnsi(options.author);
-    request.parts = options.parts;
+    qm::TConversionRequest request = qm::RequestOf(options);
+    std::string reason;
+    if (!qm::PrepareRequest(file, request, reason)) return Failed(reason);
     request.archiveName = qm::ArchiveNameOf(options);
-    if (qm::IsNamedPipe(options.file)) {
-        return Failed("\"" + options.file + "\" is a named pipe, not a file.");
-    }
-    try {
-        qm::TFileStream source(options.file, qm::fmOpenRead | qm::fmShareDenyNone);
-        request.fileSize = qm::RecordedFileSize(source.Size());
-    } catch (const std::exception& e) {
-        return Failed(e.what());
-    }
 
     try {
         const std::string& tempDirPath = qm::TempDirPath();
@@ -84,6 +65,84 @@ int Run(const std::vector<std::string>& args) {
     } catch (const std::exception& e) {
         return Failed(e.what());
     }
+}
+
+int ConvertBatch(const qm::TCliOptions& options) {
+    std::vector<std::string> sources;
+    std::vector<qm::TRefusedSource> refused;
+    qm::CollectSources(options.files, options.recursive, sources, refused);
+    if (sources.size() > 1 && !options.singleFileOptions.empty()) {
+        return UsageError(options.singleFileOptions.front() +
+                          " applies to a single book only, and these FILEs hold " +
+                          std::to_string(sources.size()));
+    }
+    if (sources.empty() && refused.empty()) {
+        std::fprintf(stderr, "quillmark-cli: no .txt files found\n");
+        return kExitFailure;
+    }
+    std::string outputDir = options.outputDir;
+    if (!outputDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(outputDir, error);
+        if (!std::filesystem::is_directory(outputDir)) {
+            std::fprintf(stderr, "quillmark-cli: cannot make the directory \"%s\": %s\n",
+                         outputDir.c_str(), error.message().c_str());
+            return kExitFailure;
+        }
+        if (outputDir.back() != '/') outputDir += '/';
+    }
+    qm::TTitleRule titleOf = qm::FileNameTitle;
+    if (!options.title.empty()) titleOf = [&options](const std::string&) { return options.title; };
+    const std::vector<qm::TBatchBook> books = qm::PlanBatch(sources, outputDir, titleOf);
+
+    qm::TBatchSettings settings;
+    settings.common = qm::RequestOf(options);
+    settings.jobs = options.jobs > 0 ? options.jobs : qm::DefaultJobCount();
+    qm::TBatchOutcome outcome;
+    int signal = 0;
+    try {
+        qm::TInterruptWatch watch(qm::TempDirPath());
+        qm::TBatchProgress progress(books.size(), ::isatty(STDERR_FILENO) != 0);
+        outcome = qm::RunBatch(books, settings, outputDir, progress, watch);
+        progress.Finish();
+        signal = watch.Signal();
+    } catch (const std::exception& e) {
+        for (const qm::TBatchBook& book : books)
+            outcome.failures.push_back({book.sourcePath, e.what()});
+    }
+
+    const size_t failed = outcome.failures.size() + refused.size();
+    std::printf("Converted %zu of %zu books.\n", outcome.converted, books.size() + refused.size());
+    std::fflush(stdout);
+    if (failed > 0) {
+        std::fprintf(stderr, "Failed: %zu\n", failed);
+        for (const qm::TRefusedSource& source : refused) {
+            std::fprintf(stderr, "  %s: %s\n", source.path.c_str(), source.reason.c_str());
+        }
+        for (const qm::TBookFailure& failure : outcome.failures) {
+            std::fprintf(stderr, "  %s: %s\n", failure.sourcePath.c_str(), failure.reason.c_str());
+        }
+    }
+    if (signal != 0) {
+        std::fprintf(stderr, "Interrupted\n");
+        return 128 + signal;
+    }
+    return failed > 0 ? kExitFailure : 0;
+}
+
+int Run(const std::vector<std::string>& args) {
+    qm::TCliOptions options;
+    std::string error;
+    if (!qm::ParseCliOptions(args, options, error)) return UsageError(error);
+    if (options.help) {
+        std::fputs(qm::CliUsageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s\n", qm::kCliVersionText);
+        return 0;
+    }
+    return options.Batch() ? ConvertBatch(options) : ConvertOne(options);
 }
 
 }  // namespace

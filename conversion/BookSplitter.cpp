@@ -28,23 +28,22 @@ constexpr int kLoadingShare = 25;
 
 // Writes one page, its body escaped and converted slice by slice; afterSlice
 // is told how many bytes of the part are done after each slice but the last.
-void WritePage(const std::string& path, std::string_view part, size_t sliceSize,
+void WritePage(const std::string& path, std::string_view part, TPartEdges edges, size_t sliceSize,
                const std::function<void(size_t done)>& afterSlice) {
     TUtf8FileWriter file(path);
     std::string buffer(kPageHead);
-    bool paragraphOpen = false;
+    OpenPageBody(buffer);
     size_t start = 0;
     while (part.size() - start > sliceSize) {
         const size_t end = PageSliceEnd(part, start, sliceSize);
-        AppendPageBodySlice(buffer, part.substr(start, end - start), paragraphOpen,
-                            part.substr(0, start));
+        AppendPageBodySlice(buffer, part, start, end, edges);
         file.Append(buffer);
         buffer.clear();
         start = end;
         afterSlice(start);
     }
-    AppendPageBodySlice(buffer, part.substr(start), paragraphOpen, part.substr(0, start));
-    ClosePageBody(buffer, paragraphOpen);
+    AppendPageBodySlice(buffer, part, start, part.size(), edges);
+    ClosePageBody(buffer);
     buffer.append(kPageTail);
     file.Append(buffer);
     file.Finish();
@@ -107,11 +106,15 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
     };
     for (int64_t k = 0; k < count; ++k) {
         const int page = static_cast<int>(k);
-        const std::string_view part = parts[static_cast<size_t>(k)];
+        const size_t index = static_cast<size_t>(k);
+        const std::string_view part = parts[index];
+        const TPartEdges edges =
+            PartEdges(index > 0 ? parts[index - 1] : std::string_view(), part,
+                      index + 1 < parts.size() ? parts[index + 1] : std::string_view());
         manifest.append(FormatManifestItem(page));
         spine.append(FormatSpineRef(page));
         navigation.append(FormatNavPoint(page, label));
-        WritePage(Format("%s/%d.html", oebps.c_str(), page), part, sliceSize,
+        WritePage(Format("%s/%d.html", oebps.c_str(), page), part, edges, sliceSize,
                   [&](size_t done) { report(k, done, part.size()); });
         report(k + 1, 0, 0);
     }

@@ -72,7 +72,7 @@ inline constexpr std::string_view kNavMapEnd = "</navMap></ncx>";
 // The per-part formats.
 inline constexpr const char* kManifestItemFormat =
     "<item id=\"txt%d\" href=\"%d.html\" media-type=\"application/xhtml+xml\"/>";
-inline constexpr const char* kSpineRefFormat = "<itemref idref=\"txt%d\" linear=\"no\"/>";
+inline constexpr const char* kSpineRefFormat = "<itemref idref=\"txt%d\"/>";
 inline constexpr const char* kNavPointFormat =
     "<navPoint id=\"txt%d\" playOrder=\"%d\"><navLabel><text>%s(%d)</text></navLabel>"
     "<content src=\"%d.html\"/></navPoint>";

@@ -61,32 +61,45 @@ std::string XmlText(std::string_view text) {
     return out;
 }
 
-void AppendPageBodySlice(std::string& out, std::string_view slice, bool& paragraphOpen,
-                         std::string_view before) {
-    size_t start = 0;
-    for (;;) {
-        const size_t lineBreak = slice.find("\r\n", start);
-        // After a line break no lead byte is waiting.
-        AppendXmlText(
-            out,
-            slice.substr(start, lineBreak == std::string_view::npos ? std::string_view::npos
-                                                                    : lineBreak - start),
-            start == 0 ? before : std::string_view());
-        if (lineBreak == std::string_view::npos) break;
-        out.append(paragraphOpen ? "</p><p>" : "<p>");
-        paragraphOpen = true;
-        start = lineBreak + 2;
+TPartEdges PartEdges(std::string_view previous, std::string_view part, std::string_view next) {
+    TPartEdges edges;
+    edges.lfEndsCutPair =
+        !previous.empty() && previous.back() == '\r' && !part.empty() && part.front() == '\n';
+    edges.crStartsCutPair =
+        !part.empty() && part.back() == '\r' && !next.empty() && next.front() == '\n';
+    return edges;
+}
+
+void OpenPageBody(std::string& out) {
+    out.append("<p>");
+}
+
+void AppendPageBodySlice(std::string& out, std::string_view part, size_t start, size_t end,
+                         TPartEdges edges) {
+    size_t pieceStart = start;
+    for (size_t i = start; i < end; ++i) {
+        const char byte = part[i];
+        if (byte != '\r' && byte != '\n') continue;
+        if (byte == '\n' ? i == 0 && edges.lfEndsCutPair
+                         : i + 1 == part.size() && edges.crStartsCutPair) {
+            continue;
+        }
+        AppendXmlText(out, part.substr(pieceStart, i - pieceStart), part.substr(0, pieceStart));
+        out.append("</p><p>");
+        if (byte == '\r' && i + 1 < end && part[i + 1] == '\n') ++i;
+        pieceStart = i + 1;
     }
+    AppendXmlText(out, part.substr(pieceStart, end - pieceStart), part.substr(0, pieceStart));
 }
 
-void ClosePageBody(std::string& out, bool paragraphOpen) {
-    if (paragraphOpen) out.append("</p>");
+void ClosePageBody(std::string& out) {
+    out.append("</p>");
 }
 
-void AppendPageBody(std::string& out, std::string_view part) {
-    bool paragraphOpen = false;
-    AppendPageBodySlice(out, part, paragraphOpen);
-    ClosePageBody(out, paragraphOpen);
+void AppendPageBody(std::string& out, std::string_view part, TPartEdges edges) {
+    OpenPageBody(out);
+    AppendPageBodySlice(out, part, 0, part.size(), edges);
+    ClosePageBody(out);
 }
 
 size_t PageSliceEnd(std::string_view part, size_t start, size_t sliceSize) {

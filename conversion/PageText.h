@@ -27,19 +27,28 @@ bool EndsInOpenLeadByte(std::string_view text, std::string_view before = {});
 void AppendXmlText(std::string& out, std::string_view text, std::string_view before = {});
 std::string XmlText(std::string_view text);
 
-// Appends the body of one page: every CR LF pair starts a paragraph, which
-// ends at the next pair or at the end of the page ("a<p>b</p><p>c</p>");
-// text before the first pair stands bare. A lone CR or LF stays as it is.
-void AppendPageBody(std::string& out, std::string_view part);
+// Where a CR LF pair falls across the cut between two parts (CR ends one
+// part, LF begins the next), neither half is a line break: each stays text.
+struct TPartEdges {
+    bool lfEndsCutPair = false;    // the part begins with the LF of a cut pair
+    bool crStartsCutPair = false;  // the part ends with the CR of a cut pair
+};
+TPartEdges PartEdges(std::string_view previous, std::string_view part, std::string_view next);
 
-// The same for a long part taken slice by slice: paragraphOpen (false at the
-// start) carries the paragraph over from one slice to the next, and
-// ClosePageBody ends the last one. A slice must not end between the CR and
-// the LF of a pair, nor before a left-out byte (see PageSliceEnd); before
-// is the part up to the slice. Any such cut gives the body of the whole part.
-void AppendPageBodySlice(std::string& out, std::string_view slice, bool& paragraphOpen,
-                         std::string_view before = {});
-void ClosePageBody(std::string& out, bool paragraphOpen);
+// Appends the body of one page: CR LF, a lone LF and a lone CR each end a
+// line, and the pieces between them each become a paragraph, empty ones
+// included ("a\r\n\nb" gives "<p>a</p><p></p><p>b</p>").
+void AppendPageBody(std::string& out, std::string_view part, TPartEdges edges = {});
+
+// The same for a long part taken slice by slice: OpenPageBody starts the
+// first paragraph, AppendPageBodySlice adds the bytes start to end of part,
+// and ClosePageBody ends the last paragraph. A slice must not end between the
+// CR and the LF of a pair, nor before a left-out byte (see PageSliceEnd). Any
+// such cut gives the body of the whole part.
+void OpenPageBody(std::string& out);
+void AppendPageBodySlice(std::string& out, std::string_view part, size_t start, size_t end,
+                         TPartEdges edges);
+void ClosePageBody(std::string& out);
 
 // Where the slice of part that starts at start ends: sliceSize bytes on (at
 // least one), one more when that would cut a CR LF pair, and on past any

@@ -9,7 +9,9 @@ packages=(
   libicu-dev zlib1g-dev libxml2-dev
   googletest libgtest-dev libbenchmark-dev hyperfine
   zip unzip 7zip libarchive-tools python3
-  epubcheck xvfb xauth fonts-noto-cjk time
+  epubcheck pandoc python3-ebooklib python3-lxml
+  xvfb xauth fonts-noto-cjk time
+  desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
 )
 
 missing=()

@@ -11,13 +11,57 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "cli/CommandLine.h"
 #include "zip/ZipBuilder.h"
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr, "usage: qm-zipdir [-l LEVEL] [-a update|replace|freshen] ARCHIVE DIR\n");
+struct TZipDirOptions {
+    int level = 6;
+    qm::TZipAction action = qm::zaUpdate;
+    bool help = false;
+};
+
+std::vector<qm::TOption> OptionTable(TZipDirOptions& o) {
+    return {
+        {'l', "level", "LEVEL", "compression level, 0 (stored) to 9 (default: 6)",
+         [&o](const std::string& value, std::string&) {
+             return qm::ParseBoundedInt(value, 0, 9, o.level);
+         }},
+        {'a', "action", "ACTION",
+         "update (default): add new and newer files;\nreplace: add or replace every file;\n"
+         "freshen: replace only files already in ARCHIVE",
+         [&o](const std::string& value, std::string&) {
+             const struct {
+                 const char* name;
+                 qm::TZipAction action;
+             } actions[] = {
+                 {"update", qm::zaUpdate}, {"replace", qm::zaReplace}, {"freshen", qm::zaFreshen}};
+             for (const auto& known : actions) {
+                 if (value == known.name) {
+                     o.action = known.action;
+                     return true;
+                 }
+             }
+             return false;
+         }},
+        {0, "help", "", "show this help",
+         [&o](const std::string&, std::string&) { return o.help = true; }},
+    };
+}
+
+std::string UsageText() {
+    TZipDirOptions unused;
+    return "Usage: qm-zipdir [OPTION]... ARCHIVE DIR\n"
+           "Packs every file below DIR into the ZIP archive ARCHIVE, updating it when it\n"
+           "exists, and prints the number of files packed.\n" +
+           qm::OptionsHelp(OptionTable(unused));
+}
+
+int Usage(const std::string& error) {
+    std::fprintf(stderr, "qm-zipdir: %s\n%s", error.c_str(), UsageText().c_str());
     return 2;
 }
 
@@ -86,41 +130,30 @@ bool CheckDirectory(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int level = 6;
-    qm::TZipAction action = qm::zaUpdate;
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-'; ++i) {
-        const std::string option = argv[i];
-        if (i + 1 >= argc) return Usage();
-        const std::string value = argv[++i];
-        if (option == "-l") {
-            if (value.size() != 1 || value[0] < '0' || value[0] > '9') return Usage();
-            level = value[0] - '0';
-        } else if (option == "-a") {
-            if (value == "update") {
-                action = qm::zaUpdate;
-            } else if (value == "replace") {
-                action = qm::zaReplace;
-            } else if (value == "freshen") {
-                action = qm::zaFreshen;
-            } else {
-                return Usage();
-            }
-        } else {
-            return Usage();
-        }
+    TZipDirOptions options;
+    std::vector<std::string> operands;
+    std::string error;
+    if (!qm::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), OptionTable(options),
+                              operands, error)) {
+        return Usage(error);
     }
-    if (argc - i != 2) return Usage();
-    if (!CheckDirectory(argv[i + 1])) return 1;
+    if (options.help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (operands.size() != 2) return Usage("ARCHIVE and DIR are needed, and nothing more");
+    const int level = options.level;
+    const qm::TZipAction action = options.action;
+    if (!CheckDirectory(operands[1])) return 1;
     bool filesLeftOut = false;
     try {
         qm::TZipBuilder zip;
-        zip.SetRootDir(argv[i + 1]);
+        zip.SetRootDir(operands[1]);
         zip.FilesList().push_back("*.*");
         zip.SetRelativePaths(true);
         zip.SetRecurse(true);
         zip.SetStorePaths(true);
-        zip.SetZipName(argv[i]);
+        zip.SetZipName(operands[0]);
         zip.SetPackLevel(level);
         zip.SetZipAction(action);
         zip.SetIncludeHiddenFiles(true);

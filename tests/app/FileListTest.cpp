@@ -166,6 +166,43 @@ TEST_F(FileList, FileThatCannotBeOpenedIsListedWithZeroSizeAndKeepsTheRecordedSi
     EXPECT_EQ(form.FileSize(), 1536);
 }
 
+TEST_F(FileList, FileFromTheCommandLineIsListedOrRefusedWithTheReason) {
+    const std::string book = MakeFile("书.txt", 2000);
+    form.OpenFiles({QString::fromStdString(book)});
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(1), "书");
+    EXPECT_EQ(Cell(3), book);
+    EXPECT_TRUE(dialogs.log.empty());
+
+    // Each refusal leaves the listed book and says why.
+    test::MakeDirs(scratch / "folder.txt");
+    const std::string pipe = scratch / "pipe.txt";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const struct {
+        std::string path, why;
+    } refused[] = {{scratch / "missing.txt", "找不到文件"},
+                   {scratch / "folder.txt", "文件夹"},
+                   {MakeFile("notes.md", 10), ".txt"},
+                   {pipe, "命名管道"}};
+    for (const auto& c : refused) {
+        dialogs.log.clear();
+        form.OpenFiles({QString::fromStdString(c.path)});
+        ASSERT_EQ(dialogs.log.size(), 1u) << c.path;
+        EXPECT_EQ(dialogs.log[0].rfind("warning:Quillmark:", 0), 0u) << dialogs.log[0];
+        EXPECT_NE(dialogs.log[0].find(c.why), std::string::npos) << dialogs.log[0];
+        EXPECT_NE(dialogs.log[0].find(c.path), std::string::npos) << dialogs.log[0];
+        EXPECT_EQ(Cell(3), book);
+    }
+
+    // Several files: the first is listed, and the user learns the rest were not.
+    dialogs.log.clear();
+    const std::string other = MakeFile("other.txt", 10);
+    form.OpenFiles({QString::fromStdString(other), QString::fromStdString(book)});
+    EXPECT_EQ(Cell(3), other);
+    ASSERT_EQ(dialogs.log.size(), 1u);
+    EXPECT_NE(dialogs.log[0].find("quillmark-cli"), std::string::npos);
+}
+
 TEST_F(FileList, SizeUsesTheLocaleDecimalSeparator) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     Import(MakeFile("a.txt", 125));

@@ -21,12 +21,25 @@ TEST(CliOptions, ReadsEveryOptionInEitherForm) {
     EXPECT_EQ(options.author, "作者");
     EXPECT_EQ(options.parts, 12);
     EXPECT_EQ(options.output, "out/b");
-    EXPECT_EQ(options.file, "book.txt");
+    EXPECT_EQ(options.files, std::vector<std::string>{"book.txt"});
+    EXPECT_FALSE(options.Batch());
 
     TCliOptions dashed;
     ASSERT_TRUE(Parse({"--", "-odd.txt"}, dashed, error));
-    EXPECT_EQ(dashed.file, "-odd.txt");
+    EXPECT_EQ(dashed.files, std::vector<std::string>{"-odd.txt"});
     EXPECT_EQ(dashed.parts, 1);
+
+    // Long forms with "=" or a separate value, unambiguous prefixes, bundled
+    // flags, operands anywhere.
+    TCliOptions batch;
+    ASSERT_TRUE(Parse({"a.txt", "--parts=64", "--output-d", "out", "-rj2", "dir"}, batch, error))
+        << error;
+    EXPECT_EQ(batch.parts, 64);
+    EXPECT_EQ(batch.outputDir, "out");
+    EXPECT_TRUE(batch.recursive);
+    EXPECT_EQ(batch.jobs, 2);
+    EXPECT_EQ(batch.files, (std::vector<std::string>{"a.txt", "dir"}));
+    EXPECT_TRUE(batch.Batch());
 }
 
 TEST(CliOptions, RefusesMistakes) {
@@ -39,7 +52,14 @@ TEST(CliOptions, RefusesMistakes) {
                                                {"-n"},
                                                {"-x", "a.txt"},
                                                {"--verbose", "a.txt"},
-                                               {"a.txt", "b.txt"}}) {
+                                               {"--parts", "0", "a.txt"},
+                                               {"--title"},
+                                               {"--recursive=yes", "d"},
+                                               {"--out", "x", "a.txt"},  // ambiguous
+                                               {"-j", "0", "a.txt"},
+                                               {"-o", "x.epub", "a.txt", "b.txt"},
+                                               {"-o", "x.epub", "-O", "d", "a.txt"},
+                                               {"-t", "T", "a.txt", "b.txt"}}) {
         TCliOptions options;
         std::string error;
         EXPECT_FALSE(Parse(args, options, error)) << ::testing::PrintToString(args);
@@ -49,6 +69,12 @@ TEST(CliOptions, RefusesMistakes) {
     std::string error;
     EXPECT_TRUE(Parse({"-n", "1024", "--help"}, options, error));
     EXPECT_TRUE(options.help);
+    // The help lists every option in both forms.
+    const std::string help = CliUsageText();
+    for (const char* line : {"-n, --parts=PARTS", "-O, --output-dir=DIR", "-j, --jobs=N",
+                             "-r, --recursive", "    --version"}) {
+        EXPECT_NE(help.find(line), std::string::npos) << line << "\n" << help;
+    }
 }
 
 TEST(CliOptions, NamesFollowTheWindowsRules) {

@@ -78,20 +78,26 @@ TEST(CutText, ZeroBytesAndLineBreaksAreJustBytes) {
     EXPECT_EQ(parts[1], "\nxy");
 }
 
-TEST(PageText, ParagraphsAreOpenedAtLineBreaksAndClosed) {
-    auto body = [](std::string_view part) {
+TEST(PageText, EveryLineEndStartsAParagraphAndEveryPieceIsInOne) {
+    auto body = [](std::string_view part, TPartEdges edges = {}) {
         std::string out;
-        AppendPageBody(out, part);
+        AppendPageBody(out, part, edges);
         return out;
     };
-    EXPECT_EQ(body("a\r\n\r\nb"), "a<p></p><p>b</p>");
-    EXPECT_EQ(body("a\r\nb\r\nc"), "a<p>b</p><p>c</p>");
-    EXPECT_EQ(body("plain"), "plain");
-    EXPECT_EQ(body("\r\n"), "<p></p>");
-    EXPECT_EQ(body("abc\r"), "abc\r");  // half a line break is left alone
-    EXPECT_EQ(body("\nxy"), "\nxy");
-    EXPECT_EQ(body("a\r\r\nb"), "a\r<p>b</p>");
-    EXPECT_EQ(body("x<y>&z\r\nq"), "x&lt;y&gt;&amp;z<p>q</p>");
+    EXPECT_EQ(body("plain"), "<p>plain</p>");
+    EXPECT_EQ(body(""), "<p></p>");
+    EXPECT_EQ(body("a\r\nb"), "<p>a</p><p>b</p>");
+    EXPECT_EQ(body("a\r\n\r\nb"), "<p>a</p><p></p><p>b</p>");
+    EXPECT_EQ(body("a\r\n"), "<p>a</p><p></p>");
+    EXPECT_EQ(body("a\nb\rc\n"), "<p>a</p><p>b</p><p>c</p><p></p>");
+    EXPECT_EQ(body("a\r\r\nb\n\rc"), "<p>a</p><p></p><p>b</p><p></p><p>c</p>");
+    EXPECT_EQ(body("x<y>&z\r\nq"), "<p>x&lt;y&gt;&amp;z</p><p>q</p>");
+    // The halves of a CR LF pair cut between two parts stay text.
+    EXPECT_EQ(body("abc\r", PartEdges("", "abc\r", "\nxy")), "<p>abc\r</p>");
+    EXPECT_EQ(body("\nxy", PartEdges("abc\r", "\nxy", "")), "<p>\nxy</p>");
+    EXPECT_EQ(body("\n\r", PartEdges("\r", "\n\r", "\n")), "<p>\n\r</p>");
+    EXPECT_EQ(body("abc\r", PartEdges("", "abc\r", "xy")), "<p>abc</p><p></p>");
+    EXPECT_EQ(body("\nxy", PartEdges("ab", "\nxy", "")), "<p></p><p>xy</p>");
 }
 
 TEST(PageText, EscapesMarkupAndDropsForbiddenControlBytes) {
@@ -103,7 +109,7 @@ TEST(PageText, EscapesMarkupAndDropsForbiddenControlBytes) {
     // A stray lead byte before markup must not swallow the markup's first byte.
     std::string body;
     AppendPageBody(body, Hex("D6") + "\r\n&" + Hex("D6"));
-    EXPECT_EQ(AnsiToUtf8(body), "?<p>&amp;?</p>");
+    EXPECT_EQ(AnsiToUtf8(body), "<p>?</p><p>&amp;?</p>");
     // Nor may a dropped control byte let a stray lead byte swallow a letter.
     EXPECT_EQ(AnsiToUtf8(XmlText(Hex("61 D6 01 62"))), "a?b");
     EXPECT_EQ(AnsiToUtf8(XmlText(Hex("D6 D0 00 62 B0 A1 D6 00 00 63"))), "中b啊?c");
@@ -126,11 +132,13 @@ TEST_F(BookFiles, PagesAndPackageDocumentsListEveryPartInOrder) {
     request.labelName = Hex("D0 A1 CB B5");  // 小说
     request.title = "T";
     request.author = "A";
-    const std::vector<std::string_view> parts = {"one\r\ntwo", "three", "four"};
+    const std::vector<std::string_view> parts = {"one\r\ntwo\r", "\nthree", "four"};
     WriteBookFiles(parts, request, ui, scratch.Path());
 
-    EXPECT_EQ(Oebps("0.html"), std::string(kPageHead) + "one<p>two</p>" + std::string(kPageTail));
-    EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "four" + std::string(kPageTail));
+    EXPECT_EQ(Oebps("0.html"),
+              std::string(kPageHead) + "<p>one</p><p>two\r</p>" + std::string(kPageTail));
+    EXPECT_EQ(Oebps("1.html"), std::string(kPageHead) + "<p>\nthree</p>" + std::string(kPageTail));
+    EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "<p>four</p>" + std::string(kPageTail));
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/3.html"));
 
     const std::string ncx = Oebps("toc.ncx");
@@ -145,9 +153,9 @@ TEST_F(BookFiles, PagesAndPackageDocumentsListEveryPartInOrder) {
     EXPECT_NE(opf.find("<dc:creator>A</dc:creator>"), std::string::npos);
     EXPECT_NE(opf.find("<dc:title>T</dc:title>"), std::string::npos);
     EXPECT_NE(opf.find("<item id=\"txt2\" href=\"2.html\" media-type=\"application/xhtml+xml\"/>"
-                       "</manifest><spine toc=\"ncx\"><itemref idref=\"txt0\" linear=\"no\"/>"),
+                       "</manifest><spine toc=\"ncx\"><itemref idref=\"txt0\"/>"),
               std::string::npos);
-    const std::string tail = "<itemref idref=\"txt2\" linear=\"no\"/></spine></package>";
+    const std::string tail = "<itemref idref=\"txt2\"/></spine></package>";
     EXPECT_EQ(opf.substr(opf.size() - tail.size()), tail);
     EXPECT_EQ(ui.pagePercents, (std::vector<int>{33, 66, 100}));
     EXPECT_GE(ui.pumps, 3);
@@ -164,7 +172,7 @@ TEST_F(BookFiles, MarkupInTitleAuthorLabelAndTextIsEscaped) {
     EXPECT_NE(opf.find("<dc:creator>A&amp;B</dc:creator>"), std::string::npos);
     EXPECT_NE(opf.find("<dc:title>&lt;T&amp;&gt;</dc:title>"), std::string::npos);
     EXPECT_NE(Oebps("toc.ncx").find("<text>a&lt;b&gt;(1)</text>"), std::string::npos);
-    EXPECT_NE(Oebps("0.html").find("<body>x&amp;y&lt;z&gt;tail</body>"), std::string::npos);
+    EXPECT_NE(Oebps("0.html").find("<body><p>x&amp;y&lt;z&gt;tail</p></body>"), std::string::npos);
 }
 
 TEST_F(BookFiles, EmptyTitleAndAuthorGiveEmptyElements) {
@@ -187,7 +195,7 @@ TEST_F(BookFiles, SplitTextWarnsWhenPartsAreNotFewerThanBytes) {
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/content.opf"));
 
     EXPECT_TRUE(SplitText(3, request, ui, scratch.Path(), &reason));
-    EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "89" + std::string(kPageTail));
+    EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "<p>89</p>" + std::string(kPageTail));
     EXPECT_EQ(ui.warnings.size(), 1u);
 }
 
@@ -226,8 +234,8 @@ TEST_F(BookFiles, ShrunkSourceGetsAboutTheAskedPartsAndNoEmptyPage) {
     for (; test::Exists(OebpsDir(scratch.Path()) + "/" + std::to_string(pages) + ".html");
          ++pages) {
         const std::string page = Oebps(std::to_string(pages) + ".html");
-        const std::string body =
-            page.substr(kPageHead.size(), page.size() - kPageHead.size() - kPageTail.size());
+        const size_t around = kPageHead.size() + 3 + 4 + kPageTail.size();  // and <p>, </p>
+        const std::string body = page.substr(kPageHead.size() + 3, page.size() - around);
         EXPECT_FALSE(body.empty());
         joined += body;
     }

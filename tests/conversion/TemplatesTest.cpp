@@ -31,7 +31,7 @@ TEST(EpubTemplates, PerPartFormatsFilledWithSampleValues) {
               "</body></html>");
     EXPECT_EQ(FormatManifestItem(12),
               "<item id=\"txt12\" href=\"12.html\" media-type=\"application/xhtml+xml\"/>");
-    EXPECT_EQ(FormatSpineRef(0), "<itemref idref=\"txt0\" linear=\"no\"/>");
+    EXPECT_EQ(FormatSpineRef(0), "<itemref idref=\"txt0\"/>");
     EXPECT_EQ(FormatNavPoint(2, "Book"),
               "<navPoint id=\"txt2\" playOrder=\"2\"><navLabel><text>Book(3)</text></navLabel>"
               "<content src=\"2.html\"/></navPoint>");

@@ -1,0 +1,71 @@
+#include "cli/BatchPlan.h"
+
+#include <set>
+
+#include "cli/CliOptions.h"
+#include "conversion/FileNames.h"
+#include "platform/FileSystem.h"
+
+namespace qm {
+namespace {
+
+// Directories are entered; hidden entries and links to directories are not.
+constexpr uint32_t kWalkMask = faDirectory | faReadOnly | faArchive;
+
+void CollectBelow(const std::string& directory, std::vector<std::string>& sources) {
+    const std::string prefix = directory.back() == '/' ? directory : directory + "/";
+    std::vector<std::string> subdirectories;
+    for (TFileSearch search(prefix, kWalkMask); search.Result() == 0; search.Next()) {
+        const TSearchRec& rec = search.Current();
+        if (rec.Attr & faDirectory) {
+            subdirectories.push_back(prefix + rec.Name);
+        } else if (HasTxtExtension(rec.Name)) {
+            sources.push_back(prefix + rec.Name);
+        }
+    }
+    for (const std::string& subdirectory : subdirectories) CollectBelow(subdirectory, sources);
+}
+
+}  // namespace
+
+std::string FileNameTitle(const std::string& sourcePath) {
+    return ExtractBaseName(sourcePath);
+}
+
+void CollectSources(const std::vector<std::string>& operands, bool recursive,
+                    std::vector<std::string>& sources, std::vector<TRefusedSource>& refused) {
+    for (const std::string& operand : operands) {
+        const uint32_t attributes = GetFileAttributes(operand);
+        const bool directory =
+            attributes != kInvalidFileAttributes && (attributes & faDirectory) != 0;
+        if (directory && recursive) {
+            CollectBelow(operand, sources);
+        } else if (directory && !HasTxtExtension(operand)) {
+            refused.push_back({operand, "is a directory; -r converts the .txt files below it"});
+        } else if (!HasTxtExtension(operand)) {
+            refused.push_back(
+                {operand, "is not a .txt file; only files ending in \".txt\" can be converted"});
+        } else {
+            sources.push_back(operand);
+        }
+    }
+}
+
+std::vector<TBatchBook> PlanBatch(const std::vector<std::string>& sources,
+                                  const std::string& outputDir, const TTitleRule& titleOf) {
+    std::vector<TBatchBook> books;
+    std::set<std::string> taken;
+    for (const std::string& source : sources) {
+        TBatchBook book{source, titleOf(source), {}};
+        const std::string stem = outputDir + BookFileNameOf(book.title);
+        std::string path = stem + ".epub";
+        for (int number = 2; !taken.insert(path).second; ++number) {
+            path = stem + " (" + std::to_string(number) + ").epub";
+        }
+        book.bookPath = path;
+        books.push_back(std::move(book));
+    }
+    return books;
+}
+
+}  // namespace qm

@@ -1,0 +1,42 @@
+#pragma once
+// A batch's plan: which files become books, and each book's title and path.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+// A book's title (UTF-8) from its source file's path.
+using TTitleRule = std::function<std::string(const std::string& sourcePath)>;
+
+// The title of the spec layout's books: the file's name without its directory
+// and its last extension.
+std::string FileNameTitle(const std::string& sourcePath);
+
+// A file given or found that cannot become a book, and why.
+struct TRefusedSource {
+    std::string path;
+    std::string reason;
+};
+
+// The files to convert, in the order given; a directory stands for the .txt
+// files below it (with recursive; sorted by name, hidden entries and links
+// to directories left out). A directory without recursive and a file whose
+// name does not end in ".txt" are refused. Missing paths are kept: their
+// conversion says what is wrong.
+void CollectSources(const std::vector<std::string>& operands, bool recursive,
+                    std::vector<std::string>& sources, std::vector<TRefusedSource>& refused);
+
+struct TBatchBook {
+    std::string sourcePath;
+    std::string title;     // UTF-8
+    std::string bookPath;  // outputDir + the book's file name
+};
+
+// Titles the books and names them after their titles in outputDir (which
+// ends with "/" or is empty for the current directory). Books of one batch
+// never share a name: the second "A.epub" becomes "A (2).epub", and so on.
+std::vector<TBatchBook> PlanBatch(const std::vector<std::string>& sources,
+                                  const std::string& outputDir, const TTitleRule& titleOf);
+
+}  // namespace qm

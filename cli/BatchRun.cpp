@@ -1,0 +1,211 @@
+#include "cli/BatchRun.h"
+
+#include <sched.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "cli/BatchProgress.h"
+#include "cli/CliConsole.h"
+#include "cli/CliOptions.h"
+#include "conversion/BookSplitter.h"
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/TempDir.h"
+#include "zip/ZipBuilder.h"
+
+namespace qm {
+namespace {
+
+// One book's front end: progress to the batch's line, warnings kept for the
+// summary, interrupts passed on as the single-book console does.
+class TBatchBookUi : public TConversionUi {
+  public:
+    TBatchBookUi(size_t index, TZipBuilder& zip, const TInterruptWatch& watch,
+                 TBatchProgress& progress)
+        : index_(index), zip_(zip), watch_(watch), progress_(progress) {}
+
+    void ShowWarning(const std::string& /*caption*/, const std::string& text) override {
+        // The caption is the program's name, which the summary need not repeat.
+        warnings_.push_back(text);
+    }
+    void ShowResult(const std::string&) override {}
+    void Progress(TConversionPhase phase, int percent) override {
+        if (phase == TConversionPhase::Packing || percent >= 100) pagesDone_ = true;
+        progress_.Update(index_, phase, percent);
+    }
+    void ProcessMessages() override {
+        if (watch_.Signal() == 0) return;
+        zip_.SetCancel(true);
+        if (!pagesDone_) throw Exception("Interrupted");
+    }
+
+    const std::vector<std::string>& Warnings() const { return warnings_; }
+
+  private:
+    size_t index_;
+    TZipBuilder& zip_;
+    const TInterruptWatch& watch_;
+    TBatchProgress& progress_;
+    std::vector<std::string> warnings_;
+    bool pagesDone_ = false;
+};
+
+// A directory made with mkdtemp and removed with its content at the end.
+class TScratchDirectory {
+  public:
+    explicit TScratchDirectory(const std::string& pattern) {
+        std::string buffer = pattern;
+        if (::mkdtemp(buffer.data()))
+            path_ = buffer + "/";
+        else
+            error_ = "Cannot create a directory in \"" + pattern + "\". " + std::strerror(errno);
+    }
+    ~TScratchDirectory() {
+        if (!path_.empty()) RemoveTree(path_);
+    }
+    TScratchDirectory(const TScratchDirectory&) = delete;
+    TScratchDirectory& operator=(const TScratchDirectory&) = delete;
+
+    const std::string& Path() const { return path_; }  // empty when not made
+    const std::string& Error() const { return error_; }
+
+  private:
+    std::string path_, error_;
+};
+
+std::string JoinReasons(const std::vector<std::string>& warnings, const std::string& reason) {
+    std::string text;
+    for (const std::string& part : warnings) text += (text.empty() ? "" : "; ") + part;
+    // A warning that ended the run is often its reason too.
+    if (!reason.empty() && std::find(warnings.begin(), warnings.end(), reason) == warnings.end()) {
+        text += (text.empty() ? "" : "; ") + reason;
+    }
+    return text.empty() ? kConversionFailedText : text;
+}
+
+// Converts one book into stagedPath and renames it onto its name. False with
+// the reason when the book was not made.
+bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
+                 const std::string& tempDirPath, const std::string& stagedPath,
+                 TBatchProgress& progress, const TInterruptWatch& watch, std::string& reason) {
+    TConversionRequest request = settings.common;
+    if (!PrepareRequest(book.sourcePath, request, reason)) return false;
+    request.title = Utf8ToAnsi(book.title);
+    request.archiveName = stagedPath;
+    // Each book packs on this one thread: the jobs share the cores.
+    TZipBuilder zip;
+    TBatchBookUi ui(index, zip, watch, progress);
+    TConversionResult result;
+    try {
+        result = RunConversion(request, ui, zip, tempDirPath);
+    } catch (const std::exception& error) {
+        result.reason = error.what();
+    }
+    if (!result.success) {
+        RemoveTree(stagedPath);
+        reason = JoinReasons(ui.Warnings(), result.reason);
+        return false;
+    }
+    for (const std::string& warning : ui.Warnings())
+        progress.Note(book.sourcePath + ": " + warning);
+    if (const int error = RenameFile(stagedPath, book.bookPath); error != 0) {
+        RemoveTree(stagedPath);
+        reason =
+            "Cannot put the book in place as \"" + book.bookPath + "\". " + std::strerror(error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PrepareRequest(const std::string& sourcePath, TConversionRequest& request,
+                    std::string& reason) {
+    request.sourcePath = sourcePath;
+    request.labelName = LabelNameOf(sourcePath);
+    if (IsNamedPipe(sourcePath)) {
+        reason = "\"" + sourcePath + "\" is a named pipe, not a file.";
+        return false;
+    }
+    try {
+        TFileStream source(sourcePath, fmOpenRead | fmShareDenyNone);
+        request.fileSize = RecordedFileSize(source.Size());
+        return true;
+    } catch (const std::exception& error) {
+        reason = error.what();
+        return false;
+    }
+}
+
+int DefaultJobCount() {
+    cpu_set_t cpus;
+    if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 0) {
+        return CPU_COUNT(&cpus);
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSettings& settings,
+                       const std::string& outputDir, TBatchProgress& progress,
+                       const TInterruptWatch& watch) {
+    // Beside the books, so that putting one in place is a rename.
+    TScratchDirectory staging(outputDir + ".quillmark-batch-XXXXXX");
+    if (!staging.Path().empty()) watch.AlsoRemoveOnForcedExit(staging.Path());
+    std::string tempDirPath, commonError = staging.Error();
+    try {
+        tempDirPath = TempDirPath();
+    } catch (const std::exception& error) {
+        commonError = error.what();
+    }
+
+    enum State : char { NotStarted, Made, Failed };
+    std::vector<State> states(books.size(), NotStarted);
+    std::vector<std::string> reasons(books.size());
+    std::atomic<size_t> next{0};
+    auto work = [&](int slot) {
+        // Each job has a staging tree of its own.
+        const std::string jobTemp = tempDirPath + "job" + std::to_string(slot) + "/";
+        std::string setupError = commonError;
+        if (setupError.empty() && ::mkdir(jobTemp.c_str(), 0700) != 0 && errno != EEXIST) {
+            setupError = "Cannot create \"" + jobTemp + "\". " + std::strerror(errno);
+        }
+        while (watch.Signal() == 0) {
+            const size_t index = next.fetch_add(1);
+            if (index >= books.size()) break;
+            std::string reason = setupError;
+            const bool made =
+                reason.empty() && ConvertBook(books[index], index, settings, jobTemp,
+                                              staging.Path() + std::to_string(index) + ".epub",
+                                              progress, watch, reason);
+            states[index] = made ? Made : Failed;
+            reasons[index] = reason;
+            progress.BookDone(index, made);
+        }
+        if (commonError.empty()) RemoveTree(jobTemp);
+    };
+    const int jobs = std::clamp(settings.jobs, 1, std::max<int>(1, books.size()));
+    std::vector<std::thread> threads;
+    for (int slot = 1; slot < jobs; ++slot) threads.emplace_back(work, slot);
+    work(0);
+    for (std::thread& thread : threads) thread.join();
+
+    TBatchOutcome outcome;
+    for (size_t index = 0; index < books.size(); ++index) {
+        if (states[index] == Made) ++outcome.converted;
+        if (states[index] == Failed)
+            outcome.failures.push_back({books[index].sourcePath, reasons[index]});
+    }
+    return outcome;
+}
+
+}  // namespace qm

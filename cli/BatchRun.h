@@ -1,0 +1,51 @@
+#pragma once
+// Converting a batch of books, several at a time, each in its own temporary
+// tree and with its own archive builder, so one book's failure touches no
+// other.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/BatchPlan.h"
+#include "conversion/ConversionRun.h"
+
+namespace qm {
+
+class TBatchProgress;
+class TInterruptWatch;
+
+// Fills in what the window records when it lists a file (path, label and
+// recorded size); false with the reason when the file cannot be read.
+bool PrepareRequest(const std::string& sourcePath, TConversionRequest& request,
+                    std::string& reason);
+
+// The number of cores this process may run on.
+int DefaultJobCount();
+
+struct TBatchSettings {
+    // What every book of the batch shares (parts, author, ...); the source,
+    // label, size, title and archive are each book's own.
+    TConversionRequest common;
+    int jobs = 1;
+};
+
+struct TBookFailure {
+    std::string sourcePath;
+    std::string reason;
+};
+
+struct TBatchOutcome {
+    size_t converted = 0;
+    std::vector<TBookFailure> failures;  // in the order of the plan
+};
+
+// Converts every book of the plan, `settings.jobs` at a time. Each book is
+// built under a hidden directory in outputDir (which must exist; empty is the
+// current directory) and renamed onto its name only when complete, so a book
+// of that name from an earlier run is replaced, never torn. After an
+// interrupt no further book is started.
+TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSettings& settings,
+                       const std::string& outputDir, TBatchProgress& progress,
+                       const TInterruptWatch& watch);
+
+}  // namespace qm

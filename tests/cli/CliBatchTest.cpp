@@ -1,0 +1,134 @@
+// Batches: several books at a time into a directory, read back by Python.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "platform/CodePage.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+using test::Quote;
+
+class CliBatch : public ::testing::Test {
+  protected:
+    test::CommandResult Cli(const std::string& args) {
+        return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
+                         Quote(test::BinPath("quillmark-cli")) + " " + args);
+    }
+    test::CommandResult Check(const std::string& book, const std::string& source,
+                              const std::string& encoding, const std::string& title) {
+        return test::Run("python3 " +
+                         Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/check_epub.py") + " " +
+                         Quote(book) + " " + Quote(source) + " " + encoding + " --title " +
+                         Quote(title) + " --max-pages 5");
+    }
+    // The names in a directory, hidden ones included, sorted, one a line.
+    std::string Listing(const std::string& directory) {
+        return test::Run("LC_ALL=C ls -A " + Quote(directory)).out;
+    }
+
+    test::ScratchDir work, tmp;
+};
+
+std::string Text(int book) {
+    std::string text;
+    for (int i = 0; i < 30; ++i) {
+        text += "　　第" + std::to_string(book) + "本书，第" + std::to_string(i) +
+                "段：灯塔照着海面。\r\n";
+    }
+    return text;
+}
+
+TEST_F(CliBatch, ShelfOfMixedEncodingsWithOneBrokenBook) {
+    // Eleven good books in four encodings over two folders, and an empty one.
+    struct Book {
+        std::string path, encoding, bytes;
+    };
+    std::vector<Book> books;
+    for (int i = 0; i < 11; ++i) {
+        const std::string utf8 = Text(i);
+        const std::string path =
+            std::string(i < 6 ? "shelf/" : "shelf/more/") + "小说" + std::to_string(i) + ".txt";
+        switch (i % 4) {
+            case 0:
+                books.push_back({path, "gbk", Utf8ToAnsi(utf8)});
+                break;
+            case 1:
+                books.push_back({path, "utf-8", utf8});
+                break;
+            case 2:
+                books.push_back({path, "utf-8", "\xEF\xBB\xBF" + utf8});
+                break;
+            default:
+                books.push_back(
+                    {path, "utf-16", test::Utf16LeWithMark(AnsiToUtf16(Utf8ToAnsi(utf8)))});
+        }
+    }
+    test::MakeDirs(work / "shelf/more");
+    for (const Book& book : books) test::WriteFile(work / book.path, book.bytes);
+    test::WriteFile(work / "shelf/broken.txt", "");
+    test::WriteFile(work / "shelf/notes.md", "not a book, not counted");
+
+    const auto result = Cli("-r -j 2 -n 5 -O out shelf");
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_EQ(result.out, "Converted 11 of 12 books.\n");
+    EXPECT_NE(result.err.find("shelf/broken.txt: 文件大小小于或等于分割数"), std::string::npos)
+        << result.err;
+    for (const Book& book : books) {
+        const std::string title = std::filesystem::path(book.path).stem().string();
+        const auto check =
+            Check(work / ("out/" + title + ".epub"), work / book.path, book.encoding, title);
+        EXPECT_EQ(check.exitCode, 0) << book.path << ": " << check.out << check.err;
+    }
+    const std::string made = Listing(work / "out");
+    EXPECT_EQ(std::count(made.begin(), made.end(), '\n'), 11) << made;
+    EXPECT_EQ(Listing(tmp.Path()), "");
+
+    // One book at a time gives the same entries, byte for byte.
+    ASSERT_EQ(Cli("-r -j 1 -n 5 -O one shelf").exitCode, 1);
+    const auto same = test::Run(
+        "cd " + Quote(work.Path()) +
+        " && python3 -c 'import os, sys, zipfile\n"
+        "def entries(p):\n"
+        "    with zipfile.ZipFile(p) as z: return [(i.filename, z.read(i)) for i in z.infolist()]\n"
+        "names = sorted(os.listdir(\"out\"))\n"
+        "assert names == sorted(os.listdir(\"one\")), names\n"
+        "for n in names: assert entries(\"out/\" + n) == entries(\"one/\" + n), n\n"
+        "print(len(names))'");
+    EXPECT_EQ(same.out, "11\n") << same.err;
+}
+
+TEST_F(CliBatch, BooksOfOneNameAreNumberedAndAnEarlierRunsBookIsReplaced) {
+    for (const char* folder : {"a", "b", "c"}) {
+        test::MakeDirs(work / folder);
+        test::WriteFile(work / (std::string(folder) + "/书.txt"),
+                        "book " + std::string(folder) + "\r\n");
+    }
+    test::MakeDirs(work / "out");
+    test::WriteFile(work / "out/书.epub", "left by an earlier run, not even a zip");
+    test::WriteFile(work / "out/其他.epub", "someone else's");
+
+    const auto result = Cli("-O out a/书.txt b/书.txt c/书.txt");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Converted 3 of 3 books.\n");
+    EXPECT_EQ(Listing(work / "out"), "书 (2).epub\n书 (3).epub\n书.epub\n其他.epub\n");
+    const char* named[][2] = {{"书.epub", "a"}, {"书 (2).epub", "b"}, {"书 (3).epub", "c"}};
+    for (const auto& [book, folder] : named) {
+        const auto check = Check(work / ("out/" + std::string(book)),
+                                 work / (std::string(folder) + "/书.txt"), "gbk", "书");
+        EXPECT_EQ(check.exitCode, 0) << book << ": " << check.out;
+    }
+    EXPECT_EQ(test::ReadFile(work / "out/其他.epub"), "someone else's");
+
+    // Options for one book are refused when a folder holds several.
+    const auto refused = Cli("-t Title -r -O out .");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("-t applies to a single book only"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm
