@@ -6,11 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-<<<<<<< HEAD
-#include <string>
-=======
 #include <mutex>
->>>>>>> main
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,13 +23,11 @@ constexpr auto kStopGrace = std::chrono::seconds(3);
 
 // Program-wide, so the waiting thread never outlives what it writes to.
 std::atomic<int> receivedSignal{0};
-<<<<<<< HEAD
-// Set once the book is in place: a stop after that is no failure.
-std::atomic<bool> bookInPlace{false};
-=======
 std::mutex extraPathsMutex;
 std::vector<std::string> extraPaths;
->>>>>>> main
+// Set once a single book's run has put the book in place: a stop after that
+// is no failure.
+std::atomic<bool> bookInPlace{false};
 
 }  // namespace
 
@@ -56,17 +51,15 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
         // Should the program end first, this thread simply goes with it.
         std::this_thread::sleep_for(kStopGrace);
         RemoveTree(tempDirPath);
-<<<<<<< HEAD
+        {
+            std::lock_guard lock(extraPathsMutex);
+            for (const std::string& path : extraPaths) RemoveTree(path);
+        }
         if (bookInPlace.load()) {
             const std::string line = std::string(kConversionSucceededText) + "\n";
             [[maybe_unused]] const ssize_t written =
                 ::write(STDOUT_FILENO, line.data(), line.size());
             _exit(0);
-=======
-        {
-            std::lock_guard lock(extraPathsMutex);
-            for (const std::string& path : extraPaths) RemoveTree(path);
->>>>>>> main
         }
         _exit(128 + received);
     }).detach();
