@@ -19,7 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/TempDir.h"
-#include "zip/ArchiveReplace.h"
+#include "platform/WorkFile.h"
 #include "zip/Crc32.h"
 #include "zip/ZipBuilder.h"
 
@@ -91,7 +91,7 @@ std::string OptionsFingerprint(const TConversionRequest& request, const std::str
 }
 
 void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
-               const std::string& tempDirPath, const std::string& treeDir) {
+               const std::string& treeDir) {
     const TEpub3Options& options = request.options;
     if (IsNamedPipe(request.sourcePath)) {
         throw Exception(Format("\"%s\" is a named pipe, not a file.", request.sourcePath.c_str()));
@@ -150,14 +150,13 @@ void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder
     book.sections.clear();
     std::string().swap(book.text);
 
-    // Built under a fresh name and moved into place only when complete, so
-    // a failed run leaves any earlier book as it was and no entry of an
-    // earlier book ever joins this one.
-    const std::string work = tempDirPath + "book.epub";
-    RemoveTree(work);
+    // Built in a fresh work file beside the book and renamed onto it only
+    // when complete, so a failed run leaves any earlier book (or other file)
+    // as it was and no entry of an earlier book ever joins this one.
+    TWorkFile work(request.archiveName);
     BuilderHooks hooks(zip, ui);
-    PackEpub3Tree(zip, treeDir, files, work, DosDateTimeUtc(extras.timestamp));
-    ReplaceArchiveWithWorkFile(work, request.archiveName);
+    PackEpub3Tree(zip, treeDir, files, work.Path(), DosDateTimeUtc(extras.timestamp));
+    work.Commit();
 }
 
 }  // namespace
@@ -170,7 +169,7 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     RemoveTree(treeDir);
     try {
         if (!MakeDirectory(treeDir)) throw EFCreateError(CreateErrorText(treeDir, errno));
-        BuildBook(request, ui, zip, tempDirPath, treeDir);
+        BuildBook(request, ui, zip, treeDir);
         result.success = true;
         result.resultText = kConversionSucceededText;
     } catch (const std::exception& error) {
@@ -178,7 +177,6 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     }
     ui.ShowResult(result.resultText);
     RemoveTree(treeDir);
-    RemoveTree(tempDirPath + "book.epub");
     return result;
 }
 
