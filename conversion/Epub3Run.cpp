@@ -37,7 +37,7 @@ constexpr size_t kIdentifierPrefix = size_t{64} << 10;
 std::function<void(int)> Stage(TConversionUi& ui, int from, int to) {
     return [&ui, from, to](int percent) {
         ui.Progress(TConversionPhase::Pages, from + percent * (to - from) / 100);
-        ui.ProcessMessages();
+        PumpAndCheckCancel(ui);
     };
 }
 
@@ -93,8 +93,8 @@ std::string OptionsFingerprint(const TConversionRequest& request, const std::str
 void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
                const std::string& treeDir) {
     const TEpub3Options& options = request.options;
-    if (IsNamedPipe(request.sourcePath)) {
-        throw Exception(Format("\"%s\" is a named pipe, not a file.", request.sourcePath.c_str()));
+    if (request.sourceSize < 0 && IsNamedPipe(request.sourcePath)) {
+        throw Exception(NamedPipeText(request.sourcePath));
     }
     std::optional<TBookResource> cover, font;
     if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);

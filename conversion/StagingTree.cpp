@@ -1,9 +1,8 @@
 #include "conversion/StagingTree.h"
 
-#include <sys/stat.h>
-
 #include "conversion/EpubTemplates.h"
 #include "conversion/Utf8FileWriter.h"
+#include "platform/FileSystem.h"
 #include "platform/TempDir.h"
 
 namespace qm {
@@ -23,7 +22,7 @@ void CreateStagingTree(const std::string& tempDirPath) {
     const std::string metaInf = tempDirPath + "EPUB/META-INF";
     const std::string oebps = OebpsDir(tempDirPath);
     for (const std::string& dir : {staging, metaInf, oebps, oebps + "/css"}) {
-        ::mkdir(dir.c_str(), 0755);  // an existing or unmakeable directory shows at the writes
+        MakeDirectory(dir);  // a directory that cannot be made shows at the writes
     }
     WriteUtf8File(staging + "/mimetype", kMimetypeText);
     WriteUtf8File(metaInf + "/container.xml", kContainerXml);

@@ -1,6 +1,5 @@
 #include "zip/ZipReader.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -173,7 +172,7 @@ TDateTime TZipReader::EntryDateTime(int index) const {
 }
 
 void TZipReader::CheckCancel() {
-    if (!cancel_) return;
+    if (!cancel_ && !(runControl_ && runControl_->CancelRequested())) return;
     cancel_ = false;
     throw EUserCanceled(kUserAbortedText);
 }
@@ -192,8 +191,9 @@ TBufferedFileStream& TZipReader::OpenReadHandle() {
     if (!readHandle_) {
         // A FIFO or device would block or never end; only plain files are
         // archives.
-        struct stat st {};
-        if (::stat(zipName_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        const TFileKind kind = FileKindOf(zipName_);
+        if (kind != TFileKind::Missing && kind != TFileKind::Regular &&
+            kind != TFileKind::Directory)
             throw EFOpenError(OpenErrorText(zipName_, EINVAL));
         readHandle_ =
             std::make_unique<TBufferedFileStream>(zipName_, fmOpenRead | fmShareDenyWrite);
