@@ -30,9 +30,6 @@ const char* const kShrunkSourceText =
 namespace {
 
 constexpr int kCopyChunk = 16384;
-constexpr uint32_t kDataDescriptorSignature = 0x08074B50;  // also a spanned archive's first bytes
-constexpr uint16_t kFlagEncrypted = 0x0001;
-constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data
 
 bool EndsWithSlash(const std::string& text) {
     return !text.empty() && text.back() == '/';
@@ -497,7 +494,7 @@ void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
         }
         entry->LastModFileDateTime = dos;
         entry->ExternalAttributes = attributes == kInvalidFileAttributes ? faDirectory : attributes;
-        entry->CompressionMethod = 0;
+        entry->CompressionMethod = kMethodStored;
     } else {
         const uint32_t attributes = GetFileAttributes(item);
         if (attributes == kInvalidFileAttributes) {
@@ -562,18 +559,18 @@ bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std:
     int64_t written = 0;
     if (packLevel_ == 0 || NoCompress(entry.FileName())) {
         written = compressor.Store();
-        entry.CompressionMethod = 0;
+        entry.CompressionMethod = kMethodStored;
         entry.InternalAttributes = 0;
     } else {
         written = compressor.Deflate(packLevel_);
-        entry.CompressionMethod = 8;
+        entry.CompressionMethod = kMethodDeflate;
     }
     entry.SetCompressedSize(written);
     if (compressor.BytesRead() < sizeAtOpen) WarnShrunkSource(path);
     entry.SetUncompressedSize(compressor.BytesRead());
     entry.Crc32 = compressor.Crc32();
-    if (packLevel_ <= 2) entry.GeneralPurposeFlags |= 0x0004;
-    if (packLevel_ >= 8) entry.GeneralPurposeFlags |= 0x0002;
+    if (packLevel_ <= 2) entry.GeneralPurposeFlags |= kFlagFastCompression;
+    if (packLevel_ >= 8) entry.GeneralPurposeFlags |= kFlagMaximumCompression;
     // A source that grew past 4 GiB while it was read needs a Zip64 block
     // the first header has no room for; rewriting it would overwrite data.
     if (entry.LocalHeaderSize() != firstHeaderSize)

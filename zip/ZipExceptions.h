@@ -29,10 +29,6 @@ class ENotEnoughRoom : public EZipException {
 public:
     using EZipException::EZipException;
 };
-class EConfigFileSaveError : public EZipException {
-public:
-    using EZipException::EZipException;
-};
 // zlib reported a failure; not one of the builder's EZipException family.
 class EZCompressionError : public Exception {
 public:
