@@ -190,3 +190,11 @@ bool PathExists(const std::string& path) {
 }
 
 }  // namespace qm
+
+namespace qm {
+
+bool MakeDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0 || DirectoryExists(path);
+}
+
+}  // namespace qm

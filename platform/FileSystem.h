@@ -98,3 +98,10 @@ bool RegularFileExists(const std::string& path);
 bool PathExists(const std::string& path);
 
 }  // namespace qm
+
+namespace qm {
+
+// Makes one directory (mode 0755); true when a directory is there afterwards.
+bool MakeDirectory(const std::string& path);
+
+}  // namespace qm

@@ -9,8 +9,8 @@ packages=(
   libicu-dev zlib1g-dev
   googletest libgtest-dev libbenchmark-dev hyperfine
   zip unzip 7zip libarchive-tools python3
-  epubcheck pandoc python3-ebooklib python3-lxml
-  xvfb xauth fonts-noto-cjk time
+  epubcheck xvfb xauth fonts-noto-cjk time
+  libopencc-dev pandoc python3-ebooklib python3-lxml fonts-dejavu-core
   desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
 )
 
