@@ -60,6 +60,11 @@ std::string PrefaceLabel(const std::string& language) {
     return language.rfind("en", 0) == 0 ? "Preface" : "前言";
 }
 
+std::string ChapterCountTextZh(size_t volumes, size_t chapters) {
+    const std::string n = std::to_string(chapters) + " 章";
+    return "共 " + (volumes == 0 ? n : std::to_string(volumes) + " 卷、" + n);
+}
+
 std::string ChapterCountText(size_t volumes, size_t chapters) {
     auto counted = [](size_t n, const char* word) {
         return std::to_string(n) + " " + word + (n == 1 ? "" : "s");

@@ -27,6 +27,9 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
 // The label of the text before the first heading in the book's language.
 std::string PrefaceLabel(const std::string& language);
 
+// "共 3 卷、42 章" as the window's result shows it.
+std::string ChapterCountTextZh(size_t volumes, size_t chapters);
+
 // "Found 3 volumes and 42 chapters." as the command line reports it.
 std::string ChapterCountText(size_t volumes, size_t chapters);
 

@@ -214,7 +214,13 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     } catch (const std::exception& error) {
         result.reason = error.what();
     }
-    ui.ShowResult(result.resultText);
+    std::string shown = result.resultText;
+    if (result.success && (result.volumes + result.chapters) > 0) {
+        shown += "\n" + ChapterCountTextZh(result.volumes, result.chapters);
+        if (request.parts != 1)
+            shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(request.parts));
+    }
+    ui.ShowResult(shown);
     RemoveTree(treeDir);
     RemoveTree(tempDirPath + "book.epub");
     return result;
