@@ -98,19 +98,19 @@ TOutputMenu::TOutputMenu(QMenuBar& bar, TDialogs& dialogs, QWidget* dialogParent
     connect(FontAction, &QAction::triggered, this, [this] { ChooseFile(*fontDialog_, fontPath_); });
     connect(NoCoverAction, &QAction::triggered, this, [this] {
         coverPath_.clear();
-        Update();
+        Changed();
     });
     connect(NoFontAction, &QAction::triggered, this, [this] {
         fontPath_.clear();
-        Update();
+        Changed();
     });
     for (QAction* action : menu->actions())
-        connect(action, &QAction::triggered, this, [this] { Update(); });
+        connect(action, &QAction::triggered, this, [this] { Changed(); });
     for (QAction* action : epub3Options_->actions()) {
-        connect(action, &QAction::triggered, this, [this] { Update(); });
+        connect(action, &QAction::triggered, this, [this] { Changed(); });
     }
     for (QActionGroup* group : {ConvertGroup, EncodingGroup, LanguageGroup}) {
-        connect(group, &QActionGroup::triggered, this, [this] { Update(); });
+        connect(group, &QActionGroup::triggered, this, [this] { Changed(); });
     }
     Load();
     Update();
@@ -134,7 +134,7 @@ QActionGroup* TOutputMenu::AddChoices(
 void TOutputMenu::ChooseFile(QFileDialog& dialog, QString& path) {
     QString chosen;
     if (dialogs_.RunFileDialog(dialog, chosen) && !chosen.isEmpty()) path = chosen;
-    Update();
+    Changed();
 }
 
 // A pattern the user types: an ICU regular expression, empty for the
@@ -154,7 +154,7 @@ void TOutputMenu::AskPattern(const char* what, QString& pattern) {
             pattern = typed;
         }
     }
-    Update();
+    Changed();
 }
 
 TEpub3Options TOutputMenu::Options() const {
@@ -173,6 +173,7 @@ TEpub3Options TOutputMenu::Options() const {
 }
 
 // The options apply to EPUB 3 books only; the chosen files show by name.
+// Only a change by the user is saved.
 void TOutputMenu::Update() {
     epub3Options_->setEnabled(Epub3Action->isChecked());
     CoverAction->setText(coverPath_.isEmpty()
@@ -190,6 +191,10 @@ void TOutputMenu::Update() {
         chapterPattern_.isEmpty() ? Text("章标题规则…") : Text("章标题规则：") + chapterPattern_);
     VolumePatternAction->setText(volumePattern_.isEmpty() ? Text("卷标题规则…")
                                                           : Text("卷标题规则：") + volumePattern_);
+}
+
+void TOutputMenu::Changed() {
+    Update();
     Save();
 }
 

@@ -46,6 +46,7 @@ class TOutputMenu : public QObject {
     void ChooseFile(QFileDialog& dialog, QString& path);
     void AskPattern(const char* what, QString& pattern);
     void Update();
+    void Changed();
     void Save() const;
     void Load();
 

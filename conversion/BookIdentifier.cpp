@@ -1,12 +1,11 @@
 #include "conversion/BookIdentifier.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 
 namespace qm {
@@ -107,8 +106,8 @@ int64_t BookTimestamp(const std::string& sourcePath) {
         const long long value = std::strtoll(epoch, &end, 10);
         if (end != epoch && *end == '\0' && value >= 0) return value;
     }
-    struct stat st {};
-    if (::stat(sourcePath.c_str(), &st) == 0) return st.st_mtime;
+    int64_t seconds = 0;
+    if (FileModificationTime(sourcePath, seconds)) return seconds;
     return static_cast<int64_t>(std::time(nullptr));
 }
 

@@ -88,7 +88,7 @@ bool IsWellFormedLanguageTag(const std::string& tag) {
 
 std::string GuessLanguage(std::string_view utf8) {
     const std::string_view sample = Sample(utf8);
-    size_t han = 0, kana = 0;
+    size_t han = 0, kana = 0, latin = 0;
     int32_t i = 0;
     const auto n = static_cast<int32_t>(sample.size());
     while (i < n) {
@@ -96,8 +96,12 @@ std::string GuessLanguage(std::string_view utf8) {
         U8_NEXT(sample.data(), i, n, c);
         han += IsHan(c);
         kana += IsKana(c);
+        latin += (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     }
-    if (han + kana == 0) return "en";
+    // A Latin text that names a few Chinese places is still a Latin text;
+    // a word takes about five letters where Chinese takes one or two
+    // characters.
+    if (han + kana == 0 || latin > 10 * (han + kana)) return "en";
     // Japanese prose writes a good share of its syllables in kana; Chinese
     // has none beyond a quoted word.
     if (kana * 10 > han + kana) return "ja";

@@ -32,7 +32,7 @@ bool IsWellFormedLanguageTag(const std::string& tag);
 // The language of a text from its script, judged on its first part:
 // "ja" when kana are common among the CJK characters, "zh-Hant" or "zh-Hans"
 // for Chinese by which of the two forms OpenCC changes less, "en" when
-// there is no CJK text.
+// there is no CJK text or Latin letters outnumber it tenfold.
 std::string GuessLanguage(std::string_view utf8);
 
 }  // namespace qm

@@ -2,6 +2,8 @@
 
 #include <unicode/utf8.h>
 
+#include <algorithm>
+
 #include "platform/Format.h"
 
 namespace qm {
@@ -18,6 +20,14 @@ bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
+// Chinese written in traditional characters: the script subtag, or the
+// regions that use them.
+bool IsTraditionalChinese(const std::string& language) {
+    return language == "zh-Hant" || StartsWith(language, "zh-Hant-") ||
+           StartsWith(language, "zh-TW") || StartsWith(language, "zh-HK") ||
+           StartsWith(language, "zh-MO");
+}
+
 // The CJK families of common systems and readers for the book's language,
 // serif first (books are set in Song/Ming), then sans, then the generic one.
 std::string FontStack(const std::string& language) {
@@ -26,8 +36,7 @@ std::string FontStack(const std::string& language) {
     if (StartsWith(language, "ja")) {
         region = "JP";
         extra = "\"Hiragino Mincho ProN\", \"Yu Mincho\", \"MS Mincho\"";
-    } else if (language == "zh-Hant" || StartsWith(language, "zh-Hant-") ||
-               StartsWith(language, "zh-TW") || StartsWith(language, "zh-HK")) {
+    } else if (IsTraditionalChinese(language)) {
         region = "TC";
         extra = "\"Songti TC\", \"PMingLiU\", \"MingLiU\"";
     }
@@ -120,8 +129,7 @@ std::string XmlUtf8(std::string_view text) {
 const TBookWords& BookWordsFor(const std::string& language) {
     if (StartsWith(language, "ja")) return kJapanese;
     if (StartsWith(language, "zh")) {
-        return FontStack(language).find(" TC\"") != std::string::npos ? kChineseTraditional
-                                                                      : kChineseSimplified;
+        return IsTraditionalChinese(language) ? kChineseTraditional : kChineseSimplified;
     }
     return kEnglish;
 }

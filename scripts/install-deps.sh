@@ -9,8 +9,9 @@ packages=(
   libicu-dev zlib1g-dev
   googletest libgtest-dev libbenchmark-dev hyperfine
   zip unzip 7zip libarchive-tools python3
-  epubcheck xvfb xauth fonts-noto-cjk time
-  libopencc-dev pandoc python3-ebooklib python3-lxml fonts-dejavu-core
+  epubcheck pandoc python3-ebooklib python3-lxml
+  xvfb xauth fonts-noto-cjk time
+  libopencc-dev fonts-dejavu-core
   desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
 )
 

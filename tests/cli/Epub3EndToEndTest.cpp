@@ -1,6 +1,6 @@
 // quillmark-cli --epub3 run as a user runs it, its books read by epubcheck,
-// pandoc and ebooklib (tests/cli/read_epub3.py), on ordinary and hostile
-// sources in every encoding it reads.
+// pandoc and ebooklib (the reader harness's epub3 layout), on ordinary and
+// hostile sources in every encoding it reads.
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
@@ -83,7 +83,8 @@ TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
         pairs.append(1, ' ')
             .append(Quote(work / book))
             .append(1, ' ')
-            .append(Quote(work / expected));
+            .append(Quote(work / expected))
+            .append(" unicode");
     };
     for (const Book& book : books) {
         test::WriteFile(work / (std::string(book.name) + ".txt"), book.bytes);
@@ -103,9 +104,9 @@ TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
     ASSERT_EQ(all.exitCode, 0) << all.err;
     addPair("all.epub", "none.expected");
 
-    const auto read =
-        test::Run("/usr/bin/python3 " +
-                  Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/read_epub3.py") + pairs);
+    const auto read = test::Run("/usr/bin/python3 " +
+                                Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/reader_harness.py") +
+                                " --layout epub3" + pairs);
     EXPECT_EQ(read.exitCode, 0) << read.out << read.err;
     EXPECT_NE(test::Run("unzip -p " + Quote(work / "all.epub") + " 'OEBPS/text/*'")
                   .out.find("這是一個關於信的故事"),
@@ -130,6 +131,23 @@ TEST_F(Epub3Cli, SameSourceAndOptionsGiveTheSameBytes) {
     const std::string other =
         test::Run("unzip -p " + Quote(work / "five.epub") + " OEBPS/content.opf").out;
     EXPECT_NE(opf.substr(opf.find("urn:uuid:"), 45), other.substr(other.find("urn:uuid:"), 45));
+}
+
+TEST_F(Epub3Cli, BatchesMakeEpub3BooksToo) {
+    test::WriteFile(work / "甲.txt", "第一章\r\n　　海风。\r\n");
+    test::WriteFile(work / "乙.txt", "\xFF\xFE" + std::string("a\0\n\0", 4));
+    const auto run = Cli("-O shelf 甲.txt 乙.txt");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* name : {"甲", "乙"}) {
+        const std::string book = test::ReadFile(work / ("shelf/" + std::string(name) + ".epub"));
+        EXPECT_EQ(book.substr(30, 28), "mimetypeapplication/epub+zip") << name;
+        const std::string opf =
+            test::Run("unzip -p " + Quote(work / ("shelf/" + std::string(name) + ".epub")) +
+                      " OEBPS/content.opf")
+                .out;
+        EXPECT_NE(opf.find(std::string("<dc:title>") + name + "</dc:title>"), std::string::npos)
+            << opf;
+    }
 }
 
 TEST_F(Epub3Cli, BadOptionsAreRefusedAndNothingIsWritten) {

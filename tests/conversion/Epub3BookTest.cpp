@@ -7,6 +7,7 @@
 
 #include "conversion/BookIdentifier.h"
 #include "conversion/BookModel.h"
+#include "conversion/BookResources.h"
 #include "conversion/ChineseConvert.h"
 #include "conversion/Epub3Writer.h"
 #include "support/TestSupport.h"
@@ -120,6 +121,8 @@ TEST(ChineseText, ConvertsEachWayAndGuessesTheLanguage) {
     EXPECT_EQ(GuessLanguage("這是一個關於信的故事，鎮上的郵局很小。"), "zh-Hant");
     EXPECT_EQ(GuessLanguage("これは手紙についての物語です。町の郵便局はとても小さい。"), "ja");
     EXPECT_EQ(GuessLanguage("A story about letters."), "en");
+    EXPECT_EQ(GuessLanguage("A story about letters sent from 北京 to a lighthouse far away."),
+              "en");
     for (const char* good : {"zh-Hans", "zh-Hant-TW", "en", "ja-JP"})
         EXPECT_TRUE(IsWellFormedLanguageTag(good));
     for (const char* bad : {"", "zh_CN", "chinese!", "-en", "en--US"})
@@ -134,6 +137,50 @@ TEST(BookIdentifier, DigestDatesAndUuidFollowTheirStandards) {
     EXPECT_EQ(Iso8601Utc(1234567890), "2009-02-13T23:31:30Z");
     EXPECT_EQ(DosDateTimeUtc(1234567890),
               ((29u << 9 | 2u << 5 | 13u) << 16) | (23u << 11 | 31u << 5 | 15u));
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(BookResources, ImagesAndFontsAreKnownByTheirBytes) {
+    test::ScratchDir dir;
+    // A JPEG's header: JFIF segment, then a baseline frame of 128 x 256.
+    const std::string jpeg = test::Hex(
+        "FFD8 FFE0 0010 4A46494600 0101 0000 0100 0100 00"
+        "FFC0 0011 08 0100 0080 03 012200 021101 031101 FFD9");
+    const std::string png =
+        test::Hex("89504E470D0A1A0A 0000000D 49484452 00000280 000001E0 0806000000");
+    test::WriteFile(dir / "a.jpg", jpeg);
+    test::WriteFile(dir / "b.png", png);
+    const TBookResource a = ReadCoverImage(dir / "a.jpg");
+    EXPECT_EQ(a.mediaType, "image/jpeg");
+    EXPECT_EQ(std::make_pair(a.width, a.height), std::make_pair(128, 256));
+    const TBookResource b = ReadCoverImage(dir / "b.png");
+    EXPECT_EQ(b.mediaType, "image/png");
+    EXPECT_EQ(std::make_pair(b.width, b.height), std::make_pair(640, 480));
+    const struct {
+        std::string bytes;
+        const char* mediaType;
+    } fonts[] = {{std::string("\0\1\0\0", 4), "font/ttf"},
+                 {"OTTO", "font/otf"},
+                 {"wOFF", "font/woff"},
+                 {"wOF2", "font/woff2"},
+                 {"ttcf", nullptr},
+                 {"GIF89a", nullptr}};
+    for (const auto& f : fonts) {
+        test::WriteFile(dir / "f", f.bytes + "rest of the font");
+        if (f.mediaType) {
+            EXPECT_EQ(ReadFontFile(dir / "f").mediaType, f.mediaType);
+        } else {
+            EXPECT_THROW(ReadFontFile(dir / "f"), std::exception) << f.bytes;
+        }
+    }
+    test::WriteFile(dir / "c.png", jpeg.substr(0, 12));  // cut before its frame
+    EXPECT_THROW(ReadCoverImage(dir / "c.png"), std::exception);
+    EXPECT_THROW(ReadCoverImage(dir / "missing.png"), std::exception);
 }
 
 }  // namespace
