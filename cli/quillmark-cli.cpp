@@ -14,8 +14,10 @@
 #include "cli/BatchRun.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
+#include "conversion/BookNameParts.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/Epub3Run.h"
+#include "conversion/FileNames.h"
 #include "platform/TempDir.h"
 #include "zip/ZipBuilder.h"
 
@@ -121,6 +123,12 @@ int ConvertBatch(const qm::TCliOptions& options) {
         if (outputDir.back() != '/') outputDir += '/';
     }
     qm::TTitleRule titleOf = qm::FileNameTitle;
+    if (options.epub3.epub3) {
+        // "《书名》作者：某某.txt" gives the book 书名 as title and file name.
+        titleOf = [](const std::string& path) {
+            return qm::BookNamePartsOf(qm::ExtractBaseName(path)).title;
+        };
+    }
     if (!options.title.empty()) titleOf = [&options](const std::string&) { return options.title; };
     const std::vector<qm::TBatchBook> books = qm::PlanBatch(sources, outputDir, titleOf);
 

@@ -58,6 +58,9 @@ TEST_F(ChaptersCli, BooksOfEveryStyleAreValidAndWhole) {
     const std::string opf = Entry("named.epub", "OEBPS/content.opf");
     EXPECT_NE(opf.find("<dc:title>山河</dc:title>"), std::string::npos) << opf;
     EXPECT_NE(opf.find("<dc:creator>林远</dc:creator>"), std::string::npos) << opf;
+    // A batch names the book after the title the file name gives.
+    ASSERT_EQ(Cli("--epub3 -O shelf " + Quote(named)).exitCode, 0);
+    EXPECT_TRUE(test::Exists(work / "shelf/山河.epub"));
     // Chapters nest under their volumes in both tables of contents.
     const std::string nav = Entry("named.epub", "OEBPS/nav.xhtml");
     EXPECT_NE(nav.find("第一卷　风起</a>\n<ol>\n<li><a href=\"text/p00003.xhtml\">第一章　离家"),
