@@ -11,16 +11,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <exception>
 
 #include "app/ConversionUi.h"
 #include "app/Dialogs.h"
+#include "app/OutputMenu.h"
 #include "app/Placement.h"
 #include "app/SizeText.h"
 #include "app/SpinEdit.h"
@@ -127,13 +130,26 @@ TForm1::~TForm1() {
 
 void TForm1::CreateControls() {
     setWindowTitle(QStringLiteral("Quillmark V1.0 "));
-    setFixedSize(kClientWidth, kClientHeight);
     QFont formFont(QStringLiteral("Sans Serif"));
     formFont.setStyleHint(QFont::SansSerif);
     formFont.setPointSize(8);
     setFont(formFont);
 
-    Button1 = MakeButton(this, "转换", 368);
+    // The spec's controls keep their client area of their own; the menu bar
+    // sits above it, outside, as a form's menu does.
+    ClientArea = new QWidget(this);
+    ClientArea->setFixedSize(kClientWidth, kClientHeight);
+    QWidget* client = ClientArea;
+    MainMenu1 = new QMenuBar(this);
+    OutputMenu = new TOutputMenu(*MainMenu1, dialogs_, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(MainMenu1);
+    layout->addWidget(ClientArea);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    Button1 = MakeButton(client, "转换", 368);
     QFont boldFont = formFont;
     boldFont.setBold(true);
     Button1->setFont(boldFont);
@@ -143,9 +159,9 @@ void TForm1::CreateControls() {
     Button1->setPalette(red);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
-    m_title = new QLineEdit(this);
+    m_title = new QLineEdit(client);
     m_title->setGeometry(43, 8, 124, 21);
-    m_zz = new QLineEdit(this);
+    m_zz = new QLineEdit(client);
     m_zz->setGeometry(208, 8, 85, 21);
 
     SaveDialog1 = new QFileDialog(this, QString::fromUtf8("保存EPUB"));
@@ -156,14 +172,14 @@ void TForm1::CreateControls() {
     SaveDialog1->setOption(QFileDialog::HideNameFilterDetails);
     SaveDialog1->setDefaultSuffix(QStringLiteral("epub"));
 
-    Label1 = MakeLabel(this, "书名：", 8, 11, 36, 13);
-    Label2 = MakeLabel(this, "作者：", 173, 11, 36, 13);
-    m_del = MakeButton(this, "删除", 320);
+    Label1 = MakeLabel(client, "书名：", 8, 11, 36, 13);
+    Label2 = MakeLabel(client, "作者：", 173, 11, 36, 13);
+    m_del = MakeButton(client, "删除", 320);
     connect(m_del, &QPushButton::clicked, this, [this] { m_delClick(); });
-    Button6 = MakeButton(this, "导入", 272);
+    Button6 = MakeButton(client, "导入", 272);
     connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
 
-    m_list = new QTableWidget(0, 4, this);
+    m_list = new QTableWidget(0, 4, client);
     m_list->setGeometry(8, 35, 407, 45);
     m_list->setHorizontalHeaderLabels({QStringLiteral("*"), QString::fromUtf8("文件名"),
                                        QString::fromUtf8("大小"), QString::fromUtf8("文件路径")});
@@ -191,12 +207,12 @@ void TForm1::CreateControls() {
                          listPalette.color(QPalette::Active, QPalette::HighlightedText));
     m_list->setPalette(listPalette);
 
-    WebBrowser1 = new TWebStrip(this);
+    WebBrowser1 = new TWebStrip(client);
     WebBrowser1->setGeometry(8, kStripHiddenTop, 261, 15);
     connect(WebBrowser1, &TWebStrip::DocumentComplete, this,
             [this] { WebBrowser1DocumentComplete(); });
 
-    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1 = new QProgressBar(client);
     ProgressBar1->setGeometry(8, kStripShownTop, 261, 15);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setTextVisible(false);
@@ -209,13 +225,13 @@ void TForm1::CreateControls() {
     OpenDialog1->setNameFilter(QStringLiteral("*.txt (*.txt*)"));
     OpenDialog1->setOption(QFileDialog::HideNameFilterDetails);
 
-    SpinEdit2 = new TSpinEdit(this);
+    SpinEdit2 = new TSpinEdit(client);
     SpinEdit2->setGeometry(360, 8, 55, 22);
     SpinEdit2->SetMinValue(1);
     SpinEdit2->SetMaxValue(1024);
     SpinEdit2->SetValue(1);
 
-    Label3 = MakeLabel(this, "切割份数：", 301, 11, 60, 13);
+    Label3 = MakeLabel(client, "切割份数：", 301, 11, 60, 13);
 }
 
 void TForm1::SetTabOrder() {
@@ -374,6 +390,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::Button1Click() {
     if (m_list->rowCount() == 0 || converting_) return;
+    TEpub3Options options = OutputMenu->Options();
+    if (const std::string problem = CheckEpub3Options(options); options.epub3 && !problem.empty()) {
+        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(problem));
+        return;
+    }
     SaveDialog1->selectFile(m_title->text().isEmpty() ? QStringLiteral("myepub") : m_title->text());
     QString archiveName;
     if (!dialogs_.RunFileDialog(*SaveDialog1, archiveName)) return;
@@ -388,6 +409,9 @@ void TForm1::Button1Click() {
     // that took no focus.
     request.parts = SpinEdit2->CheckValue(SpinEdit2->Value());
     request.archiveName = NativePath(archiveName);
+    request.options = options;
+    request.options.title = m_title->text().toStdString();
+    request.options.author = m_zz->text().toStdString();
 
     TRunGuard guard(converting_, *Button1, *WebBrowser1, *ProgressBar1);
     TFormConversionUi ui(dialogs_, *ProgressBar1);

@@ -12,6 +12,7 @@ class QCloseEvent;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -19,6 +20,7 @@ class QTableWidget;
 namespace qm {
 
 class TDialogs;
+class TOutputMenu;
 class TSpinEdit;
 class TWebStrip;
 
@@ -53,6 +55,10 @@ class TForm1 : public QWidget {
     QLabel* Label3;
     // Stands where the web strip is while a conversion runs.
     QProgressBar* ProgressBar1;
+    // Holds the controls above at their places: 423 x 117, below the menu bar.
+    QWidget* ClientArea;
+    QMenuBar* MainMenu1;
+    TOutputMenu* OutputMenu;  // the kind of book and the EPUB 3 options
 
     // Handlers.
     void Button1Click();

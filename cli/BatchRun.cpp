@@ -101,6 +101,7 @@ bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& set
     TConversionRequest request = settings.common;
     if (!PrepareRequest(book.sourcePath, request, reason)) return false;
     request.title = Utf8ToAnsi(book.title);
+    request.options.title = book.title;
     request.archiveName = stagedPath;
     // Each book packs on this one thread: the jobs share the cores.
     TZipBuilder zip;

@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "cli/Epub3CliOptions.h"
 #include "conversion/FileNames.h"
 #include "platform/CodePage.h"
 
@@ -26,7 +27,7 @@ std::function<bool(const std::string&, std::string&)> SetFlag(bool& field) {
 }  // namespace
 
 std::vector<TOption> CliOptionTable(TCliOptions& o) {
-    return {
+    std::vector<TOption> table = {
         {'t', "title", "TITLE", "the book's title (default: none; in a batch, the\nfile's name)",
          SetText(o, o.title, "-t")},
         {'a', "author", "AUTHOR", "the book's author (default: none)", SetText(o, o.author, "-a")},
@@ -57,9 +58,11 @@ std::vector<TOption> CliOptionTable(TCliOptions& o) {
                      value + "\"";
              return false;
          }},
-        {0, "help", "", "show this help", SetFlag(o.help)},
-        {0, "version", "", "show the version", SetFlag(o.version)},
     };
+    for (TOption& row : Epub3OptionRows(o.epub3)) table.push_back(std::move(row));
+    table.push_back({0, "help", "", "show this help", SetFlag(o.help)});
+    table.push_back({0, "version", "", "show the version", SetFlag(o.version)});
+    return table;
 }
 
 std::string CliUsageText() {
@@ -85,6 +88,14 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
         error = "-o names one book; with several FILEs, -O or -r, use -O DIR";
         return false;
     }
+    if (const std::string needy = OptionNeedingEpub3(options.epub3); !needy.empty()) {
+        error = needy + " applies only with --epub3";
+        return false;
+    }
+    if (const std::string problem = CheckEpub3Options(options.epub3); !problem.empty()) {
+        error = problem;
+        return false;
+    }
     if (options.files.size() > 1 && !options.singleFileOptions.empty()) {
         error = options.singleFileOptions.front() + " applies to a single FILE only";
         return false;
@@ -97,6 +108,9 @@ TConversionRequest RequestOf(const TCliOptions& options) {
     request.title = Utf8ToAnsi(options.title);
     request.author = Utf8ToAnsi(options.author);
     request.parts = options.parts;
+    request.options = options.epub3;
+    request.options.title = options.title;
+    request.options.author = options.author;
     return request;
 }
 

@@ -9,6 +9,7 @@
 
 #include "cli/CommandLine.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/Epub3Options.h"
 
 namespace qm {
 
@@ -25,6 +26,7 @@ struct TCliOptions {
     // The options given that apply to single files only, as typed ("-t").
     std::vector<std::string> singleFileOptions;
     bool help = false, version = false;
+    TEpub3Options epub3;  // the kind of book and its options
 
     // True when the run converts several books (or into a directory).
     bool Batch() const { return files.size() > 1 || recursive || !outputDir.empty(); }

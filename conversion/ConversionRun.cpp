@@ -4,45 +4,12 @@
 #include <utility>
 
 #include "conversion/BookSplitter.h"
+#include "conversion/BuilderHooks.h"
+#include "conversion/Epub3Run.h"
 #include "conversion/StagingTree.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {
-namespace {
-
-// Routes the builder's notifications to the front end for one run and puts
-// back whatever the builder had before, also when the run fails.
-class BuilderHooks {
-  public:
-    BuilderHooks(TZipBuilder& zip, TConversionUi& ui)
-        : zip_(zip),
-          percent_(std::move(zip.OnTotalPercentDone)),
-          pump_(std::move(zip.MessagePump)),
-          warning_(std::move(zip.WarningBox)) {
-        zip.OnTotalPercentDone = [&ui](TZipBuilder&, int32_t percent) {
-            ui.Progress(TConversionPhase::Packing, percent);
-        };
-        zip.MessagePump = [&ui] { ui.ProcessMessages(); };
-        zip.WarningBox = [&ui](const std::string& caption, const std::string& text) {
-            ui.ShowWarning(caption, text);
-        };
-    }
-    ~BuilderHooks() {
-        zip_.OnTotalPercentDone = std::move(percent_);
-        zip_.MessagePump = std::move(pump_);
-        zip_.WarningBox = std::move(warning_);
-    }
-    BuilderHooks(const BuilderHooks&) = delete;
-    BuilderHooks& operator=(const BuilderHooks&) = delete;
-
-  private:
-    TZipBuilder& zip_;
-    decltype(TZipBuilder::OnTotalPercentDone) percent_;
-    decltype(TZipBuilder::MessagePump) pump_;
-    decltype(TZipBuilder::WarningBox) warning_;
-};
-
-}  // namespace
 
 bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::string& archiveName,
                     std::string* reason) {
@@ -69,6 +36,7 @@ bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::str
 
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 TZipBuilder& zip, const std::string& tempDirPath) {
+    if (request.options.epub3) return RunEpub3Conversion(request, ui, zip, tempDirPath);
     CreateStagingTree(tempDirPath);
     TConversionResult result;
     result.resultText = kConversionFailedText;

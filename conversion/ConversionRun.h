@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "conversion/Epub3Options.h"
+
 namespace qm {
 
 class TZipBuilder;
@@ -16,6 +18,7 @@ struct TConversionRequest {
     std::string title, author;  // code page 936
     int32_t parts = 1;          // 1..1024
     std::string archiveName;    // native path of the .epub
+    TEpub3Options options;      // the kind of book and what the EPUB 3 kind takes
 };
 
 // The size as the file list records it: the low 32 bits of the length,
@@ -48,10 +51,11 @@ struct TConversionResult {
 inline constexpr const char* kConversionSucceededText = "恭喜你，文件转换成功";
 inline constexpr const char* kConversionFailedText = "灰常遗憾，未能转换成功";
 
-// Builds the staging tree under tempDirPath, writes the pages and package
-// documents, packs them into request.archiveName, shows the result and
-// removes the tree. Errors writing the three fixed files of the tree leave
-// as exceptions; every other failure becomes the result.
+// With request.options.epub3 set, writes a standard EPUB 3 book instead
+// (see RunEpub3Conversion). Otherwise builds the staging tree under tempDirPath, writes the pages
+// and package documents, packs them into request.archiveName, shows the result and removes the
+// tree. Errors writing the three fixed files of the tree leave as exceptions; every other failure
+// becomes the result.
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 TZipBuilder& zip, const std::string& tempDirPath);
 

@@ -190,3 +190,18 @@ bool PathExists(const std::string& path) {
 }
 
 }  // namespace qm
+
+namespace qm {
+
+bool MakeDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0 || DirectoryExists(path);
+}
+
+bool FileModificationTime(const std::string& path, int64_t& seconds) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    seconds = static_cast<int64_t>(st.st_mtime);
+    return true;
+}
+
+}  // namespace qm

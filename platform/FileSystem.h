@@ -98,3 +98,14 @@ bool RegularFileExists(const std::string& path);
 bool PathExists(const std::string& path);
 
 }  // namespace qm
+
+namespace qm {
+
+// Makes one directory (mode 0755); true when a directory is there afterwards.
+bool MakeDirectory(const std::string& path);
+
+// The last-modification time of a path in seconds since 1970 (links
+// followed); false when it cannot be read.
+bool FileModificationTime(const std::string& path, int64_t& seconds);
+
+}  // namespace qm

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <QActionGroup>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include "RecordingDialogs.h"
+#include "app/OutputMenu.h"
 #include "app/SpinEdit.h"
 #include "app/Unit1.h"
 #include "app/WebStrip.h"
@@ -164,6 +166,52 @@ TEST_F(Convert, VanishedSourceFailsQuietlyAndUnwritableTreeShowsTheError) {
     EXPECT_EQ(dialogs.log[1].rfind("error:Quillmark:Cannot create", 0), 0u) << dialogs.log[1];
     EXPECT_FALSE(test::Exists(scratch / "book.epub"));
     EXPECT_TRUE(form.Button1->isEnabled());
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// The output menu: its choice reaches the conversion, a later window finds it
+// again, and a cover that is no image stops Convert before the save dialog.
+TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
+    EXPECT_TRUE(form.OutputMenu->ClassicAction->isChecked());
+    EXPECT_FALSE(form.OutputMenu->Options().epub3);
+    form.OutputMenu->Epub3Action->trigger();
+    form.OutputMenu->VerticalAction->trigger();
+    for (QAction* action : form.OutputMenu->ConvertGroup->actions()) {
+        if (action->data().toString() == "s2t") action->trigger();
+    }
+    List("book.txt", "第一章\r\n　　这是一个关于信的故事。😀\r\n");
+    form.m_title->setText(QString::fromUtf8("海边的书信"));
+    SaveAs(scratch / "book.epub");
+    form.Button1->click();
+    ASSERT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
+    const std::string opf =
+        test::Run("unzip -p " + test::Quote(scratch / "book.epub") + " OEBPS/content.opf").out;
+    EXPECT_NE(opf.find("<dc:title>海邊的書信</dc:title>"), std::string::npos) << opf;
+    EXPECT_NE(opf.find("page-progression-direction=\"rtl\""), std::string::npos);
+
+    test::TRecordingDialogs otherDialogs;
+    TForm1 again(otherDialogs, QUrl());
+    const TEpub3Options remembered = again.OutputMenu->Options();
+    EXPECT_TRUE(remembered.epub3);
+    EXPECT_TRUE(remembered.vertical);
+    EXPECT_EQ(remembered.convert, "s2t");
+
+    test::WriteFile(scratch / "fake.png", "no image");
+    dialogs.answers.push_back(QString::fromStdString(scratch / "fake.png"));
+    form.OutputMenu->CoverAction->trigger();
+    dialogs.log.clear();
+    form.Button1->click();
+    ASSERT_EQ(dialogs.log.size(), 1u);
+    EXPECT_EQ(dialogs.log[0].rfind("error:Quillmark:The cover image", 0), 0u) << dialogs.log[0];
+    form.OutputMenu->NoCoverAction->trigger();
+    form.OutputMenu->ClassicAction->trigger();
+    form.OutputMenu->VerticalAction->trigger();
+    form.OutputMenu->ConvertGroup->actions().front()->trigger();
 }
 
 }  // namespace

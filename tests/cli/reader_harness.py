@@ -5,13 +5,18 @@ with its source: pandoc's EPUB reader, Python's ebooklib and epubcheck.
 usage: /usr/bin/python3 reader_harness.py [--layout NAME] [--accept ID[:TEXT]]...
            [--jobs N] BOOK SOURCE ENCODING [BOOK SOURCE ENCODING ...]
 
-ENCODING is how SOURCE is written: gbk, utf-8 or utf-16. Texts are compared
+ENCODING is how SOURCE is written: gbk, utf-8 or utf-16; or unicode, for a
+UTF-8 SOURCE whose text must come back as it is (no code page 936). Texts are compared
 with all whitespace and XML-forbidden control characters removed from both
 sides; a Unicode source first goes through code page 936, as the conversion
 does, so characters it lacks read "?", as do bytes of a GBK source that are
 no character. epubcheck may report only the messages that the book's layout
 causes on purpose (--layout picks a list of ACCEPTED; another kind of output
-adds its own) and those --accept adds.
+adds its own) and those --accept adds. The epub3 layout accepts no message
+at all; its books carry a cover, a title page and a table of contents, so
+the source's text must appear whole and in order within what the readers
+return, and the package must be what format sniffers and readers expect
+(mimetype stored first, no page over 256 KB).
 Prints one line of figures per book and every fault; exits 1 on any fault,
 a missing tool included. Needs Debian's python3 for ebooklib."""
 import argparse
@@ -39,9 +44,10 @@ ACCEPTED = {
         ('RSC-005', 'missing required element "title"'),
         ('RSC-005', 'playOrder'),
     ],
+    'epub3': [],
 }
 
-IGNORED = re.compile(r'[\s\x00-\x08\x0b\x0c\x0e-\x1f]+')
+IGNORED = re.compile(r'[\s\x00-\x08\x0b\x0c\x0e-\x1f\ufffe\uffff]+')
 
 
 def comparable(text):
@@ -51,6 +57,8 @@ def comparable(text):
 def source_text(path, encoding):
     with open(path, 'rb') as source:
         data = source.read()
+    if encoding == 'unicode':
+        return data.decode('utf-8')
     if encoding == 'gbk':
         return data.decode('gbk', errors='replace').replace('\ufffd', '?')
     text = data.decode({'utf-8': 'utf-8-sig', 'utf-16': 'utf-16'}[encoding])
@@ -109,13 +117,39 @@ def message_kind(code, message):
     return '%s(%s)' % (code, gist[:40])
 
 
-def check_book(book, source, encoding, accepted):
-    """A line of figures and a list of faults for one book."""
+def package_faults(book):
+    """What an EPUB 3 package must be beyond epubcheck's rules."""
+    import zipfile
     faults = []
+    with open(book, 'rb') as data:
+        head = data.read(58)
+    if head[30:58] != b'mimetypeapplication/epub+zip' or head[8:10] != b'\0\0':
+        faults.append('mimetype is not the first entry, stored')
+    with zipfile.ZipFile(book) as archive:
+        faults += ['%s is %d bytes' % (i.filename, i.file_size) for i in archive.infolist()
+                   if i.filename.endswith('.xhtml') and i.file_size > 256 * 1024]
+    import warnings
+    from ebooklib import epub
+    with warnings.catch_warnings():
+        warnings.simplefilter('ignore')
+        read = epub.read_epub(book, {'ignore_ncx': True})
+    faults += ['ebooklib finds no ' + field for field in ('title', 'language', 'identifier')
+               if not any(value for value, _ in read.get_metadata('DC', field))]
+    return faults
+
+
+def check_book(book, source, encoding, accepted, within):
+    """A line of figures and a list of faults for one book. within: the
+    source's text may stand among the book's own texts."""
+    faults = package_faults(book) if within else []
     expected = comparable(source_text(source, encoding))
 
     def compare(reader, text):
         text = comparable(text)
+        if within and '\ufffd' in text and '\ufffd' not in expected:
+            faults.append('%s: U+FFFD in the text' % reader)
+        if within and expected in text:
+            return len(text)
         if text != expected:
             at = next((i for i, (a, b) in enumerate(zip(text, expected)) if a != b),
                       min(len(text), len(expected)))
@@ -177,10 +211,11 @@ def main():
     for book, source, encoding in triples:
         if not (os.path.isfile(book) and os.path.isfile(source)):
             parser.error('no such book or source: %s %s' % (book, source))
-        if encoding not in ('gbk', 'utf-8', 'utf-16'):
+        if encoding not in ('gbk', 'utf-8', 'utf-16', 'unicode'):
             parser.error('unknown encoding ' + encoding)
     with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
-        results = list(pool.map(lambda t: check_book(*t, accepted), triples))
+        results = list(pool.map(
+            lambda t: check_book(*t, accepted, args.layout == 'epub3'), triples))
     faults = [fault for _, book_faults in results for fault in book_faults]
     for figures, _ in results:
         print(figures)

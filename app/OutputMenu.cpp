@@ -1,0 +1,185 @@
+#include "app/OutputMenu.h"
+
+#include <QActionGroup>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+
+#include "app/Dialogs.h"
+
+namespace qm {
+namespace {
+
+QString Text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString Checked(const QActionGroup& group) {
+    const QAction* action = group.checkedAction();
+    return action ? action->data().toString() : QString();
+}
+
+void Check(QActionGroup& group, const QString& value) {
+    for (QAction* action : group.actions()) {
+        if (action->data().toString() == value) action->setChecked(true);
+    }
+}
+
+std::string Native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+TOutputMenu::TOutputMenu(QMenuBar& bar, TDialogs& dialogs, QWidget* dialogParent)
+    : QObject(&bar), dialogs_(dialogs) {
+    QMenu* menu = bar.addMenu(Text("输出(&O)"));
+    auto* kind = new QActionGroup(this);
+    ClassicAction = menu->addAction(Text("经典版式"));
+    Epub3Action = menu->addAction(Text("标准 EPUB 3"));
+    for (QAction* action : {ClassicAction, Epub3Action}) {
+        action->setCheckable(true);
+        kind->addAction(action);
+    }
+    ClassicAction->setChecked(true);
+    menu->addSeparator();
+    epub3Options_ = menu->addMenu(Text("EPUB 3 选项"));
+    VerticalAction = epub3Options_->addAction(Text("竖排（从右到左翻页）"));
+    VerticalAction->setCheckable(true);
+    ConvertGroup = AddChoices(*epub3Options_, "简繁转换",
+                              {{"不转换", ""},
+                               {"简体 → 繁体", "s2t"},
+                               {"繁体 → 简体", "t2s"},
+                               {"简体 → 台湾正体", "s2tw"},
+                               {"台湾正体 → 简体", "tw2s"},
+                               {"简体 → 香港繁体", "s2hk"},
+                               {"香港繁体 → 简体", "hk2s"}});
+    EncodingGroup = AddChoices(*epub3Options_, "文本编码",
+                               {{"自动检测", ""},
+                                {"GB18030 / GBK", "GB18030"},
+                                {"Big5", "Big5-HKSCS"},
+                                {"UTF-8", "UTF-8"},
+                                {"UTF-16LE", "UTF-16LE"},
+                                {"UTF-16BE", "UTF-16BE"}});
+    LanguageGroup = AddChoices(*epub3Options_, "语言",
+                               {{"按文字判断", ""},
+                                {"简体中文 (zh-Hans)", "zh-Hans"},
+                                {"繁体中文 (zh-Hant)", "zh-Hant"},
+                                {"日语 (ja)", "ja"},
+                                {"英语 (en)", "en"}});
+    epub3Options_->addSeparator();
+    CoverAction = epub3Options_->addAction(Text("封面图片…"));
+    NoCoverAction = epub3Options_->addAction(Text("使用生成的封面"));
+    FontAction = epub3Options_->addAction(Text("嵌入字体…"));
+    NoFontAction = epub3Options_->addAction(Text("不嵌入字体"));
+
+    coverDialog_ = new QFileDialog(dialogParent, Text("选择封面图片"));
+    coverDialog_->setFileMode(QFileDialog::ExistingFile);
+    coverDialog_->setNameFilter(Text("JPEG / PNG (*.jpg *.jpeg *.png)"));
+    fontDialog_ = new QFileDialog(dialogParent, Text("选择字体"));
+    fontDialog_->setFileMode(QFileDialog::ExistingFile);
+    fontDialog_->setNameFilter(Text("TrueType / OpenType / WOFF (*.ttf *.otf *.woff *.woff2)"));
+
+    connect(CoverAction, &QAction::triggered, this,
+            [this] { ChooseFile(*coverDialog_, coverPath_); });
+    connect(FontAction, &QAction::triggered, this, [this] { ChooseFile(*fontDialog_, fontPath_); });
+    connect(NoCoverAction, &QAction::triggered, this, [this] {
+        coverPath_.clear();
+        Changed();
+    });
+    connect(NoFontAction, &QAction::triggered, this, [this] {
+        fontPath_.clear();
+        Changed();
+    });
+    for (QAction* action : menu->actions())
+        connect(action, &QAction::triggered, this, [this] { Changed(); });
+    for (QAction* action : epub3Options_->actions()) {
+        connect(action, &QAction::triggered, this, [this] { Changed(); });
+    }
+    for (QActionGroup* group : {ConvertGroup, EncodingGroup, LanguageGroup}) {
+        connect(group, &QActionGroup::triggered, this, [this] { Changed(); });
+    }
+    Load();
+    Update();
+}
+
+QActionGroup* TOutputMenu::AddChoices(
+    QMenu& menu, const char* title,
+    std::initializer_list<std::pair<const char*, const char*>> choices) {
+    QMenu* sub = menu.addMenu(Text(title));
+    auto* group = new QActionGroup(this);
+    for (const auto& [caption, value] : choices) {
+        QAction* action = sub->addAction(Text(caption));
+        action->setCheckable(true);
+        action->setData(Text(value));
+        group->addAction(action);
+    }
+    group->actions().front()->setChecked(true);
+    return group;
+}
+
+void TOutputMenu::ChooseFile(QFileDialog& dialog, QString& path) {
+    QString chosen;
+    if (dialogs_.RunFileDialog(dialog, chosen) && !chosen.isEmpty()) path = chosen;
+    Changed();
+}
+
+TEpub3Options TOutputMenu::Options() const {
+    TEpub3Options options;
+    options.epub3 = Epub3Action->isChecked();
+    options.vertical = VerticalAction->isChecked();
+    options.convert = Checked(*ConvertGroup).toStdString();
+    options.encoding = Checked(*EncodingGroup).toStdString();
+    options.language = Checked(*LanguageGroup).toStdString();
+    options.coverPath = Native(coverPath_);
+    options.fontPath = Native(fontPath_);
+    return options;
+}
+
+// The options apply to EPUB 3 books only; the chosen files show by name.
+// Only a change by the user is saved.
+void TOutputMenu::Update() {
+    epub3Options_->setEnabled(Epub3Action->isChecked());
+    CoverAction->setText(coverPath_.isEmpty()
+                             ? Text("封面图片…")
+                             : Text("封面图片：") + QFileInfo(coverPath_).fileName());
+    FontAction->setText(fontPath_.isEmpty() ? Text("嵌入字体…")
+                                            : Text("嵌入字体：") + QFileInfo(fontPath_).fileName());
+    NoCoverAction->setCheckable(true);
+    NoCoverAction->setChecked(coverPath_.isEmpty());
+    NoFontAction->setCheckable(true);
+    NoFontAction->setChecked(fontPath_.isEmpty());
+}
+
+void TOutputMenu::Changed() {
+    Update();
+    Save();
+}
+
+void TOutputMenu::Save() const {
+    QSettings settings;
+    settings.setValue(QStringLiteral("output/epub3"), Epub3Action->isChecked());
+    settings.setValue(QStringLiteral("epub3/vertical"), VerticalAction->isChecked());
+    settings.setValue(QStringLiteral("epub3/convert"), Checked(*ConvertGroup));
+    settings.setValue(QStringLiteral("epub3/encoding"), Checked(*EncodingGroup));
+    settings.setValue(QStringLiteral("epub3/language"), Checked(*LanguageGroup));
+    settings.setValue(QStringLiteral("epub3/cover"), coverPath_);
+    settings.setValue(QStringLiteral("epub3/font"), fontPath_);
+}
+
+void TOutputMenu::Load() {
+    QSettings settings;
+    (settings.value(QStringLiteral("output/epub3")).toBool() ? Epub3Action : ClassicAction)
+        ->setChecked(true);
+    VerticalAction->setChecked(settings.value(QStringLiteral("epub3/vertical")).toBool());
+    Check(*ConvertGroup, settings.value(QStringLiteral("epub3/convert")).toString());
+    Check(*EncodingGroup, settings.value(QStringLiteral("epub3/encoding")).toString());
+    Check(*LanguageGroup, settings.value(QStringLiteral("epub3/language")).toString());
+    coverPath_ = settings.value(QStringLiteral("epub3/cover")).toString();
+    fontPath_ = settings.value(QStringLiteral("epub3/font")).toString();
+}
+
+}  // namespace qm

@@ -1,0 +1,56 @@
+#pragma once
+// The window's 输出 (output) menu: the kind of book (the classic layout or a
+// standard EPUB 3 book) and the EPUB 3 options, remembered between runs.
+#include <QObject>
+#include <QString>
+
+#include "conversion/Epub3Options.h"
+
+class QAction;
+class QActionGroup;
+class QFileDialog;
+class QMenu;
+class QMenuBar;
+
+namespace qm {
+
+class TDialogs;
+
+class TOutputMenu : public QObject {
+    Q_OBJECT
+  public:
+    // Adds the menu to the bar and loads the remembered choice. `dialogs`
+    // must outlive the menu; its file dialogs pick the cover and the font.
+    TOutputMenu(QMenuBar& bar, TDialogs& dialogs, QWidget* dialogParent);
+
+    // The choice as a conversion takes it (title and author left empty).
+    TEpub3Options Options() const;
+
+    QAction* ClassicAction;       // the classic layout (the default)
+    QAction* Epub3Action;         // a standard EPUB 3 book
+    QAction* VerticalAction;      // vertical writing
+    QActionGroup* ConvertGroup;   // data: the OpenCC name, "" for none
+    QActionGroup* EncodingGroup;  // data: the encoding's name, "" to detect
+    QActionGroup* LanguageGroup;  // data: the BCP 47 tag, "" to guess
+    QAction* CoverAction;         // choose a cover image
+    QAction* NoCoverAction;       // back to the generated cover
+    QAction* FontAction;          // choose a font to embed
+    QAction* NoFontAction;
+
+  private:
+    QActionGroup* AddChoices(QMenu& menu, const char* title,
+                             std::initializer_list<std::pair<const char*, const char*>> choices);
+    void ChooseFile(QFileDialog& dialog, QString& path);
+    void Update();
+    void Changed();
+    void Save() const;
+    void Load();
+
+    TDialogs& dialogs_;
+    QMenu* epub3Options_;
+    QFileDialog* coverDialog_;
+    QFileDialog* fontDialog_;
+    QString coverPath_, fontPath_;
+};
+
+}  // namespace qm

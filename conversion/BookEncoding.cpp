@@ -1,0 +1,194 @@
+#include "conversion/BookEncoding.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/ucsdet.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/Exceptions.h"
+
+namespace qm {
+namespace {
+
+// The detector reads this much of a long book: enough for a sure answer,
+// and a 100 MB book costs no more than a small one.
+constexpr size_t kDetectorSample = size_t{64} << 10;
+constexpr int32_t kSureConfidence = 50;
+constexpr size_t kDecodeSlice = size_t{1} << 20;
+
+struct ConverterCloser {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+struct DetectorCloser {
+    void operator()(UCharsetDetector* d) const { ucsdet_close(d); }
+};
+
+Converter OpenConverter(const std::string& name) {
+    UErrorCode error = U_ZERO_ERROR;
+    Converter converter(ucnv_open(name.c_str(), &error));
+    if (U_FAILURE(error)) converter.reset();
+    return converter;
+}
+
+// True when the whole text decodes from the encoding with no bad sequence.
+bool DecodesCleanly(std::string_view bytes, const char* name) {
+    Converter converter = OpenConverter(name);
+    if (!converter) return false;
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                        &error);
+    std::u16string out(bytes.size() + 1, u'\0');
+    const char* source = bytes.data();
+    UChar* target = out.data();
+    ucnv_toUnicode(converter.get(), &target, target + out.size(), &source, source + bytes.size(),
+                   nullptr, true, &error);
+    return U_SUCCESS(error);
+}
+
+// The detector's answer and its confidence (0..100).
+std::string DetectorGuess(std::string_view bytes, int32_t& confidence) {
+    confidence = 0;
+    UErrorCode error = U_ZERO_ERROR;
+    std::unique_ptr<UCharsetDetector, DetectorCloser> detector(ucsdet_open(&error));
+    if (U_FAILURE(error)) return {};
+    ucsdet_setText(detector.get(), bytes.data(), static_cast<int32_t>(bytes.size()), &error);
+    const UCharsetMatch* match = ucsdet_detect(detector.get(), &error);
+    if (U_FAILURE(error) || !match) return {};
+    const char* name = ucsdet_getName(match, &error);
+    confidence = ucsdet_getConfidence(match, &error);
+    return U_SUCCESS(error) && name ? name : "";
+}
+
+// Counts each sequence that does not decode and puts U+FFFD in its place.
+void CountingSubstitute(const void* context, UConverterToUnicodeArgs* args, const char*, int32_t,
+                        UConverterCallbackReason reason, UErrorCode* error) {
+    if (reason > UCNV_IRREGULAR) return;  // reset, close and clone need nothing
+    ++*static_cast<int64_t*>(const_cast<void*>(context));
+    static const UChar replacement = 0xFFFD;
+    *error = U_ZERO_ERROR;
+    ucnv_cbToUWriteUChars(args, &replacement, 1, 0, error);
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        // Eight ASCII bytes at a time: most of a Latin text, and the markup
+        // and digits of a Chinese one.
+        while (end - p >= 8) {
+            uint64_t word;
+            std::copy(p, p + 8, reinterpret_cast<unsigned char*>(&word));
+            if (word & UINT64_C(0x8080808080808080)) break;
+            p += 8;
+        }
+        if (p >= end) break;
+        const unsigned lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t length = 0;
+        unsigned low = 0x80, high = 0xBF;  // the bounds of the second byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;  // no surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (static_cast<size_t>(end - p) < length || p[1] < low || p[1] > high) return false;
+        for (size_t i = 2; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+        }
+        p += length;
+    }
+    return true;
+}
+
+bool IsKnownEncoding(const std::string& name) {
+    return !name.empty() && OpenConverter(name) != nullptr;
+}
+
+std::string DetectBookEncoding(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return "UTF-8";
+    if (bytes.substr(0, 2) == "\xFF\xFE") return "UTF-16LE";
+    if (bytes.substr(0, 2) == "\xFE\xFF") return "UTF-16BE";
+    if (IsValidUtf8(bytes)) return "UTF-8";
+    int32_t confidence = 0;
+    const std::string guess = DetectorGuess(bytes.substr(0, kDetectorSample), confidence);
+    if (bytes.size() < kShortTextSize) {
+        // Measured on the sample book cut short: ICU names Big5 with full
+        // confidence from 16 characters on, and gives no Chinese answer
+        // below; GB18030 reads every shorter text.
+        const bool big5 =
+            (guess == "Big5" && confidence >= kSureConfidence) ||
+            (!DecodesCleanly(bytes, "GB18030") && DecodesCleanly(bytes, "Big5-HKSCS"));
+        return big5 ? "Big5-HKSCS" : "GB18030";
+    }
+    if (guess.rfind("Big5", 0) == 0) return "Big5-HKSCS";
+    for (const char* name : {"Shift_JIS", "EUC-JP", "EUC-KR", "UTF-16LE", "UTF-16BE"}) {
+        if (guess == name) return guess;
+    }
+    return "GB18030";  // GB2312, GBK and GB18030 guesses, and anything unsure
+}
+
+TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
+                            const std::function<void(int)>& progress) {
+    TDecodedText result;
+    Converter from = OpenConverter(encoding);
+    Converter to = OpenConverter("UTF-8");
+    if (!from || !to) throw Exception("Unknown text encoding \"" + encoding + "\".");
+    const bool marked = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+    if (ucnv_getType(from.get()) == UCNV_UTF8 && IsValidUtf8(bytes)) {
+        // Nothing to convert: the common case of a UTF-8 book costs one copy.
+        result.text.assign(bytes.substr(marked ? 3 : 0));
+        if (progress) progress(100);
+        return result;
+    }
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_setToUCallBack(from.get(), CountingSubstitute, &result.replaced, nullptr, nullptr, &error);
+    result.text.reserve(bytes.size() + bytes.size() / 2);
+    std::u16string pivot(16384, u'\0');
+    UChar* pivotSource = pivot.data();
+    UChar* pivotTarget = pivot.data();
+    std::string buffer(kDecodeSlice * 3 + 16, '\0');
+    bool first = true;
+    size_t done = 0;
+    do {
+        const size_t count = std::min(kDecodeSlice, bytes.size() - done);
+        const char* source = bytes.data() + done;
+        const char* sourceEnd = source + count;
+        const bool last = done + count == bytes.size();
+        do {
+            char* target = buffer.data();
+            error = U_ZERO_ERROR;
+            ucnv_convertEx(to.get(), from.get(), &target, buffer.data() + buffer.size(), &source,
+                           sourceEnd, pivot.data(), &pivotSource, &pivotTarget,
+                           pivot.data() + pivot.size(), first, last, &error);
+            first = false;
+            result.text.append(buffer.data(), static_cast<size_t>(target - buffer.data()));
+        } while (error == U_BUFFER_OVERFLOW_ERROR);
+        if (U_FAILURE(error))
+            throw Exception(std::string("Decoding failed: ") + u_errorName(error));
+        // A mark (U+FEFF) at the very start says how the file is encoded; it
+        // is no part of the text.
+        if (done == 0 && result.text.rfind("\xEF\xBB\xBF", 0) == 0) result.text.erase(0, 3);
+        done += count;
+        if (progress) progress(bytes.empty() ? 100 : static_cast<int>(done * 100 / bytes.size()));
+    } while (done < bytes.size());
+    return result;
+}
+
+}  // namespace qm

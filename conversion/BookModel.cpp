@@ -1,0 +1,80 @@
+#include "conversion/BookModel.h"
+
+#include <algorithm>
+
+namespace qm {
+
+size_t LeadingSpaceLength(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            ++i;
+        } else if (line.substr(i, 3) == "\xE3\x80\x80") {  // U+3000 IDEOGRAPHIC SPACE
+            i += 3;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
+void AppendParagraphs(std::string_view piece, std::vector<TParagraph>& paragraphs) {
+    bool blank = false;
+    size_t start = 0;
+    while (start <= piece.size()) {
+        size_t end = piece.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = piece.size();
+        std::string_view line = piece.substr(start, end - start);
+        line.remove_prefix(LeadingSpaceLength(line));
+        if (line.empty()) {
+            blank = blank || !paragraphs.empty();
+        } else {
+            paragraphs.push_back({line, blank});
+            blank = false;
+        }
+        if (end == piece.size()) break;
+        start =
+            end + (piece[end] == '\r' && end + 1 < piece.size() && piece[end + 1] == '\n' ? 2 : 1);
+    }
+}
+
+std::vector<size_t> PartEnds(std::string_view text, int32_t n) {
+    std::vector<size_t> ends;
+    if (text.empty()) return ends;
+    const size_t share = text.size() / static_cast<size_t>(std::max(1, n)) + 1;
+    size_t from = 0;
+    while (from < text.size() && ends.size() + 1 < static_cast<size_t>(std::max(1, n))) {
+        const size_t target = std::min(text.size(), std::max(from + 1, share * (ends.size() + 1)));
+        // The line that holds the cut ends the part, its break included.
+        size_t end = text.find_first_of("\r\n", target - 1);
+        if (end == std::string_view::npos) break;
+        end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+        if (end >= text.size()) break;
+        ends.push_back(end);
+        from = end;
+    }
+    ends.push_back(text.size());
+    return ends;
+}
+
+void CutBookIntoParts(TBook& book, int32_t n, const std::string& label) {
+    book.sections.clear();
+    const std::string_view text = book.text;
+    const std::vector<size_t> ends = PartEnds(text, n);
+    size_t start = 0;
+    for (size_t k = 0; k < std::max<size_t>(1, ends.size()); ++k) {
+        TBookSection section;
+        section.title = label;
+        const size_t end = k < ends.size() ? ends[k] : 0;
+        AppendParagraphs(text.substr(start, end - start), section.paragraphs);
+        start = end;
+        book.sections.push_back(std::move(section));
+    }
+    if (book.sections.size() > 1) {
+        for (size_t k = 0; k < book.sections.size(); ++k) {
+            book.sections[k].title = label + " (" + std::to_string(k + 1) + ")";
+        }
+    }
+}
+
+}  // namespace qm

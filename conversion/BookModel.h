@@ -1,0 +1,57 @@
+#pragma once
+// One decoded book as the EPUB 3 writer reads it: the metadata, the whole
+// text in UTF-8, and its sections in reading order, each a list of
+// paragraphs. A volume's chapters follow it; the cut into N parts gives one
+// section per part, labelled but without a heading of its own.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+struct TParagraph {
+    std::string_view text;    // into TBook::text, without the line's leading spaces
+    bool afterBlank = false;  // blank lines came before it (shown as spacing)
+};
+
+enum class TSectionKind : uint8_t {
+    Part,     // a cut of the text: a table-of-contents label, no heading
+    Volume,   // a heading that opens a group of chapters
+    Chapter,  // a heading; nests under the volume before it
+};
+
+struct TBookSection {
+    TSectionKind kind = TSectionKind::Part;
+    std::string title;  // UTF-8; the heading, or the part's label
+    std::vector<TParagraph> paragraphs;
+};
+
+struct TBook {
+    std::string title, author;  // UTF-8; title never empty
+    std::string language;       // BCP 47 tag
+    std::string text;           // the whole text, UTF-8; paragraphs point into it
+    std::vector<TBookSection> sections;
+};
+
+// True for the spaces a line's indent is made of: ASCII space and tab and
+// the full-width space U+3000 (the CSS gives the indent instead).
+size_t LeadingSpaceLength(std::string_view line);
+
+// Appends the paragraphs of a piece of text: one per line (CR LF, LF or CR
+// ends a line), leading spaces dropped; blank lines make no paragraph but
+// mark the next one.
+void AppendParagraphs(std::string_view piece, std::vector<TParagraph>& paragraphs);
+
+// Where the text is cut into at most n parts: the ends of the parts, each at
+// the end of the first line that reaches its share of the bytes (text.size()
+// / n each), so no line and no character is cut. Fewer parts when lines are
+// longer than a share; none for an empty text.
+std::vector<size_t> PartEnds(std::string_view text, int32_t n);
+
+// Fills book.sections with the text cut into n parts, labelled "label" when
+// there is one part and "label (k)" otherwise. An empty text gives one empty
+// part, so the book still has a page.
+void CutBookIntoParts(TBook& book, int32_t n, const std::string& label);
+
+}  // namespace qm

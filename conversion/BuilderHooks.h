@@ -1,0 +1,42 @@
+#pragma once
+// Routes the archive builder's notifications to the front end for one run.
+#include <utility>
+
+#include "conversion/ConversionRun.h"
+#include "zip/ZipBuilder.h"
+
+namespace qm {
+
+// Routes the builder's notifications to the front end for one run and puts
+// back whatever the builder had before, also when the run fails.
+class BuilderHooks {
+  public:
+    BuilderHooks(TZipBuilder& zip, TConversionUi& ui)
+        : zip_(zip),
+          percent_(std::move(zip.OnTotalPercentDone)),
+          pump_(std::move(zip.MessagePump)),
+          warning_(std::move(zip.WarningBox)) {
+        zip.OnTotalPercentDone = [&ui](TZipBuilder&, int32_t percent) {
+            ui.Progress(TConversionPhase::Packing, percent);
+        };
+        zip.MessagePump = [&ui] { ui.ProcessMessages(); };
+        zip.WarningBox = [&ui](const std::string& caption, const std::string& text) {
+            ui.ShowWarning(caption, text);
+        };
+    }
+    ~BuilderHooks() {
+        zip_.OnTotalPercentDone = std::move(percent_);
+        zip_.MessagePump = std::move(pump_);
+        zip_.WarningBox = std::move(warning_);
+    }
+    BuilderHooks(const BuilderHooks&) = delete;
+    BuilderHooks& operator=(const BuilderHooks&) = delete;
+
+  private:
+    TZipBuilder& zip_;
+    decltype(TZipBuilder::OnTotalPercentDone) percent_;
+    decltype(TZipBuilder::MessagePump) pump_;
+    decltype(TZipBuilder::WarningBox) warning_;
+};
+
+}  // namespace qm

@@ -1,0 +1,70 @@
+#pragma once
+// The documents of a standard EPUB 3 book, built from the book model: the
+// package document, the navigation document and its EPUB 2 twin (NCX), the
+// style sheet, the cover and title pages, and the head and tail of a text
+// page. Every text put in is XML-escaped here.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion/BookModel.h"
+
+namespace qm {
+
+// Appends UTF-8 text as XML character data: "&", "<", ">" and '"' escaped,
+// the characters XML 1.0 forbids (C0 controls other than tab, CR and LF,
+// U+FFFE and U+FFFF) left out. Returns how many were left out.
+size_t AppendXmlUtf8(std::string& out, std::string_view text);
+std::string XmlUtf8(std::string_view text);
+
+// One entry of the table of contents: level 0 at the top, 1 under the
+// level-0 entry before it.
+struct TTocEntry {
+    std::string label;  // UTF-8
+    std::string href;   // relative to the package document
+    int level = 0;
+};
+
+// A file of the book beyond the text pages, as the manifest lists it.
+struct TManifestItem {
+    std::string id, href, mediaType, properties;
+};
+
+struct TPackageInfo {
+    std::string identifier;  // "urn:uuid:..."
+    std::string modified;    // "2024-05-01T12:00:00Z"
+    bool vertical = false;
+    std::string coverImageId;          // empty without a cover image
+    std::vector<TManifestItem> items;  // in manifest order
+    std::vector<std::string> spine;    // ids, in reading order
+};
+
+// Words of the book's furniture in its language (Chinese, Japanese or English).
+struct TBookWords {
+    const char *cover, *titlePage, *contents, *start;
+};
+const TBookWords& BookWordsFor(const std::string& language);
+
+std::string PackageDocument(const TBook& book, const TPackageInfo& info);
+std::string NavigationDocument(const TBook& book, const std::vector<TTocEntry>& toc,
+                               const std::string& coverHref, const std::string& titleHref,
+                               const std::string& startHref);
+std::string NcxDocument(const TBook& book, const std::string& identifier,
+                        const std::vector<TTocEntry>& toc);
+
+// fontFile: the embedded font's file name relative to the style sheet, or empty.
+std::string BookStyleSheet(const std::string& language, bool vertical, const std::string& fontFile);
+
+// A page's head up to and including "<body>", and its tail from "</body>".
+// cssHref is relative to the page.
+std::string PageHead(const std::string& language, std::string_view title,
+                     const std::string& cssHref, const char* bodyClass = nullptr);
+inline constexpr std::string_view kPageTail = "</body>\n</html>\n";
+
+// The cover page: the image when there is one (imageHref relative to the
+// page), else a typographic cover of title and author drawn in SVG.
+std::string CoverPage(const TBook& book, const std::string& cssHref, const std::string& imageHref,
+                      int width, int height);
+std::string TitlePage(const TBook& book, const std::string& cssHref);
+
+}  // namespace qm

@@ -1,0 +1,185 @@
+#include "conversion/Epub3Run.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <exception>
+#include <optional>
+
+#include "conversion/BookEncoding.h"
+#include "conversion/BookIdentifier.h"
+#include "conversion/BookModel.h"
+#include "conversion/BookResources.h"
+#include "conversion/BookSplitter.h"
+#include "conversion/BuilderHooks.h"
+#include "conversion/ChineseConvert.h"
+#include "conversion/Epub3Writer.h"
+#include "conversion/FileNames.h"
+#include "conversion/SourceText.h"
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/TempDir.h"
+#include "zip/ArchiveReplace.h"
+#include "zip/Crc32.h"
+#include "zip/ZipBuilder.h"
+
+namespace qm {
+namespace {
+
+// Shares of the Pages progress: reading, decoding, converting, then writing.
+constexpr int kReadEnd = 10;
+constexpr int kDecodeEnd = 30;
+constexpr int kConvertEnd = 50;
+constexpr size_t kReadSlice = size_t{1} << 20;
+constexpr size_t kConvertSlice = size_t{1} << 20;
+constexpr size_t kIdentifierPrefix = size_t{64} << 10;
+
+std::function<void(int)> Stage(TConversionUi& ui, int from, int to) {
+    return [&ui, from, to](int percent) {
+        ui.Progress(TConversionPhase::Pages, from + percent * (to - from) / 100);
+        ui.ProcessMessages();
+    };
+}
+
+std::string ReadWholeSource(const std::string& path, const std::function<void(int)>& progress) {
+    TFileStream file(path, fmOpenRead | fmShareDenyNone);
+    const int64_t size = file.Size();
+    if (size > kMaxSourceSize) {
+        throw ESourceTooLarge(Format(
+            "The file \"%s\" is 2 GiB or larger; books must be smaller than 2 GiB.", path.c_str()));
+    }
+    std::string raw;
+    raw.reserve(static_cast<size_t>(size));
+    while (raw.size() < static_cast<size_t>(size)) {
+        const size_t done = raw.size();
+        const size_t count = std::min(kReadSlice, static_cast<size_t>(size) - done);
+        raw.resize(done + count);
+        file.ReadBuffer(raw.data() + done, static_cast<int64_t>(count));
+        progress(static_cast<int>((done + count) * 100 / static_cast<size_t>(size)));
+    }
+    return raw;
+}
+
+// Converts the text a slice at a time, each slice ending at a line end, so a
+// phrase is never cut and the window stays responsive.
+std::string ConvertChinese(const std::string& text, const TChineseConverter& converter,
+                           const std::function<void(int)>& progress) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', std::min(text.size(), start + kConvertSlice));
+        end = end == std::string::npos ? text.size() : end + 1;
+        out += converter.Convert(std::string_view(text).substr(start, end - start));
+        start = end;
+        progress(static_cast<int>(start * uint64_t{100} / text.size()));
+    }
+    return out;
+}
+
+// What besides the source makes the book what it is; part of its identifier.
+std::string OptionsFingerprint(const TConversionRequest& request, const std::string& encoding) {
+    const TEpub3Options& o = request.options;
+    std::string f;
+    for (const std::string& field :
+         {o.title, o.author, encoding, o.language, o.convert, std::to_string(request.parts),
+          std::string(o.vertical ? "v" : "h")}) {
+        f += field;
+        f += '\0';
+    }
+    return f;
+}
+
+void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
+               const std::string& tempDirPath, const std::string& treeDir) {
+    const TEpub3Options& options = request.options;
+    if (IsNamedPipe(request.sourcePath)) {
+        throw Exception(Format("\"%s\" is a named pipe, not a file.", request.sourcePath.c_str()));
+    }
+    std::optional<TBookResource> cover, font;
+    if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
+    if (!options.fontPath.empty()) font = ReadFontFile(options.fontPath);
+
+    std::string raw = ReadWholeSource(request.sourcePath, Stage(ui, 0, kReadEnd));
+    const std::string encoding =
+        options.encoding.empty() ? DetectBookEncoding(raw) : options.encoding;
+    // The identifier names the source by its size, CRC-32 and first bytes
+    // rather than a digest of every byte: SHA-1 over a 100 MB book cost a
+    // twentieth of the run, and two different books that agree on all three
+    // do not occur by chance.
+    TSha1 digest;
+    const uint32_t crc = Crc32Of(raw.data(), raw.size());
+    digest.Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
+    digest.Update(std::string_view(raw).substr(0, kIdentifierPrefix));
+    digest.Update(OptionsFingerprint(request, encoding));
+    if (cover) digest.Update(cover->bytes);
+    if (font) digest.Update(font->bytes);
+
+    TBook book;
+    {
+        TDecodedText decoded = DecodeBookText(raw, encoding, Stage(ui, kReadEnd, kDecodeEnd));
+        std::string().swap(raw);  // the source's bytes are no longer needed
+        if (decoded.replaced > 0) {
+            ui.ShowWarning("Quillmark",
+                           Format("%lld byte sequences of the source are not valid %s; each was "
+                                  "replaced with U+FFFD.",
+                                  static_cast<long long>(decoded.replaced), encoding.c_str()));
+        }
+        book.text = std::move(decoded.text);
+    }
+    book.title = options.title.empty() ? ExtractBaseName(request.sourcePath) : options.title;
+    book.author = options.author;
+    if (!options.convert.empty()) {
+        const TChineseConverter converter(options.convert);
+        book.text = ConvertChinese(book.text, converter, Stage(ui, kDecodeEnd, kConvertEnd));
+        book.title = converter.Convert(book.title);
+        book.author = converter.Convert(book.author);
+    }
+    if (book.title.empty()) book.title = "Untitled";
+    book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
+    CutBookIntoParts(book, request.parts, book.title);
+
+    TEpub3Extras extras;
+    extras.identifier = UuidUrnFromDigest(digest.Final());
+    extras.timestamp = BookTimestamp(request.sourcePath);
+    extras.vertical = options.vertical;
+    extras.cover = cover ? &*cover : nullptr;
+    extras.font = font ? &*font : nullptr;
+    const std::vector<std::string> files =
+        WriteEpub3Tree(book, extras, treeDir, Stage(ui, kConvertEnd, 100));
+    book.sections.clear();
+    std::string().swap(book.text);
+
+    // Built under a fresh name and moved into place only when complete, so
+    // a failed run leaves any earlier book as it was and no entry of an
+    // earlier book ever joins this one.
+    const std::string work = tempDirPath + "book.epub";
+    RemoveTree(work);
+    BuilderHooks hooks(zip, ui);
+    PackEpub3Tree(zip, treeDir, files, work, DosDateTimeUtc(extras.timestamp));
+    ReplaceArchiveWithWorkFile(work, request.archiveName);
+}
+
+}  // namespace
+
+TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui,
+                                     TZipBuilder& zip, const std::string& tempDirPath) {
+    TConversionResult result;
+    result.resultText = kConversionFailedText;
+    const std::string treeDir = tempDirPath + "EPUB3";
+    RemoveTree(treeDir);
+    try {
+        if (!MakeDirectory(treeDir)) throw EFCreateError(CreateErrorText(treeDir, errno));
+        BuildBook(request, ui, zip, tempDirPath, treeDir);
+        result.success = true;
+        result.resultText = kConversionSucceededText;
+    } catch (const std::exception& error) {
+        result.reason = error.what();
+    }
+    ui.ShowResult(result.resultText);
+    RemoveTree(treeDir);
+    RemoveTree(tempDirPath + "book.epub");
+    return result;
+}
+
+}  // namespace qm

@@ -1,0 +1,20 @@
+#pragma once
+// The conversion into a standard EPUB 3 book: the source decoded to Unicode
+// and kept so, cut into the request's parts, written and packed.
+#include <string>
+
+#include "conversion/ConversionRun.h"
+
+namespace qm {
+
+class TZipBuilder;
+
+// Reads and decodes the source (the options' encoding, or the detected one),
+// applies the Chinese conversion, builds the book model and writes it as an
+// EPUB 3 book to request.archiveName, replacing any file there once the new
+// book is complete. Undecodable bytes are reported through ui.ShowWarning.
+// Shows the result; every failure becomes the result's reason.
+TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui,
+                                     TZipBuilder& zip, const std::string& tempDirPath);
+
+}  // namespace qm

@@ -1,0 +1,179 @@
+// quillmark-cli --epub3 run as a user runs it, its books read by epubcheck,
+// pandoc and ebooklib (the reader harness's epub3 layout), on ordinary and
+// hostile sources in every encoding it reads.
+#include <gtest/gtest.h>
+#include <unicode/ucnv.h>
+
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+using test::Quote;
+
+std::string Encode(const std::string& utf8, const char* encoding) {
+    UErrorCode error = U_ZERO_ERROR;
+    std::string out(utf8.size() * 4 + 8, '\0');
+    const int32_t length =
+        ucnv_convert(encoding, "UTF-8", out.data(), static_cast<int32_t>(out.size()), utf8.data(),
+                     static_cast<int32_t>(utf8.size()), &error);
+    out.resize(U_SUCCESS(error) ? static_cast<size_t>(length) : 0);
+    return out;
+}
+
+std::string SampleUtf8() {
+    const std::string gbk = test::ReadFile(std::string(QM_SOURCE_DIR) + "/samples/sample-gbk.txt");
+    UErrorCode error = U_ZERO_ERROR;
+    std::string out(gbk.size() * 2, '\0');
+    out.resize(static_cast<size_t>(ucnv_convert("UTF-8", "GBK", out.data(),
+                                                static_cast<int32_t>(out.size()), gbk.data(),
+                                                static_cast<int32_t>(gbk.size()), &error)));
+    return out;
+}
+
+// A 1 x 1 PNG.
+const char* const kPngHex =
+    "89504E470D0A1A0A0000000D49484452000000010000000108060000001F15C489"
+    "0000000D4944415478DA63F8FFFF3F0005FE02FEA7D5A3D40000000049454E44AE426082";
+
+class Epub3Cli : public ::testing::Test {
+  protected:
+    test::CommandResult Cli(const std::string& args,
+                            const std::string& env = "SOURCE_DATE_EPOCH=1700000000") {
+        return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
+                         env + " " + Quote(test::BinPath("quillmark-cli")) + " --epub3 " + args);
+    }
+    test::ScratchDir work, tmp;
+};
+
+TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
+    const std::string sample = SampleUtf8();
+    std::string hostile =
+        "Debian fortunes: a\xC2\xA0"
+        "b ‧ x² ⇔ «quoted» — <foo> & <bar/> \"q\" 'a'\n";
+    hostile +=
+        "control\x01\x02\x1F bytes\x0B\x0C kept around\n\n\n\n  emoji 😀 and 𠀀 outside GBK\n";
+    hostile += "\xEF\xBF\xBE noncharacter\n";
+    std::string huge;
+    while (huge.size() < 900000) huge += "一行很长的文字没有换行，";  // 300,000 characters
+    const std::string rare = "海边\xF0\xA0\x80\x80的书信，𠮷野家\r\n第二行 \xF0\x9F\x98\x80\r\n";
+    std::string traditional =
+        "海邊的書信\r序\r　　這是一個關於信的故事。鎮上的郵局很小，只有兩間屋子。\r";
+    for (int i = 0; i < 40; ++i)
+        traditional += "　　每天下午三點，郵遞員會打開郵筒，把裏面的信取出來。\r";
+    struct Book {
+        const char* name;
+        std::string utf8;   // the text the readers must return
+        std::string bytes;  // the source file
+        const char* args;
+    } books[] = {
+        {"gbk", sample, Encode(sample, "GBK"), "-n 7"},
+        {"hostile", hostile, hostile, "-n 3"},
+        {"huge", "start\n" + huge + "\nend", "start\n" + huge + "\nend", ""},
+        {"rare", rare, Encode(rare, "GB18030"), ""},
+        {"big5", traditional, Encode(traditional, "Big5"), "-n 2"},
+        {"utf16be", sample, std::string("\xFE\xFF").append(Encode(sample, "UTF-16BE")), "-n 64"},
+        {"blank", "", "\r\n\r\n   \r\n\xE3\x80\x80\r\n", ""},
+    };
+    std::string pairs;
+    auto addPair = [&](const std::string& book, const std::string& expected) {
+        pairs.append(1, ' ')
+            .append(Quote(work / book))
+            .append(1, ' ')
+            .append(Quote(work / expected))
+            .append(" unicode");
+    };
+    for (const Book& book : books) {
+        test::WriteFile(work / (std::string(book.name) + ".txt"), book.bytes);
+        test::WriteFile(work / (std::string(book.name) + ".expected"), book.utf8);
+        const auto run =
+            Cli(std::string(book.args) + " -t " + book.name + " " + book.name + ".txt");
+        ASSERT_EQ(run.exitCode, 0) << book.name << ": " << run.err;
+        EXPECT_EQ(run.err.find("U+FFFD"), std::string::npos) << book.name << ": " << run.err;
+        addPair(std::string(book.name) + ".epub", std::string(book.name) + ".expected");
+    }
+    // Every option at once: the text changes, so only the package is judged.
+    test::WriteFile(work / "cover.png", test::Hex(kPngHex));
+    test::WriteFile(work / "none.expected", "");
+    const auto all =
+        Cli("--vertical --convert s2t --language zh-Hant --cover cover.png --font "
+            "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf -a 作者 -t 全部 -o all gbk.txt");
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    addPair("all.epub", "none.expected");
+
+    const auto read = test::Run("/usr/bin/python3 " +
+                                Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/reader_harness.py") +
+                                " --layout epub3" + pairs);
+    EXPECT_EQ(read.exitCode, 0) << read.out << read.err;
+    EXPECT_NE(test::Run("unzip -p " + Quote(work / "all.epub") + " OEBPS/text/p00001.xhtml")
+                  .out.find("這是一個關於信的故事"),
+              std::string::npos);
+}
+
+TEST_F(Epub3Cli, SameSourceAndOptionsGiveTheSameBytes) {
+    test::WriteFile(work / "b.txt", "第一章\r\n　　海风吹过灯塔。\r\n");
+    ASSERT_EQ(Cli("-o one b.txt", "TZ=Asia/Shanghai SOURCE_DATE_EPOCH=1700000000").exitCode, 0);
+    ASSERT_EQ(Cli("-o two b.txt", "TZ=America/New_York SOURCE_DATE_EPOCH=1700000000").exitCode, 0);
+    EXPECT_EQ(test::ReadFile(work / "one.epub"), test::ReadFile(work / "two.epub"));
+    // Without the variable the source's time counts, in UTC too.
+    ASSERT_EQ(Cli("-o three b.txt", "TZ=Asia/Tokyo").exitCode, 0);
+    ASSERT_EQ(Cli("-o four b.txt", "TZ=Europe/Paris").exitCode, 0);
+    EXPECT_EQ(test::ReadFile(work / "three.epub"), test::ReadFile(work / "four.epub"));
+    const std::string opf =
+        test::Run("unzip -p " + Quote(work / "one.epub") + " OEBPS/content.opf").out;
+    EXPECT_NE(opf.find("<meta property=\"dcterms:modified\">2023-11-14T22:13:20Z</meta>"),
+              std::string::npos);
+    // A different option is a different book.
+    ASSERT_EQ(Cli("-o five -t Other b.txt").exitCode, 0);
+    const std::string other =
+        test::Run("unzip -p " + Quote(work / "five.epub") + " OEBPS/content.opf").out;
+    EXPECT_NE(opf.substr(opf.find("urn:uuid:"), 45), other.substr(other.find("urn:uuid:"), 45));
+}
+
+TEST_F(Epub3Cli, BatchesMakeEpub3BooksToo) {
+    test::WriteFile(work / "甲.txt", "第一章\r\n　　海风。\r\n");
+    test::WriteFile(work / "乙.txt", "\xFF\xFE" + std::string("a\0\n\0", 4));
+    const auto run = Cli("-O shelf 甲.txt 乙.txt");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* name : {"甲", "乙"}) {
+        const std::string book = test::ReadFile(work / ("shelf/" + std::string(name) + ".epub"));
+        EXPECT_EQ(book.substr(30, 28), "mimetypeapplication/epub+zip") << name;
+        const std::string opf =
+            test::Run("unzip -p " + Quote(work / ("shelf/" + std::string(name) + ".epub")) +
+                      " OEBPS/content.opf")
+                .out;
+        EXPECT_NE(opf.find(std::string("<dc:title>") + name + "</dc:title>"), std::string::npos)
+            << opf;
+    }
+}
+
+TEST_F(Epub3Cli, BadOptionsAreRefusedAndNothingIsWritten) {
+    test::WriteFile(work / "b.txt", "text\r\n");
+    test::WriteFile(work / "fake.png", "not an image at all");
+    for (const char* args :
+         {"--cover fake.png", "--cover missing.jpg", "--encoding no-such-thing", "--language zh_CN",
+          "--language=", "--convert x2y", "--font fake.png"}) {
+        const auto run = Cli(std::string(args) + " -o out b.txt");
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_NE(run.err.find("quillmark-cli: "), std::string::npos) << args;
+        EXPECT_FALSE(test::Exists(work / "out.epub")) << args;
+    }
+    // The EPUB 3 options alone, without --epub3, are a mistake too.
+    const auto run = test::Run("cd " + Quote(work.Path()) + " && " +
+                               Quote(test::BinPath("quillmark-cli")) + " --vertical -o out b.txt");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--vertical applies only with --epub3"), std::string::npos);
+    // Undecodable bytes are read as U+FFFD and counted, not a failure.
+    test::WriteFile(work / "bad.txt",
+                    "\xEF\xBB\xBF"
+                    "ok \xC3( and \xFF\r\n");
+    const auto bad = Cli("bad.txt");
+    EXPECT_EQ(bad.exitCode, 0) << bad.err;
+    EXPECT_NE(bad.err.find("2 byte sequences"), std::string::npos) << bad.err;
+}
+
+}  // namespace
+}  // namespace qm

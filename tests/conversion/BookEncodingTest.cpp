@@ -1,0 +1,115 @@
+// Encoding detection and lossless decoding for the EPUB 3 output, on texts
+// in each encoding the tool meets, short and long.
+#include <gtest/gtest.h>
+#include <unicode/ucnv.h>
+
+#include <string>
+
+#include "conversion/BookEncoding.h"
+#include "conversion/ChineseConvert.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+// Encodes UTF-8 text with ICU; the texts used here map completely.
+std::string Encode(const std::string& utf8, const char* encoding) {
+    UErrorCode error = U_ZERO_ERROR;
+    std::string out(utf8.size() * 4 + 8, '\0');
+    const int32_t length =
+        ucnv_convert(encoding, "UTF-8", out.data(), static_cast<int32_t>(out.size()), utf8.data(),
+                     static_cast<int32_t>(utf8.size()), &error);
+    EXPECT_TRUE(U_SUCCESS(error)) << u_errorName(error);
+    out.resize(static_cast<size_t>(length));
+    return out;
+}
+
+std::string Decode(const std::string& bytes, const char* encoding) {
+    UErrorCode error = U_ZERO_ERROR;
+    std::string out(bytes.size() * 3 + 8, '\0');
+    const int32_t length =
+        ucnv_convert("UTF-8", encoding, out.data(), static_cast<int32_t>(out.size()), bytes.data(),
+                     static_cast<int32_t>(bytes.size()), &error);
+    out.resize(static_cast<size_t>(length));
+    return out;
+}
+
+// The first `chars` code points of a UTF-8 text.
+std::string Prefix(const std::string& utf8, size_t chars) {
+    size_t i = 0;
+    for (size_t n = 0; i < utf8.size() && n < chars; ++n) {
+        do ++i;
+        while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80);
+    }
+    return utf8.substr(0, i);
+}
+
+TEST(BookEncoding, DetectsEachEncodingAndDecodesItBack) {
+    const std::string simplified =
+        test::ReadFile(std::string(QM_SOURCE_DIR) + "/samples/sample-gbk.txt");
+    const std::string simplifiedUtf8 = DecodeBookText(simplified, "GBK").text;
+    const std::string traditionalUtf8 = TChineseConverter("s2t").Convert(simplifiedUtf8);
+    struct Case {
+        const char* name;
+        std::string utf8;
+        std::string bytes;
+        const char* expected;
+    };
+    std::vector<Case> cases;
+    for (size_t chars : {20, 300, 100000}) {  // 300 characters are still under 1 KB in GBK
+        const std::string s = Prefix(simplifiedUtf8, chars);
+        const std::string t = Prefix(traditionalUtf8, chars);
+        cases.push_back({"gbk", s, Encode(s, "GBK"), "GB18030"});
+        // Big5 lacks a few characters OpenCC writes; what it holds comes back.
+        const std::string big5 = Encode(t, "Big5");
+        cases.push_back({"big5", Decode(big5, "Big5"), big5, "Big5-HKSCS"});
+        cases.push_back({"utf8", t, t, "UTF-8"});
+        cases.push_back({"utf8-mark", s, "\xEF\xBB\xBF" + s, "UTF-8"});
+        cases.push_back({"utf16le", s, "\xFF\xFE" + Encode(s, "UTF-16LE"), "UTF-16LE"});
+        cases.push_back({"utf16be", t, "\xFE\xFF" + Encode(t, "UTF-16BE"), "UTF-16BE"});
+    }
+    // Outside GBK: a four-byte GB18030 character and an emoji.
+    const std::string rare = "海边\xF0\xA0\x80\x80的书信\xF0\x9F\x98\x80，第二行。";
+    cases.push_back({"gb18030-4", rare, Encode(rare, "GB18030"), "GB18030"});
+    // Too short for the detector: GB18030, which reads any Big5 bytes too.
+    cases.push_back({"short", "海边的书", Encode("海边的书", "GBK"), "GB18030"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.bytes.size()) + " bytes");
+        const std::string found = DetectBookEncoding(c.bytes);
+        EXPECT_EQ(found, c.expected);
+        if (found != c.expected) continue;
+        const TDecodedText decoded = DecodeBookText(c.bytes, found);
+        EXPECT_EQ(decoded.replaced, 0);
+        EXPECT_TRUE(decoded.text == c.utf8);
+    }
+}
+
+TEST(BookEncoding, BadBytesBecomeReplacementCharactersAndAreCounted) {
+    // A lone lead byte mid-text and a cut-off one at the end.
+    const TDecodedText gb = DecodeBookText("\xBA\xA3\x81 ok \xB1\xDF\x81", "GB18030");
+    EXPECT_EQ(gb.replaced, 2);
+    EXPECT_EQ(gb.text.find("海"), 0u);
+    EXPECT_NE(gb.text.find("\xEF\xBF\xBD ok 边\xEF\xBF\xBD"), std::string::npos) << gb.text;
+    const TDecodedText utf8 = DecodeBookText(
+        "\xEF\xBB\xBF"
+        "a\xC3(b",
+        "UTF-8");
+    EXPECT_EQ(utf8.replaced, 1);
+    EXPECT_EQ(utf8.text, "a\xEF\xBF\xBD(b");
+    EXPECT_FALSE(IsKnownEncoding("no-such-encoding"));
+    EXPECT_TRUE(IsKnownEncoding("big5"));
+}
+
+TEST(BookEncoding, Utf8ValidityFollowsTheStandard) {
+    for (const char* good : {"", "plain ascii text", "\xC2\x80", "\xED\x9F\xBF", "\xF4\x8F\xBF\xBF",
+                             "海边的书信 and more ascii after it"}) {
+        EXPECT_TRUE(IsValidUtf8(good)) << good;
+    }
+    for (const char* bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                            "\xF5\x80\x80\x80", "abcdefgh\x80", "\xE6\xB5"}) {
+        EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace qm
