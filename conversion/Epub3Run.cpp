@@ -212,7 +212,7 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     }
     std::string shown = result.resultText;
     if (result.success && (result.volumes + result.chapters) > 0) {
-        shown += "\n" + ChapterCountTextZh(result.volumes, result.chapters);
+        shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
         if (request.parts != 1)
             shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(request.parts));
     }
