@@ -21,7 +21,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/TempDir.h"
-#include "platform/WorkFile.h"
 #include "zip/Crc32.h"
 #include "zip/ZipBuilder.h"
 
@@ -180,13 +179,11 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZ
     book.sections.clear();
     std::string().swap(book.text);
 
-    // Built in a fresh work file beside the book and renamed onto it only
-    // when complete, so a failed run leaves any earlier book (or other file)
-    // as it was and no entry of an earlier book ever joins this one.
-    TWorkFile work(request.archiveName);
+    // The builder makes a fresh archive beside the target and moves it into
+    // place only when complete, so a failed run leaves any earlier book as
+    // it was and no entry of an earlier book ever joins this one.
     BuilderHooks hooks(zip, ui);
-    PackEpub3Tree(zip, treeDir, files, work.Path(), DosDateTimeUtc(extras.timestamp));
-    work.Commit();
+    PackEpub3Tree(zip, treeDir, files, request.archiveName, DosDateTimeUtc(extras.timestamp));
     return found;
 }
 
@@ -215,7 +212,7 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     }
     std::string shown = result.resultText;
     if (result.success && (result.volumes + result.chapters) > 0) {
-        shown += "\n" + ChapterCountTextZh(result.volumes, result.chapters);
+        shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
         if (request.parts != 1)
             shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(request.parts));
     }
