@@ -29,8 +29,8 @@
 #include "app/SpinEdit.h"
 #include "app/WebStrip.h"
 #include "conversion/ConversionRun.h"
-#include "conversion/PrepareConversion.h"
 #include "conversion/FileNames.h"
+#include "conversion/PrepareConversion.h"
 #include "platform/TempDir.h"
 
 namespace qm {
@@ -419,8 +419,7 @@ void TForm1::Button1Click() {
     }
     const TConversionResult result = RunConversion(request, ui, m_zip, tempDirPath);
     if (result.resultText.empty()) {
-        dialogs_.Error(QString::fromUtf8(kApplicationTitle),
-                       QString::fromStdString(result.reason));
+        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(result.reason));
     }
 }
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "conversion/PrepareConversion.h"
 #include "conversion/Epub3Options.h"
+#include "conversion/PrepareConversion.h"
 
 namespace qm {
 

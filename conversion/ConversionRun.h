@@ -16,10 +16,10 @@ class TZipBuilder;
 
 // What the front end knows when the user asks for a conversion.
 struct TConversionRequest {
-    std::string sourcePath;  // native path (UTF-8 bytes on Linux)
-    std::string labelName;   // code page 936: the list's name column (file name without extension)
-    int32_t fileSize = 0;    // the size recorded when the file was listed
-    int64_t sourceSize = -1; // the file's real size when prepared; -1 not looked at yet
+    std::string sourcePath;   // native path (UTF-8 bytes on Linux)
+    std::string labelName;    // code page 936: the list's name column (file name without extension)
+    int32_t fileSize = 0;     // the size recorded when the file was listed
+    int64_t sourceSize = -1;  // the file's real size when prepared; -1 not looked at yet
     std::string title, author;  // code page 936
     int32_t parts = 1;          // 1..1024
     std::string archiveName;    // native path of the .epub
@@ -59,7 +59,7 @@ struct TConversionResult {
     // result to show (the staging tree could not be made): the front end then
     // shows the reason as an error.
     std::string resultText;
-    std::string reason;  // UTF-8 text of the underlying error; empty on success
+    std::string reason;                 // UTF-8 text of the underlying error; empty on success
     std::vector<std::string> warnings;  // the texts shown with ShowWarning, in order
     // EPUB 3 books: whether headings were looked for, and how many were found.
     bool chaptersSought = false;

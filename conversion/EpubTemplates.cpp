@@ -4,9 +4,13 @@
 
 namespace qm {
 
-std::string FormatManifestItem(int k) { return Format(kManifestItemFormat, k, k); }
+std::string FormatManifestItem(int k) {
+    return Format(kManifestItemFormat, k, k);
+}
 
-std::string FormatSpineRef(int k) { return Format(kSpineRefFormat, k); }
+std::string FormatSpineRef(int k) {
+    return Format(kSpineRefFormat, k);
+}
 
 std::string FormatNavPoint(int k, std::string_view label) {
     const std::string labelText(label);

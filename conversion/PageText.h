@@ -39,9 +39,9 @@ TPartEdges PartEdges(std::string_view previous, std::string_view part, std::stri
 // the pieces between them each become a paragraph, empty ones included
 // ("a\r\n\nb" gives "<p>a</p><p></p><p>b</p>"). A part is taken slice by
 // slice: OpenPageBody starts the first paragraph, AppendPageBodySlice adds
-// the bytes start to end of part, and ClosePageBody ends the last paragraph. A slice must not end between the
-// CR and the LF of a pair, nor before a left-out byte (see PageSliceEnd). Any
-// such cut gives the body of the whole part.
+// the bytes start to end of part, and ClosePageBody ends the last paragraph. A slice must not end
+// between the CR and the LF of a pair, nor before a left-out byte (see PageSliceEnd). Any such cut
+// gives the body of the whole part.
 void OpenPageBody(std::string& out);
 void AppendPageBodySlice(std::string& out, std::string_view part, size_t start, size_t end,
                          TPartEdges edges);

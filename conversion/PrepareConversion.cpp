@@ -41,9 +41,9 @@ TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest
     const TSourceProbe probe = ProbeSource(input.sourcePath);
     switch (probe.state) {
         case TSourceState::NotTxt:
-            reason = Format(
-                "\"%s\" is not a .txt file; only files ending in \".txt\" can be converted.",
-                input.sourcePath.c_str());
+            reason =
+                Format("\"%s\" is not a .txt file; only files ending in \".txt\" can be converted.",
+                       input.sourcePath.c_str());
             return probe.state;
         case TSourceState::NamedPipe:
             reason = NamedPipeText(input.sourcePath);

@@ -7,9 +7,13 @@
 
 namespace qm {
 
-std::string StagingDir(const std::string& tempDirPath) { return tempDirPath + "EPUB"; }
+std::string StagingDir(const std::string& tempDirPath) {
+    return tempDirPath + "EPUB";
+}
 
-std::string OebpsDir(const std::string& tempDirPath) { return tempDirPath + "EPUB/OEBPS"; }
+std::string OebpsDir(const std::string& tempDirPath) {
+    return tempDirPath + "EPUB/OEBPS";
+}
 
 void WriteUtf8File(const std::string& path, std::string_view text) {
     TUtf8FileWriter file(path);
@@ -29,6 +33,8 @@ void CreateStagingTree(const std::string& tempDirPath) {
     WriteUtf8File(oebps + "/css/main.css", kMainCss);
 }
 
-bool DeleteDirectoryTree(const std::string& path) { return RemoveTree(path); }
+bool DeleteDirectoryTree(const std::string& path) {
+    return RemoveTree(path);
+}
 
 }  // namespace qm

@@ -105,7 +105,7 @@ bool NeedsUtf8Flag(const std::string& name) {
     return !ascii;
 }
 
-constexpr uint16_t kHostUnix = 3;            // "version made by": the file system of origin
+constexpr uint16_t kHostUnix = 3;  // "version made by": the file system of origin
 
 // A missing or unreadable DIR would make an empty archive look like success.
 bool CheckDirectory(const std::string& dir) {

@@ -1,6 +1,5 @@
 #include "zip/ZipReader.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

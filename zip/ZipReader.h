@@ -10,9 +10,9 @@
 
 #include "platform/FileTimes.h"
 #include "zip/BufferedStream.h"
-#include "zip/SortedLists.h"
 #include "zip/EndCentral.h"
 #include "zip/RunControl.h"
+#include "zip/SortedLists.h"
 #include "zip/ZipRecords.h"
 
 namespace qm {

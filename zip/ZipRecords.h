@@ -37,10 +37,11 @@ inline constexpr uint16_t kMethodDeflate = 8;  // DEFLATE compressed
 inline constexpr uint16_t kFlagEncrypted = 0x0001;
 inline constexpr uint16_t kFlagMaximumCompression = 0x0002;  // deflate levels 8 and 9
 inline constexpr uint16_t kFlagFastCompression = 0x0004;     // deflate levels 1 and 2
-inline constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data
-inline constexpr uint16_t kFlagUtf8Names = 0x0800;       // name and comment are UTF-8
+inline constexpr uint16_t kFlagDataDescriptor = 0x0008;      // sizes and CRC follow the data
+inline constexpr uint16_t kFlagUtf8Names = 0x0800;           // name and comment are UTF-8
 
-inline constexpr uint32_t kDataDescriptorSignature = 0x08074B50;  // also a spanned archive's first bytes
+inline constexpr uint32_t kDataDescriptorSignature =
+    0x08074B50;  // also a spanned archive's first bytes
 
 inline constexpr uint16_t kZip64Tag = 0x0001;
 inline constexpr uint32_t kSentinel32 = 0xFFFFFFFF;
