@@ -21,7 +21,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/TempDir.h"
-#include "zip/ArchiveReplace.h"
 #include "zip/Crc32.h"
 #include "zip/ZipBuilder.h"
 
@@ -157,7 +156,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 }
 
 TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
-                        const std::string& tempDirPath, const std::string& treeDir) {
+                        const std::string& treeDir) {
     const TEpub3Options& options = request.options;
     std::optional<TBookResource> cover, font;
     if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
@@ -180,14 +179,11 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZ
     book.sections.clear();
     std::string().swap(book.text);
 
-    // Built under a fresh name and moved into place only when complete, so
-    // a failed run leaves any earlier book as it was and no entry of an
-    // earlier book ever joins this one.
-    const std::string work = tempDirPath + "book.epub";
-    RemoveTree(work);
+    // The builder makes a fresh archive beside the target and moves it into
+    // place only when complete, so a failed run leaves any earlier book as
+    // it was and no entry of an earlier book ever joins this one.
     BuilderHooks hooks(zip, ui);
-    PackEpub3Tree(zip, treeDir, files, work, DosDateTimeUtc(extras.timestamp));
-    ReplaceArchiveWithWorkFile(work, request.archiveName);
+    PackEpub3Tree(zip, treeDir, files, request.archiveName, DosDateTimeUtc(extras.timestamp));
     return found;
 }
 
@@ -205,7 +201,7 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     RemoveTree(treeDir);
     try {
         if (!MakeDirectory(treeDir)) throw EFCreateError(CreateErrorText(treeDir, errno));
-        const TChapterCount found = BuildBook(request, ui, zip, tempDirPath, treeDir);
+        const TChapterCount found = BuildBook(request, ui, zip, treeDir);
         result.chaptersSought = request.options.chapters;
         result.volumes = found.volumes;
         result.chapters = found.chapters;
@@ -216,13 +212,12 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     }
     std::string shown = result.resultText;
     if (result.success && (result.volumes + result.chapters) > 0) {
-        shown += "\n" + ChapterCountTextZh(result.volumes, result.chapters);
+        shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
         if (request.parts != 1)
             shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(request.parts));
     }
     ui.ShowResult(shown);
     RemoveTree(treeDir);
-    RemoveTree(tempDirPath + "book.epub");
     return result;
 }
 
