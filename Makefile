@@ -19,6 +19,7 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j 2
+	bash scripts/sanitize.sh
 
 # Into /usr/local unless PREFIX says otherwise.
 PREFIX ?= /usr/local
@@ -33,4 +34,4 @@ bench: build
 	bash bench/run.sh
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz

@@ -28,11 +28,9 @@
 #include "app/SizeText.h"
 #include "app/SpinEdit.h"
 #include "app/WebStrip.h"
-#include "conversion/BookSplitter.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/FileNames.h"
-#include "platform/CodePage.h"
-#include "platform/FileStream.h"
+#include "conversion/PrepareConversion.h"
 #include "platform/TempDir.h"
 
 namespace qm {
@@ -68,11 +66,6 @@ QTableWidgetItem* MakeItem(const QString& text) {
 // Native bytes of a path, as the file system takes them.
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
-}
-
-// Code page 936 bytes of a text typed into or shown by the window.
-std::string AnsiText(const QString& text) {
-    return Utf8ToAnsi(text.toUtf8().toStdString());
 }
 
 // The first local file a drag carries, if any.
@@ -291,15 +284,10 @@ void TForm1::WebBrowser1DocumentComplete() {
 
 double TForm1::GetFileSizeKB(const QString& path) {
     // A named pipe counts as a file that cannot be opened.
-    if (IsNamedPipe(NativePath(path))) return 0;
-    try {
-        TFileStream file(NativePath(path), fmOpenRead | fmShareDenyNone);
-        const int64_t size = file.Size();
-        m_filesize = RecordedFileSize(size);
-        return static_cast<double>(size) / 1000.0;
-    } catch (const std::exception&) {
-        return 0;
-    }
+    const TSourceProbe probe = ProbeSource(NativePath(path));
+    if (probe.state != TSourceState::Readable) return 0;
+    m_filesize = RecordedFileSize(probe.size);
+    return static_cast<double>(probe.size) / 1000.0;
 }
 
 void TForm1::AddFileToList(const QString& path) {
@@ -325,15 +313,17 @@ QString RefusalOf(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) return QString::fromUtf8("找不到文件“%1”。").arg(path);
     if (info.isDir()) return QString::fromUtf8("“%1”是一个文件夹，不是文本文件。").arg(path);
-    if (ExtractFileExt(native) != ".txt") {
-        return QString::fromUtf8("只能导入以 .txt 结尾的文本文件，“%1”不是。").arg(path);
-    }
-    if (IsNamedPipe(native)) return QString::fromUtf8("“%1”是一个命名管道，不是文件。").arg(path);
-    try {
-        TFileStream file(native, fmOpenRead | fmShareDenyNone);
-    } catch (const std::exception& error) {
-        return QString::fromUtf8("无法读取“%1”：%2")
-            .arg(path, QString::fromStdString(error.what()));
+    const TSourceProbe probe = ProbeSource(native);
+    switch (probe.state) {
+        case TSourceState::NotTxt:
+            return QString::fromUtf8("只能导入以 .txt 结尾的文本文件，“%1”不是。").arg(path);
+        case TSourceState::NamedPipe:
+            return QString::fromUtf8("“%1”是一个命名管道，不是文件。").arg(path);
+        case TSourceState::Unreadable:
+            return QString::fromUtf8("无法读取“%1”：%2")
+                .arg(path, QString::fromStdString(probe.error));
+        case TSourceState::Readable:
+            break;
     }
     return QString();
 }
@@ -399,26 +389,37 @@ void TForm1::Button1Click() {
     QString archiveName;
     if (!dialogs_.RunFileDialog(*SaveDialog1, archiveName)) return;
 
-    TConversionRequest request;
-    request.sourcePath = NativePath(m_list->item(0, colPath)->text());
-    request.labelName = AnsiText(m_list->item(0, colName)->text());
-    request.fileSize = m_filesize;
-    request.title = AnsiText(m_title->text());
-    request.author = AnsiText(m_zz->text());
+    TConversionInput input;
+    input.sourcePath = NativePath(m_list->item(0, colPath)->text());
+    input.listedSize = m_filesize;
+    input.title = m_title->text().toStdString();
+    input.author = m_zz->text().toStdString();
     // Leaving the field brings the count into bounds; this covers a click
     // that took no focus.
-    request.parts = SpinEdit2->CheckValue(SpinEdit2->Value());
-    request.archiveName = NativePath(archiveName);
-    request.options = options;
-    request.options.title = m_title->text().toStdString();
-    request.options.author = m_zz->text().toStdString();
+    input.parts = SpinEdit2->CheckValue(SpinEdit2->Value());
+    input.archiveName = NativePath(archiveName);
+    input.options = options;
+    TConversionRequest request;
+    std::string reason;
+    if (PrepareConversion(input, request, reason) != TSourceState::Readable) {
+        // As a run that could not read its book would end.
+        dialogs_.Result(QString::fromUtf8(kApplicationTitle),
+                        QString::fromUtf8(kConversionFailedText));
+        return;
+    }
 
     TRunGuard guard(converting_, *Button1, *WebBrowser1, *ProgressBar1);
     TFormConversionUi ui(dialogs_, *ProgressBar1);
+    std::string tempDirPath;
     try {
-        RunConversion(request, ui, m_zip, TempDirPath());
+        tempDirPath = TempDirPath();
     } catch (const std::exception& error) {
         dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(error.what()));
+        return;
+    }
+    const TConversionResult result = RunConversion(request, ui, m_zip, tempDirPath);
+    if (result.resultText.empty()) {
+        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(result.reason));
     }
 }
 

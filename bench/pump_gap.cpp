@@ -14,6 +14,7 @@
 #include <string>
 
 #include "conversion/ConversionRun.h"
+#include "conversion/PrepareConversion.h"
 #include "platform/TempDir.h"
 #include "zip/ZipBuilder.h"
 

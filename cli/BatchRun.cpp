@@ -15,10 +15,6 @@
 #include "cli/BatchProgress.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
-#include "conversion/BookSplitter.h"
-#include "platform/CodePage.h"
-#include "platform/Exceptions.h"
-#include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/TempDir.h"
 #include "zip/ZipBuilder.h"
@@ -26,38 +22,22 @@
 namespace qm {
 namespace {
 
-// One book's front end: progress to the batch's line, warnings kept for the
-// summary, interrupts passed on as the single-book console does.
+// One book's front end: progress to the batch's line; warnings come back in
+// the result, for the summary. It stops with the program-wide interrupt.
 class TBatchBookUi : public TConversionUi {
   public:
-    TBatchBookUi(size_t index, TZipBuilder& zip, const TInterruptWatch& watch,
-                 TBatchProgress& progress)
-        : index_(index), zip_(zip), watch_(watch), progress_(progress) {}
+    TBatchBookUi(size_t index, const TInterruptWatch& watch, TBatchProgress& progress)
+        : TConversionUi(&watch.Control()), index_(index), progress_(progress) {}
 
-    void ShowWarning(const std::string& /*caption*/, const std::string& text) override {
-        // The caption is the program's name, which the summary need not repeat.
-        warnings_.push_back(text);
-    }
+    void ShowWarning(const std::string&, const std::string&) override {}
     void ShowResult(const std::string&) override {}
     void Progress(TConversionPhase phase, int percent) override {
-        if (phase == TConversionPhase::Packing || percent >= 100) pagesDone_ = true;
         progress_.Update(index_, phase, percent);
     }
-    void ProcessMessages() override {
-        if (watch_.Signal() == 0) return;
-        zip_.SetCancel(true);
-        if (!pagesDone_) throw Exception("Interrupted");
-    }
-
-    const std::vector<std::string>& Warnings() const { return warnings_; }
 
   private:
     size_t index_;
-    TZipBuilder& zip_;
-    const TInterruptWatch& watch_;
     TBatchProgress& progress_;
-    std::vector<std::string> warnings_;
-    bool pagesDone_ = false;
 };
 
 // A directory made with mkdtemp and removed with its content at the end.
@@ -98,26 +78,22 @@ std::string JoinReasons(const std::vector<std::string>& warnings, const std::str
 bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
                  const std::string& tempDirPath, const std::string& stagedPath,
                  TBatchProgress& progress, const TInterruptWatch& watch, std::string& reason) {
-    TConversionRequest request = settings.common;
-    if (!PrepareRequest(book.sourcePath, request, reason)) return false;
-    request.title = Utf8ToAnsi(book.title);
-    request.options.title = book.title;
-    request.archiveName = stagedPath;
+    TConversionInput input = settings.common;
+    input.sourcePath = book.sourcePath;
+    input.title = book.title;
+    input.archiveName = stagedPath;
+    TConversionRequest request;
+    if (PrepareConversion(input, request, reason) != TSourceState::Readable) return false;
     // Each book packs on this one thread: the jobs share the cores.
     TZipBuilder zip;
-    TBatchBookUi ui(index, zip, watch, progress);
-    TConversionResult result;
-    try {
-        result = RunConversion(request, ui, zip, tempDirPath);
-    } catch (const std::exception& error) {
-        result.reason = error.what();
-    }
+    TBatchBookUi ui(index, watch, progress);
+    const TConversionResult result = RunConversion(request, ui, zip, tempDirPath);
     if (!result.success) {
         RemoveTree(stagedPath);
-        reason = JoinReasons(ui.Warnings(), result.reason);
+        reason = JoinReasons(result.warnings, result.reason);
         return false;
     }
-    for (const std::string& warning : ui.Warnings())
+    for (const std::string& warning : result.warnings)
         progress.Note(book.sourcePath + ": " + warning);
     if (const int error = RenameFile(stagedPath, book.bookPath); error != 0) {
         RemoveTree(stagedPath);
@@ -129,24 +105,6 @@ bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& set
 }
 
 }  // namespace
-
-bool PrepareRequest(const std::string& sourcePath, TConversionRequest& request,
-                    std::string& reason) {
-    request.sourcePath = sourcePath;
-    request.labelName = LabelNameOf(sourcePath);
-    if (IsNamedPipe(sourcePath)) {
-        reason = "\"" + sourcePath + "\" is a named pipe, not a file.";
-        return false;
-    }
-    try {
-        TFileStream source(sourcePath, fmOpenRead | fmShareDenyNone);
-        request.fileSize = RecordedFileSize(source.Size());
-        return true;
-    } catch (const std::exception& error) {
-        reason = error.what();
-        return false;
-    }
-}
 
 int DefaultJobCount() {
     cpu_set_t cpus;

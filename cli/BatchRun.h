@@ -7,25 +7,20 @@
 #include <vector>
 
 #include "cli/BatchPlan.h"
-#include "conversion/ConversionRun.h"
+#include "conversion/PrepareConversion.h"
 
 namespace qm {
 
 class TBatchProgress;
 class TInterruptWatch;
 
-// Fills in what the window records when it lists a file (path, label and
-// recorded size); false with the reason when the file cannot be read.
-bool PrepareRequest(const std::string& sourcePath, TConversionRequest& request,
-                    std::string& reason);
-
 // The number of cores this process may run on.
 int DefaultJobCount();
 
 struct TBatchSettings {
     // What every book of the batch shares (parts, author, ...); the source,
-    // label, size, title and archive are each book's own.
-    TConversionRequest common;
+    // title and archive are each book's own.
+    TConversionInput common;
     int jobs = 1;
 };
 

@@ -11,9 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Exceptions.h"
 #include "platform/TempDir.h"
-#include "zip/ZipBuilder.h"
 
 namespace qm {
 namespace {
@@ -28,6 +26,8 @@ std::vector<std::string> extraPaths;
 // Set once a single book's run has put the book in place: a stop after that
 // is no failure.
 std::atomic<bool> bookInPlace{false};
+// Asked to stop by the waiting thread; every run follows it.
+TRunControl interruptControl;
 
 }  // namespace
 
@@ -48,6 +48,7 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
         int received = 0;
         if (sigwait(&signals, &received) != 0) return;
         receivedSignal.store(received);
+        interruptControl.RequestCancel();
         // Should the program end first, this thread simply goes with it.
         std::this_thread::sleep_for(kStopGrace);
         RemoveTree(tempDirPath);
@@ -74,8 +75,12 @@ void TInterruptWatch::AlsoRemoveOnForcedExit(const std::string& path) const {
     extraPaths.push_back(path);
 }
 
-TConsoleUi::TConsoleUi(TZipBuilder& zip, const TInterruptWatch& watch, bool showProgress)
-    : zip_(zip), watch_(watch), showProgress_(showProgress) {}
+const TRunControl& TInterruptWatch::Control() const {
+    return interruptControl;
+}
+
+TConsoleUi::TConsoleUi(const TInterruptWatch& watch, bool showProgress)
+    : TConversionUi(&watch.Control()), showProgress_(showProgress) {}
 
 void TConsoleUi::EndProgressLine() {
     if (progressShown_) std::fputc('\n', stderr);
@@ -100,21 +105,12 @@ void TConsoleUi::Progress(TConversionPhase phase, int percent) {
         EndProgressLine();
         packing_ = packing;
     }
-    // After the last page the builder takes over, and an interrupt must reach
-    // it as a cancel request rather than as an exception thrown through it.
-    if (packing || percent >= 100) pagesDone_ = true;
     if (!showProgress_ || percent == lastPercent_) return;
     lastPercent_ = percent;
     progressShown_ = true;
     std::fprintf(stderr, "\r%s %3d%%",
                  packing ? "Packing the book:" : "Writing pages:   ", percent);
     std::fflush(stderr);
-}
-
-void TConsoleUi::ProcessMessages() {
-    if (watch_.Signal() == 0) return;
-    zip_.SetCancel(true);
-    if (!pagesDone_) throw Exception("Interrupted");
 }
 
 }  // namespace qm

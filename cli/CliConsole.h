@@ -7,8 +7,6 @@
 
 namespace qm {
 
-class TZipBuilder;
-
 // Takes SIGINT, SIGTERM and SIGHUP (those not ignored, as under nohup) away
 // from their default (which would end the program before it removes its
 // temporary directory) and waits for them on a thread of its own. The conversion sees the request
@@ -25,27 +23,23 @@ class TInterruptWatch {
     int Signal() const;
     // Removes path too, should the watch have to end the program itself.
     void AlsoRemoveOnForcedExit(const std::string& path) const;
+    // Asked to stop when a signal comes; each run's control follows it.
+    const TRunControl& Control() const;
 };
 
 class TConsoleUi : public TConversionUi {
   public:
-    TConsoleUi(TZipBuilder& zip, const TInterruptWatch& watch, bool showProgress);
+    TConsoleUi(const TInterruptWatch& watch, bool showProgress);
 
     void ShowWarning(const std::string& caption, const std::string& text) override;
     void ShowResult(const std::string& text) override;
     void Progress(TConversionPhase phase, int percent) override;
-    // Passes an interrupt on: raises while pages are written, asks the
-    // builder to cancel while it packs.
-    void ProcessMessages() override;
 
   private:
     void EndProgressLine();
 
-    TZipBuilder& zip_;
-    const TInterruptWatch& watch_;
     bool showProgress_;
     bool packing_ = false;
-    bool pagesDone_ = false;
     bool progressShown_ = false;
     int lastPercent_ = -1;
 };

@@ -2,7 +2,6 @@
 
 #include "cli/Epub3CliOptions.h"
 #include "conversion/FileNames.h"
-#include "platform/CodePage.h"
 
 namespace qm {
 namespace {
@@ -111,23 +110,13 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
     return true;
 }
 
-TConversionRequest RequestOf(const TCliOptions& options) {
-    TConversionRequest request;
-    request.title = Utf8ToAnsi(options.title);
-    request.author = Utf8ToAnsi(options.author);
-    request.parts = options.parts;
-    request.options = options.epub3;
-    request.options.title = options.title;
-    request.options.author = options.author;
-    return request;
-}
-
-bool HasTxtExtension(const std::string& path) {
-    return ExtractFileExt(path) == ".txt";
-}
-
-std::string LabelNameOf(const std::string& path) {
-    return Utf8ToAnsi(ExtractBaseName(path));
+TConversionInput InputOf(const TCliOptions& options) {
+    TConversionInput input;
+    input.title = options.title;
+    input.author = options.author;
+    input.parts = options.parts;
+    input.options = options.epub3;
+    return input;
 }
 
 std::string BookFileNameOf(const std::string& title) {

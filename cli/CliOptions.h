@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "conversion/ConversionRun.h"
 #include "conversion/Epub3Options.h"
+#include "conversion/PrepareConversion.h"
 
 namespace qm {
 
@@ -45,16 +45,9 @@ std::string CliUsageText();
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error);
 
-// The request's fields that follow from the options alone (title, author,
-// parts, ...), in the form the conversion takes them; a batch shares them.
-TConversionRequest RequestOf(const TCliOptions& options);
-
-// True when the path ends in ".txt" exactly, as the window's import asks.
-bool HasTxtExtension(const std::string& path);
-
-// The label of the book's parts: the file's name without its directory and
-// its last extension, in code page 936.
-std::string LabelNameOf(const std::string& path);
+// What the options give a conversion (title, author, parts, the EPUB 3
+// options); a batch shares it, each book adding its source and archive.
+TConversionInput InputOf(const TCliOptions& options);
 
 // The archive's path: OUTPUT with ".epub" added when its name has no
 // extension; without OUTPUT, the title (or "myepub") with ".epub".

@@ -37,24 +37,26 @@ int UsageError(const std::string& error) {
 }
 
 int ConvertOne(const qm::TCliOptions& options) {
-    const std::string& file = options.files.front();
-    if (!qm::HasTxtExtension(file)) {
-        std::fprintf(stderr,
-                     "quillmark-cli: \"%s\" is not a .txt file; only files ending in \".txt\" can "
-                     "be converted.\n",
-                     file.c_str());
-        return kExitUsage;
-    }
-    qm::TConversionRequest request = qm::RequestOf(options);
+    qm::TConversionInput input = qm::InputOf(options);
+    input.sourcePath = options.files.front();
+    input.archiveName = qm::ArchiveNameOf(options);
+    qm::TConversionRequest request;
     std::string reason;
-    if (!qm::PrepareRequest(file, request, reason)) return Failed(reason);
-    request.archiveName = qm::ArchiveNameOf(options);
+    switch (qm::PrepareConversion(input, request, reason)) {
+        case qm::TSourceState::Readable:
+            break;
+        case qm::TSourceState::NotTxt:
+            std::fprintf(stderr, "quillmark-cli: %s\n", reason.c_str());
+            return kExitUsage;
+        default:
+            return Failed(reason);
+    }
 
     try {
         const std::string& tempDirPath = qm::TempDirPath();
         qm::TInterruptWatch watch(tempDirPath);
         qm::TZipBuilder zip;
-        qm::TConsoleUi ui(zip, watch, ::isatty(STDERR_FILENO) != 0);
+        qm::TConsoleUi ui(watch, ::isatty(STDERR_FILENO) != 0);
         const qm::TConversionResult result = qm::RunConversion(request, ui, zip, tempDirPath);
         // Once the book is in place the run has succeeded, whenever a signal
         // came: only the clean-up was left.
@@ -75,13 +77,17 @@ int ConvertOne(const qm::TCliOptions& options) {
 
 // Prints the book's table of contents as the conversion would make it.
 int ListChapters(const qm::TCliOptions& options) {
-    const std::string& file = options.files.front();
-    qm::TConversionRequest request = qm::RequestOf(options);
+    qm::TConversionInput input = qm::InputOf(options);
+    input.sourcePath = options.files.front();
+    qm::TConversionRequest request;
+    std::string reason;
+    if (qm::PrepareConversion(input, request, reason) != qm::TSourceState::Readable) {
+        std::fprintf(stderr, "quillmark-cli: %s\n", reason.c_str());
+        return kExitFailure;
+    }
     try {
-        qm::TZipBuilder zip;
         qm::TInterruptWatch watch(qm::TempDirPath());
-        qm::TConsoleUi ui(zip, watch, false);
-        request.sourcePath = file;
+        qm::TConsoleUi ui(watch, false);
         qm::TChapterCount found;
         const qm::TBook book = qm::ReadEpub3Book(request, ui, found);
         bool inVolume = false;
@@ -135,7 +141,7 @@ int ConvertBatch(const qm::TCliOptions& options) {
     const std::vector<qm::TBatchBook> books = qm::PlanBatch(sources, outputDir, titleOf);
 
     qm::TBatchSettings settings;
-    settings.common = qm::RequestOf(options);
+    settings.common = qm::InputOf(options);
     settings.jobs = options.jobs > 0 ? options.jobs : qm::DefaultJobCount();
     qm::TBatchOutcome outcome;
     int signal = 0;

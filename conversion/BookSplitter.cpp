@@ -1,7 +1,5 @@
 #include "conversion/BookSplitter.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <exception>
 #include <functional>
@@ -11,17 +9,11 @@
 #include "conversion/SourceText.h"
 #include "conversion/StagingTree.h"
 #include "conversion/Utf8FileWriter.h"
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 
 namespace qm {
 namespace {
-
-// A book of 2 GiB or more, whatever its recorded size says, goes straight to
-// the loading, which refuses it with a clear message.
-bool TooLargeForRecordedSize(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && st.st_size > kMaxSourceSize;
-}
 
 // The share of the Pages progress that loading the book takes.
 constexpr int kLoadingShare = 25;
@@ -50,11 +42,6 @@ void WritePage(const std::string& path, std::string_view part, TPartEdges edges,
 }
 
 }  // namespace
-
-bool IsNamedPipe(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
-}
 
 std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
     std::vector<std::string_view> parts;
@@ -102,7 +89,7 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
             size == 0 ? 0 : static_cast<int64_t>(done) * share / static_cast<int64_t>(size);
         ui.Progress(TConversionPhase::Pages,
                     writing.firstPercent + static_cast<int>((k * share + scaled) / count));
-        ui.ProcessMessages();
+        PumpAndCheckCancel(ui);
     };
     for (int64_t k = 0; k < count; ++k) {
         const int page = static_cast<int>(k);
@@ -134,17 +121,22 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
         if (reason) *reason = why;
         return false;
     };
-    if (request.fileSize <= n && !TooLargeForRecordedSize(request.sourcePath)) {
+    // A request made by hand (tests) has not looked at the file yet.
+    int64_t size = request.sourceSize;
+    if (size < 0 && FileKindOf(request.sourcePath) == TFileKind::NamedPipe) {
+        return fail(NamedPipeText(request.sourcePath));
+    }
+    if (size < 0 && !FileSizeOf(request.sourcePath, size)) size = 0;
+    // A book of 2 GiB or more, whatever its recorded size says, goes straight
+    // to the loading, which refuses it with a clear message.
+    if (request.fileSize <= n && size <= kMaxSourceSize) {
         ui.ShowWarning(kSplitWarningCaption, kSplitWarningText);
         return fail(kSplitWarningText);
-    }
-    if (IsNamedPipe(request.sourcePath)) {
-        return fail(Format("\"%s\" is a named pipe, not a file.", request.sourcePath.c_str()));
     }
     try {
         const std::string text = LoadSourceText(request.sourcePath, [&ui](int percent) {
             ui.Progress(TConversionPhase::Pages, percent * kLoadingShare / 100);
-            ui.ProcessMessages();
+            PumpAndCheckCancel(ui);
         });
         if (text.empty()) {
             return fail(Format("The file \"%s\" holds no text that could be read.",

@@ -40,11 +40,6 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
                     TConversionUi& ui, const std::string& tempDirPath,
                     const TPageWriting& writing = {});
 
-// True when path names a named pipe (FIFO): opening one waits until some
-// other program writes to it, which would hang the front end, and it holds
-// no book. Such a path is refused before it is opened.
-bool IsNamedPipe(const std::string& path);
-
 // The size check, loading, cutting and writing for n parts. Loading and
 // writing report progress and handle events as they go, however large the
 // parts. A size not greater than n shows the warning and gives false without

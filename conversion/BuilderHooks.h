@@ -15,7 +15,9 @@ class BuilderHooks {
         : zip_(zip),
           percent_(std::move(zip.OnTotalPercentDone)),
           pump_(std::move(zip.MessagePump)),
-          warning_(std::move(zip.WarningBox)) {
+          warning_(std::move(zip.WarningBox)),
+          control_(zip.RunControl()) {
+        zip.SetRunControl(&ui.Control());
         zip.OnTotalPercentDone = [&ui](TZipBuilder&, int32_t percent) {
             ui.Progress(TConversionPhase::Packing, percent);
         };
@@ -28,6 +30,7 @@ class BuilderHooks {
         zip_.OnTotalPercentDone = std::move(percent_);
         zip_.MessagePump = std::move(pump_);
         zip_.WarningBox = std::move(warning_);
+        zip_.SetRunControl(control_);
     }
     BuilderHooks(const BuilderHooks&) = delete;
     BuilderHooks& operator=(const BuilderHooks&) = delete;
@@ -37,6 +40,7 @@ class BuilderHooks {
     decltype(TZipBuilder::OnTotalPercentDone) percent_;
     decltype(TZipBuilder::MessagePump) pump_;
     decltype(TZipBuilder::WarningBox) warning_;
+    const TRunControl* control_;
 };
 
 }  // namespace qm

@@ -7,9 +7,66 @@
 #include "conversion/BuilderHooks.h"
 #include "conversion/Epub3Run.h"
 #include "conversion/StagingTree.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {
+namespace {
+
+// Passes everything on to the front end and keeps the warnings for the result.
+class TWarningRecorder : public TConversionUi {
+  public:
+    explicit TWarningRecorder(TConversionUi& ui) : TConversionUi(&ui.Control()), ui_(ui) {}
+    void ShowWarning(const std::string& caption, const std::string& text) override {
+        warnings.push_back(text);
+        ui_.ShowWarning(caption, text);
+    }
+    void ShowResult(const std::string& text) override { ui_.ShowResult(text); }
+    void Progress(TConversionPhase phase, int percent) override { ui_.Progress(phase, percent); }
+    void ProcessMessages() override { ui_.ProcessMessages(); }
+
+    std::vector<std::string> warnings;
+
+  private:
+    TConversionUi& ui_;
+};
+
+TConversionResult RunClassicConversion(const TConversionRequest& request, TConversionUi& ui,
+                                       TZipBuilder& zip, const std::string& tempDirPath) {
+    TConversionResult result;
+    try {
+        CreateStagingTree(tempDirPath);
+    } catch (const std::exception& error) {
+        // No result to show yet: the front end shows the reason.
+        result.reason = error.what();
+        DeleteDirectoryTree(StagingDir(tempDirPath));
+        return result;
+    }
+    result.resultText = kConversionFailedText;
+    if (SplitText(request.parts, request, ui, tempDirPath, &result.reason)) {
+        BuilderHooks hooks(zip, ui);
+        if (ZipStagingTree(zip, StagingDir(tempDirPath), request.archiveName, &result.reason)) {
+            result.success = true;
+            result.resultText = kConversionSucceededText;
+            result.reason.clear();
+        }
+    }
+    ui.ShowResult(result.resultText);
+    DeleteDirectoryTree(StagingDir(tempDirPath));
+    return result;
+}
+
+}  // namespace
+
+void PumpAndCheckCancel(TConversionUi& ui) {
+    ui.ProcessMessages();
+    if (ui.Control().CancelRequested()) throw Exception(kRunInterruptedText);
+}
+
+std::string NamedPipeText(const std::string& path) {
+    return Format("\"%s\" is a named pipe, not a file.", path.c_str());
+}
 
 bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::string& archiveName,
                     std::string* reason) {
@@ -36,20 +93,17 @@ bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::str
 
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 TZipBuilder& zip, const std::string& tempDirPath) {
-    if (request.options.epub3) return RunEpub3Conversion(request, ui, zip, tempDirPath);
-    CreateStagingTree(tempDirPath);
+    TWarningRecorder recorder(ui);
     TConversionResult result;
-    result.resultText = kConversionFailedText;
-    if (SplitText(request.parts, request, ui, tempDirPath, &result.reason)) {
-        BuilderHooks hooks(zip, ui);
-        if (ZipStagingTree(zip, StagingDir(tempDirPath), request.archiveName, &result.reason)) {
-            result.success = true;
-            result.resultText = kConversionSucceededText;
-            result.reason.clear();
-        }
+    try {
+        result = request.options.epub3 ? RunEpub3Conversion(request, recorder, zip, tempDirPath)
+                                       : RunClassicConversion(request, recorder, zip, tempDirPath);
+    } catch (const std::exception& error) {
+        // The front end's own handlers (a result box, say) raised.
+        result.success = false;
+        result.reason = error.what();
     }
-    ui.ShowResult(result.resultText);
-    DeleteDirectoryTree(StagingDir(tempDirPath));
+    result.warnings = std::move(recorder.warnings);
     return result;
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 // One whole conversion from the staging tree to the packed .epub: what the
 // Convert button does after the save dialog, shared by the GUI and the CLI.
+// A front end makes the request with PrepareConversion (PrepareConversion.h)
+// and hands it to RunConversion, which reports every outcome in its result.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "conversion/Epub3Options.h"
+#include "zip/RunControl.h"
 
 namespace qm {
 
@@ -12,20 +16,15 @@ class TZipBuilder;
 
 // What the front end knows when the user asks for a conversion.
 struct TConversionRequest {
-    std::string sourcePath;  // native path (UTF-8 bytes on Linux)
-    std::string labelName;   // code page 936: the list's name column (file name without extension)
-    int32_t fileSize = 0;    // the size recorded when the file was listed
+    std::string sourcePath;   // native path (UTF-8 bytes on Linux)
+    std::string labelName;    // code page 936: the list's name column (file name without extension)
+    int32_t fileSize = 0;     // the size recorded when the file was listed
+    int64_t sourceSize = -1;  // the file's real size when prepared; -1 not looked at yet
     std::string title, author;  // code page 936
     int32_t parts = 1;          // 1..1024
     std::string archiveName;    // native path of the .epub
     TEpub3Options options;      // the kind of book and what the EPUB 3 kind takes
 };
-
-// The size as the file list records it: the low 32 bits of the length,
-// signed, so a book of 2 GiB or more may pass for a small one.
-inline int32_t RecordedFileSize(int64_t size) {
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(size)));
-}
 
 enum class TConversionPhase { Pages, Packing };
 
@@ -40,12 +39,28 @@ class TConversionUi {
     virtual void Progress(TConversionPhase /*phase*/, int /*percent*/) {}
     // Lets the front end handle pending events during long work.
     virtual void ProcessMessages() {}
+
+    // Where the front end asks the run to stop; the run and the archive
+    // builder read it at each step.
+    TRunControl& Control() { return control_; }
+
+  protected:
+    TConversionUi() = default;
+    // A front end whose stop requests come from a program-wide control.
+    explicit TConversionUi(const TRunControl* source) : control_(source) {}
+
+  private:
+    TRunControl control_;
 };
 
 struct TConversionResult {
     bool success = false;
+    // The text shown to the user; empty when the run stopped before it had a
+    // result to show (the staging tree could not be made): the front end then
+    // shows the reason as an error.
     std::string resultText;
-    std::string reason;  // UTF-8 text of the underlying error; empty on success
+    std::string reason;                 // UTF-8 text of the underlying error; empty on success
+    std::vector<std::string> warnings;  // the texts shown with ShowWarning, in order
     // EPUB 3 books: whether headings were looked for, and how many were found.
     bool chaptersSought = false;
     size_t volumes = 0, chapters = 0;
@@ -53,12 +68,19 @@ struct TConversionResult {
 
 inline constexpr const char* kConversionSucceededText = "恭喜你，文件转换成功";
 inline constexpr const char* kConversionFailedText = "灰常遗憾，未能转换成功";
+inline constexpr const char* kRunInterruptedText = "Interrupted";
+
+// Lets the front end handle its events, then stops the run (raising
+// kRunInterruptedText) when its control asks for that.
+void PumpAndCheckCancel(TConversionUi& ui);
+
+// The reason given for a named pipe.
+std::string NamedPipeText(const std::string& path);
 
 // With request.options.epub3 set, writes a standard EPUB 3 book instead
 // (see RunEpub3Conversion). Otherwise builds the staging tree under tempDirPath, writes the pages
 // and package documents, packs them into request.archiveName, shows the result and removes the
-// tree. Errors writing the three fixed files of the tree leave as exceptions; every other failure
-// becomes the result.
+// tree. Never raises: every outcome, warnings included, is in the result.
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 TZipBuilder& zip, const std::string& tempDirPath);
 

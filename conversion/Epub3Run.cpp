@@ -38,7 +38,7 @@ constexpr size_t kIdentifierPrefix = size_t{64} << 10;
 std::function<void(int)> Stage(TConversionUi& ui, int from, int to) {
     return [&ui, from, to](int percent) {
         ui.Progress(TConversionPhase::Pages, from + percent * (to - from) / 100);
-        ui.ProcessMessages();
+        PumpAndCheckCancel(ui);
     };
 }
 
@@ -97,8 +97,8 @@ std::string OptionsFingerprint(const TConversionRequest& request, const std::str
 TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* digest,
                TChapterCount& found) {
     const TEpub3Options& options = request.options;
-    if (IsNamedPipe(request.sourcePath)) {
-        throw Exception(Format("\"%s\" is a named pipe, not a file.", request.sourcePath.c_str()));
+    if (request.sourceSize < 0 && IsNamedPipe(request.sourcePath)) {
+        throw Exception(NamedPipeText(request.sourcePath));
     }
     // A bad pattern fails before the source is read.
     std::optional<TChapterDetector> detector;

@@ -4,16 +4,13 @@
 
 namespace qm {
 
-std::string FormatPage(std::string_view body) {
-    std::string page;
-    page.reserve(kPageHead.size() + body.size() + kPageTail.size());
-    page.append(kPageHead).append(body).append(kPageTail);
-    return page;
+std::string FormatManifestItem(int k) {
+    return Format(kManifestItemFormat, k, k);
 }
 
-std::string FormatManifestItem(int k) { return Format(kManifestItemFormat, k, k); }
-
-std::string FormatSpineRef(int k) { return Format(kSpineRefFormat, k); }
+std::string FormatSpineRef(int k) {
+    return Format(kSpineRefFormat, k);
+}
 
 std::string FormatNavPoint(int k, std::string_view label) {
     const std::string labelText(label);

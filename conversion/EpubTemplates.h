@@ -77,8 +77,6 @@ inline constexpr const char* kNavPointFormat =
     "<navPoint id=\"txt%d\" playOrder=\"%d\"><navLabel><text>%s(%d)</text></navLabel>"
     "<content src=\"%d.html\"/></navPoint>";
 
-// The page template filled with a body.
-std::string FormatPage(std::string_view body);
 // One manifest item, spine reference and navigation point for part k.
 std::string FormatManifestItem(int k);
 std::string FormatSpineRef(int k);

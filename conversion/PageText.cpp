@@ -96,12 +96,6 @@ void ClosePageBody(std::string& out) {
     out.append("</p>");
 }
 
-void AppendPageBody(std::string& out, std::string_view part, TPartEdges edges) {
-    OpenPageBody(out);
-    AppendPageBodySlice(out, part, 0, part.size(), edges);
-    ClosePageBody(out);
-}
-
 size_t PageSliceEnd(std::string_view part, size_t start, size_t sliceSize) {
     if (start >= part.size()) return part.size();
     const size_t room = part.size() - start;

@@ -35,16 +35,13 @@ struct TPartEdges {
 };
 TPartEdges PartEdges(std::string_view previous, std::string_view part, std::string_view next);
 
-// Appends the body of one page: CR LF, a lone LF and a lone CR each end a
-// line, and the pieces between them each become a paragraph, empty ones
-// included ("a\r\n\nb" gives "<p>a</p><p></p><p>b</p>").
-void AppendPageBody(std::string& out, std::string_view part, TPartEdges edges = {});
-
-// The same for a long part taken slice by slice: OpenPageBody starts the
-// first paragraph, AppendPageBodySlice adds the bytes start to end of part,
-// and ClosePageBody ends the last paragraph. A slice must not end between the
-// CR and the LF of a pair, nor before a left-out byte (see PageSliceEnd). Any
-// such cut gives the body of the whole part.
+// The body of one page: CR LF, a lone LF and a lone CR each end a line, and
+// the pieces between them each become a paragraph, empty ones included
+// ("a\r\n\nb" gives "<p>a</p><p></p><p>b</p>"). A part is taken slice by
+// slice: OpenPageBody starts the first paragraph, AppendPageBodySlice adds
+// the bytes start to end of part, and ClosePageBody ends the last paragraph. A slice must not end
+// between the CR and the LF of a pair, nor before a left-out byte (see PageSliceEnd). Any such cut
+// gives the body of the whole part.
 void OpenPageBody(std::string& out);
 void AppendPageBodySlice(std::string& out, std::string_view part, size_t start, size_t end,
                          TPartEdges edges);

@@ -166,14 +166,6 @@ void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& ra
     }
 }
 
-bool DecodeUtf8(std::string_view bytes, std::u16string& text) {
-    text.clear();
-    text.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* end = p + bytes.size();
-    return DecodeUtf8Run(p, end, end, text);
-}
-
 std::string LoadSourceText(const std::string& path, const TLoadPump& pump, size_t sliceSize) {
     sliceSize = std::max<size_t>(1, sliceSize);
     // Each stage reports its own 0..100 as its share of the whole load.

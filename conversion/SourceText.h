@@ -36,12 +36,6 @@ inline constexpr size_t kLoadSliceSize = size_t{1} << 20;
 void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
                      const TLoadPump& pump = {}, size_t sliceSize = kLoadSliceSize);
 
-// Decodes UTF-8 into UTF-16 by the loading rule: two- and three-byte
-// sequences by their lead byte's 0x20 bit, well-formed four-byte sequences
-// as one character; any bad continuation byte or cut-off sequence fails the
-// whole text (returns false).
-bool DecodeUtf8(std::string_view bytes, std::u16string& text);
-
 // The working text of the file; empty when a marked file does not decode.
 // The text is decoded and converted slice by slice, with the pump, when
 // given, called after each slice; the result does not depend on the slice

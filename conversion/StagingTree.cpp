@@ -1,16 +1,19 @@
 #include "conversion/StagingTree.h"
 
-#include <sys/stat.h>
-
 #include "conversion/EpubTemplates.h"
 #include "conversion/Utf8FileWriter.h"
+#include "platform/FileSystem.h"
 #include "platform/TempDir.h"
 
 namespace qm {
 
-std::string StagingDir(const std::string& tempDirPath) { return tempDirPath + "EPUB"; }
+std::string StagingDir(const std::string& tempDirPath) {
+    return tempDirPath + "EPUB";
+}
 
-std::string OebpsDir(const std::string& tempDirPath) { return tempDirPath + "EPUB/OEBPS"; }
+std::string OebpsDir(const std::string& tempDirPath) {
+    return tempDirPath + "EPUB/OEBPS";
+}
 
 void WriteUtf8File(const std::string& path, std::string_view text) {
     TUtf8FileWriter file(path);
@@ -23,13 +26,15 @@ void CreateStagingTree(const std::string& tempDirPath) {
     const std::string metaInf = tempDirPath + "EPUB/META-INF";
     const std::string oebps = OebpsDir(tempDirPath);
     for (const std::string& dir : {staging, metaInf, oebps, oebps + "/css"}) {
-        ::mkdir(dir.c_str(), 0755);  // an existing or unmakeable directory shows at the writes
+        MakeDirectory(dir);  // a directory that cannot be made shows at the writes
     }
     WriteUtf8File(staging + "/mimetype", kMimetypeText);
     WriteUtf8File(metaInf + "/container.xml", kContainerXml);
     WriteUtf8File(oebps + "/css/main.css", kMainCss);
 }
 
-bool DeleteDirectoryTree(const std::string& path) { return RemoveTree(path); }
+bool DeleteDirectoryTree(const std::string& path) {
+    return RemoveTree(path);
+}
 
 }  // namespace qm

@@ -54,7 +54,9 @@ class TUtf16ToAnsiConverter {
 };
 
 // The lead-byte range of code page 936.
-inline bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+inline bool IsLeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 // The OEM code page is the same code page here, so both directions leave
 // names unchanged.

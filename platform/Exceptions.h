@@ -7,38 +7,38 @@
 namespace qm {
 
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     std::string Message() const { return what(); }
 };
 
 // A file could not be created or truncated: "Cannot create file "%s". %s".
 class EFCreateError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // A file could not be opened: "Cannot open file "%s". %s".
 class EFOpenError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // A read came up short or failed: "Stream read error".
 class EReadError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // A write came up short or failed: "Stream write error".
 class EWriteError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Index and duplicate errors of the sorted lists.
 class EListError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 

@@ -10,8 +10,7 @@
 
 namespace qm {
 
-bool ResolveSeekTarget(int64_t offset, int origin, int64_t current, int64_t size,
-                       int64_t& target) {
+bool ResolveSeekTarget(int64_t offset, int origin, int64_t current, int64_t size, int64_t& target) {
     switch (origin) {
         case soBeginning:
             target = offset;
@@ -50,7 +49,9 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_
         return;
     }
     const int access = mode & 0x3;
-    const int flags = access == fmOpenWrite ? O_WRONLY : access == fmOpenReadWrite ? O_RDWR : O_RDONLY;
+    const int flags = access == fmOpenWrite       ? O_WRONLY
+                      : access == fmOpenReadWrite ? O_RDWR
+                                                  : O_RDONLY;
     fd_ = ::open(fileName.c_str(), flags | O_CLOEXEC);
     if (fd_ < 0) throw EFOpenError(OpenErrorText(fileName, errno));
     struct stat st {};
@@ -108,6 +109,8 @@ int64_t TFileStream::Size() {
     return TStream::Size();
 }
 
-void TFileStream::FlushToDisk() { ::fsync(fd_); }
+void TFileStream::FlushToDisk() {
+    ::fsync(fd_);
+}
 
 }  // namespace qm

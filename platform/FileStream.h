@@ -20,11 +20,10 @@ inline constexpr uint16_t fmCreate = 0xFFFF;
 
 // The absolute position a seek asks for, from the current position and the
 // size; false for an origin that is none of the three.
-bool ResolveSeekTarget(int64_t offset, int origin, int64_t current, int64_t size,
-                       int64_t& target);
+bool ResolveSeekTarget(int64_t offset, int origin, int64_t current, int64_t size, int64_t& target);
 
 class TStream {
-public:
+  public:
     virtual ~TStream() = default;
     // Reads up to count bytes; returns how many arrived (0 at the end).
     virtual int64_t Read(void* buffer, int64_t count) = 0;
@@ -42,7 +41,7 @@ public:
 };
 
 class TFileStream : public TStream {
-public:
+  public:
     // fmCreate creates or truncates (EFCreateError on failure); any other
     // mode opens an existing file (EFOpenError). Directories are refused.
     TFileStream(const std::string& fileName, uint16_t mode);
@@ -61,7 +60,7 @@ public:
     // Asks the operating system to put the file's data on disk.
     void FlushToDisk();
 
-private:
+  private:
     std::string fileName_;
     int fd_ = -1;
     bool writable_ = false;

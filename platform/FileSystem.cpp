@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 
 #include "platform/AsciiCase.h"
@@ -192,6 +193,35 @@ bool PathExists(const std::string& path) {
 }  // namespace qm
 
 namespace qm {
+
+TFileKind FileKindOf(const std::string& path, int* error) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (error) *error = errno;
+        return TFileKind::Missing;
+    }
+    if (S_ISREG(st.st_mode)) return TFileKind::Regular;
+    if (S_ISDIR(st.st_mode)) return TFileKind::Directory;
+    if (S_ISFIFO(st.st_mode)) return TFileKind::NamedPipe;
+    return TFileKind::Other;
+}
+
+bool FileSizeOf(const std::string& path, int64_t& size) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    size = static_cast<int64_t>(st.st_size);
+    return true;
+}
+
+std::string ResolvedPath(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
 
 bool MakeDirectory(const std::string& path) {
     return ::mkdir(path.c_str(), 0755) == 0 || DirectoryExists(path);

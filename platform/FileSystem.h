@@ -101,6 +101,23 @@ bool PathExists(const std::string& path);
 
 namespace qm {
 
+// What a path names (links followed).
+enum class TFileKind { Missing, Regular, Directory, NamedPipe, Other };
+// Missing also when the path cannot be looked at; *error then holds errno.
+TFileKind FileKindOf(const std::string& path, int* error = nullptr);
+// True when path names a named pipe (FIFO): opening one waits until some
+// other program writes to it, so such a path is refused before it is opened.
+inline bool IsNamedPipe(const std::string& path) {
+    return FileKindOf(path) == TFileKind::NamedPipe;
+}
+// The size of the file at path (links followed); false when it cannot be read.
+bool FileSizeOf(const std::string& path, int64_t& size);
+// The path with every link and "." or ".." resolved; the path itself when
+// that fails.
+std::string ResolvedPath(const std::string& path);
+// unlink(2); true when the name is gone.
+bool RemoveFile(const std::string& path);
+
 // Makes one directory (mode 0755); true when a directory is there afterwards.
 bool MakeDirectory(const std::string& path);
 

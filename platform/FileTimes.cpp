@@ -96,4 +96,10 @@ TDateTime FileDateTime(int fd) {
     return LocalDateTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
 }
 
+TDateTime PathDateTime(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return NowDateTime();
+    return LocalDateTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+}
+
 }  // namespace qm

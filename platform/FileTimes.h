@@ -35,5 +35,7 @@ TDateTime NowDateTime();
 // The last-write time of an open file as a local date-time, at full
 // resolution; 0 when it cannot be read.
 TDateTime FileDateTime(int fd);
+// The same for a path (links followed); now when it cannot be read.
+TDateTime PathDateTime(const std::string& path);
 
 }  // namespace qm

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   qt6-base-dev libgl-dev
   libicu-dev zlib1g-dev libxml2-dev
   googletest libgtest-dev libbenchmark-dev hyperfine

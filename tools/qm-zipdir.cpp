@@ -105,8 +105,7 @@ bool NeedsUtf8Flag(const std::string& name) {
     return !ascii;
 }
 
-constexpr uint16_t kFlagUtf8Names = 0x0800;  // names are UTF-8
-constexpr uint16_t kHostUnix = 3;            // "version made by": the file system of origin
+constexpr uint16_t kHostUnix = 3;  // "version made by": the file system of origin
 
 // A missing or unreadable DIR would make an empty archive look like success.
 bool CheckDirectory(const std::string& dir) {
@@ -174,7 +173,7 @@ int main(int argc, char** argv) {
         zip.OnStartZip = [](qm::TZipBuilder&, const std::string& path, qm::TZipHeaderInfo& header,
                             bool&) {
             if (!NeedsUtf8Flag(header.StoredName())) return;
-            header.GeneralPurposeFlags |= kFlagUtf8Names;
+            header.GeneralPurposeFlags |= qm::kFlagUtf8Names;
             // unzip reads a name from an MS-DOS host as an OEM code page
             // whatever the flag says; from a Unix host it takes it as it is.
             // A Unix host's entry carries its file mode in the high half.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "zip/LittleEndian.h"
+#include "zip/RecordCursor.h"
 
 namespace qm {
 
@@ -145,20 +145,21 @@ void TEndCentral::WriteEndRecord(TStream& stream) {
         take(EndRecord.CentralDirSize, z.CentralDirSize);
         take(EndRecord.CentralDirOffset, z.CentralDirOffset);
         if (needed) {
-            le::Put32(out, z.Signature);
-            le::Put64(out, static_cast<uint64_t>(z.RecordSize));
-            le::Put16(out, z.VersionMadeBy);
-            le::Put16(out, z.VersionNeeded);
-            le::Put32(out, z.ThisDiskNo);
-            le::Put32(out, z.CentralDiskNo);
-            le::Put64(out, static_cast<uint64_t>(z.EntriesOnThisDisk));
-            le::Put64(out, static_cast<uint64_t>(z.TotalEntries));
-            le::Put64(out, static_cast<uint64_t>(z.CentralDirSize));
-            le::Put64(out, static_cast<uint64_t>(z.CentralDirOffset));
-            le::Put32(out, locator.Signature);
-            le::Put32(out, locator.Zip64EndDisk);
-            le::Put64(out, static_cast<uint64_t>(locator.Zip64EndOffset));
-            le::Put32(out, locator.TotalDisks);
+            TWriteCursor(out)
+                .U32(z.Signature)
+                .I64(z.RecordSize)
+                .U16(z.VersionMadeBy)
+                .U16(z.VersionNeeded)
+                .U32(z.ThisDiskNo)
+                .U32(z.CentralDiskNo)
+                .I64(z.EntriesOnThisDisk)
+                .I64(z.TotalEntries)
+                .I64(z.CentralDirSize)
+                .I64(z.CentralDirOffset)
+                .U32(locator.Signature)
+                .U32(locator.Zip64EndDisk)
+                .I64(locator.Zip64EndOffset)
+                .U32(locator.TotalDisks);
         } else {
             Zip64EndRecord.reset();
             Zip64Locator.reset();
@@ -167,52 +168,56 @@ void TEndCentral::WriteEndRecord(TStream& stream) {
     // A comment announced but not loaded is not announced; one that is
     // loaded is written at exactly its announced length.
     const uint16_t commentLength = ArchiveComment ? EndRecord.CommentLength : 0;
-    le::Put32(out, EndRecord.Signature);
-    le::Put16(out, EndRecord.ThisDiskNo);
-    le::Put16(out, EndRecord.CentralDiskNo);
-    le::Put16(out, EndRecord.EntriesOnThisDisk);
-    le::Put16(out, EndRecord.TotalEntries);
-    le::Put32(out, EndRecord.CentralDirSize);
-    le::Put32(out, EndRecord.CentralDirOffset);
-    le::Put16(out, commentLength);
+    TWriteCursor(out)
+        .U32(EndRecord.Signature)
+        .U16(EndRecord.ThisDiskNo)
+        .U16(EndRecord.CentralDiskNo)
+        .U16(EndRecord.EntriesOnThisDisk)
+        .U16(EndRecord.TotalEntries)
+        .U32(EndRecord.CentralDirSize)
+        .U32(EndRecord.CentralDirOffset)
+        .U16(commentLength);
     if (commentLength > 0) out += FixedLength(*ArchiveComment, commentLength);
     stream.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
 }
 
 TEndRecordImage TEndCentral::ParseEndRecord(const unsigned char* b) {
+    TReadCursor in(b, kEndRecordSize);
     TEndRecordImage r;
-    r.Signature = le::Get32(b);
-    r.ThisDiskNo = le::Get16(b + 4);
-    r.CentralDiskNo = le::Get16(b + 6);
-    r.EntriesOnThisDisk = le::Get16(b + 8);
-    r.TotalEntries = le::Get16(b + 10);
-    r.CentralDirSize = le::Get32(b + 12);
-    r.CentralDirOffset = le::Get32(b + 16);
-    r.CommentLength = le::Get16(b + 20);
+    r.Signature = in.U32();
+    r.ThisDiskNo = in.U16();
+    r.CentralDiskNo = in.U16();
+    r.EntriesOnThisDisk = in.U16();
+    r.TotalEntries = in.U16();
+    r.CentralDirSize = in.U32();
+    r.CentralDirOffset = in.U32();
+    r.CommentLength = in.U16();
     return r;
 }
 
 TZip64EndRecordImage TEndCentral::ParseZip64EndRecord(const unsigned char* b) {
+    TReadCursor in(b, kZip64EndRecordSize);
     TZip64EndRecordImage r;
-    r.Signature = le::Get32(b);
-    r.RecordSize = static_cast<int64_t>(le::Get64(b + 4));
-    r.VersionMadeBy = le::Get16(b + 12);
-    r.VersionNeeded = le::Get16(b + 14);
-    r.ThisDiskNo = le::Get32(b + 16);
-    r.CentralDiskNo = le::Get32(b + 20);
-    r.EntriesOnThisDisk = static_cast<int64_t>(le::Get64(b + 24));
-    r.TotalEntries = static_cast<int64_t>(le::Get64(b + 32));
-    r.CentralDirSize = static_cast<int64_t>(le::Get64(b + 40));
-    r.CentralDirOffset = static_cast<int64_t>(le::Get64(b + 48));
+    r.Signature = in.U32();
+    r.RecordSize = in.I64();
+    r.VersionMadeBy = in.U16();
+    r.VersionNeeded = in.U16();
+    r.ThisDiskNo = in.U32();
+    r.CentralDiskNo = in.U32();
+    r.EntriesOnThisDisk = in.I64();
+    r.TotalEntries = in.I64();
+    r.CentralDirSize = in.I64();
+    r.CentralDirOffset = in.I64();
     return r;
 }
 
 TZip64LocatorImage TEndCentral::ParseZip64Locator(const unsigned char* b) {
+    TReadCursor in(b, kZip64LocatorSize);
     TZip64LocatorImage r;
-    r.Signature = le::Get32(b);
-    r.Zip64EndDisk = le::Get32(b + 4);
-    r.Zip64EndOffset = static_cast<int64_t>(le::Get64(b + 8));
-    r.TotalDisks = le::Get32(b + 16);
+    r.Signature = in.U32();
+    r.Zip64EndDisk = in.U32();
+    r.Zip64EndOffset = in.I64();
+    r.TotalDisks = in.U32();
     return r;
 }
 

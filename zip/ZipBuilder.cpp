@@ -1,9 +1,5 @@
 #include "zip/ZipBuilder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -14,6 +10,7 @@
 
 #include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
 #include "platform/Format.h"
 #include "platform/WorkFile.h"
 #include "zip/DirSearch.h"
@@ -33,20 +30,9 @@ const char* const kShrunkSourceText =
 namespace {
 
 constexpr int kCopyChunk = 16384;
-constexpr uint32_t kDataDescriptorSignature = 0x08074B50;  // also a spanned archive's first bytes
-constexpr uint16_t kFlagEncrypted = 0x0001;
-constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data
 
 bool EndsWithSlash(const std::string& text) {
     return !text.empty() && text.back() == '/';
-}
-
-TDateTime PathDateTime(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return NowDateTime();
-    const TDateTime date = FileDateTime(fd);
-    ::close(fd);
-    return date;
 }
 
 }  // namespace
@@ -209,7 +195,7 @@ int32_t TZipBuilder::BuildArchive() {
     InstallDirectory(std::move(run.outList), *run.newEnd, PathDateTime(run.archiveName));
     if (OnTotalPercentDone) OnTotalPercentDone(*this, 100);
     if (dispose_) {
-        for (const std::string& source : run.compressedSources) ::unlink(source.c_str());
+        for (const std::string& source : run.compressedSources) RemoveFile(source);
     }
     cleanUp();
     if (OnZipComplete) OnZipComplete(*this, run.count);
@@ -339,19 +325,14 @@ std::string TZipBuilder::StoredName(const std::string& path) const {
 // Only a regular file is updated: renaming a work file over a device or a
 // directory would destroy it. A link is followed, so the link stays.
 void TZipBuilder::CheckUpdatable(RunState& run) {
-    struct stat st {};
-    if (::stat(run.archiveName.c_str(), &st) != 0) {
-        throw EFOpenError(OpenErrorText(run.archiveName, errno));
+    int error = 0;
+    const TFileKind kind = FileKindOf(run.archiveName, &error);
+    if (kind == TFileKind::Missing) throw EFOpenError(OpenErrorText(run.archiveName, error));
+    if (kind != TFileKind::Regular) {
+        throw EFOpenError(
+            OpenErrorText(run.archiveName, kind == TFileKind::Directory ? EISDIR : EINVAL));
     }
-    if (!S_ISREG(st.st_mode)) {
-        throw EFOpenError(OpenErrorText(run.archiveName, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
-    }
-    run.replaceTarget = run.archiveName;
-    char* resolved = ::realpath(run.archiveName.c_str(), nullptr);
-    if (resolved) {
-        run.replaceTarget = resolved;
-        std::free(resolved);
-    }
+    run.replaceTarget = ResolvedPath(run.archiveName);
 }
 
 // Every archive, new or updated, is written beside its target and renamed
@@ -513,7 +494,7 @@ void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
         }
         entry->LastModFileDateTime = dos;
         entry->ExternalAttributes = attributes == kInvalidFileAttributes ? faDirectory : attributes;
-        entry->CompressionMethod = 0;
+        entry->CompressionMethod = kMethodStored;
     } else {
         const uint32_t attributes = GetFileAttributes(item);
         if (attributes == kInvalidFileAttributes) {
@@ -578,18 +559,18 @@ bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std:
     int64_t written = 0;
     if (packLevel_ == 0 || NoCompress(entry.FileName())) {
         written = compressor.Store();
-        entry.CompressionMethod = 0;
+        entry.CompressionMethod = kMethodStored;
         entry.InternalAttributes = 0;
     } else {
         written = compressor.Deflate(packLevel_);
-        entry.CompressionMethod = 8;
+        entry.CompressionMethod = kMethodDeflate;
     }
     entry.SetCompressedSize(written);
     if (compressor.BytesRead() < sizeAtOpen) WarnShrunkSource(path);
     entry.SetUncompressedSize(compressor.BytesRead());
     entry.Crc32 = compressor.Crc32();
-    if (packLevel_ <= 2) entry.GeneralPurposeFlags |= 0x0004;
-    if (packLevel_ >= 8) entry.GeneralPurposeFlags |= 0x0002;
+    if (packLevel_ <= 2) entry.GeneralPurposeFlags |= kFlagFastCompression;
+    if (packLevel_ >= 8) entry.GeneralPurposeFlags |= kFlagMaximumCompression;
     // A source that grew past 4 GiB while it was read needs a Zip64 block
     // the first header has no room for; rewriting it would overwrite data.
     if (entry.LocalHeaderSize() != firstHeaderSize)

@@ -1,7 +1,5 @@
 #include "zip/ZipReader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -10,7 +8,7 @@
 #include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
-#include "zip/LittleEndian.h"
+#include "zip/RecordCursor.h"
 #include "zip/ZipExceptions.h"
 
 namespace qm {
@@ -45,9 +43,6 @@ struct TDataDescriptor {
     int length = 0;  // bytes on disk, signature included
 };
 
-constexpr uint32_t kDataDescriptorSignature = 0x08074B50;
-constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data
-
 // Reads count bytes at an absolute position; false when the file ends first.
 bool ReadAt(TStream& in, int64_t at, unsigned char* out, int count) {
     return in.Seek(at, soBeginning) == at && in.Read(out, count) == count;
@@ -67,23 +62,21 @@ bool DescriptorAt(TStream& in, int64_t at, int64_t dataLength, int64_t size,
         return signature == kLocalHeaderSignature || signature == kCentralHeaderSignature ||
                signature == kEndRecordSignature || signature == kZip64EndRecordSignature;
     };
-    const auto length = static_cast<uint64_t>(dataLength);
-    if (le::Get32(b) == kDataDescriptorSignature && got >= 16) {
-        if (le::Get32(b + 8) == length) {
-            found = {le::Get32(b + 4), dataLength, le::Get32(b + 12), 16};
-            return true;
-        }
-        if (got >= 24 && le::Get64(b + 8) == length) {
-            found = {le::Get32(b + 4), dataLength, static_cast<int64_t>(le::Get64(b + 16)), 24};
-            return found.uncompressedSize >= 0;
-        }
-    }
-    if (le::Get32(b + 4) == length && nextIsRecord(12)) {
-        found = {le::Get32(b), dataLength, le::Get32(b + 8), 12};
-        return true;
-    }
-    if (got >= 20 && le::Get64(b + 4) == length && nextIsRecord(20)) {
-        found = {le::Get32(b), dataLength, static_cast<int64_t>(le::Get64(b + 12)), 20};
+    // The layouts in the order tried: with the signature (32-bit sizes, then
+    // 64-bit), then without it, which only another record after it confirms.
+    const struct {
+        bool signature, wide;
+    } layouts[] = {{true, false}, {true, true}, {false, false}, {false, true}};
+    for (const auto& layout : layouts) {
+        TReadCursor r(b, static_cast<size_t>(got));
+        if (layout.signature && r.U32() != kDataDescriptorSignature) continue;
+        const uint32_t crc = r.U32();
+        const uint64_t compressed = layout.wide ? r.U64() : r.U32();
+        const uint64_t uncompressed = layout.wide ? r.U64() : r.U32();
+        const int length = got - static_cast<int>(r.Remaining());
+        if (!r.Ok() || compressed != static_cast<uint64_t>(dataLength)) continue;
+        if (!layout.signature && !nextIsRecord(length)) continue;
+        found = {crc, dataLength, static_cast<int64_t>(uncompressed), length};
         return found.uncompressedSize >= 0;
     }
     return false;
@@ -173,7 +166,7 @@ TDateTime TZipReader::EntryDateTime(int index) const {
 }
 
 void TZipReader::CheckCancel() {
-    if (!cancel_) return;
+    if (!cancel_ && !(runControl_ && runControl_->CancelRequested())) return;
     cancel_ = false;
     throw EUserCanceled(kUserAbortedText);
 }
@@ -192,8 +185,9 @@ TBufferedFileStream& TZipReader::OpenReadHandle() {
     if (!readHandle_) {
         // A FIFO or device would block or never end; only plain files are
         // archives.
-        struct stat st {};
-        if (::stat(zipName_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        const TFileKind kind = FileKindOf(zipName_);
+        if (kind != TFileKind::Missing && kind != TFileKind::Regular &&
+            kind != TFileKind::Directory)
             throw EFOpenError(OpenErrorText(zipName_, EINVAL));
         readHandle_ =
             std::make_unique<TBufferedFileStream>(zipName_, fmOpenRead | fmShareDenyWrite);

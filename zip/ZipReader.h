@@ -10,8 +10,9 @@
 
 #include "platform/FileTimes.h"
 #include "zip/BufferedStream.h"
-#include "zip/SortedLists.h"
 #include "zip/EndCentral.h"
+#include "zip/RunControl.h"
+#include "zip/SortedLists.h"
 #include "zip/ZipRecords.h"
 
 namespace qm {
@@ -52,6 +53,11 @@ class TZipReader {
     // Operation" and clears it.
     bool Cancel() const { return cancel_; }
     void SetCancel(bool value) { cancel_ = value; }
+    // A run's shared stop request, read at the same checks as Cancel (null:
+    // none). The front end sets it from wherever it likes; nothing has to
+    // reach into the builder from inside its message pump.
+    const TRunControl* RunControl() const { return runControl_; }
+    void SetRunControl(const TRunControl* control) { runControl_ = control; }
 
     // Called where pending window messages are to be handled, when
     // DoProcessMessages is on.
@@ -135,6 +141,7 @@ class TZipReader {
     TOEMConvert oemConvert_ = oemAlways;
     bool flushFilesOnClose_ = false;
     bool cancel_ = false;
+    const TRunControl* runControl_ = nullptr;
 
     std::unique_ptr<TBufferedFileStream> readHandle_;
     int64_t readSize_ = 0;

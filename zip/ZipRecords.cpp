@@ -5,7 +5,7 @@
 
 #include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
-#include "zip/LittleEndian.h"
+#include "zip/RecordCursor.h"
 
 namespace qm {
 
@@ -44,56 +44,20 @@ uint32_t CheckDosDateTime(uint32_t dos) {
 // ---------------------------------------------------------------- entries
 
 void TZipHeaderInfo::Clear() {
-    VersionMadeBy = kVersionMadeBy;
-    VersionNeeded = kVersionDefault;
-    GeneralPurposeFlags = 0;
-    CompressionMethod = 8;
-    LastModFileDateTime = 0;
-    Crc32 = 0xFFFFFFFF;
-    CompressedSize32 = 0;
-    UncompressedSize32 = 0;
-    FileNameLength = 0;
-    CentralExtraLength = 0;
-    LocalExtraLength = 0;
-    FileCommentLength = 0;
-    DiskNumberStart = 0;
-    InternalAttributes = 1;
-    ExternalAttributes = 0x00000020;
-    RelativeOffset32 = 0;
-    CentralOffset = 0;
+    static_cast<TZipHeaderFields&>(*this) = TZipHeaderFields{};
     fileName_.clear();
     directory_.clear();
     Zip64Info.reset();
     FileComment.reset();
-    ByteFlag1 = 0;
-    ByteFlag2 = 0;
     OEMConvert = oemNever;
     localZip64Reserved_ = false;
 }
 
 void TZipHeaderInfo::Assign(const TZipHeaderInfo& source) {
     if (&source == this) return;
-    VersionMadeBy = source.VersionMadeBy;
-    VersionNeeded = source.VersionNeeded;
-    GeneralPurposeFlags = source.GeneralPurposeFlags;
-    CompressionMethod = source.CompressionMethod;
-    LastModFileDateTime = source.LastModFileDateTime;
-    Crc32 = source.Crc32;
-    CompressedSize32 = source.CompressedSize32;
-    UncompressedSize32 = source.UncompressedSize32;
-    FileNameLength = source.FileNameLength;
-    CentralExtraLength = source.CentralExtraLength;
-    LocalExtraLength = source.LocalExtraLength;
-    FileCommentLength = source.FileCommentLength;
-    DiskNumberStart = source.DiskNumberStart;
-    InternalAttributes = source.InternalAttributes;
-    ExternalAttributes = source.ExternalAttributes;
-    RelativeOffset32 = source.RelativeOffset32;
-    CentralOffset = source.CentralOffset;
+    static_cast<TZipHeaderFields&>(*this) = source;
     fileName_ = source.fileName_;
     directory_ = source.directory_;
-    ByteFlag1 = source.ByteFlag1;
-    ByteFlag2 = source.ByteFlag2;
     Zip64Info = source.Zip64Info ? std::make_unique<TZip64Info>(*source.Zip64Info) : nullptr;
     FileComment.reset();
     if (source.FileComment && source.FileCommentLength > 0) FileComment = source.FileComment;
@@ -244,6 +208,15 @@ std::string TZipHeaderInfo::NameForWrite() {
     return FixedLength(name, FileNameLength);
 }
 
+void TZipHeaderInfo::WriteZip64Block(std::string& out, int z, bool bothSizes) const {
+    TWriteCursor w(out);
+    w.U16(kZip64Tag).U16(static_cast<uint16_t>(z));
+    if (bothSizes || UncompressedSize32 == kSentinel32) w.I64(UncompressedSize());
+    if (bothSizes || CompressedSize32 == kSentinel32) w.I64(CompressedSize());
+    if (RelativeOffset32 == kSentinel32) w.I64(RelativeOffset());
+    if (DiskNumberStart == kSentinel16) w.U32(Zip64Info ? Zip64Info->DiskStart : 0);
+}
+
 void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
     SetRelativeOffset(stream.Position());
     const int z = Zip64DataSize(false);
@@ -254,28 +227,20 @@ void TZipHeaderInfo::WriteLocalHeader(TStream& stream) {
 
     std::string out;
     out.reserve(static_cast<size_t>(kLocalHeaderSize + name.size() + 36));
-    le::Put32(out, kLocalHeaderSignature);
-    le::Put16(out, VersionNeeded);
-    le::Put16(out, GeneralPurposeFlags);
-    le::Put16(out, CompressionMethod);
-    le::Put32(out, LastModFileDateTime);
-    le::Put32(out, Crc32);
-    le::Put32(out, bothInBlock ? kSentinel32 : CompressedSize32);
-    le::Put32(out, bothInBlock ? kSentinel32 : UncompressedSize32);
-    le::Put16(out, FileNameLength);
-    le::Put16(out, static_cast<uint16_t>(LocalExtraLength + (z > 0 ? 4 + z : 0)));
-    out += name;
-    if (z > 0) {
-        le::Put16(out, kZip64Tag);
-        le::Put16(out, static_cast<uint16_t>(z));
-        if (bothInBlock) {
-            le::Put64(out, static_cast<uint64_t>(UncompressedSize()));
-            le::Put64(out, static_cast<uint64_t>(CompressedSize()));
-        }
-        if (RelativeOffset32 == kSentinel32)
-            le::Put64(out, static_cast<uint64_t>(RelativeOffset()));
-        if (DiskNumberStart == kSentinel16) le::Put32(out, Zip64Info ? Zip64Info->DiskStart : 0);
-    }
+    TWriteCursor(out)
+        .U32(kLocalHeaderSignature)
+        .U16(VersionNeeded)
+        .U16(GeneralPurposeFlags)
+        .U16(CompressionMethod)
+        .U32(LastModFileDateTime)
+        .U32(Crc32)
+        .U32(bothInBlock ? kSentinel32 : CompressedSize32)
+        .U32(bothInBlock ? kSentinel32 : UncompressedSize32)
+        .U16(FileNameLength)
+        .U16(static_cast<uint16_t>(LocalExtraLength + (z > 0 ? 4 + z : 0)))
+        .Bytes(name);
+    // A local block holds both sizes or neither: extractors read it so.
+    if (z > 0) WriteZip64Block(out, z, bothInBlock);
     stream.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
 }
 
@@ -292,15 +257,14 @@ void TZipHeaderInfo::WriteCentralHeader(TStream& stream, TStream* sourceArchive)
         sourceArchive->Seek(back, soBeginning);
         // Whole blocks only: a malformed tail would swallow the Zip64 block
         // that follows it.
-        int64_t at = 0;
-        while (at + 4 <= got) {
-            const uint16_t tag = le::Get16(&saved[at]);
-            const int64_t blockEnd = at + 4 + le::Get16(&saved[at + 2]);
-            if (blockEnd > got) break;
-            if (tag != kZip64Tag)
-                foreign.append(reinterpret_cast<const char*>(&saved[at]), blockEnd - at);
-            at = blockEnd;
-        }
+        ForEachExtraBlock(saved.data(), static_cast<size_t>(got), [&](const TExtraBlock& block) {
+            if (!block.Whole()) return false;
+            if (block.tag != kZip64Tag) {
+                foreign.append(reinterpret_cast<const char*>(saved.data() + block.offset),
+                               4 + block.size);
+            }
+            return true;
+        });
     }
 
     std::string name = FileNameLength > 0 ? NameForWrite() : std::string();
@@ -315,91 +279,82 @@ void TZipHeaderInfo::WriteCentralHeader(TStream& stream, TStream* sourceArchive)
 
     std::string out;
     out.reserve(kCentralHeaderSize + name.size() + CentralExtraLength + commentLength);
-    le::Put32(out, kCentralHeaderSignature);
-    le::Put16(out, VersionMadeBy);
-    le::Put16(out, VersionNeeded);
-    le::Put16(out, GeneralPurposeFlags);
-    le::Put16(out, CompressionMethod);
-    le::Put32(out, LastModFileDateTime);
-    le::Put32(out, Crc32);
-    le::Put32(out, CompressedSize32);
-    le::Put32(out, UncompressedSize32);
-    le::Put16(out, FileNameLength);
-    le::Put16(out, CentralExtraLength);
-    le::Put16(out, commentLength);
-    le::Put16(out, DiskNumberStart);
-    le::Put16(out, InternalAttributes);
-    le::Put32(out, ExternalAttributes);
-    le::Put32(out, RelativeOffset32);
-    out += name;
+    TWriteCursor(out)
+        .U32(kCentralHeaderSignature)
+        .U16(VersionMadeBy)
+        .U16(VersionNeeded)
+        .U16(GeneralPurposeFlags)
+        .U16(CompressionMethod)
+        .U32(LastModFileDateTime)
+        .U32(Crc32)
+        .U32(CompressedSize32)
+        .U32(UncompressedSize32)
+        .U16(FileNameLength)
+        .U16(CentralExtraLength)
+        .U16(commentLength)
+        .U16(DiskNumberStart)
+        .U16(InternalAttributes)
+        .U32(ExternalAttributes)
+        .U32(RelativeOffset32)
+        .Bytes(name)
+        .Bytes(foreign);
     if (z == 0) Zip64Info.reset();
-    out += foreign;
-    if (z > 0) {
-        le::Put16(out, kZip64Tag);
-        le::Put16(out, static_cast<uint16_t>(z));
-        if (UncompressedSize32 == kSentinel32)
-            le::Put64(out, static_cast<uint64_t>(UncompressedSize()));
-        if (CompressedSize32 == kSentinel32)
-            le::Put64(out, static_cast<uint64_t>(CompressedSize()));
-        if (RelativeOffset32 == kSentinel32)
-            le::Put64(out, static_cast<uint64_t>(RelativeOffset()));
-        if (DiskNumberStart == kSentinel16) le::Put32(out, Zip64Info ? Zip64Info->DiskStart : 0);
-    }
+    if (z > 0) WriteZip64Block(out, z, false);
     if (commentLength > 0) out += FixedLength(*FileComment, commentLength);
     stream.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
 }
 
-void TZipHeaderInfo::ParseZip64Block(const unsigned char* data, int size, bool forCentral) {
-    int at = 0;
-    auto take64 = [&](bool wanted, int64_t& target) {
-        if (!wanted || at + 8 > size) return;
-        target = static_cast<int64_t>(le::Get64(data + at));
-        at += 8;
-    };
+void TZipHeaderInfo::ParseZip64Block(const unsigned char* data, size_t size, bool forCentral) {
+    TReadCursor block(data, size);
     TZip64Info& info = EnsureZip64();
+    // A value is taken only when the block still holds all of it.
+    auto take64 = [&](bool wanted, int64_t& target) {
+        if (wanted && block.Remaining() >= 8) target = block.I64();
+    };
     // A local block holds both sizes when either overflowed; one too short
     // for both holds only those whose field has the sentinel.
     const bool uncompressedSentinel = UncompressedSize32 == kSentinel32;
     const bool compressedSentinel = CompressedSize32 == kSentinel32;
     const bool both = !forCentral && (uncompressedSentinel || compressedSentinel) && size >= 16;
-    const bool uncompressed = both || uncompressedSentinel;
-    const bool compressed = both || compressedSentinel;
-    take64(uncompressed, info.UncompressedSize);
-    take64(compressed, info.CompressedSize);
+    take64(both || uncompressedSentinel, info.UncompressedSize);
+    take64(both || compressedSentinel, info.CompressedSize);
     take64(RelativeOffset32 == kSentinel32, info.RelativeOffset);
-    if (DiskNumberStart == kSentinel16 && at + 4 <= size) info.DiskStart = le::Get32(data + at);
+    if (DiskNumberStart == kSentinel16 && block.Remaining() >= 4) info.DiskStart = block.U32();
 }
 
 bool TZipHeaderInfo::ReadCentralHeader(TStream& stream) {
     const int64_t start = stream.Position();
     unsigned char h[kCentralHeaderSize];
-    if (stream.Read(h, kCentralHeaderSize) != kCentralHeaderSize ||
-        le::Get32(h) != kCentralHeaderSignature) {
+    if (stream.Read(h, kCentralHeaderSize) != kCentralHeaderSize) {
         stream.Seek(start, soBeginning);
         return false;
     }
-    const uint16_t nameLength = le::Get16(h + 28);
+    TReadCursor r(h, sizeof h);
+    TZipHeaderFields f = *this;
+    const uint32_t signature = r.U32();
+    f.VersionMadeBy = r.U16();
+    f.VersionNeeded = r.U16();
+    f.GeneralPurposeFlags = r.U16();
+    f.CompressionMethod = r.U16();
+    f.LastModFileDateTime = CheckDosDateTime(r.U32());
+    f.Crc32 = r.U32();
+    f.CompressedSize32 = r.U32();
+    f.UncompressedSize32 = r.U32();
+    const uint16_t nameLength = r.U16();
+    f.CentralExtraLength = r.U16();
+    f.FileCommentLength = r.U16();
+    f.DiskNumberStart = r.U16();
+    f.InternalAttributes = r.U16();
+    f.ExternalAttributes = r.U32();
+    f.RelativeOffset32 = r.U32();
+    f.CentralOffset = start;
     std::string name(nameLength, '\0');
-    if (!ReadExactly(stream, name.data(), nameLength)) {
+    if (signature != kCentralHeaderSignature || !ReadExactly(stream, name.data(), nameLength)) {
         stream.Seek(start, soBeginning);
         return false;
     }
-    VersionMadeBy = le::Get16(h + 4);
+    static_cast<TZipHeaderFields&>(*this) = f;
     if ((VersionMadeBy >> 8) == 0) ConvertNameForRead(name);
-    VersionNeeded = le::Get16(h + 6);
-    GeneralPurposeFlags = le::Get16(h + 8);
-    CompressionMethod = le::Get16(h + 10);
-    LastModFileDateTime = CheckDosDateTime(le::Get32(h + 12));
-    Crc32 = le::Get32(h + 16);
-    CompressedSize32 = le::Get32(h + 20);
-    UncompressedSize32 = le::Get32(h + 24);
-    CentralExtraLength = le::Get16(h + 30);
-    FileCommentLength = le::Get16(h + 32);
-    DiskNumberStart = le::Get16(h + 34);
-    InternalAttributes = le::Get16(h + 36);
-    ExternalAttributes = le::Get32(h + 38);
-    RelativeOffset32 = le::Get32(h + 42);
-    CentralOffset = start;
     SetStoredName(name);
     Zip64Info.reset();
     FileComment.reset();
@@ -411,17 +366,13 @@ bool TZipHeaderInfo::ReadCentralHeader(TStream& stream) {
         SavedExtraLength = CentralExtraLength;
         std::vector<unsigned char> extra(CentralExtraLength);
         const int64_t got = std::max<int64_t>(0, stream.Read(extra.data(), CentralExtraLength));
-        int64_t at = 0;
-        while (at + 4 <= got) {
-            const uint16_t tag = le::Get16(&extra[at]);
-            const uint16_t size = le::Get16(&extra[at + 2]);
-            const int available = static_cast<int>(std::min<int64_t>(size, got - at - 4));
-            if (tag == kZip64Tag && SavedZip64Length == 0) {
-                SavedZip64Length = static_cast<uint16_t>(std::min(size + 4, 0xFFFF));
-                ParseZip64Block(&extra[at + 4], available, true);
+        ForEachExtraBlock(extra.data(), static_cast<size_t>(got), [&](const TExtraBlock& block) {
+            if (block.tag == kZip64Tag && SavedZip64Length == 0) {
+                SavedZip64Length = static_cast<uint16_t>(std::min(block.size + 4, 0xFFFF));
+                ParseZip64Block(block.body, block.available, true);
             }
-            at += 4 + size;
-        }
+            return true;
+        });
         stream.Seek(SavedExtraPosition, soBeginning);
     }
     return true;
@@ -430,56 +381,54 @@ bool TZipHeaderInfo::ReadCentralHeader(TStream& stream) {
 bool TZipHeaderInfo::ReadLocalHeader(TStream& stream) {
     const int64_t start = stream.Position();
     unsigned char h[kLocalHeaderSize];
-    if (stream.Read(h, kLocalHeaderSize) != kLocalHeaderSize ||
-        le::Get32(h) != kLocalHeaderSignature) {
+    if (stream.Read(h, kLocalHeaderSize) != kLocalHeaderSize) {
         stream.Seek(start, soBeginning);
         return false;
     }
-    const uint16_t nameLength = le::Get16(h + 26);
+    TReadCursor r(h, sizeof h);
+    TZipHeaderFields f = *this;
+    const uint32_t signature = r.U32();
+    f.VersionNeeded = r.U16();
+    f.GeneralPurposeFlags = r.U16();
+    f.CompressionMethod = r.U16();
+    f.LastModFileDateTime = CheckDosDateTime(r.U32());
+    f.Crc32 = r.U32();
+    f.CompressedSize32 = r.U32();
+    f.UncompressedSize32 = r.U32();
+    const uint16_t nameLength = r.U16();
+    f.LocalExtraLength = r.U16();
+    // A local header has none of the central header's own fields.
+    f.VersionMadeBy = 0;
+    f.CentralExtraLength = 0;
+    f.FileCommentLength = 0;
+    f.DiskNumberStart = 0;
+    f.InternalAttributes = 0;
+    f.ExternalAttributes = 0;
+    f.RelativeOffset32 = 0;
+    f.CentralOffset = 0;
     std::string name(nameLength, '\0');
-    if (!ReadExactly(stream, name.data(), nameLength)) {
+    if (signature != kLocalHeaderSignature || !ReadExactly(stream, name.data(), nameLength)) {
         stream.Seek(start, soBeginning);
         return false;
     }
+    // Converted as the entry stood before this read, as it always was.
     ConvertNameForRead(name);
-    VersionNeeded = le::Get16(h + 4);
-    GeneralPurposeFlags = le::Get16(h + 6);
-    CompressionMethod = le::Get16(h + 8);
-    LastModFileDateTime = CheckDosDateTime(le::Get32(h + 10));
-    Crc32 = le::Get32(h + 14);
-    CompressedSize32 = le::Get32(h + 18);
-    UncompressedSize32 = le::Get32(h + 22);
-    LocalExtraLength = le::Get16(h + 28);
+    static_cast<TZipHeaderFields&>(*this) = f;
     SetStoredName(name);
-    VersionMadeBy = 0;
-    CentralExtraLength = 0;
-    FileCommentLength = 0;
-    DiskNumberStart = 0;
-    InternalAttributes = 0;
-    ExternalAttributes = 0;
-    RelativeOffset32 = 0;
-    CentralOffset = 0;
     Zip64Info.reset();
     FileComment.reset();
     localZip64Reserved_ = false;
 
     if (LocalExtraLength > 0) {
-        // Only the Zip64 block matters here; the walk stays inside the
-        // announced extra field.
+        // Only the Zip64 block matters here.
         const int64_t extraStart = stream.Position();
         std::vector<unsigned char> extra(LocalExtraLength);
         const int64_t got = std::max<int64_t>(0, stream.Read(extra.data(), LocalExtraLength));
-        int64_t at = 0;
-        while (at + 4 <= got) {
-            const uint16_t tag = le::Get16(&extra[at]);
-            const uint16_t size = le::Get16(&extra[at + 2]);
-            if (tag == kZip64Tag) {
-                ParseZip64Block(&extra[at + 4],
-                                static_cast<int>(std::min<int64_t>(size, got - at - 4)), false);
-                break;
-            }
-            at += 4 + size;
-        }
+        ForEachExtraBlock(extra.data(), static_cast<size_t>(got), [&](const TExtraBlock& block) {
+            if (block.tag != kZip64Tag) return true;
+            ParseZip64Block(block.body, block.available, false);
+            return false;
+        });
         stream.Seek(extraStart, soBeginning);
     }
     SetRelativeOffset(start);

@@ -29,6 +29,20 @@ inline constexpr int kEndRecordSize = 22;
 inline constexpr int kZip64EndRecordSize = 56;
 inline constexpr int kZip64LocatorSize = 20;
 
+// Compression methods.
+inline constexpr uint16_t kMethodStored = 0;   // stored as is
+inline constexpr uint16_t kMethodDeflate = 8;  // DEFLATE compressed
+
+// General-purpose flag bits.
+inline constexpr uint16_t kFlagEncrypted = 0x0001;
+inline constexpr uint16_t kFlagMaximumCompression = 0x0002;  // deflate levels 8 and 9
+inline constexpr uint16_t kFlagFastCompression = 0x0004;     // deflate levels 1 and 2
+inline constexpr uint16_t kFlagDataDescriptor = 0x0008;      // sizes and CRC follow the data
+inline constexpr uint16_t kFlagUtf8Names = 0x0800;           // name and comment are UTF-8
+
+inline constexpr uint32_t kDataDescriptorSignature =
+    0x08074B50;  // also a spanned archive's first bytes
+
 inline constexpr uint16_t kZip64Tag = 0x0001;
 inline constexpr uint32_t kSentinel32 = 0xFFFFFFFF;
 inline constexpr uint16_t kSentinel16 = 0xFFFF;
@@ -59,20 +73,16 @@ std::string FixedLength(const std::string& text, size_t length);
 // (seconds 29, minutes 59, hours 23, day 1, month 1 or 12, year 2099).
 uint32_t CheckDosDateTime(uint32_t dosDateTime);
 
-class TZipHeaderInfo {
-  public:
-    TZipHeaderInfo() = default;
-    explicit TZipHeaderInfo(TOEMConvert convert) : OEMConvert(convert) {}
-    TZipHeaderInfo(const TZipHeaderInfo&) = delete;
-    TZipHeaderInfo& operator=(const TZipHeaderInfo&) = delete;
-
+// A header's plain fields with the values of a fresh entry, declared once:
+// clearing an entry and copying one both go through this struct.
+struct TZipHeaderFields {
     uint16_t VersionMadeBy = kVersionMadeBy;
     uint16_t VersionNeeded = kVersionDefault;
     uint16_t GeneralPurposeFlags = 0;
-    uint16_t CompressionMethod = 8;
+    uint16_t CompressionMethod = kMethodDeflate;
     uint32_t LastModFileDateTime = 0;
     uint32_t Crc32 = 0xFFFFFFFF;
-    // The raw 32-bit fields; use the 64-bit accessors below for values.
+    // The raw 32-bit fields; use the 64-bit accessors of TZipHeaderInfo for values.
     uint32_t CompressedSize32 = 0;
     uint32_t UncompressedSize32 = 0;
     uint16_t FileNameLength = 0;
@@ -84,12 +94,21 @@ class TZipHeaderInfo {
     uint32_t ExternalAttributes = 0x00000020;
     uint32_t RelativeOffset32 = 0;
     int64_t CentralOffset = 0;
+    uint8_t ByteFlag1 = 0;
+    uint8_t ByteFlag2 = 0;
+};
+
+class TZipHeaderInfo : public TZipHeaderFields {
+  public:
+    TZipHeaderInfo() = default;
+    explicit TZipHeaderInfo(TOEMConvert convert) : OEMConvert(convert) {}
+    TZipHeaderInfo(const TZipHeaderInfo&) = delete;
+    TZipHeaderInfo& operator=(const TZipHeaderInfo&) = delete;
+
     std::unique_ptr<TZip64Info> Zip64Info;
     // The entry comment once loaded; FileCommentLength may announce one that
     // has not been read from the archive yet.
     std::optional<std::string> FileComment;
-    uint8_t ByteFlag1 = 0;
-    uint8_t ByteFlag2 = 0;
     TOEMConvert OEMConvert = oemNever;
     // Where this entry's central extra field lies in the archive it was read
     // from, its length and the length of the Zip64 block inside it.
@@ -166,7 +185,9 @@ class TZipHeaderInfo {
     // FileNameLength = length of Directory + FileName, at most 0xFFFF.
     void UpdateNameLength();
     void StoreLarge(uint32_t& field, int64_t TZip64Info::*wide, int64_t value);
-    void ParseZip64Block(const unsigned char* data, int size, bool forCentral);
+    void ParseZip64Block(const unsigned char* data, size_t size, bool forCentral);
+    // Appends the Zip64 block a header carries (z bytes of data).
+    void WriteZip64Block(std::string& out, int z, bool bothSizes) const;
 
     std::string fileName_;
     std::string directory_;

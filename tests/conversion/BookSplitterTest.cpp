@@ -16,6 +16,13 @@
 namespace qm {
 namespace {
 
+// A whole part's body in one slice.
+void AppendPageBody(std::string& out, std::string_view part, TPartEdges edges = {}) {
+    OpenPageBody(out);
+    AppendPageBodySlice(out, part, 0, part.size(), edges);
+    ClosePageBody(out);
+}
+
 using test::Hex;
 
 std::vector<size_t> Sizes(const std::vector<std::string_view>& parts) {

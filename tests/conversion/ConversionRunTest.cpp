@@ -1,8 +1,10 @@
 // A whole conversion through the real archive builder, seen from the front
 // end's side: what is shown, in which order, and what is left on disk.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "conversion/ConversionRun.h"
+#include "conversion/PrepareConversion.h"
 #include "conversion/RecordingUi.h"
 #include "conversion/StagingTree.h"
 #include "platform/Exceptions.h"
@@ -76,18 +78,88 @@ TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheBuildersReason) {
     EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }
 
-TEST_F(ConversionRun, AStagingTreeThatCannotBeMadeRaisesAndShowsNoResult) {
+TEST_F(ConversionRun, AStagingTreeThatCannotBeMadeIsAReasonWithNoResultShown) {
     // A file where the staging directory would go.
     test::WriteFile(scratch / "tmp/EPUB", "in the way");
-    EXPECT_THROW(RunConversion(request, ui, zip, tempDir()), EFCreateError);
+    const TConversionResult result = RunConversion(request, ui, zip, tempDir());
+    EXPECT_FALSE(result.success);
+    EXPECT_EQ(result.resultText, "");
+    EXPECT_NE(result.reason.find("EPUB"), std::string::npos) << result.reason;
     EXPECT_TRUE(ui.results.empty());
     EXPECT_FALSE(test::Exists(request.archiveName));
+}
+
+TEST_F(ConversionRun, WarningsComeBackInTheResult) {
+    request.parts = 32;
+    const TConversionResult result = RunConversion(request, ui, zip, tempDir());
+    EXPECT_EQ(result.warnings, std::vector<std::string>{"文件大小小于或等于分割数"});
+}
+
+TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
+    // Asked while pages are written, the run stops there; asked while the
+    // builder packs, the builder reads the same control and stops.
+    for (const TConversionPhase phase : {TConversionPhase::Pages, TConversionPhase::Packing}) {
+        test::RecordingUi stopping;
+        stopping.onProgress = [&](TConversionPhase at) {
+            if (at == phase) stopping.Control().RequestCancel();
+        };
+        const TConversionResult result = RunConversion(request, stopping, zip, tempDir());
+        EXPECT_FALSE(result.success);
+        EXPECT_FALSE(result.reason.empty());
+        EXPECT_FALSE(test::Exists(request.archiveName));
+        EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
+        EXPECT_EQ(zip.RunControl(), nullptr);
+    }
 }
 
 TEST_F(ConversionRun, ZipStagingTreeReportsWithoutRaising) {
     std::string reason;
     EXPECT_FALSE(ZipStagingTree(zip, scratch / "missing-root", scratch / "x/y.epub", &reason));
     EXPECT_FALSE(reason.empty());
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(PrepareConversion, ChecksTheSourceOnceAndFillsTheRequest) {
+    test::ScratchDir scratch;
+    test::WriteFile(scratch / "书.txt", std::string(1500, 'x'));
+    test::WriteFile(scratch / "book.TXT", "x");
+    ASSERT_EQ(::mkfifo((scratch / "pipe.txt").c_str(), 0600), 0);
+    const struct {
+        std::string file;
+        TSourceState state;
+        const char* reasonPart;
+    } cases[] = {
+        {"书.txt", TSourceState::Readable, ""},
+        {"book.TXT", TSourceState::NotTxt, "not a .txt file"},
+        {"pipe.txt", TSourceState::NamedPipe, "named pipe"},
+        {"missing.txt", TSourceState::Unreadable, "missing.txt"},
+    };
+    for (const auto& c : cases) {
+        TConversionInput input;
+        input.sourcePath = scratch / c.file;
+        input.title = "标题";
+        input.parts = 7;
+        TConversionRequest request;
+        std::string reason;
+        EXPECT_EQ(PrepareConversion(input, request, reason), c.state) << c.file;
+        EXPECT_NE(reason.find(c.reasonPart), std::string::npos) << reason;
+        if (c.state != TSourceState::Readable) continue;
+        EXPECT_EQ(request.fileSize, 1500);
+        EXPECT_EQ(request.sourceSize, 1500);
+        EXPECT_EQ(request.labelName, test::Hex("CA E9"));
+        EXPECT_EQ(request.title, test::Hex("B1 EA CC E2"));
+        EXPECT_EQ(request.options.title, "标题");
+        EXPECT_EQ(request.parts, 7);
+        // The window's size, recorded when it listed the file, holds.
+        input.listedSize = 12;
+        PrepareConversion(input, request, reason);
+        EXPECT_EQ(request.fileSize, 12);
+    }
 }
 
 }  // namespace

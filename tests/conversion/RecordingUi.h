@@ -20,6 +20,7 @@ class RecordingUi : public TConversionUi {
     }
     void Progress(TConversionPhase phase, int percent) override {
         (phase == TConversionPhase::Pages ? pagePercents : packPercents).push_back(percent);
+        if (onProgress) onProgress(phase);
     }
     void ProcessMessages() override { ++pumps; }
 
@@ -28,6 +29,7 @@ class RecordingUi : public TConversionUi {
     std::vector<int> pagePercents, packPercents;
     int pumps = 0;
     std::function<void()> onResult;
+    std::function<void(TConversionPhase)> onProgress;
 };
 
 }  // namespace qm::test

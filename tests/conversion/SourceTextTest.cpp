@@ -10,11 +10,13 @@ namespace qm {
 namespace {
 
 // 第一章 中文，"引号"与€。 with a CRLF: in code page 936 and UTF-8/16.
-const std::string kGbk = Hex("B5 DA D2 BB D5 C2 20 D6 D0 CE C4 A3 AC A1 B0 D2 FD BA C5 A1 B1 D3 EB 80 A1 A3") + "\r\nabc";
+const std::string kGbk =
+    Hex("B5 DA D2 BB D5 C2 20 D6 D0 CE C4 A3 AC A1 B0 D2 FD BA C5 A1 B1 D3 EB 80 A1 A3") +
+    "\r\nabc";
 const std::string kUtf8 = "第一章 中文，“引号”与€。\r\nabc";
 
 class SourceTextTest : public ::testing::Test {
-protected:
+  protected:
     std::string Load(const std::string& bytes) {
         const std::string path = dir_ / "book.txt";
         test::WriteFile(path, bytes);
@@ -46,7 +48,9 @@ TEST_F(SourceTextTest, FourByteUtf8IsOneCharacterAndTheRestIsKept) {
     EXPECT_EQ(Load("中\xF0\x9F\x98\x80文"), Hex("D6 D0") + "?" + Hex("CE C4"));
     EXPECT_EQ(Load("\xEF\xBB\xBF中\xF0\x9F\x98\x80文"), Hex("D6 D0") + "?" + Hex("CE C4"));
     // A four-byte lead without its continuation bytes still fails the rule.
-    const std::string broken = "a\xF0\x9F" "b";
+    const std::string broken =
+        "a\xF0\x9F"
+        "b";
     EXPECT_EQ(Load(broken), broken);
     EXPECT_EQ(Load("\xEF\xBB\xBF" + broken), "");
 }
@@ -68,7 +72,10 @@ TEST_F(SourceTextTest, EmptyMarkOnlyAndMissingFiles) {
 
 TEST_F(SourceTextTest, ZeroCharactersSurviveDecoding) {
     EXPECT_EQ(Load(std::string("a\0b", 3)), std::string("a\0b", 3));
-    EXPECT_EQ(Load(std::string("\xEF\xBB\xBF" "a\0b", 6)), std::string("a\0b", 3));
+    EXPECT_EQ(Load(std::string("\xEF\xBB\xBF"
+                               "a\0b",
+                               6)),
+              std::string("a\0b", 3));
 }
 
 }  // namespace

@@ -12,6 +12,11 @@ using qm::test::ReadFile;
 namespace qm {
 namespace {
 
+// The page template filled with a body.
+std::string FormatPage(std::string_view body) {
+    return std::string(kPageHead).append(body).append(kPageTail);
+}
+
 TEST(EpubTemplates, FixedTextsHaveTheirExactSizes) {
     EXPECT_EQ(kMimetypeText.size(), 20u);
     EXPECT_EQ(kContainerXml.size(), 238u);

@@ -7,8 +7,8 @@
 
 #include <cstdio>
 
-#include "platform/Exceptions.h"
 #include "platform/AsciiCase.h"
+#include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "support/TestSupport.h"
 

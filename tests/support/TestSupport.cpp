@@ -52,7 +52,9 @@ void MakeDirs(const std::string& path) {
     std::system(("mkdir -p " + Quote(path)).c_str());
 }
 
-std::string BinPath(const std::string& name) { return std::string(QM_BIN_DIR) + "/" + name; }
+std::string BinPath(const std::string& name) {
+    return std::string(QM_BIN_DIR) + "/" + name;
+}
 
 std::string Quote(const std::string& text) {
     std::string quoted = "'";
@@ -71,8 +73,8 @@ CommandResult Run(const std::string& command) {
     const std::string out = capture / "out";
     const std::string err = capture / "err";
     CommandResult result;
-    const int status =
-        std::system(("( " + command + " ) >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").c_str());
+    const int status = std::system(
+        ("( " + command + " ) >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").c_str());
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = ReadFile(out);
     result.err = ReadFile(err);

@@ -120,9 +120,9 @@ TEST(DirSearch, DeepTreeStopsAtTwentyLevelsWithoutOverrun) {
     const auto packed = test::Run(test::Quote(test::BinPath("qm-zipdir")) + " " +
                                   test::Quote(dir / "deep.zip") + " " + test::Quote(dir.Path()));
     EXPECT_EQ(packed.exitCode, 1);
-    EXPECT_NE(packed.err.find("skipped: " + path.substr(0, path.find("d21/") + 4) +
-                              " (cannot be read)"),
-              std::string::npos)
+    EXPECT_NE(
+        packed.err.find("skipped: " + path.substr(0, path.find("d21/") + 4) + " (cannot be read)"),
+        std::string::npos)
         << packed.err;
 }
 
