@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,9 @@ constexpr auto kStopGrace = std::chrono::seconds(3);
 std::atomic<int> receivedSignal{0};
 std::mutex extraPathsMutex;
 std::vector<std::string> extraPaths;
+// Set once a single book's run has put the book in place: a stop after that
+// is no failure.
+std::atomic<bool> bookInPlace{false};
 
 }  // namespace
 
@@ -50,6 +54,12 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
         {
             std::lock_guard lock(extraPathsMutex);
             for (const std::string& path : extraPaths) RemoveTree(path);
+        }
+        if (bookInPlace.load()) {
+            const std::string line = std::string(kConversionSucceededText) + "\n";
+            [[maybe_unused]] const ssize_t written =
+                ::write(STDOUT_FILENO, line.data(), line.size());
+            _exit(0);
         }
         _exit(128 + received);
     }).detach();
@@ -78,8 +88,9 @@ void TConsoleUi::ShowWarning(const std::string& caption, const std::string& text
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
-void TConsoleUi::ShowResult(const std::string& /*text*/) {
+void TConsoleUi::ShowResult(const std::string& text) {
     // The caller prints the result with its reason; here the progress line ends.
+    if (text == kConversionSucceededText) bookInPlace.store(true);
     EndProgressLine();
 }
 

@@ -53,7 +53,9 @@ int ConvertOne(const qm::TCliOptions& options) {
         qm::TZipBuilder zip;
         qm::TConsoleUi ui(zip, watch, ::isatty(STDERR_FILENO) != 0);
         const qm::TConversionResult result = qm::RunConversion(request, ui, zip, tempDirPath);
-        if (watch.Signal() != 0) {
+        // Once the book is in place the run has succeeded, whenever a signal
+        // came: only the clean-up was left.
+        if (!result.success && watch.Signal() != 0) {
             std::fprintf(stderr, "%s\nInterrupted\n", qm::kConversionFailedText);
             return 128 + watch.Signal();
         }

@@ -23,6 +23,9 @@ bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::str
         // Converting again into the same book must replace its files even
         // within one two-second step of the archive's time stamps.
         zip.SetZipAction(zaReplace);
+        // The book holds this conversion's files only: nothing of an earlier
+        // book (its extra pages, its packing) survives in it.
+        zip.SetFreshArchive(true);
         zip.BuildArchive();
         return true;
     } catch (const std::exception& error) {

@@ -59,8 +59,10 @@ inline constexpr const char* kConversionFailedText = "灰常遗憾，未能转�
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 TZipBuilder& zip, const std::string& tempDirPath);
 
-// Packs everything below rootDir into archiveName, replacing entries of the
-// same names. True unless the builder raised; its message goes to *reason.
+// Packs everything below rootDir into a new archive that takes the place of
+// archiveName; an existing file there is only checked to be an archive (and
+// left as it is when it is not). True unless the builder raised; its message
+// goes to *reason.
 bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::string& archiveName,
                     std::string* reason = nullptr);
 

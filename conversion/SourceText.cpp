@@ -15,7 +15,9 @@ namespace {
 constexpr int kReadShare = 10;
 constexpr int kCheckedShare = 35;
 
-bool IsContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
+bool IsContinuation(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0xBF;
+}
 
 // Decodes the sequences that start before stop, from p on, appending them
 // to text; a sequence may reach beyond stop up to end. Leaves p after the
@@ -60,8 +62,9 @@ int Percent(size_t done, size_t total) {
     return total == 0 ? 100 : static_cast<int>(done * uint64_t{100} / total);
 }
 
-// Converts UTF-16 little-endian units up to the first zero unit (an odd last
-// byte is dropped).
+// Converts UTF-16 little-endian units (an odd last byte is dropped). A zero
+// unit is left out like the other characters XML forbids; the text after it
+// is kept.
 std::string ConvertUtf16(const std::string& raw, size_t sliceSize, const TLoadPump& progress) {
     std::string text;
     text.reserve(raw.size());  // two bytes per unit at most
@@ -73,19 +76,13 @@ std::string ConvertUtf16(const std::string& raw, size_t sliceSize, const TLoadPu
     for (size_t i = 0; i < count;) {
         units.clear();
         const size_t stop = std::min(count, i + unitsPerSlice);
-        bool zero = false;
         for (; i < stop; ++i) {
             const auto unit =
                 static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
                                       (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
-            if (unit == u'\0') {
-                zero = true;
-                break;
-            }
-            units.push_back(unit);
+            if (unit != u'\0') units.push_back(unit);
         }
         converter.Append(text, units, false);
-        if (zero) break;
         progress(Percent(i, count));
     }
     converter.Append(text, {}, true);

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Builds the archive reader's fuzz target with clang's libFuzzer and the
-# address and undefined-behaviour sanitizers into build-fuzz/.
+# Builds the fuzz targets with clang's libFuzzer and the address and
+# undefined-behaviour sanitizers into build-fuzz/: the archive reader's and
+# the text side's (decoding, cutting, pages and package documents).
 # Run: build-fuzz/ReadDirectoryFuzzer fuzz/corpus -max_total_time=600
+#      build-fuzz/BookTextFuzzer fuzz/text-corpus -max_total_time=600
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/build-fuzz"
@@ -11,3 +13,8 @@ clang++ $flags -I"$root" \
     "$root"/platform/*.cpp "$root"/zip/*.cpp "$root"/fuzz/ReadDirectoryFuzzer.cpp \
     -licuuc -licudata -lz -o "$out/ReadDirectoryFuzzer"
 echo "$out/ReadDirectoryFuzzer"
+clang++ $flags -I"$root" -I/usr/include/libxml2 \
+    "$root"/platform/*.cpp "$root"/zip/*.cpp "$root"/conversion/*.cpp \
+    "$root"/fuzz/BookTextFuzzer.cpp \
+    -licuuc -licudata -lz -lxml2 -o "$out/BookTextFuzzer"
+echo "$out/BookTextFuzzer"

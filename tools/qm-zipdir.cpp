@@ -1,6 +1,14 @@
 // qm-zipdir: packs every file below a directory into a ZIP archive, updating
 // the archive when it exists, with the same builder the conversion uses.
+// Every regular file is packed (dot-files too, names case-sensitive); a file
+// that cannot be packed is named and makes the exit status 1.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -76,6 +84,49 @@ const char* SkipReasonText(qm::TSkipReason reason) {
     }
 }
 
+// Names that are not plain ASCII but valid UTF-8 get the archive's UTF-8
+// flag, so unzip and Python show them as they are on disk.
+bool NeedsUtf8Flag(const std::string& name) {
+    bool ascii = true;
+    for (size_t i = 0; i < name.size();) {
+        const auto lead = static_cast<unsigned char>(name[i]);
+        size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+        if (length == 0 || i + length > name.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(name[i + k]) & 0xC0) != 0x80) return false;
+        }
+        ascii = ascii && length == 1;
+        i += length;
+    }
+    return !ascii;
+}
+
+constexpr uint16_t kFlagUtf8Names = 0x0800;  // names are UTF-8
+constexpr uint16_t kHostUnix = 3;            // "version made by": the file system of origin
+
+// A missing or unreadable DIR would make an empty archive look like success.
+bool CheckDirectory(const std::string& dir) {
+    struct stat st {};
+    int error = 0;
+    if (::stat(dir.c_str(), &st) != 0) {
+        error = errno;
+    } else if (!S_ISDIR(st.st_mode)) {
+        error = ENOTDIR;
+    } else if (DIR* handle = ::opendir(dir.c_str())) {
+        ::closedir(handle);
+    } else {
+        error = errno;
+    }
+    if (error == 0) return true;
+    std::fprintf(stderr, "qm-zipdir: cannot read directory %s: %s\n", dir.c_str(),
+                 std::strerror(error));
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +144,8 @@ int main(int argc, char** argv) {
     if (operands.size() != 2) return Usage("ARCHIVE and DIR are needed, and nothing more");
     const int level = options.level;
     const qm::TZipAction action = options.action;
+    if (!CheckDirectory(operands[1])) return 1;
+    bool filesLeftOut = false;
     try {
         qm::TZipBuilder zip;
         zip.SetRootDir(operands[1]);
@@ -103,14 +156,40 @@ int main(int argc, char** argv) {
         zip.SetZipName(operands[0]);
         zip.SetPackLevel(level);
         zip.SetZipAction(action);
+        zip.SetIncludeHiddenFiles(true);
+        zip.SetCaseSensitiveNames(true);
         zip.WarningBox = [](const std::string& caption, const std::string& text) {
             std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         };
-        zip.OnSkippingFile = [](qm::TZipBuilder&, qm::TSkipReason reason, const std::string& name,
-                                int32_t, bool&) {
+        zip.OnSkippingFile = [&filesLeftOut](qm::TZipBuilder&, qm::TSkipReason reason,
+                                             const std::string& name, int32_t, bool&) {
             std::fprintf(stderr, "skipped: %s (%s)\n", name.c_str(), SkipReasonText(reason));
+            // Freshening leaves out what the archive lacks by design.
+            if (reason != qm::srNoFileToFreshen) filesLeftOut = true;
+        };
+        zip.OnNoSuchFile = [&filesLeftOut](qm::TZipBuilder&, const std::string& name) {
+            std::fprintf(stderr, "skipped: %s (%s)\n", name.c_str(), "no longer there");
+            filesLeftOut = true;
+        };
+        zip.OnStartZip = [](qm::TZipBuilder&, const std::string& path, qm::TZipHeaderInfo& header,
+                            bool&) {
+            if (!NeedsUtf8Flag(header.StoredName())) return;
+            header.GeneralPurposeFlags |= kFlagUtf8Names;
+            // unzip reads a name from an MS-DOS host as an OEM code page
+            // whatever the flag says; from a Unix host it takes it as it is.
+            // A Unix host's entry carries its file mode in the high half.
+            struct stat st {};
+            if (::stat(path.c_str(), &st) != 0) return;
+            header.VersionMadeBy =
+                static_cast<uint16_t>((kHostUnix << 8) | (header.VersionMadeBy & 0xFF));
+            header.ExternalAttributes =
+                (static_cast<uint32_t>(st.st_mode) << 16) | (header.ExternalAttributes & 0xFF);
         };
         std::printf("%d\n", zip.BuildArchive());
+        if (filesLeftOut) {
+            std::fprintf(stderr, "qm-zipdir: some files could not be packed (named above)\n");
+            return 1;
+        }
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());

@@ -1,5 +1,7 @@
 #include "zip/DirSearch.h"
 
+#include <cerrno>
+
 #include "zip/Wildcard.h"
 
 namespace qm {
@@ -43,6 +45,10 @@ std::string TDirSearch::NextFile(TSearchRec& rec) {
     while (true) {
         TSearchData* current = levels_[level_].get();
         if (current->SearchResult() != 0) {
+            if (current->SearchResult() != ENOENT && !current->errorReported) {
+                current->errorReported = true;
+                if (OnUnreadable) OnUnreadable(current->Directory());
+            }
             if (level_ == 0) return std::string();
             Pop();
             if (InWildcardComponents()) --componentIndex_;

@@ -23,6 +23,8 @@ class TSearchData {
     int SearchResult() const { return search_.Result(); }
     const TSearchRec& SearchRec() const { return search_.Current(); }
     void Advance() { search_.Next(); }
+    // Set once the walk has told of an error that ended this listing.
+    bool errorReported = false;
 
   private:
     std::string directory_;
@@ -48,6 +50,10 @@ class TDirSearch {
     // would enter but cannot, being 20 levels below the start already, so
     // that what is left out does not go unnoticed.
     std::function<void(const std::string& directory)> OnTooDeep;
+    // Called with each directory (trailing "/") whose listing failed (no
+    // permission to read it, an I/O error), so that its files are not left
+    // out unnoticed.
+    std::function<void(const std::string& directory)> OnUnreadable;
 
   private:
     void Push(const std::string& directory);

@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
-#include "platform/TempDir.h"
-#include "zip/ArchiveReplace.h"
+#include "platform/WorkFile.h"
 #include "zip/DirSearch.h"
 #include "zip/LittleEndian.h"
 #include "zip/StoredName.h"
@@ -25,12 +25,17 @@
 namespace qm {
 
 const char* const kSourceGrewFormat = "File %s grew past 4 GiB while it was packed";
+const char* const kNotAZipTargetFormat =
+    "\"%s\" exists and is not a ZIP archive; it was left unchanged.";
 const char* const kShrunkSourceText =
     "The file became shorter while it was read; the entry holds the bytes that were read.";
 
 namespace {
 
 constexpr int kCopyChunk = 16384;
+constexpr uint32_t kDataDescriptorSignature = 0x08074B50;  // also a spanned archive's first bytes
+constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data
 
 bool EndsWithSlash(const std::string& text) {
     return !text.empty() && text.back() == '/';
@@ -53,15 +58,14 @@ struct TZipBuilder::RunState {
     std::vector<std::string> wildcards;
     TFileIdentity archiveId;
     std::string archiveName;
-    std::string replaceTarget;  // the file an update replaces (links resolved)
+    std::string replaceTarget;  // the file the result replaces (links resolved)
     bool updating = false;
-    std::string workFile;  // the file this run writes
-    bool createdOutput = false;
+    std::unique_ptr<TWorkFile> work;  // the file this run writes
     std::unique_ptr<TBufferedFileStream> output;
-    std::unique_ptr<TSortedZip> byName;
+    std::unordered_set<std::string> writtenNames;  // NameKey of every entry written
     std::unique_ptr<TSortedZip> outList;
     std::unique_ptr<TEndCentral> newEnd = std::make_unique<TEndCentral>();
-    std::unordered_map<std::string, bool> loadedNames;  // lower-cased, for freshening
+    std::unordered_map<std::string, bool> loadedNames;  // NameKeys, for freshening
     std::vector<std::string> compressedSources;
     int32_t count = 0;
 };
@@ -130,7 +134,6 @@ int32_t TZipBuilder::BuildArchive() {
     totalBytes_ = 0;
     bytesDone_ = 0;
     auto cleanUp = [&]() {
-        run.byName.reset();
         run.newEnd.reset();
         SetKeepZipOpen(savedKeepZipOpen);
         ReleaseReadHandle();
@@ -139,21 +142,26 @@ int32_t TZipBuilder::BuildArchive() {
     };
     auto abandonOutput = [&]() {
         run.output.reset();
-        run.byName.reset();
         run.outList.reset();
-        if (run.createdOutput) ::unlink(run.workFile.c_str());
+        run.work.reset();
     };
 
     try {
         run.archiveId = FileIdentity(run.archiveName);
+        run.replaceTarget = run.archiveName;
         run.updating = PathExists(run.archiveName);
         if (run.updating) CheckUpdatable(run);
+        if (run.updating && freshArchive_) {
+            CheckIsZip(run.replaceTarget);
+            run.updating = false;
+        }
+        TWorkFile::RemoveStale(run.replaceTarget);
         if (run.updating && zipAction_ == zaFreshen) {
             // Freshening needs the existing names while the list is built.
             OpenArchive();
             const TSortedZip* loaded = LoadedDirectory();
             for (int i = 0; loaded && i < loaded->Count(); ++i) {
-                run.loadedNames[AsciiLower(loaded->Items(i)->StoredName())] = true;
+                run.loadedNames[NameKey(loaded->Items(i)->StoredName())] = true;
             }
         }
         if (!filesList_.empty()) BuildFileList(run);
@@ -188,15 +196,16 @@ int32_t TZipBuilder::BuildArchive() {
     if (run.updating) {
         CloseArchive();
         SetZipName(run.archiveName);
-        try {
-            ReplaceArchiveWithWorkFile(run.workFile, run.replaceTarget);
-        } catch (...) {
-            ::unlink(run.workFile.c_str());
-            run.outList.reset();
-            cleanUp();
-            throw;
-        }
     }
+    try {
+        run.work->Commit();
+    } catch (...) {
+        run.work.reset();
+        run.outList.reset();
+        cleanUp();
+        throw;
+    }
+    run.work.reset();
     InstallDirectory(std::move(run.outList), *run.newEnd, PathDateTime(run.archiveName));
     if (OnTotalPercentDone) OnTotalPercentDone(*this, 100);
     if (dispose_) {
@@ -260,6 +269,7 @@ void TZipBuilder::AddWildcardItem(RunState& run, const std::string& wildcardItem
     // A directory too deep to walk cannot be read: say so rather than leave
     // its files out in silence.
     search.OnTooDeep = [this](const std::string& path) { Skipping(srFileOpenError, path); };
+    search.OnUnreadable = search.OnTooDeep;
     TSearchRec rec;
     for (std::string found = search.NextFile(rec); !found.empty(); found = search.NextFile(rec)) {
         if (OnRecursingFile) OnRecursingFile(*this, found);
@@ -276,8 +286,9 @@ void TZipBuilder::AddWildcardItem(RunState& run, const std::string& wildcardItem
         }
         PumpMessages();
         CheckCancel();
-        // An archive never contains itself.
+        // An archive never contains itself, nor the work files of its runs.
         if (found == run.archiveName) continue;
+        if (TWorkFile::IsWorkFileOf(found, run.replaceTarget)) continue;
         if (run.archiveId.known && FileIdentity(found).SameAs(run.archiveId)) continue;
         AcceptFound(run, found, rec.Size);
     }
@@ -288,7 +299,7 @@ bool TZipBuilder::AcceptFound(RunState& run, const std::string& path, int64_t si
         Skipping(srArchiveBitNotSet, path);
         return false;
     }
-    if (zipAction_ == zaFreshen && !run.loadedNames.count(AsciiLower(StoredName(path)))) {
+    if (zipAction_ == zaFreshen && !run.loadedNames.count(NameKey(StoredName(path)))) {
         Skipping(srNoFileToFreshen, path);
         return false;
     }
@@ -315,6 +326,10 @@ bool TZipBuilder::NoCompress(const std::string& fileName) const {
     return false;
 }
 
+std::string TZipBuilder::NameKey(const std::string& storedName) const {
+    return caseSensitiveNames_ ? storedName : AsciiLower(storedName);
+}
+
 std::string TZipBuilder::StoredName(const std::string& path) const {
     return StoredNameOf(path, storePaths_, relativePaths_ ? &relativePathList_ : nullptr);
 }
@@ -339,22 +354,27 @@ void TZipBuilder::CheckUpdatable(RunState& run) {
     }
 }
 
+// Every archive, new or updated, is written beside its target and renamed
+// over it when complete: two runs on one name, or a run killed half-way,
+// leave a whole archive (old or new), never a torn one.
+void TZipBuilder::CheckIsZip(const std::string& path) {
+    unsigned char head[4] = {};
+    TBufferedFileStream file(path, fmOpenRead | fmShareDenyNone);
+    const int64_t got = file.Read(head, sizeof head);
+    if (got == 0) return;  // an empty file holds nothing to lose
+    const uint32_t signature = got == 4 ? le::Get32(head) : 0;
+    if (signature == kLocalHeaderSignature || signature == kEndRecordSignature ||
+        signature == kDataDescriptorSignature)
+        return;
+    throw ENotAZipFile(Format(kNotAZipTargetFormat, path.c_str()));
+}
+
 void TZipBuilder::OpenOutput(RunState& run) {
-    if (run.updating) {
-        const std::string dir =
-            !tempPath_.empty() && DirectoryExists(tempPath_) ? tempPath_ : TempDirPath();
-        run.workFile = MakeTempFile(dir, "QMZ");
-        run.createdOutput = true;
-    } else {
-        run.workFile = run.archiveName;
-    }
-    run.output = std::make_unique<TBufferedFileStream>(run.workFile, fmCreate);
+    run.work = std::make_unique<TWorkFile>(run.replaceTarget);
+    run.output = std::make_unique<TBufferedFileStream>(run.work->Path(), fmCreate);
     run.output->SetFlushFilesOnClose(FlushFilesOnClose());
-    run.createdOutput = true;
     // MergeExisting makes room for the kept entries once they are known.
-    run.byName = std::make_unique<TSortedZip>(ByName, dupError, false);
     run.outList = std::make_unique<TSortedZip>(ByNone, dupError, true);
-    run.byName->SetCapacity(static_cast<int>(filesList_.size()));
     run.outList->SetCapacity(static_cast<int>(filesList_.size()));
 }
 
@@ -371,17 +391,16 @@ void TZipBuilder::MergeExisting(RunState& run) {
     // The first FilesList item for each lower-cased stored name.
     std::unordered_map<std::string, size_t> firstItem;
     for (size_t i = 0; i < filesList_.size(); ++i) {
-        firstItem.emplace(AsciiLower(StoredName(filesList_[i])), i);
+        firstItem.emplace(NameKey(StoredName(filesList_[i])), i);
     }
     TSortedZip* loaded = MutableDirectory();
     const int entryCount = loaded ? loaded->Count() : 0;
     const int capacity = static_cast<int>(filesList_.size()) + entryCount;
-    run.byName->SetCapacity(capacity);
     run.outList->SetCapacity(capacity);
     for (int i = 0; i < entryCount; ++i) {
         CheckCancel();
         TZipHeaderInfo& old = *loaded->Items(i);
-        const auto match = firstItem.find(AsciiLower(old.StoredName()));
+        const auto match = firstItem.find(NameKey(old.StoredName()));
         const bool found = match != firstItem.end() && !run.consumed[match->second];
         if (found) {
             const size_t f = match->second;
@@ -432,7 +451,12 @@ void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
     const int extraLength = le::Get16(header + 28);
     source.Seek(nameLength, soCurrent);
 
-    entry->GeneralPurposeFlags &= static_cast<uint16_t>(~0x0008);
+    // A traditionally encrypted entry checks its password against the high
+    // byte of its time when bit 3 is set, of its CRC otherwise: the bit and
+    // the descriptor stay, or the entry no longer decrypts.
+    const bool keepDescriptor = (old.GeneralPurposeFlags & kFlagEncrypted) &&
+                                (old.GeneralPurposeFlags & kFlagDataDescriptor);
+    if (!keepDescriptor) entry->GeneralPurposeFlags &= static_cast<uint16_t>(~kFlagDataDescriptor);
     // Every entry of the new archive starts on its only disk; an old disk
     // number would also sort the entry out of archive order.
     entry->DiskNumberStart = 0;
@@ -449,12 +473,30 @@ void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
         PumpMessages();
         CheckCancel();
     }
+    if (keepDescriptor) WriteDataDescriptor(*run.output, *entry);
     TZipHeaderInfo* kept = entry.release();
     run.outList->Add(kept);
-    int index = 0;
     // A foreign archive may hold one name twice; both copies stay.
-    if (!run.byName->Find(*kept, index)) run.byName->Add(kept);
+    run.writtenNames.insert(NameKey(kept->StoredName()));
     run.newEnd->SetTotalEntries(run.newEnd->TotalEntries() + 1);
+}
+
+void TZipBuilder::WriteDataDescriptor(TStream& out, const TZipHeaderInfo& entry) {
+    const bool wide =
+        entry.CompressedSize() >= kSentinel32 || entry.UncompressedSize() >= kSentinel32;
+    std::string bytes;
+    le::Put32(bytes, kDataDescriptorSignature);
+    le::Put32(bytes, entry.Crc32);
+    if (wide) {
+        le::Put64(bytes, static_cast<uint64_t>(entry.CompressedSize()));
+        le::Put64(bytes, static_cast<uint64_t>(entry.UncompressedSize()));
+    } else {
+        le::Put32(bytes, static_cast<uint32_t>(entry.CompressedSize()));
+        le::Put32(bytes, static_cast<uint32_t>(entry.UncompressedSize()));
+    }
+    if (out.Write(bytes.data(), static_cast<int64_t>(bytes.size())) <
+        static_cast<int64_t>(bytes.size()))
+        throw ENotEnoughRoom(kNotEnoughRoomText);
 }
 
 // --------------------------------------------------------- one file
@@ -497,8 +539,7 @@ void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
     entry->InternalAttributes = 0;
     entry->DiskNumberStart = 0;
 
-    int index = 0;
-    if (run.byName->Find(*entry, index)) {
+    if (run.writtenNames.count(NameKey(entry->StoredName()))) {
         Skipping(srNoOverwrite, item);
         totalBytes_ -= entry->UncompressedSize();
         return;
@@ -571,7 +612,7 @@ bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std:
 void TZipBuilder::AddToOutput(RunState& run, std::unique_ptr<TZipHeaderInfo> entry) {
     TZipHeaderInfo* record = entry.release();
     run.outList->Add(record);
-    run.byName->Add(record);
+    run.writtenNames.insert(NameKey(record->StoredName()));
     run.newEnd->SetTotalEntries(run.newEnd->TotalEntries() + 1);
 }
 

@@ -42,6 +42,8 @@ inline constexpr int32_t kShrunkSourceMessageId = 208;
 extern const char* const kShrunkSourceText;
 // The run's failure when a source grew past 4 GiB while it was read.
 extern const char* const kSourceGrewFormat;
+// The refusal of a target that holds something other than an archive.
+extern const char* const kNotAZipTargetFormat;
 
 class TZipBuilder : public TZipReader, private TEntryHooks {
   public:
@@ -77,8 +79,20 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
 
     TZipAction ZipAction() const { return zipAction_; }
     void SetZipAction(TZipAction action) { zipAction_ = action; }
+    // Kept for callers. Work files are always made beside the archive, so
+    // that the final rename is atomic and cannot cross file systems.
     const std::string& TempPath() const { return tempPath_; }
     void SetTempPath(const std::string& path) { tempPath_ = path; }
+    // When set, an existing archive is not read: the run builds a new one
+    // from FilesList alone and puts it in its place. A file there that is
+    // not a ZIP archive (nor empty) is refused with ENotAZipFile and left
+    // as it is.
+    bool FreshArchive() const { return freshArchive_; }
+    void SetFreshArchive(bool value) { freshArchive_ = value; }
+    // Entry names are matched without regard to ASCII letter case unless
+    // this is set (two files that differ only in case are then both packed).
+    bool CaseSensitiveNames() const { return caseSensitiveNames_; }
+    void SetCaseSensitiveNames(bool value) { caseSensitiveNames_ = value; }
     bool AddDirEntriesOnRecurse() const { return addDirEntriesOnRecurse_; }
     void SetAddDirEntriesOnRecurse(bool value) { addDirEntriesOnRecurse_ = value; }
 
@@ -152,7 +166,11 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     bool Excluded(const std::string& path) const;
     bool NoCompress(const std::string& fileName) const;
     std::string StoredName(const std::string& path) const;
+    // The key under which two stored names count as the same entry.
+    std::string NameKey(const std::string& storedName) const;
     void CheckUpdatable(RunState& run);
+    static void CheckIsZip(const std::string& path);
+    static void WriteDataDescriptor(TStream& out, const TZipHeaderInfo& entry);
     void OpenOutput(RunState& run);
     void MergeExisting(RunState& run);
     void CopyKeptEntry(RunState& run, TZipHeaderInfo& old);
@@ -181,6 +199,8 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     bool storeVolumes_ = false;
     TZipAction zipAction_ = zaUpdate;
     std::string tempPath_;
+    bool freshArchive_ = false;
+    bool caseSensitiveNames_ = false;
     bool addDirEntriesOnRecurse_ = false;
     uint32_t searchAttribute_ = 0x39;
     bool skipIfArchiveBitNotSet_ = false;

@@ -37,6 +37,87 @@ std::string ChangeFileExtension(const std::string& path, const std::string& exte
     return path.substr(0, path.size() - old.size()) + extension;
 }
 
+// A data descriptor found behind an entry's data.
+struct TDataDescriptor {
+    uint32_t crc32 = 0;
+    int64_t compressedSize = 0;
+    int64_t uncompressedSize = 0;
+    int length = 0;  // bytes on disk, signature included
+};
+
+constexpr uint32_t kDataDescriptorSignature = 0x08074B50;
+constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data
+
+// Reads count bytes at an absolute position; false when the file ends first.
+bool ReadAt(TStream& in, int64_t at, unsigned char* out, int count) {
+    return in.Seek(at, soBeginning) == at && in.Read(out, count) == count;
+}
+
+// Whether a descriptor stands at `at` for data of `dataLength` bytes: one
+// with a signature, 32- or 64-bit sizes, or (when followed by another
+// record's signature) one without.
+bool DescriptorAt(TStream& in, int64_t at, int64_t dataLength, int64_t size,
+                  TDataDescriptor& found) {
+    unsigned char b[28] = {};
+    const int got = static_cast<int>(std::min<int64_t>(28, size - at));
+    if (got < 12 || !ReadAt(in, at, b, got)) return false;
+    auto nextIsRecord = [&](int offset) {
+        if (offset + 4 > got) return at + offset == size;
+        const uint32_t signature = le::Get32(b + offset);
+        return signature == kLocalHeaderSignature || signature == kCentralHeaderSignature ||
+               signature == kEndRecordSignature || signature == kZip64EndRecordSignature;
+    };
+    const auto length = static_cast<uint64_t>(dataLength);
+    if (le::Get32(b) == kDataDescriptorSignature && got >= 16) {
+        if (le::Get32(b + 8) == length) {
+            found = {le::Get32(b + 4), dataLength, le::Get32(b + 12), 16};
+            return true;
+        }
+        if (got >= 24 && le::Get64(b + 8) == length) {
+            found = {le::Get32(b + 4), dataLength, static_cast<int64_t>(le::Get64(b + 16)), 24};
+            return found.uncompressedSize >= 0;
+        }
+    }
+    if (le::Get32(b + 4) == length && nextIsRecord(12)) {
+        found = {le::Get32(b), dataLength, le::Get32(b + 8), 12};
+        return true;
+    }
+    if (got >= 20 && le::Get64(b + 4) == length && nextIsRecord(20)) {
+        found = {le::Get32(b), dataLength, static_cast<int64_t>(le::Get64(b + 12)), 20};
+        return found.uncompressedSize >= 0;
+    }
+    return false;
+}
+
+// Finds the descriptor that ends an entry whose data starts at dataStart:
+// at the local header's size when it gave one, else the first descriptor
+// whose compressed size equals the bytes between the data's start and it.
+bool FindDataDescriptor(TStream& in, int64_t dataStart, int64_t size, int64_t hint,
+                        TDataDescriptor& found) {
+    if (hint > 0 && hint <= size - dataStart &&
+        DescriptorAt(in, dataStart + hint, hint, size, found))
+        return true;
+    std::vector<unsigned char> chunk(static_cast<size_t>(kScanChunk));
+    for (int64_t chunkStart = dataStart; chunkStart < size;) {
+        const int64_t want = std::min<int64_t>(kScanChunk, size - chunkStart);
+        if (!ReadAt(in, chunkStart, chunk.data(), static_cast<int>(want))) return false;
+        // Candidates are the places where a record's "PK" begins.
+        for (int64_t i = 0; i + 1 < want; ++i) {
+            if (chunk[static_cast<size_t>(i)] != 'P' || chunk[static_cast<size_t>(i) + 1] != 'K')
+                continue;
+            const int64_t at = chunkStart + i;
+            for (const int64_t candidate : {at, at - 12, at - 20}) {
+                if (candidate >= dataStart &&
+                    DescriptorAt(in, candidate, candidate - dataStart, size, found))
+                    return true;
+            }
+        }
+        chunkStart += want - 1;  // a "PK" across the chunk border is seen next time
+        if (want == 1) break;
+    }
+    return false;
+}
+
 }  // namespace
 
 TZipReader::TZipReader() = default;
@@ -302,16 +383,9 @@ void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, b
     if (!RebuildFromLocalHeaders()) FailBadZip();
 }
 
-bool TZipReader::RebuildFromLocalHeaders() {
-    if (rebuilding_ || !readHandle_) return false;
-    rebuilding_ = true;
-    sortedView_.reset();
-    directory_.reset();
-    TBufferedFileStream& in = *readHandle_;
-    const int64_t size = readSize_;
-    const int64_t start = SameTextAscii(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
-
-    // Scan for a local header signature followed by a plausible version.
+// The first local header signature followed by a plausible version at or
+// after start; -1 when there is none.
+int64_t TZipReader::FindLocalHeader(TStream& in, int64_t start, int64_t size) {
     int64_t found = -1;
     std::vector<unsigned char> chunk(static_cast<size_t>(kScanChunk));
     int64_t chunkStart = start;
@@ -344,19 +418,50 @@ bool TZipReader::RebuildFromLocalHeaders() {
             at = chunkStart + p + 1;
         }
     }
+    return found;
+}
+
+bool TZipReader::RebuildFromLocalHeaders() {
+    if (rebuilding_ || !readHandle_) return false;
+    rebuilding_ = true;
+    sortedView_.reset();
+    directory_.reset();
+    TBufferedFileStream& in = *readHandle_;
+    const int64_t size = readSize_;
+    const int64_t start = SameTextAscii(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
+
+    const int64_t found = FindLocalHeader(in, start, size);
     if (found < 0) return false;
 
     auto directory = std::make_unique<TSortedZip>(ByNone, dupError, true);
     int64_t place = found;
-    while (place < size) {
+    int64_t walkEnd = found;  // where the last entry found ends
+    while (place >= 0 && place < size) {
         PumpAndCheckCancel();
         auto entry = std::make_unique<TZipHeaderInfo>(oemConvert_);
-        if (in.Seek(place, soBeginning) != place || !entry->ReadLocalHeader(in)) break;
-        const int64_t compressed = entry->CompressedSize();
+        if (in.Seek(place, soBeginning) != place || !entry->ReadLocalHeader(in)) {
+            // Bytes that are no header: the walk goes on at the next header
+            // behind them, so that no entry past a damaged stretch is lost.
+            place = FindLocalHeader(in, place + 1, size);
+            continue;
+        }
+        const int64_t dataStart =
+            place + kLocalHeaderSize + entry->FileNameLength + entry->LocalExtraLength;
         int64_t next = size;  // a size beyond the file ends the list there
-        if (compressed >= 0 && compressed <= size) {
-            next = place + kLocalHeaderSize + entry->FileNameLength + entry->LocalExtraLength +
-                   compressed + ((entry->GeneralPurposeFlags & 0x0008) ? 16 : 0);
+        if (entry->GeneralPurposeFlags & kFlagDataDescriptor) {
+            // The local sizes may be zero: only the descriptor behind the
+            // data tells where the entry ends. Without one the entry cannot
+            // be kept, and a rebuild without it would lose it.
+            TDataDescriptor descriptor;
+            if (!FindDataDescriptor(in, dataStart, size, entry->CompressedSize(), descriptor))
+                return false;
+            entry->Crc32 = descriptor.crc32;
+            entry->SetCompressedSize(descriptor.compressedSize);
+            entry->SetUncompressedSize(descriptor.uncompressedSize);
+            next = dataStart + descriptor.compressedSize + descriptor.length;
+        } else {
+            const int64_t compressed = entry->CompressedSize();
+            if (compressed >= 0 && compressed <= size) next = dataStart + compressed;
         }
         try {
             directory->Add(entry.get());
@@ -364,16 +469,16 @@ bool TZipReader::RebuildFromLocalHeaders() {
             break;
         }
         entry.release();
-        place = std::min(next, size);
+        place = walkEnd = std::min(next, size);
     }
     const int entryCount = directory->Count();
     if (entryCount == 0) return false;
     directory_ = std::move(directory);
     endCentral_.ClearWithZip64();
     endCentral_.SetThisDiskNo(0);
-    endCentral_.SetCentralDirOffset(place);
+    endCentral_.SetCentralDirOffset(walkEnd);
     endCentral_.SetTotalEntries(static_cast<uint32_t>(entryCount));
-    MatchCentralHeaders(in, size, place, entryCount);
+    MatchCentralHeaders(in, size, walkEnd, entryCount);
     return true;
 }
 

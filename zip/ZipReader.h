@@ -119,6 +119,7 @@ class TZipReader {
     bool FindEndRecord(TStream& stream, int64_t streamSize);
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
     bool RebuildFromLocalHeaders();
+    int64_t FindLocalHeader(TStream& in, int64_t start, int64_t size);
     void MatchCentralHeaders(TStream& stream, int64_t streamSize, int64_t start, int found);
     // Between records of a read, when DoProcessMessages is on: handles
     // messages, then the cancel request.

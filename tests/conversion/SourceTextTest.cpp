@@ -32,8 +32,9 @@ TEST_F(SourceTextTest, EveryEncodingGivesTheSameWorkingText) {
 }
 
 TEST_F(SourceTextTest, Utf16Rules) {
-    // Units after the first zero unit are dropped; a character 936 lacks is "?".
-    EXPECT_EQ(Load(test::Utf16LeWithMark(std::u16string(u"ab") + u'\0' + u"cd")), "ab");
+    // A zero unit is left out and the text after it kept; a character 936
+    // lacks is "?".
+    EXPECT_EQ(Load(test::Utf16LeWithMark(std::u16string(u"ab") + u'\0' + u"cd")), "abcd");
     EXPECT_EQ(Load(test::Utf16LeWithMark(u"a\u0E01b")), "a?b");
     EXPECT_EQ(Load(test::Utf16LeWithMark(u"ab") + "x"), "ab");  // an odd last byte is dropped
     // Big-endian is not recognised: its bytes, mark included, are the text.

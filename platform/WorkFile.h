@@ -1,0 +1,46 @@
+#pragma once
+// A file written as a transaction: the content goes into a work file beside
+// the target (same directory, so the same file system) and takes the
+// target's name in one rename once it is complete. A crash leaves the old
+// file or no file, never a torn one.
+#include <string>
+
+namespace qm {
+
+class TWorkFile {
+  public:
+    // Creates ".<target's name>.qmwork-XXXXXX" beside target, empty, with
+    // the permissions a new file gets (0666 less the umask), and holds a lock
+    // on it for as long as this object lives, so that other runs can tell a
+    // live work file from a dead one. EFCreateError naming the target when
+    // it cannot be made.
+    explicit TWorkFile(const std::string& target);
+    // Removes the work file unless it was committed.
+    ~TWorkFile();
+    TWorkFile(const TWorkFile&) = delete;
+    TWorkFile& operator=(const TWorkFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    const std::string& Target() const { return target_; }
+
+    // Puts the content on disk, gives it the permission bits of the file it
+    // replaces (if any) and renames it over the target. On failure the
+    // target is as it was and Exception "Could not copy from <work> ->
+    // <target>: <the system's reason>" is raised; the work file stays until
+    // this object goes.
+    void Commit();
+
+    // Removes the work files beside target that no live run holds (left by a
+    // run that was killed). Returns how many went.
+    static int RemoveStale(const std::string& target);
+    // True when path names a work file of target (by its name alone).
+    static bool IsWorkFileOf(const std::string& path, const std::string& target);
+
+  private:
+    std::string target_;
+    std::string path_;
+    int lockFd_ = -1;
+    bool committed_ = false;
+};
+
+}  // namespace qm
