@@ -103,8 +103,10 @@ bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& set
     request.title = Utf8ToAnsi(book.title);
     request.options.title = book.title;
     request.archiveName = stagedPath;
-    // Each book packs on this one thread: the jobs share the cores.
+    // Each book packs on one thread when several convert at a time: the
+    // jobs share the cores.
     TZipBuilder zip;
+    zip.SetThreads(settings.threads > 0 ? settings.threads : settings.jobs > 1 ? 1 : 0);
     TBatchBookUi ui(index, zip, watch, progress);
     TConversionResult result;
     try {

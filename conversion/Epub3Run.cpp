@@ -19,7 +19,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/TempDir.h"
-#include "zip/ArchiveReplace.h"
 #include "zip/Crc32.h"
 #include "zip/ZipBuilder.h"
 
@@ -91,7 +90,7 @@ std::string OptionsFingerprint(const TConversionRequest& request, const std::str
 }
 
 void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
-               const std::string& tempDirPath, const std::string& treeDir) {
+               const std::string& treeDir) {
     const TEpub3Options& options = request.options;
     if (IsNamedPipe(request.sourcePath)) {
         throw Exception(Format("\"%s\" is a named pipe, not a file.", request.sourcePath.c_str()));
@@ -150,14 +149,12 @@ void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder
     book.sections.clear();
     std::string().swap(book.text);
 
-    // Built under a fresh name and moved into place only when complete, so
-    // a failed run leaves any earlier book as it was and no entry of an
-    // earlier book ever joins this one.
-    const std::string work = tempDirPath + "book.epub";
-    RemoveTree(work);
+    // The builder writes a work file beside the book and renames it into
+    // place only when complete, so a failed run leaves any earlier book as
+    // it was, and a fresh archive takes no entry of an earlier book.
     BuilderHooks hooks(zip, ui);
-    PackEpub3Tree(zip, treeDir, files, work, DosDateTimeUtc(extras.timestamp));
-    ReplaceArchiveWithWorkFile(work, request.archiveName);
+    zip.SetFreshArchive(true);
+    PackEpub3Tree(zip, treeDir, files, request.archiveName, DosDateTimeUtc(extras.timestamp));
 }
 
 }  // namespace
@@ -170,7 +167,7 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     RemoveTree(treeDir);
     try {
         if (!MakeDirectory(treeDir)) throw EFCreateError(CreateErrorText(treeDir, errno));
-        BuildBook(request, ui, zip, tempDirPath, treeDir);
+        BuildBook(request, ui, zip, treeDir);
         result.success = true;
         result.resultText = kConversionSucceededText;
     } catch (const std::exception& error) {
