@@ -105,8 +105,8 @@ bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& set
     request.archiveName = stagedPath;
     // Each book packs on one thread when several convert at a time: the
     // jobs share the cores.
+    if (request.threads == 0 && settings.jobs > 1) request.threads = 1;
     TZipBuilder zip;
-    zip.SetThreads(settings.threads > 0 ? settings.threads : settings.jobs > 1 ? 1 : 0);
     TBatchBookUi ui(index, zip, watch, progress);
     TConversionResult result;
     try {

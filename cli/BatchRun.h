@@ -27,7 +27,6 @@ struct TBatchSettings {
     // label, size, title and archive are each book's own.
     TConversionRequest common;
     int jobs = 1;
-    int threads = 0;  // threads packing each book; 0: one when jobs > 1
 };
 
 struct TBookFailure {

@@ -117,6 +117,7 @@ TConversionRequest RequestOf(const TCliOptions& options) {
     request.title = Utf8ToAnsi(options.title);
     request.author = Utf8ToAnsi(options.author);
     request.parts = options.parts;
+    request.threads = options.threads;
     request.options = options.epub3;
     request.options.title = options.title;
     request.options.author = options.author;

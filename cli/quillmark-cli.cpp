@@ -51,7 +51,6 @@ int ConvertOne(const qm::TCliOptions& options) {
         const std::string& tempDirPath = qm::TempDirPath();
         qm::TInterruptWatch watch(tempDirPath);
         qm::TZipBuilder zip;
-        zip.SetThreads(options.threads);
         qm::TConsoleUi ui(zip, watch, ::isatty(STDERR_FILENO) != 0);
         const qm::TConversionResult result = qm::RunConversion(request, ui, zip, tempDirPath);
         // Once the book is in place the run has succeeded, whenever a signal
@@ -99,7 +98,6 @@ int ConvertBatch(const qm::TCliOptions& options) {
     qm::TBatchSettings settings;
     settings.common = qm::RequestOf(options);
     settings.jobs = options.jobs > 0 ? options.jobs : qm::DefaultJobCount();
-    settings.threads = options.threads;
     qm::TBatchOutcome outcome;
     int signal = 0;
     try {

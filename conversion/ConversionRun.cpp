@@ -36,6 +36,7 @@ bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::str
 
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 TZipBuilder& zip, const std::string& tempDirPath) {
+    zip.SetThreads(request.threads);
     if (request.options.epub3) return RunEpub3Conversion(request, ui, zip, tempDirPath);
     CreateStagingTree(tempDirPath);
     TConversionResult result;
