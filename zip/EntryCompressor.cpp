@@ -105,6 +105,8 @@ libdeflate_compressor* WholeBufferCompressor(int level) {
     return cached.compressor;
 }
 
+constexpr size_t kLargeSource = size_t{16} << 20;
+
 }  // namespace
 
 void TEntryCompressor::Resume(std::string_view readAlready, uint32_t crc) {
@@ -177,12 +179,23 @@ std::string TEntryCompressor::DeflateBuffer(std::string_view input, int level) {
     // also take 10 to 12, which zlib refuses.
     if (level < -1 || level > 9) throw EZCompressionError(kCompressionErrorText);
     libdeflate_compressor* compressor = WholeBufferCompressor(level < 0 ? 6 : level);
-    out.resize(libdeflate_deflate_compress_bound(compressor, input.size()));
-    const size_t size =
-        libdeflate_deflate_compress(compressor, input.data(), input.size(), out.data(), out.size());
+    // A large source first gets room for three quarters of its size (text
+    // deflates to about half), so that it and its output stay within twice
+    // its size in memory; only what does not fit is deflated again with room
+    // for the worst case.
+    size_t size = 0;
+    if (input.size() >= kLargeSource) {
+        out.resize(input.size() / 4 * 3);
+        size = libdeflate_deflate_compress(compressor, input.data(), input.size(), out.data(),
+                                           out.size());
+    }
+    if (size == 0) {
+        out.resize(libdeflate_deflate_compress_bound(compressor, input.size()));
+        size = libdeflate_deflate_compress(compressor, input.data(), input.size(), out.data(),
+                                           out.size());
+    }
     if (size == 0) throw EZCompressionError(kCompressionErrorText);
     out.resize(size);
-    out.shrink_to_fit();
     return out;
 }
 
