@@ -163,6 +163,7 @@ bool TZipBuilder::ReadWhole(TStream& source, int64_t sizeAtOpen, bool store, std
         crc = UpdateCrc32(crc, data.data() + got, static_cast<size_t>(count));
         got += count;
         SourceRead(count);
+        BlockWritten();  // a large source takes a while to read: handle messages as it goes
         if (got > sizeAtOpen) {
             data.resize(static_cast<size_t>(got));
             return false;
