@@ -149,11 +149,10 @@ void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder
     book.sections.clear();
     std::string().swap(book.text);
 
-    // The builder writes a work file beside the book and renames it into
+    // The builder makes a fresh archive beside the target and moves it into
     // place only when complete, so a failed run leaves any earlier book as
-    // it was, and a fresh archive takes no entry of an earlier book.
+    // it was and no entry of an earlier book ever joins this one.
     BuilderHooks hooks(zip, ui);
-    zip.SetFreshArchive(true);
     PackEpub3Tree(zip, treeDir, files, request.archiveName, DosDateTimeUtc(extras.timestamp));
 }
 
@@ -175,7 +174,6 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     }
     ui.ShowResult(result.resultText);
     RemoveTree(treeDir);
-    RemoveTree(tempDirPath + "book.epub");
     return result;
 }
 

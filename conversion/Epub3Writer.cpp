@@ -217,6 +217,9 @@ void PackEpub3Tree(TZipBuilder& zip, const std::string& dir, const std::vector<s
     zip.SetRecurse(false);
     zip.SetZipName(archiveName);
     zip.SetZipAction(zaReplace);
+    // A new book every time: nothing of an earlier one at that path survives
+    // in it, and mimetype stays the first entry.
+    zip.SetFreshArchive(true);
     // Listed one by one, the files keep this order in the archive.
     zip.FilesList().clear();
     for (const std::string& file : files) zip.FilesList().push_back(zip.RootDir() + file);

@@ -54,9 +54,8 @@ inline xmlNodePtr FindElement(xmlNodePtr node, const char* name) {
 // appends the character data below the element named within, when given, to
 // *text.
 inline bool ReadWellFormed(const std::string& bytes, const char* within, std::string* text) {
-    xmlDocPtr doc =
-        xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "page.xml", nullptr,
-                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "page.xml", nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     if (!doc) return false;
     bool found = true;
     if (text) {

@@ -21,7 +21,8 @@ class DataSafety : public ::testing::Test {
         // A few KB each, so that entries are deflated and need descriptors.
         for (const char* name : {"a.txt", "b.txt"}) {
             std::string text;
-            for (int i = 0; i < 300; ++i) text += std::string(name) + " line " + std::to_string(i * i) + "\n";
+            for (int i = 0; i < 300; ++i)
+                text += std::string(name) + " line " + std::to_string(i * i) + "\n";
             test::WriteFile(dir / "src/" + name, text);
         }
         test::WriteFile(dir / "new/c.txt", "the new file");
@@ -83,8 +84,9 @@ TEST_F(DataSafety, ZipDirPacksEveryFileOrSaysWhichNot) {
         "python3 -c 'import sys, zipfile; print(sorted((i.filename, i.flag_bits & 0x800) for i in "
         "zipfile.ZipFile(sys.argv[1]).infolist()))' " +
         Quote(archive));
-    EXPECT_EQ(names.out,
-              "[('.config/x', 0), ('.hidden', 0), ('A.txt', 0), ('a.txt', 0), ('中文.txt', 2048)]\n");
+    EXPECT_EQ(
+        names.out,
+        "[('.config/x', 0), ('.hidden', 0), ('A.txt', 0), ('a.txt', 0), ('中文.txt', 2048)]\n");
     EXPECT_NE(test::Run("LC_ALL=C.UTF-8 unzip -l " + Quote(archive)).out.find("中文.txt"),
               std::string::npos);
     EXPECT_EQ(test::PythonZipCheck(archive, tree).exitCode, 0);

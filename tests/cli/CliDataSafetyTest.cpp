@@ -1,0 +1,157 @@
+// Books are never torn, mixed or lost: a conversion builds a fresh book and
+// puts it in place whole, whatever kills or races it, and a stop after that
+// is a success. Judged by Python's zipfile.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "conversion/ConversionRun.h"
+#include "platform/CodePage.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+using test::Quote;
+
+class CliDataSafety : public ::testing::Test {
+  protected:
+    std::string CliCommand(const std::string& args) {
+        return "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
+               Quote(test::BinPath("quillmark-cli")) + " " + args;
+    }
+    test::CommandResult Cli(const std::string& args) { return test::Run(CliCommand(args)); }
+    // The entries (name, method, content) of a book as one line, or "torn".
+    std::string Entries(const std::string& book) {
+        const std::string script =
+            "import sys, zipfile, hashlib\n"
+            "try:\n"
+            "    z = zipfile.ZipFile(sys.argv[1])\n"
+            "    assert z.testzip() is None\n"
+            "    print([(i.filename, i.compress_type, hashlib.md5(z.read(i)).hexdigest())\n"
+            "           for i in z.infolist()])\n"
+            "except Exception as e:\n"
+            "    print('torn', e)\n";
+        return test::Run("python3 -c " + Quote(script) + " " + Quote(work / book)).out;
+    }
+    std::string Book(const std::string& word, int lines) {
+        std::string text;
+        for (int i = 0; i < lines; ++i) text += word + std::to_string(i) + "，海风吹过灯塔。\r\n";
+        return Utf8ToAnsi(text);
+    }
+    // What the runs left beside the books and in the temporary directory.
+    std::string Leftovers() {
+        std::string names;
+        for (const std::string& dir : {work.Path(), tmp.Path()}) {
+            for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+                const std::string name = entry.path().filename().string();
+                if (name[0] == '.' || name.rfind("quillmark-", 0) == 0) names += name + " ";
+            }
+        }
+        return names;
+    }
+    test::ScratchDir work, tmp;
+};
+
+TEST_F(CliDataSafety, ConvertingIntoAnExistingBookGivesTheSameBookAsANewPath) {
+    test::WriteFile(work / "one.txt", Book("一", 400));
+    test::WriteFile(work / "two.txt", Book("二", 50));
+    ASSERT_EQ(Cli("-n 20 -o same.epub one.txt").exitCode, 0);
+    // A book made elsewhere: stored mimetype, a page of its own.
+    ASSERT_EQ(
+        test::Run("cd " + Quote(work.Path()) +
+                  " && python3 -c 'import zipfile; z = zipfile.ZipFile(\"other.epub\", \"w\"); "
+                  "z.writestr(\"mimetype\", \"application/epub+zip\"); "
+                  "z.writestr(\"OEBPS/7.html\", \"<html/>\", zipfile.ZIP_DEFLATED)'")
+            .exitCode,
+        0);
+    for (const char* target : {"same.epub", "other.epub", "fresh.epub"}) {
+        const auto run = Cli(std::string("-n 3 -o ") + target + " two.txt");
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    const std::string fresh = Entries("fresh.epub");
+    EXPECT_NE(fresh.find("OEBPS/2.html"), std::string::npos) << fresh;
+    EXPECT_EQ(Entries("same.epub"), fresh);
+    EXPECT_EQ(Entries("other.epub"), fresh);
+
+    // A file there that is no archive is refused, plainly, and kept.
+    test::WriteFile(work / "taken.epub", "my notes");
+    const auto refused = Cli("-o taken.epub two.txt");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("taken.epub\" exists and is not a ZIP archive"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(test::ReadFile(work / "taken.epub"), "my notes");
+    EXPECT_EQ(Leftovers(), "");
+}
+
+TEST_F(CliDataSafety, Utf16TextAfterAZeroCharacterIsKept) {
+    test::WriteFile(work / "z.txt",
+                    test::Utf16LeWithMark(std::u16string(u"before") + u'\0' + u"after, 之后"));
+    ASSERT_EQ(Cli("-o z.epub z.txt").exitCode, 0);
+    const auto page = test::Run("unzip -p " + Quote(work / "z.epub") + " OEBPS/0.html");
+    EXPECT_NE(page.out.find("beforeafter, 之后"), std::string::npos) << page.out;
+}
+
+TEST_F(CliDataSafety, StopAfterTheBookIsInPlaceIsASuccess) {
+    test::WriteFile(work / "big.txt", Book("长", 30000));
+    // A job started with "&" ignores SIGINT; the launcher gives it back.
+    const auto result = test::Run(
+        "cd " + Quote(work.Path()) + "; TMPDIR=" + Quote(tmp.Path()) +
+        " python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); "
+        "os.execv(sys.argv[1], sys.argv[1:])' " +
+        Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt & pid=$!; " +
+        "for i in $(seq 20000); do [ -e big.epub ] && break; sleep 0.001; done; " +
+        "kill -INT $pid; wait $pid; echo $?");
+    EXPECT_EQ(result.out, std::string(kConversionSucceededText) + "\n0\n") << result.err;
+    EXPECT_EQ(Entries("big.epub").find("torn"), std::string::npos);
+    EXPECT_EQ(Leftovers(), "");
+}
+
+TEST_F(CliDataSafety, RacingOrKilledConversionsLeaveAWholeBook) {
+    test::WriteFile(work / "old.txt", Book("旧", 200));
+    test::WriteFile(work / "new.txt", Book("新", 20000));
+    ASSERT_EQ(Cli("-n 3 -o old.epub old.txt").exitCode, 0);
+    ASSERT_EQ(Cli("-n 200 -o ref.epub new.txt").exitCode, 0);
+    const std::string oldBytes = test::ReadFile(work / "old.epub");
+    const std::string newEntries = Entries("ref.epub");
+
+    // Two conversions to one new path: one of the two books, whole.
+    for (int round = 0; round < 3; ++round) {
+        test::Run("rm -f " + Quote(work / "race.epub"));
+        const auto race =
+            test::Run("(" + CliCommand("-t A -n 200 -o race.epub new.txt") +
+                      ") >/dev/null & a=$!; (" + CliCommand("-t B -n 200 -o race.epub new.txt") +
+                      ") >/dev/null & b=$!; wait $a; s=$?; wait $b; echo $s $?");
+        EXPECT_EQ(race.out, "0 0\n") << race.err;
+        const auto title =
+            test::Run("unzip -p " + Quote(work / "race.epub") + " OEBPS/content.opf");
+        EXPECT_TRUE(title.out.find("<dc:title>A<") != std::string::npos ||
+                    title.out.find("<dc:title>B<") != std::string::npos);
+        EXPECT_EQ(Entries("race.epub").find("torn"), std::string::npos);
+    }
+
+    // SIGKILL at moments spread over a run: the old book or the new one.
+    int oldSeen = 0, newSeen = 0;
+    for (int k = 0; k < 8; ++k) {
+        test::WriteFile(work / "book.epub", oldBytes);
+        const std::string delay = "0." + std::to_string(100 + 25 * k).substr(1);
+        test::Run(CliCommand("-n 200 -o book.epub new.txt") + " & pid=$!; sleep " + delay +
+                  "; kill -KILL $pid; wait $pid");
+        if (test::ReadFile(work / "book.epub") == oldBytes) {
+            ++oldSeen;
+        } else {
+            EXPECT_EQ(Entries("book.epub"), newEntries) << "killed after " << delay << " s";
+            ++newSeen;
+        }
+    }
+    std::printf("killed runs: %d left the old book, %d the new one\n", oldSeen, newSeen);
+
+    // The next run clears what the killed ones left (once they are not new).
+    test::Run("touch -d '1 minute ago' " + Quote(tmp.Path()) + "quillmark-* 2>/dev/null");
+    ASSERT_EQ(Cli("-n 3 -o book.epub old.txt").exitCode, 0);
+    EXPECT_EQ(Leftovers(), "");
+}
+
+}  // namespace
+}  // namespace qm
