@@ -52,9 +52,10 @@ bool IsNamedPipe(const std::string& path);
 
 // The size check, loading, cutting and writing for n parts, with
 // request.threads writing the pages. Loading and writing report progress and
-// handle events as they go, however large the parts. A size not greater than n shows the warning and gives false without
-// reading the file. Never raises: false when anything failed, with the
-// reason (UTF-8) in *reason when given.
+// handle events as they go, however large the parts. A size not greater than
+// n shows the warning and gives false without reading the file. Never
+// raises: false when anything failed, with the reason (UTF-8) in *reason
+// when given.
 bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
                const std::string& tempDirPath, std::string* reason = nullptr);
 

@@ -445,8 +445,7 @@ void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
     while (remaining > 0) {
         const int64_t chunk = remaining < kCopyChunk ? remaining : kCopyChunk;
         source.ReadBuffer(buffer.get(), chunk);
-        if (output.Write(buffer.get(), chunk) < chunk)
-            throw ENotEnoughRoom(kNotEnoughRoomText);
+        if (output.Write(buffer.get(), chunk) < chunk) throw ENotEnoughRoom(kNotEnoughRoomText);
         remaining -= chunk;
         PumpMessages();
         CheckCancel();

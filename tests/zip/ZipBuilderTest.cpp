@@ -145,7 +145,8 @@ TEST(ZipBuilder, ThreadCountDoesNotChangeTheBytes) {
     MakeStagingTree(root);
     std::mt19937 random(11);
     std::string text;
-    while (text.size() < 3'000'000) text += "第" + std::to_string(random() % 997) + "章 天地玄黄 fox. ";
+    while (text.size() < 3'000'000)
+        text += "第" + std::to_string(random() % 997) + "章 天地玄黄 fox. ";
     for (int i = 0; i < 70; ++i) {
         const size_t size = i == 0 ? 0 : (size_t{1} << (10 + i % 12)) + random() % 999;
         WriteFile(root + "OEBPS/" + std::to_string(i) + (i % 9 == 0 ? ".jpg" : ".html"),
