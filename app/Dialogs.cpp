@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace qm {
@@ -31,6 +32,14 @@ void TQtDialogs::Result(const QString& caption, const QString& text) {
 
 void TQtDialogs::Error(const QString& caption, const QString& text) {
     ShowBox(parent_, QMessageBox::Critical, caption, text);
+}
+
+bool TQtDialogs::AskText(const QString& caption, const QString& label, QString& text) {
+    bool accepted = false;
+    const QString typed =
+        QInputDialog::getText(parent_, caption, label, QLineEdit::Normal, text, &accepted);
+    if (accepted) text = typed;
+    return accepted;
 }
 
 }  // namespace qm

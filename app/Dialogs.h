@@ -19,6 +19,8 @@ class TDialogs {
     virtual void Result(const QString& caption, const QString& text) = 0;
     // The application's error box: stop icon, one OK button.
     virtual void Error(const QString& caption, const QString& text) = 0;
+    // A line of text to type, shown with `text`; true with the new text when confirmed.
+    virtual bool AskText(const QString& caption, const QString& label, QString& text) = 0;
 };
 
 // The real, modal dialogs, owned by `parent`'s window.
@@ -31,6 +33,7 @@ class TQtDialogs : public TDialogs {
     void Warning(const QString& caption, const QString& text) override;
     void Result(const QString& caption, const QString& text) override;
     void Error(const QString& caption, const QString& text) override;
+    bool AskText(const QString& caption, const QString& label, QString& text) override;
 
   private:
     QWidget* parent_;

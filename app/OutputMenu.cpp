@@ -71,6 +71,16 @@ TOutputMenu::TOutputMenu(QMenuBar& bar, TDialogs& dialogs, QWidget* dialogParent
                                 {"日语 (ja)", "ja"},
                                 {"英语 (en)", "en"}});
     epub3Options_->addSeparator();
+    ChaptersAction = epub3Options_->addAction(Text("按章节分页（识别章节标题）"));
+    ChaptersAction->setCheckable(true);
+    ChaptersAction->setChecked(true);
+    ChapterPatternAction = epub3Options_->addAction(Text("章标题规则…"));
+    VolumePatternAction = epub3Options_->addAction(Text("卷标题规则…"));
+    connect(ChapterPatternAction, &QAction::triggered, this,
+            [this] { AskPattern("章", chapterPattern_); });
+    connect(VolumePatternAction, &QAction::triggered, this,
+            [this] { AskPattern("卷", volumePattern_); });
+    epub3Options_->addSeparator();
     CoverAction = epub3Options_->addAction(Text("封面图片…"));
     NoCoverAction = epub3Options_->addAction(Text("使用生成的封面"));
     FontAction = epub3Options_->addAction(Text("嵌入字体…"));
@@ -127,6 +137,26 @@ void TOutputMenu::ChooseFile(QFileDialog& dialog, QString& path) {
     Changed();
 }
 
+// A pattern the user types: an ICU regular expression, empty for the
+// built-in rules. One that does not compile is refused and the old one kept.
+void TOutputMenu::AskPattern(const char* what, QString& pattern) {
+    QString typed = pattern;
+    const QString label =
+        Text("%1标题的正则表达式（ICU），在去掉首尾空格的行中查找；\n留空则用内置规则：")
+            .arg(Text(what));
+    if (dialogs_.AskText(Text("%1标题规则").arg(Text(what)), label, typed)) {
+        TEpub3Options check;
+        (&pattern == &chapterPattern_ ? check.chapterPattern : check.volumePattern) =
+            typed.toStdString();
+        if (const std::string problem = CheckEpub3Options(check); !problem.empty()) {
+            dialogs_.Error(Text("Quillmark"), QString::fromStdString(problem));
+        } else {
+            pattern = typed;
+        }
+    }
+    Changed();
+}
+
 TEpub3Options TOutputMenu::Options() const {
     TEpub3Options options;
     options.epub3 = Epub3Action->isChecked();
@@ -136,6 +166,9 @@ TEpub3Options TOutputMenu::Options() const {
     options.language = Checked(*LanguageGroup).toStdString();
     options.coverPath = Native(coverPath_);
     options.fontPath = Native(fontPath_);
+    options.chapters = ChaptersAction->isChecked();
+    options.chapterPattern = chapterPattern_.toStdString();
+    options.volumePattern = volumePattern_.toStdString();
     return options;
 }
 
@@ -152,6 +185,12 @@ void TOutputMenu::Update() {
     NoCoverAction->setChecked(coverPath_.isEmpty());
     NoFontAction->setCheckable(true);
     NoFontAction->setChecked(fontPath_.isEmpty());
+    ChapterPatternAction->setEnabled(ChaptersAction->isChecked());
+    VolumePatternAction->setEnabled(ChaptersAction->isChecked());
+    ChapterPatternAction->setText(
+        chapterPattern_.isEmpty() ? Text("章标题规则…") : Text("章标题规则：") + chapterPattern_);
+    VolumePatternAction->setText(volumePattern_.isEmpty() ? Text("卷标题规则…")
+                                                          : Text("卷标题规则：") + volumePattern_);
 }
 
 void TOutputMenu::Changed() {
@@ -168,6 +207,9 @@ void TOutputMenu::Save() const {
     settings.setValue(QStringLiteral("epub3/language"), Checked(*LanguageGroup));
     settings.setValue(QStringLiteral("epub3/cover"), coverPath_);
     settings.setValue(QStringLiteral("epub3/font"), fontPath_);
+    settings.setValue(QStringLiteral("epub3/chapters"), ChaptersAction->isChecked());
+    settings.setValue(QStringLiteral("epub3/chapterPattern"), chapterPattern_);
+    settings.setValue(QStringLiteral("epub3/volumePattern"), volumePattern_);
 }
 
 void TOutputMenu::Load() {
@@ -180,6 +222,9 @@ void TOutputMenu::Load() {
     Check(*LanguageGroup, settings.value(QStringLiteral("epub3/language")).toString());
     coverPath_ = settings.value(QStringLiteral("epub3/cover")).toString();
     fontPath_ = settings.value(QStringLiteral("epub3/font")).toString();
+    ChaptersAction->setChecked(settings.value(QStringLiteral("epub3/chapters"), true).toBool());
+    chapterPattern_ = settings.value(QStringLiteral("epub3/chapterPattern")).toString();
+    volumePattern_ = settings.value(QStringLiteral("epub3/volumePattern")).toString();
 }
 
 }  // namespace qm

@@ -36,11 +36,15 @@ class TOutputMenu : public QObject {
     QAction* NoCoverAction;       // back to the generated cover
     QAction* FontAction;          // choose a font to embed
     QAction* NoFontAction;
+    QAction* ChaptersAction;        // one page per chapter found in the headings
+    QAction* ChapterPatternAction;  // the user's pattern for chapter headings
+    QAction* VolumePatternAction;   // ... and for volumes
 
   private:
     QActionGroup* AddChoices(QMenu& menu, const char* title,
                              std::initializer_list<std::pair<const char*, const char*>> choices);
     void ChooseFile(QFileDialog& dialog, QString& path);
+    void AskPattern(const char* what, QString& pattern);
     void Update();
     void Changed();
     void Save() const;
@@ -51,6 +55,7 @@ class TOutputMenu : public QObject {
     QFileDialog* coverDialog_;
     QFileDialog* fontDialog_;
     QString coverPath_, fontPath_;
+    QString chapterPattern_, volumePattern_;
 };
 
 }  // namespace qm

@@ -36,6 +36,7 @@ std::vector<TOption> CliOptionTable(TCliOptions& o) {
              int parts = 0;
              if (ParseBoundedInt(value, 1, 1024, parts)) {
                  o.parts = parts;
+                 o.partsGiven = true;
                  return true;
              }
              error = "PARTS must be a whole number from 1 to 1024, not \"" + value + "\"";
@@ -69,6 +70,13 @@ std::vector<TOption> CliOptionTable(TCliOptions& o) {
          }},
     };
     for (TOption& row : Epub3OptionRows(o.epub3)) table.push_back(std::move(row));
+    table.push_back({0, "list-chapters", "",
+                     "print the volumes and chapters the EPUB 3 book\nwould have and write no "
+                     "book (implies --epub3)",
+                     [&o](const std::string&, std::string&) {
+                         o.singleFileOptions.push_back("--list-chapters");
+                         return o.listChapters = o.epub3.epub3 = true;
+                     }});
     table.push_back({0, "help", "", "show this help", SetFlag(o.help)});
     table.push_back({0, "version", "", "show the version", SetFlag(o.version)});
     return table;

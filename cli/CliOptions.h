@@ -18,10 +18,12 @@ inline constexpr const char* kCliVersionText = "quillmark-cli 1.0";
 struct TCliOptions {
     std::string title, author;  // UTF-8, as typed
     int32_t parts = 1;
-    std::string output;     // empty: the default name
-    std::string outputDir;  // -O: where a batch's books go
-    int jobs = 0;           // books converted at a time; 0: one per core
-    int threads = 0;        // threads packing one book; 0: the default
+    bool partsGiven = false;    // -n was given (chapters set it aside)
+    bool listChapters = false;  // print the table of contents, write no book
+    std::string output;         // empty: the default name
+    std::string outputDir;      // -O: where a batch's books go
+    int jobs = 0;               // books converted at a time; 0: one per core
+    int threads = 0;            // threads packing one book; 0: the default
     bool recursive = false;
     std::vector<std::string> files;
     // The options given that apply to single files only, as typed ("-t").

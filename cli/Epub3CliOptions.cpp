@@ -42,6 +42,20 @@ std::vector<TOption> Epub3OptionRows(TEpub3Options& o) {
          SetValue(o.coverPath, "cover")},
         {0, "font", "FILE", "embed a TrueType, OpenType or WOFF font",
          SetValue(o.fontPath, "font")},
+        {0, "no-chapters", "",
+         "cut the text into PARTS pages instead of one page\nper chapter found in the book's "
+         "own headings\n(-n applies then, or when no heading is found)",
+         [&o](const std::string&, std::string&) {
+             o.chapters = false;
+             return true;
+         }},
+        {0, "chapter-pattern", "REGEX",
+         "an ICU regular expression found in a chapter's\nheading line (trimmed; anchor it with "
+         "^ and $),\nin place of the built-in rules; a heading has at\nmost 40 characters",
+         SetValue(o.chapterPattern, "chapter-pattern")},
+        {0, "volume-pattern", "REGEX",
+         "the same for the headings of volumes, under which\nchapters nest",
+         SetValue(o.volumePattern, "volume-pattern")},
     };
 }
 
@@ -53,6 +67,9 @@ std::string OptionNeedingEpub3(const TEpub3Options& options) {
     if (options.vertical) return "--vertical";
     if (!options.coverPath.empty()) return "--cover";
     if (!options.fontPath.empty()) return "--font";
+    if (!options.chapters) return "--no-chapters";
+    if (!options.chapterPattern.empty()) return "--chapter-pattern";
+    if (!options.volumePattern.empty()) return "--volume-pattern";
     return {};
 }
 

@@ -14,7 +14,10 @@
 #include "cli/BatchRun.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
+#include "conversion/BookNameParts.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/Epub3Run.h"
+#include "conversion/FileNames.h"
 #include "platform/TempDir.h"
 #include "zip/ZipBuilder.h"
 
@@ -61,9 +64,39 @@ int ConvertOne(const qm::TCliOptions& options) {
         }
         if (!result.success) return Failed(result.reason);
         std::printf("%s\n", result.resultText.c_str());
+        if (result.chaptersSought && result.volumes + result.chapters > 0) {
+            std::printf("%s\n", qm::ChapterCountText(result.volumes, result.chapters).c_str());
+        }
         return 0;
     } catch (const std::exception& e) {
         return Failed(e.what());
+    }
+}
+
+// Prints the book's table of contents as the conversion would make it.
+int ListChapters(const qm::TCliOptions& options) {
+    const std::string& file = options.files.front();
+    qm::TConversionRequest request = qm::RequestOf(options);
+    try {
+        qm::TZipBuilder zip;
+        qm::TInterruptWatch watch(qm::TempDirPath());
+        qm::TConsoleUi ui(zip, watch, false);
+        request.sourcePath = file;
+        qm::TChapterCount found;
+        const qm::TBook book = qm::ReadEpub3Book(request, ui, found);
+        bool inVolume = false;
+        for (const qm::TBookSection& section : book.sections) {
+            inVolume = inVolume || section.kind == qm::TSectionKind::Volume;
+            const bool nested = section.kind == qm::TSectionKind::Chapter && inVolume;
+            std::printf("%s%s\n", nested ? "  " : "", section.title.c_str());
+        }
+        if (found.Found()) {
+            std::printf("%s\n", qm::ChapterCountText(found.volumes, found.chapters).c_str());
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quillmark-cli: %s\n", e.what());
+        return kExitFailure;
     }
 }
 
@@ -92,6 +125,12 @@ int ConvertBatch(const qm::TCliOptions& options) {
         if (outputDir.back() != '/') outputDir += '/';
     }
     qm::TTitleRule titleOf = qm::FileNameTitle;
+    if (options.epub3.epub3) {
+        // "《书名》作者：某某.txt" gives the book 书名 as title and file name.
+        titleOf = [](const std::string& path) {
+            return qm::BookNamePartsOf(qm::ExtractBaseName(path)).title;
+        };
+    }
     if (!options.title.empty()) titleOf = [&options](const std::string&) { return options.title; };
     const std::vector<qm::TBatchBook> books = qm::PlanBatch(sources, outputDir, titleOf);
 
@@ -142,6 +181,13 @@ int Run(const std::vector<std::string>& args) {
         std::printf("%s\n", qm::kCliVersionText);
         return 0;
     }
+    if (options.epub3.epub3 && options.epub3.chapters && options.partsGiven) {
+        std::fprintf(stderr,
+                     "quillmark-cli: warning: the book's own headings divide it; -n %d applies "
+                     "only if none is found (or with --no-chapters).\n",
+                     static_cast<int>(options.parts));
+    }
+    if (options.listChapters) return ListChapters(options);
     return options.Batch() ? ConvertBatch(options) : ConvertOne(options);
 }
 

@@ -47,6 +47,9 @@ struct TConversionResult {
     bool success = false;
     std::string resultText;
     std::string reason;  // UTF-8 text of the underlying error; empty on success
+    // EPUB 3 books: whether headings were looked for, and how many were found.
+    bool chaptersSought = false;
+    size_t volumes = 0, chapters = 0;
 };
 
 inline constexpr const char* kConversionSucceededText = "恭喜你，文件转换成功";

@@ -174,8 +174,10 @@ std::string NavigationDocument(const TBook& book, const std::vector<TTocEntry>& 
     nav += words.contents;
     nav += "</h1>\n<ol>\n";
     for (size_t k = 0; k < toc.size(); ++k) {
-        nav += "<li><a href=\"" + toc[k].href + "\">" + XmlUtf8(toc[k].label) + "</a>";
         const int next = k + 1 < toc.size() ? toc[k + 1].level : 0;
+        // A volume's entry stands out from the chapters under it.
+        nav += next > toc[k].level ? "<li class=\"group\"><a href=\"" : "<li><a href=\"";
+        nav += toc[k].href + "\">" + XmlUtf8(toc[k].label) + "</a>";
         if (next > toc[k].level) {
             nav += "\n<ol>\n";
         } else {
@@ -264,7 +266,8 @@ std::string BookStyleSheet(const std::string& language, bool vertical,
         "  margin: 0 auto;\n}\n";
     css +=
         "nav ol {\n  list-style: none;\n  padding: 0;\n}\nnav ol ol {\n  padding-left: 2em;\n}\n"
-        "nav a {\n  text-decoration: none;\n}\n";
+        "nav a {\n  text-decoration: none;\n}\n"
+        "nav li.group > a {\n  font-weight: bold;\n}\nnav li.group {\n  margin-top: 0.5em;\n}\n";
     return css;
 }
 

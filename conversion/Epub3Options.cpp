@@ -4,6 +4,7 @@
 
 #include "conversion/BookEncoding.h"
 #include "conversion/BookResources.h"
+#include "conversion/ChapterDetector.h"
 #include "conversion/ChineseConvert.h"
 
 namespace qm {
@@ -24,6 +25,7 @@ std::string CheckEpub3Options(const TEpub3Options& options) {
         return "Unknown Chinese conversion \"" + options.convert + "\" (one of " + names + ").";
     }
     try {
+        if (options.chapters) const TChapterDetector check(options.chapterPattern, options.volumePattern);
         if (!options.coverPath.empty()) ReadCoverImage(options.coverPath);
         if (!options.fontPath.empty()) ReadFontFile(options.fontPath);
     } catch (const std::exception& error) {

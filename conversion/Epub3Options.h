@@ -16,6 +16,8 @@ struct TEpub3Options {
     bool vertical = false;  // vertical-rl writing, pages turned right to left
     std::string coverPath;  // JPEG or PNG; empty: a generated typographic cover
     std::string fontPath;   // a font to embed (TrueType, OpenType, WOFF); empty: none
+    bool chapters = true;   // divide at the book's headings (else into the request's parts)
+    std::string chapterPattern, volumePattern;  // ICU regular expressions; empty: built-in rules
 };
 
 // The OpenCC conversions offered (their configuration files are NAME.json).

@@ -5,9 +5,11 @@
 #include <exception>
 #include <optional>
 
+#include "conversion/BookChapters.h"
 #include "conversion/BookEncoding.h"
 #include "conversion/BookIdentifier.h"
 #include "conversion/BookModel.h"
+#include "conversion/BookNameParts.h"
 #include "conversion/BookResources.h"
 #include "conversion/BookSplitter.h"
 #include "conversion/BuilderHooks.h"
@@ -82,37 +84,39 @@ std::string OptionsFingerprint(const TConversionRequest& request, const std::str
     std::string f;
     for (const std::string& field :
          {o.title, o.author, encoding, o.language, o.convert, std::to_string(request.parts),
-          std::string(o.vertical ? "v" : "h")}) {
+          std::string(o.vertical ? "v" : "h"), std::string(o.chapters ? "c" : "-"),
+          o.chapterPattern, o.volumePattern}) {
         f += field;
         f += '\0';
     }
     return f;
 }
 
-void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
-               const std::string& treeDir) {
+// The book read, decoded, converted and divided as the request asks; the
+// digest (when given) takes what makes the book what it is.
+TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* digest,
+               TChapterCount& found) {
     const TEpub3Options& options = request.options;
     if (IsNamedPipe(request.sourcePath)) {
         throw Exception(Format("\"%s\" is a named pipe, not a file.", request.sourcePath.c_str()));
     }
-    std::optional<TBookResource> cover, font;
-    if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
-    if (!options.fontPath.empty()) font = ReadFontFile(options.fontPath);
+    // A bad pattern fails before the source is read.
+    std::optional<TChapterDetector> detector;
+    if (options.chapters) detector.emplace(options.chapterPattern, options.volumePattern);
 
     std::string raw = ReadWholeSource(request.sourcePath, Stage(ui, 0, kReadEnd));
     const std::string encoding =
         options.encoding.empty() ? DetectBookEncoding(raw) : options.encoding;
-    // The identifier names the source by its size, CRC-32 and first bytes
-    // rather than a digest of every byte: SHA-1 over a 100 MB book cost a
-    // twentieth of the run, and two different books that agree on all three
-    // do not occur by chance.
-    TSha1 digest;
-    const uint32_t crc = Crc32Of(raw.data(), raw.size());
-    digest.Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
-    digest.Update(std::string_view(raw).substr(0, kIdentifierPrefix));
-    digest.Update(OptionsFingerprint(request, encoding));
-    if (cover) digest.Update(cover->bytes);
-    if (font) digest.Update(font->bytes);
+    if (digest) {
+        // The identifier names the source by its size, CRC-32 and first bytes
+        // rather than a digest of every byte: SHA-1 over a 100 MB book cost a
+        // twentieth of the run, and two different books that agree on all three
+        // do not occur by chance.
+        const uint32_t crc = Crc32Of(raw.data(), raw.size());
+        digest->Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
+        digest->Update(std::string_view(raw).substr(0, kIdentifierPrefix));
+        digest->Update(OptionsFingerprint(request, encoding));
+    }
 
     TBook book;
     {
@@ -126,8 +130,9 @@ void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder
         }
         book.text = std::move(decoded.text);
     }
-    book.title = options.title.empty() ? ExtractBaseName(request.sourcePath) : options.title;
-    book.author = options.author;
+    TBookNameParts named = BookNamePartsOf(ExtractBaseName(request.sourcePath));
+    book.title = options.title.empty() ? named.title : options.title;
+    book.author = options.author.empty() ? named.author : options.author;
     if (!options.convert.empty()) {
         const TChineseConverter converter(options.convert);
         book.text = ConvertChinese(book.text, converter, Stage(ui, kDecodeEnd, kConvertEnd));
@@ -136,7 +141,32 @@ void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder
     }
     if (book.title.empty()) book.title = "Untitled";
     book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
-    CutBookIntoParts(book, request.parts, book.title);
+    found = {};
+    if (detector) {
+        found = DivideBookIntoChapters(book, *detector, PrefaceLabel(book.language));
+        if (!found.Found()) {
+            ui.ShowWarning("Quillmark",
+                           Format("No chapter headings were found; the book is cut into %d "
+                                  "parts at line ends instead.",
+                                  static_cast<int>(request.parts)));
+        }
+    }
+    if (!found.Found()) CutBookIntoParts(book, request.parts, book.title);
+    return book;
+}
+
+TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
+                        const std::string& treeDir) {
+    const TEpub3Options& options = request.options;
+    std::optional<TBookResource> cover, font;
+    if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
+    if (!options.fontPath.empty()) font = ReadFontFile(options.fontPath);
+
+    TSha1 digest;
+    TChapterCount found;
+    TBook book = ReadBook(request, ui, &digest, found);
+    if (cover) digest.Update(cover->bytes);
+    if (font) digest.Update(font->bytes);
 
     TEpub3Extras extras;
     extras.identifier = UuidUrnFromDigest(digest.Final());
@@ -154,9 +184,14 @@ void BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder
     // it was and no entry of an earlier book ever joins this one.
     BuilderHooks hooks(zip, ui);
     PackEpub3Tree(zip, treeDir, files, request.archiveName, DosDateTimeUtc(extras.timestamp));
+    return found;
 }
 
 }  // namespace
+
+TBook ReadEpub3Book(const TConversionRequest& request, TConversionUi& ui, TChapterCount& found) {
+    return ReadBook(request, ui, nullptr, found);
+}
 
 TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui,
                                      TZipBuilder& zip, const std::string& tempDirPath) {
@@ -166,13 +201,22 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     RemoveTree(treeDir);
     try {
         if (!MakeDirectory(treeDir)) throw EFCreateError(CreateErrorText(treeDir, errno));
-        BuildBook(request, ui, zip, treeDir);
+        const TChapterCount found = BuildBook(request, ui, zip, treeDir);
+        result.chaptersSought = request.options.chapters;
+        result.volumes = found.volumes;
+        result.chapters = found.chapters;
         result.success = true;
         result.resultText = kConversionSucceededText;
     } catch (const std::exception& error) {
         result.reason = error.what();
     }
-    ui.ShowResult(result.resultText);
+    std::string shown = result.resultText;
+    if (result.success && (result.volumes + result.chapters) > 0) {
+        shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
+        if (request.parts != 1)
+            shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(request.parts));
+    }
+    ui.ShowResult(shown);
     RemoveTree(treeDir);
     return result;
 }

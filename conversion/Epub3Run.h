@@ -3,6 +3,8 @@
 // and kept so, cut into the request's parts, written and packed.
 #include <string>
 
+#include "conversion/BookChapters.h"
+#include "conversion/BookModel.h"
 #include "conversion/ConversionRun.h"
 
 namespace qm {
@@ -16,5 +18,11 @@ class TZipBuilder;
 // Shows the result; every failure becomes the result's reason.
 TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui,
                                      TZipBuilder& zip, const std::string& tempDirPath);
+
+// The book as the conversion would write it (read, decoded, converted and
+// divided into chapters or parts) without writing anything: what a user
+// checks a pattern with. found gets the headings' count. Raises what
+// reading the source or compiling a pattern raises.
+TBook ReadEpub3Book(const TConversionRequest& request, TConversionUi& ui, TChapterCount& found);
 
 }  // namespace qm

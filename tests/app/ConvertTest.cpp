@@ -188,7 +188,7 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
     form.m_title->setText(QString::fromUtf8("海边的书信"));
     SaveAs(scratch / "book.epub");
     form.Button1->click();
-    ASSERT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
+    ASSERT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功\n共 1 章");
     const std::string opf =
         test::Run("unzip -p " + test::Quote(scratch / "book.epub") + " OEBPS/content.opf").out;
     EXPECT_NE(opf.find("<dc:title>海邊的書信</dc:title>"), std::string::npos) << opf;
@@ -212,6 +212,45 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
     form.OutputMenu->ClassicAction->trigger();
     form.OutputMenu->VerticalAction->trigger();
     form.OutputMenu->ConvertGroup->actions().front()->trigger();
+}
+
+// Chapters from the window: the count in the result, the parts box set
+// aside, a pattern typed in (a bad one refused), and the switch that turns
+// detection off.
+TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
+    form.OutputMenu->Epub3Action->trigger();
+    List("book.txt", "第一卷 上\r\n第一章 一\r\n一\r\nScene 9\r\n九\r\n第二章 二\r\n二\r\n");
+    form.SpinEdit2->SetValue(5);
+    SaveAs(scratch / "a.epub");
+    form.Button1->click();
+    EXPECT_EQ(dialogs.log.back(),
+              "result:Quillmark:恭喜你，文件转换成功\n共 1 卷、2 章（已按章节分页，未用分段数 5）");
+
+    dialogs.texts = {QString("^Scene \\d+$"), QString("(")};
+    form.OutputMenu->ChapterPatternAction->trigger();
+    form.OutputMenu->VolumePatternAction->trigger();
+    EXPECT_EQ(dialogs.log.back().rfind("error:Quillmark:The volume pattern \"(\"", 0), 0u)
+        << dialogs.log.back();
+    EXPECT_EQ(form.OutputMenu->Options().chapterPattern, "^Scene \\d+$");
+    EXPECT_EQ(form.OutputMenu->Options().volumePattern, "");
+    SaveAs(scratch / "b.epub");
+    form.Button1->click();
+    EXPECT_EQ(dialogs.log.back(),
+              "result:Quillmark:恭喜你，文件转换成功\n共 1 卷、1 章（已按章节分页，未用分段数 5）");
+
+    form.OutputMenu->ChaptersAction->trigger();
+    EXPECT_FALSE(form.OutputMenu->Options().chapters);
+    EXPECT_FALSE(form.OutputMenu->ChapterPatternAction->isEnabled());
+    SaveAs(scratch / "c.epub");
+    form.Button1->click();
+    EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
+    const std::string listing = test::Run("unzip -l " + test::Quote(scratch / "c.epub")).out;
+    EXPECT_NE(listing.find("OEBPS/text/p00005.xhtml"), std::string::npos) << listing;
+
+    form.OutputMenu->ChaptersAction->trigger();
+    dialogs.texts = {QString()};
+    form.OutputMenu->ChapterPatternAction->trigger();
+    form.OutputMenu->ClassicAction->trigger();
 }
 
 }  // namespace

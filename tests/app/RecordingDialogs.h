@@ -45,6 +45,18 @@ class TRecordingDialogs : public TDialogs {
     void Error(const QString& caption, const QString& text) override {
         Record("error", caption, text);
     }
+    // The next text asked for: a text, or nullopt to cancel.
+    std::deque<std::optional<QString>> texts;
+    bool AskText(const QString& caption, const QString& label, QString& text) override {
+        Record("ask", caption, label);
+        if (texts.empty() || !texts.front()) {
+            if (!texts.empty()) texts.pop_front();
+            return false;
+        }
+        text = *texts.front();
+        texts.pop_front();
+        return true;
+    }
 
   private:
     void Record(const char* kind, const QString& a, const QString& b) {

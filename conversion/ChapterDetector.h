@@ -1,0 +1,57 @@
+#pragma once
+// Telling a book's headings from its prose: which lines open a chapter or a
+// volume. Built-in rules cover the headings of Chinese and English novels;
+// a user's ICU regular expressions can replace them.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/Exceptions.h"
+
+namespace qm {
+
+enum class THeadingKind : uint8_t { None, Chapter, Volume };
+
+// A heading is a line of its own of at most this many characters once
+// trimmed. Real titles ("第一千二百三十四章　..." with a dozen words of
+// title, "Chapter Twenty-Three: ...") stay well below it; most prose lines
+// of a novel are longer, and the length check is what lets nearly every
+// line pass without any further look.
+inline constexpr size_t kMaxHeadingChars = 40;
+
+// A user's pattern that ICU cannot compile; the message names it.
+class EChapterPattern : public Exception {
+  public:
+    using Exception::Exception;
+};
+
+// The line without its leading and trailing ASCII spaces, tabs and
+// full-width spaces (U+3000).
+std::string_view TrimHeadingLine(std::string_view line);
+
+class TChapterDetector {
+  public:
+    // Empty patterns keep the built-in rules of their kind; a pattern
+    // replaces them and is searched for in the trimmed line (anchor it with
+    // ^ and $ to match the whole line). Raises EChapterPattern.
+    explicit TChapterDetector(const std::string& chapterPattern = {},
+                              const std::string& volumePattern = {});
+    ~TChapterDetector();
+    TChapterDetector(const TChapterDetector&) = delete;
+    TChapterDetector& operator=(const TChapterDetector&) = delete;
+
+    // What the line (untrimmed, without its line break) is. Not thread-safe
+    // with user patterns (their matchers are reused).
+    THeadingKind Classify(std::string_view line) const;
+
+  private:
+    struct TUserPattern;
+    std::unique_ptr<TUserPattern> chapter_, volume_;
+};
+
+// The built-in rules alone, on a trimmed line; exposed for the tests.
+THeadingKind BuiltInHeadingKind(std::string_view trimmed);
+
+}  // namespace qm

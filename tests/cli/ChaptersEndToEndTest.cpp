@@ -1,0 +1,145 @@
+// EPUB 3 books divided at their own headings, made by quillmark-cli and read
+// back by epubcheck, pandoc and ebooklib (tests/cli/reader_harness.py).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+using test::Quote;
+
+class ChaptersCli : public ::testing::Test {
+  protected:
+    test::CommandResult Cli(const std::string& args) {
+        return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) +
+                         " SOURCE_DATE_EPOCH=1700000000 " + Quote(test::BinPath("quillmark-cli")) +
+                         " " + args);
+    }
+    std::string Entry(const std::string& book, const std::string& name) {
+        return test::Run("unzip -p " + Quote(work / book) + " " + Quote(name)).out;
+    }
+    size_t Count(const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    }
+    test::ScratchDir work, tmp;
+};
+
+TEST_F(ChaptersCli, BooksOfEveryStyleAreValidAndWhole) {
+    std::string pairs;
+    auto add = [&](const std::string& book, const std::string& source) {
+        pairs += " " + Quote(work / book) + " " + Quote(source) + " unicode";
+    };
+    const std::string dir = std::string(QM_SOURCE_DIR) + "/tests/conversion/chapters/";
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".txt") continue;
+        const std::string name = entry.path().stem().string();
+        const auto run = Cli("--epub3 -o " + name + " " + Quote(entry.path().string()));
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.err;
+        EXPECT_NE(run.out.find("Found "), std::string::npos) << name;
+        add(name + ".epub", entry.path().string());
+    }
+    // The volumes book as its file name gives title and author, in GBK.
+    const std::string named = "《山河》（校对版全本）作者：林远.txt";
+    ASSERT_EQ(test::Run("iconv -f UTF-8 -t GBK " + Quote(dir + "volumes.txt") + " > " +
+                        Quote(work / named))
+                  .exitCode,
+              0);
+    const auto run = Cli("--epub3 -o named " + Quote(named));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Found 3 volumes and 5 chapters."), std::string::npos) << run.out;
+    add("named.epub", dir + "volumes.txt");
+    const std::string opf = Entry("named.epub", "OEBPS/content.opf");
+    EXPECT_NE(opf.find("<dc:title>山河</dc:title>"), std::string::npos) << opf;
+    EXPECT_NE(opf.find("<dc:creator>林远</dc:creator>"), std::string::npos) << opf;
+    // A batch names the book after the title the file name gives.
+    ASSERT_EQ(Cli("--epub3 -O shelf " + Quote(named)).exitCode, 0);
+    EXPECT_TRUE(test::Exists(work / "shelf/山河.epub"));
+    // Chapters nest under their volumes in both tables of contents.
+    const std::string nav = Entry("named.epub", "OEBPS/nav.xhtml");
+    EXPECT_NE(nav.find("第一卷　风起</a>\n<ol>\n<li><a href=\"text/p00003.xhtml\">第一章　离家"),
+              std::string::npos)
+        << nav;
+    EXPECT_NE(Entry("named.epub", "OEBPS/toc.ncx").find("<meta name=\"dtb:depth\" content=\"2\"/>"),
+              std::string::npos);
+    const std::string page = Entry("named.epub", "OEBPS/text/p00003.xhtml");
+    EXPECT_NE(page.find("<title>第一章　离家</title>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<h2>第一章　离家</h2>"), std::string::npos) << page;
+
+    const auto read = test::Run("/usr/bin/python3 " +
+                                Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/reader_harness.py") +
+                                " --layout epub3" + pairs);
+    EXPECT_EQ(read.exitCode, 0) << read.out << read.err;
+}
+
+TEST_F(ChaptersCli, LongChapterContinuesAtParagraphEndsWithOneEntry) {
+    std::string text = "第一章 长\n";
+    while (text.size() < 700000)
+        text += "　　一段不长的文字，重复很多次，直到这一章远远超过一页所能容纳的大小。\n";
+    text += "第二章 短\n　　完。\n";
+    test::WriteFile(work / "long.txt", text);
+    const auto run = Cli("--epub3 -o long long.txt");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string listing = test::Run("unzip -l " + Quote(work / "long.epub")).out;
+    const size_t pages = Count(listing, "OEBPS/text/p");
+    EXPECT_GE(pages, 4u);  // at least three for the first chapter, one for the second
+    const std::string nav = Entry("long.epub", "OEBPS/nav.xhtml");
+    EXPECT_EQ(Count(nav, "<li><a href=\"text/p"), 2u) << nav;
+    const std::string all = Entry("long.epub", "OEBPS/text/*");
+    EXPECT_EQ(Count(all, "<h2>第一章 长</h2>"), 1u);
+    EXPECT_EQ(all.find("class=\"cont\""), std::string::npos);  // no paragraph was cut
+    const auto read = test::Run("/usr/bin/python3 " +
+                                Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/reader_harness.py") +
+                                " --layout epub3 " + Quote(work / "long.epub") + " " +
+                                Quote(work / "long.txt") + " unicode");
+    EXPECT_EQ(read.exitCode, 0) << read.out << read.err;
+}
+
+TEST_F(ChaptersCli, WithoutHeadingsTheBookIsCutIntoPartsAndTheUserTold) {
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "　　没有标题的一行文字，第" + std::to_string(i) + "行。\n";
+    test::WriteFile(work / "plain.txt", text);
+    const auto run = Cli("--epub3 -n 3 -o plain plain.txt");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("-n 3 applies only if none is found"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("No chapter headings were found; the book is cut into 3 parts"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out.find("Found"), std::string::npos);
+    EXPECT_EQ(Count(test::Run("unzip -l " + Quote(work / "plain.epub")).out, "OEBPS/text/p"), 3u);
+    // Every part ends at a line end.
+    for (const char* page : {"OEBPS/text/p00001.xhtml", "OEBPS/text/p00002.xhtml"}) {
+        const std::string xhtml = Entry("plain.epub", page);
+        EXPECT_NE(xhtml.find("行。</p>\n</body>"), std::string::npos) << page;
+    }
+    // --no-chapters cuts a book with headings the same way, silently.
+    test::WriteFile(work / "ch.txt", "第一章 一\n一\n第二章 二\n二\n");
+    const auto off = Cli("--epub3 --no-chapters -o ch ch.txt");
+    EXPECT_EQ(off.err, "");
+    EXPECT_EQ(Count(test::Run("unzip -l " + Quote(work / "ch.epub")).out, "OEBPS/text/p"), 1u);
+}
+
+TEST_F(ChaptersCli, PatternsAreCheckedAndTheContentsListedWithoutABook) {
+    test::WriteFile(work / "s.txt", "Scene 1\na\n第一章 b\nb\nScene 2\nc\n");
+    const auto list = Cli("--list-chapters --chapter-pattern '^Scene \\d+$' s.txt");
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out, "Scene 1\nScene 2\nFound 2 chapters.\n");
+    const auto bad = Cli("--epub3 --volume-pattern '[' -o s s.txt");
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("The volume pattern \"[\" is not a valid regular expression"),
+              std::string::npos)
+        << bad.err;
+    EXPECT_FALSE(test::Exists(work / "s.epub"));
+    std::error_code ignored;
+    EXPECT_TRUE(std::filesystem::is_empty(tmp.Path(), ignored));
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,146 @@
+// Chapter detection judged on a labelled set of short novels
+// (tests/conversion/chapters: NAME.txt and the exact table of contents it
+// must get, NAME.toc), user patterns, and titles from file names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "conversion/BookChapters.h"
+#include "conversion/BookNameParts.h"
+#include "conversion/ChapterDetector.h"
+#include "support/TestSupport.h"
+
+namespace qm {
+namespace {
+
+// "K<TAB>title" per section: F front matter, V volume, C chapter.
+std::string TableOfContents(const TBook& book) {
+    std::string toc;
+    for (const TBookSection& s : book.sections) {
+        toc += s.kind == TSectionKind::Volume ? 'V' : s.kind == TSectionKind::Chapter ? 'C' : 'F';
+        toc += "\t" + s.title + "\n";
+    }
+    return toc;
+}
+
+size_t NonBlankLines(const std::string& text) {
+    std::vector<TParagraph> all;
+    AppendParagraphs(text, all);
+    return all.size();
+}
+
+TEST(ChapterDetection, LabelledNovelsGetExactlyTheirTablesOfContents) {
+    const std::string dir = std::string(QM_SOURCE_DIR) + "/tests/conversion/chapters/";
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() == ".txt") names.push_back(entry.path().stem().string());
+    }
+    std::sort(names.begin(), names.end());
+    ASSERT_GE(names.size(), 12u);
+    const TChapterDetector detector;
+    size_t truePositive = 0, falsePositive = 0, falseNegative = 0;
+    for (const std::string& name : names) {
+        TBook book;
+        book.title = name;
+        book.text = test::ReadFile(dir + name + ".txt");
+        const TChapterCount count = DivideBookIntoChapters(book, detector, "前言");
+        const std::string got = TableOfContents(book);
+        const std::string want = test::ReadFile(dir + name + ".toc");
+        EXPECT_EQ(got, want) << name;
+        EXPECT_EQ(count.volumes + count.chapters,
+                  static_cast<size_t>(std::count(want.begin(), want.end(), '\n')) -
+                      (want[0] == 'F' ? 1 : 0))
+            << name;
+        // Nothing is lost: every line is a heading or a paragraph.
+        size_t lines = 0;
+        for (const TBookSection& s : book.sections)
+            lines += s.paragraphs.size() + (s.kind == TSectionKind::Part ? 0 : 1);
+        EXPECT_EQ(lines, NonBlankLines(book.text)) << name;
+
+        // Headings as multisets of lines, for precision and recall.
+        std::map<std::string, int> expected;
+        size_t at = 0;
+        for (size_t end; (end = want.find('\n', at)) != std::string::npos; at = end + 1) {
+            if (want[at] != 'F') ++expected[want.substr(at, end - at)];
+        }
+        for (const TBookSection& s : book.sections) {
+            if (s.kind == TSectionKind::Part) continue;
+            const std::string line =
+                std::string(s.kind == TSectionKind::Volume ? "V" : "C") + "\t" + s.title;
+            if (expected[line]-- > 0) {
+                ++truePositive;
+            } else {
+                ++falsePositive;
+            }
+        }
+        for (const auto& [line, left] : expected) falseNegative += std::max(0, left);
+    }
+    const double precision =
+        100.0 * truePositive / std::max<size_t>(1, truePositive + falsePositive);
+    const double recall = 100.0 * truePositive / std::max<size_t>(1, truePositive + falseNegative);
+    std::printf(
+        "%zu novels, %zu headings found right, %zu wrong, %zu missed: precision %.1f %%, "
+        "recall %.1f %%\n",
+        names.size(), truePositive, falsePositive, falseNegative, precision, recall);
+    EXPECT_EQ(falsePositive + falseNegative, 0u);
+}
+
+TEST(ChapterDetection, UserPatternsReplaceTheBuiltInRules) {
+    TBook book;
+    book.title = "t";
+    book.text =
+        "第一章 不再是标题\n== Act 1 ==\nScene 1\ntext\nScene 2: Night\nScene 22 is long.\n"
+        "== Act 2 ==\nScene 3\nmore\n";
+    const TChapterCount count = DivideBookIntoChapters(
+        book, TChapterDetector("^Scene \\d+(:.*)?$", "^== Act \\d+ ==$"), "前言");
+    EXPECT_EQ(count.volumes, 2u);
+    EXPECT_EQ(count.chapters, 3u);
+    EXPECT_EQ(TableOfContents(book),
+              "F\tt\nV\t== Act 1 ==\nC\tScene 1\nC\tScene 2: Night\nV\t== Act 2 ==\nC\tScene 3\n");
+    // One pattern keeps the other kind's built-in rules.
+    EXPECT_EQ(TChapterDetector("^Scene").Classify("　第一卷 风起　"), THeadingKind::Volume);
+    EXPECT_EQ(TChapterDetector("^Scene").Classify("第一章 风起"), THeadingKind::None);
+    // Long lines are prose whatever the pattern says.
+    EXPECT_EQ(TChapterDetector("Scene").Classify("Scene " + std::string(40, 'x')),
+              THeadingKind::None);
+    try {
+        TChapterDetector("第(.*章");
+        FAIL() << "a bad pattern was accepted";
+    } catch (const EChapterPattern& error) {
+        EXPECT_NE(std::string(error.what()).find("\"第(.*章\" is not a valid regular expression"),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+TEST(ChapterDetection, NoHeadingLeavesTheBookUndivided) {
+    TBook book;
+    book.text = "只是一段话。\n第二天他走了。\n";
+    EXPECT_FALSE(DivideBookIntoChapters(book, TChapterDetector(), "前言").Found());
+    EXPECT_TRUE(book.sections.empty());
+}
+
+TEST(BookNameParts, CommonDownloadNames) {
+    const struct {
+        const char *name, *title, *author;
+    } cases[] = {
+        {"《山河》作者：林远", "山河", "林远"},
+        {"《山河》（校对版全本）作者：林远", "山河", "林远"},
+        {"山河 作者：林远", "山河", "林远"},
+        {"山河 作者:林远（完结）", "山河", "林远"},
+        {"山河", "山河", ""},
+        {"《山河》", "山河", ""},
+        {"a.b c", "a.b c", ""},
+    };
+    for (const auto& c : cases) {
+        const TBookNameParts parts = BookNamePartsOf(c.name);
+        EXPECT_EQ(parts.title, c.title) << c.name;
+        EXPECT_EQ(parts.author, c.author) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace qm
