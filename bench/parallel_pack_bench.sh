@@ -23,7 +23,7 @@ hanzi = [chr(c) for c in range(0x4E00, 0x4E00 + 3000)]
 for i in range(5000):
     d = os.path.join(sys.argv[1], "d%02d" % (i // 100))
     os.makedirs(d, exist_ok=True)
-    size = int(rng.choice((4, 8, 12, 16, 24, 32, 40, 64, 96)) * 1024 * rng.uniform(0.5, 1.5))
+    size = int(rng.choice((4, 8, 12, 16, 20, 24, 32, 40, 48)) * 1024 * rng.uniform(0.5, 1.5))
     text = "".join(rng.choice(hanzi[:rng.choice((300, 3000))]) for _ in range(size // 3))
     open(os.path.join(d, "f%04d.txt" % i), "wb").write(text.encode("utf-8")[:size])
 PY
