@@ -124,8 +124,10 @@ void TArchiveWriter::Finish(TEndCentral& end, TStream* sourceArchive) {
     output_.reset();
 }
 
-void TArchiveWriter::Commit() {
-    workFile_.Commit();
+void TArchiveWriter::Commit(const std::function<void()>& pump) {
+    std::future<void> done = std::async(std::launch::async, [this] { workFile_.Commit(); });
+    while (!Ready(done, kWaitStep)) pump();
+    done.get();
 }
 
 std::unique_ptr<TSortedZip> TArchiveWriter::TakeDirectory() {

@@ -71,8 +71,10 @@ class TArchiveWriter {
     // size set here) and closes the file. sourceArchive is the archive kept
     // entries came from, for their foreign extra blocks (may be null).
     void Finish(TEndCentral& end, TStream* sourceArchive);
-    // Puts the finished archive in the target's place (see TWorkFile).
-    void Commit();
+    // Puts the finished archive in the target's place (see TWorkFile). The
+    // file is flushed to disk on a worker meanwhile, and pump is called
+    // every 10 ms until it is done.
+    void Commit(const std::function<void()>& pump);
     // The records in archive order, as a directory the reader can load.
     std::unique_ptr<TSortedZip> TakeDirectory();
 

@@ -159,7 +159,7 @@ int32_t TZipBuilder::BuildArchive() {
         CloseArchive();
         SetZipName(run.archiveName);
     }
-    run.writer->Commit();
+    run.writer->Commit([this] { PumpMessages(); });
     InstallDirectory(run.writer->TakeDirectory(), run.newEnd, PathDateTime(run.archiveName));
     run.writer.reset();
     if (OnTotalPercentDone) OnTotalPercentDone(*this, 100);

@@ -153,23 +153,21 @@ bool TZipBuilder::ReadWhole(TStream& source, int64_t sizeAtOpen, bool store, std
                             uint32_t& crc) {
     const int64_t block =
         store ? TEntryCompressor::kStoreBufferSize : TEntryCompressor::kDeflateBufferSize;
-    // One byte more than announced tells a source that grew.
-    data.resize(static_cast<size_t>(sizeAtOpen) + 1);
-    int64_t got = 0;
+    // Reserved, not filled: zeroing a large source's room up front would
+    // keep the window waiting. One byte more than announced tells a source
+    // that grew.
+    data.reserve(static_cast<size_t>(sizeAtOpen) + 1);
+    const auto buffer = std::make_unique<char[]>(static_cast<size_t>(block));
     while (true) {
-        const int64_t room = static_cast<int64_t>(data.size()) - got;
-        const int64_t count = source.Read(data.data() + got, room < block ? room : block);
+        const int64_t room = sizeAtOpen + 1 - static_cast<int64_t>(data.size());
+        const int64_t count = source.Read(buffer.get(), room < block ? room : block);
         if (count <= 0) break;
-        crc = UpdateCrc32(crc, data.data() + got, static_cast<size_t>(count));
-        got += count;
+        crc = UpdateCrc32(crc, buffer.get(), static_cast<size_t>(count));
+        data.append(buffer.get(), static_cast<size_t>(count));
         SourceRead(count);
         BlockWritten();  // a large source takes a while to read: handle messages as it goes
-        if (got > sizeAtOpen) {
-            data.resize(static_cast<size_t>(got));
-            return false;
-        }
+        if (static_cast<int64_t>(data.size()) > sizeAtOpen) return false;
     }
-    data.resize(static_cast<size_t>(got));
     return true;
 }
 
