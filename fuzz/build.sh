@@ -13,8 +13,8 @@ clang++ $flags -I"$root" \
     "$root"/platform/*.cpp "$root"/zip/*.cpp "$root"/fuzz/ReadDirectoryFuzzer.cpp \
     -licuuc -licudata -lz -o "$out/ReadDirectoryFuzzer"
 echo "$out/ReadDirectoryFuzzer"
-clang++ $flags -I"$root" -I/usr/include/libxml2 \
+clang++ $flags -I"$root" -I/usr/include/libxml2 -isystem /usr/include/opencc \
     "$root"/platform/*.cpp "$root"/zip/*.cpp "$root"/conversion/*.cpp \
     "$root"/fuzz/BookTextFuzzer.cpp \
-    -licuuc -licudata -lz -lxml2 -o "$out/BookTextFuzzer"
+    -licui18n -licuuc -licudata -lopencc -lz -lxml2 -o "$out/BookTextFuzzer"
 echo "$out/BookTextFuzzer"

@@ -119,7 +119,8 @@ TEST(TempDir, NextStartRemovesTheDirectoriesOfDeadRunsOnly) {
     ASSERT_TRUE(test::Exists(dead.path));
     test::WriteFile(dead.path + "left-over page", "x");
     // Both look old enough; only the lock tells them apart.
-    test::Run("touch -d '1 minute ago' " + test::Quote(root.Path()) + "quillmark-*");
+    test::Run("find " + test::Quote(root.Path()) +
+              " -maxdepth 1 -name 'quillmark-*' -exec touch -d '1 minute ago' {} +");
 
     ChildRun next = StartRun(root.Path(), false);
     EXPECT_FALSE(test::Exists(dead.path));
