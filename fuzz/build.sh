@@ -11,10 +11,10 @@ mkdir -p "$out"
 flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined"
 clang++ $flags -I"$root" \
     "$root"/platform/*.cpp "$root"/zip/*.cpp "$root"/fuzz/ReadDirectoryFuzzer.cpp \
-    -licuuc -licudata -lz -o "$out/ReadDirectoryFuzzer"
+    -licuuc -licudata -lz -ldeflate -pthread -o "$out/ReadDirectoryFuzzer"
 echo "$out/ReadDirectoryFuzzer"
 clang++ $flags -I"$root" -I/usr/include/libxml2 -isystem /usr/include/opencc \
     "$root"/platform/*.cpp "$root"/zip/*.cpp "$root"/conversion/*.cpp \
     "$root"/fuzz/BookTextFuzzer.cpp \
-    -licui18n -licuuc -licudata -lopencc -lz -lxml2 -o "$out/BookTextFuzzer"
+    -licui18n -licuuc -licudata -lopencc -lz -ldeflate -lxml2 -pthread -o "$out/BookTextFuzzer"
 echo "$out/BookTextFuzzer"
