@@ -84,7 +84,9 @@ bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& set
     input.archiveName = stagedPath;
     TConversionRequest request;
     if (PrepareConversion(input, request, reason) != TSourceState::Readable) return false;
-    // Each book packs on this one thread: the jobs share the cores.
+    // Each book packs on one thread when several convert at a time: the
+    // jobs share the cores.
+    if (request.threads == 0 && settings.jobs > 1) request.threads = 1;
     TZipBuilder zip;
     TBatchBookUi ui(index, watch, progress);
     const TConversionResult result = RunConversion(request, ui, zip, tempDirPath);

@@ -58,6 +58,15 @@ std::vector<TOption> CliOptionTable(TCliOptions& o) {
                      value + "\"";
              return false;
          }},
+        {0, "threads", "N",
+         "pack each book with N threads (default: one per\ncore; one when books convert at a "
+         "time)",
+         [&o](const std::string& value, std::string& error) {
+             if (ParseBoundedInt(value, 1, kMaxJobs, o.threads)) return true;
+             error = "N must be a whole number from 1 to " + std::to_string(kMaxJobs) + ", not \"" +
+                     value + "\"";
+             return false;
+         }},
     };
     for (TOption& row : Epub3OptionRows(o.epub3)) table.push_back(std::move(row));
     table.push_back({0, "list-chapters", "",
@@ -115,6 +124,7 @@ TConversionInput InputOf(const TCliOptions& options) {
     input.title = options.title;
     input.author = options.author;
     input.parts = options.parts;
+    input.threads = options.threads;
     input.options = options.epub3;
     return input;
 }

@@ -23,6 +23,7 @@ struct TCliOptions {
     std::string output;         // empty: the default name
     std::string outputDir;      // -O: where a batch's books go
     int jobs = 0;               // books converted at a time; 0: one per core
+    int threads = 0;            // threads packing one book; 0: the default
     bool recursive = false;
     std::vector<std::string> files;
     // The options given that apply to single files only, as typed ("-t").

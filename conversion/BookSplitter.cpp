@@ -1,8 +1,11 @@
 #include "conversion/BookSplitter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <functional>
+#include <future>
+#include <memory>
 
 #include "conversion/EpubTemplates.h"
 #include "conversion/PageText.h"
@@ -11,6 +14,7 @@
 #include "conversion/Utf8FileWriter.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "zip/WorkerPool.h"
 
 namespace qm {
 namespace {
@@ -39,6 +43,46 @@ void WritePage(const std::string& path, std::string_view part, TPartEdges edges,
     buffer.append(kPageTail);
     file.Append(buffer);
     file.Finish();
+}
+
+std::string PagePath(const std::string& oebps, size_t index) {
+    return Format("%s/%d.html", oebps.c_str(), static_cast<int>(index));
+}
+
+TPartEdges EdgesOf(const std::vector<std::string_view>& parts, size_t index) {
+    return PartEdges(index > 0 ? parts[index - 1] : std::string_view(), parts[index],
+                     index + 1 < parts.size() ? parts[index + 1] : std::string_view());
+}
+
+// The parts are independent once cut: workers write the pages, the calling
+// thread waits for each in order, handling events meanwhile. pageDone is
+// told how many pages are complete.
+void WritePagesOnPool(const std::vector<std::string_view>& parts, const std::string& oebps,
+                      size_t sliceSize, int threads, TConversionUi& ui,
+                      const std::function<void(size_t pages)>& pageDone) {
+    std::vector<std::future<void>> done;
+    done.reserve(parts.size());
+    TWorkerPool pool(threads);  // goes first: no worker outlives the parts
+    for (size_t index = 0; index < parts.size(); ++index) {
+        auto promise = std::make_shared<std::promise<void>>();
+        done.push_back(promise->get_future());
+        pool.Submit([&parts, &oebps, sliceSize, index, promise] {
+            try {
+                WritePage(PagePath(oebps, index), parts[index], EdgesOf(parts, index), sliceSize,
+                          [](size_t) {});
+                promise->set_value();
+            } catch (...) {
+                promise->set_exception(std::current_exception());
+            }
+        });
+    }
+    for (size_t index = 0; index < parts.size(); ++index) {
+        while (done[index].wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+            ui.ProcessMessages();
+        }
+        done[index].get();  // a page that failed fails the book
+        pageDone(index + 1);
+    }
 }
 
 }  // namespace
@@ -93,17 +137,21 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
     };
     for (int64_t k = 0; k < count; ++k) {
         const int page = static_cast<int>(k);
-        const size_t index = static_cast<size_t>(k);
-        const std::string_view part = parts[index];
-        const TPartEdges edges =
-            PartEdges(index > 0 ? parts[index - 1] : std::string_view(), part,
-                      index + 1 < parts.size() ? parts[index + 1] : std::string_view());
         manifest.append(FormatManifestItem(page));
         spine.append(FormatSpineRef(page));
         navigation.append(FormatNavPoint(page, label));
-        WritePage(Format("%s/%d.html", oebps.c_str(), page), part, edges, sliceSize,
-                  [&](size_t done) { report(k, done, part.size()); });
-        report(k + 1, 0, 0);
+    }
+    if (count > 1 && writing.threads != 1) {
+        WritePagesOnPool(parts, oebps, sliceSize, writing.threads, ui,
+                         [&](size_t pages) { report(static_cast<int64_t>(pages), 0, 0); });
+    } else {
+        for (int64_t k = 0; k < count; ++k) {
+            const size_t index = static_cast<size_t>(k);
+            const std::string_view part = parts[index];
+            WritePage(PagePath(oebps, index), part, EdgesOf(parts, index), sliceSize,
+                      [&](size_t done) { report(k, done, part.size()); });
+            report(k + 1, 0, 0);
+        }
     }
 
     std::string opf(kOpfPackageHead);
@@ -146,7 +194,7 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
         // cut follows the text itself so the book gets about n parts and no
         // empty page.
         WriteBookFiles(CutText(text, n), request, ui, tempDirPath,
-                       TPageWriting{kPageSliceSize, kLoadingShare});
+                       TPageWriting{kPageSliceSize, kLoadingShare, request.threads});
         return true;
     } catch (const std::exception& error) {
         return fail(error.what());

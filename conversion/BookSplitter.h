@@ -26,9 +26,14 @@ std::vector<std::string_view> CutText(std::string_view text, int32_t n);
 // converted and written one slice at a time, with the window's events
 // handled between slices; the file is the same for any slice size.
 inline constexpr size_t kPageSliceSize = size_t{1} << 20;
+// Several parts are written as pages by `threads` worker threads at a time
+// (0: one per core) while the calling thread reports each page in order and
+// handles the window's events every 10 ms; one part, or one thread, is
+// written on the calling thread slice by slice.
 struct TPageWriting {
     size_t sliceSize = kPageSliceSize;
     int firstPercent = 0;  // the Pages progress at which writing starts
+    int threads = 1;
 };
 
 // Writes 0.html, 1.html ... for the parts, then content.opf and toc.ncx,
@@ -40,11 +45,12 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
                     TConversionUi& ui, const std::string& tempDirPath,
                     const TPageWriting& writing = {});
 
-// The size check, loading, cutting and writing for n parts. Loading and
-// writing report progress and handle events as they go, however large the
-// parts. A size not greater than n shows the warning and gives false without
-// reading the file. Never raises: false when anything failed, with the
-// reason (UTF-8) in *reason when given.
+// The size check, loading, cutting and writing for n parts, with
+// request.threads writing the pages. Loading and writing report progress and
+// handle events as they go, however large the parts. A size not greater than
+// n shows the warning and gives false without reading the file. Never
+// raises: false when anything failed, with the reason (UTF-8) in *reason
+// when given.
 bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
                const std::string& tempDirPath, std::string* reason = nullptr);
 

@@ -94,6 +94,7 @@ bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::str
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 TZipBuilder& zip, const std::string& tempDirPath) {
     TWarningRecorder recorder(ui);
+    zip.SetThreads(request.threads);
     TConversionResult result;
     try {
         result = request.options.epub3 ? RunEpub3Conversion(request, recorder, zip, tempDirPath)

@@ -24,6 +24,7 @@ struct TConversionRequest {
     int32_t parts = 1;          // 1..1024
     std::string archiveName;    // native path of the .epub
     TEpub3Options options;      // the kind of book and what the EPUB 3 kind takes
+    int32_t threads = 0;        // threads writing pages and packing; 0: one per core
 };
 
 enum class TConversionPhase { Pages, Packing };

@@ -62,6 +62,7 @@ TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest
     request.title = Utf8ToAnsi(input.title);
     request.author = Utf8ToAnsi(input.author);
     request.parts = input.parts;
+    request.threads = input.threads;
     request.archiveName = input.archiveName;
     request.options = input.options;
     request.options.title = input.title;

@@ -15,6 +15,7 @@ struct TConversionInput {
     std::string sourcePath;
     std::string title, author;
     int32_t parts = 1;
+    int32_t threads = 0;  // threads writing pages and packing; 0: one per core
     std::string archiveName;
     TEpub3Options options;  // title and author are filled in from the fields above
     // The size the window recorded when it listed the file; without one, the

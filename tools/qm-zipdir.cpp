@@ -20,6 +20,7 @@ namespace {
 
 struct TZipDirOptions {
     int level = 6;
+    int threads = 0;
     qm::TZipAction action = qm::zaUpdate;
     bool help = false;
 };
@@ -46,6 +47,10 @@ std::vector<qm::TOption> OptionTable(TZipDirOptions& o) {
                  }
              }
              return false;
+         }},
+        {'j', "jobs", "N", "deflate with N threads (default: one per core)",
+         [&o](const std::string& value, std::string&) {
+             return qm::ParseBoundedInt(value, 1, 1024, o.threads);
          }},
         {0, "help", "", "show this help",
          [&o](const std::string&, std::string&) { return o.help = true; }},
@@ -154,6 +159,7 @@ int main(int argc, char** argv) {
         zip.SetStorePaths(true);
         zip.SetZipName(operands[0]);
         zip.SetPackLevel(level);
+        zip.SetThreads(options.threads);
         zip.SetZipAction(action);
         zip.SetIncludeHiddenFiles(true);
         zip.SetCaseSensitiveNames(true);

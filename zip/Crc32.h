@@ -8,9 +8,9 @@ namespace qm {
 
 inline constexpr uint32_t kCrcPreset = 0xFFFFFFFF;
 
-// Feeds bytes into a running CRC register and returns the new register.
-// Eight bytes per step through eight tables; the values are those of the
-// byte-at-a-time table method.
+// Feeds bytes into a running CRC register and returns the new register
+// (through libdeflate's CRC-32); the values are those of the byte-at-a-time
+// table method.
 uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t count);
 
 // The byte-at-a-time method through the standard 256-entry table.

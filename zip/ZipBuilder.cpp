@@ -13,6 +13,8 @@
 #include "platform/FileTimes.h"
 #include "platform/Format.h"
 #include "platform/WorkFile.h"
+#include "zip/ArchiveWriter.h"
+#include "zip/BuildRun.h"
 #include "zip/DirSearch.h"
 #include "zip/LittleEndian.h"
 #include "zip/StoredName.h"
@@ -37,23 +39,31 @@ bool EndsWithSlash(const std::string& text) {
 
 }  // namespace
 
-// Everything one run owns; released when the run ends, however it ends.
-struct TZipBuilder::RunState {
-    std::vector<int64_t> sizes;  // parallel to FilesList: each item's size
-    std::vector<bool> consumed;  // parallel to FilesList: taken by the merge
-    std::vector<std::string> wildcards;
-    TFileIdentity archiveId;
-    std::string archiveName;
-    std::string replaceTarget;  // the file the result replaces (links resolved)
-    bool updating = false;
-    std::unique_ptr<TWorkFile> work;  // the file this run writes
-    std::unique_ptr<TBufferedFileStream> output;
-    std::unordered_set<std::string> writtenNames;  // NameKey of every entry written
-    std::unique_ptr<TSortedZip> outList;
-    std::unique_ptr<TEndCentral> newEnd = std::make_unique<TEndCentral>();
-    std::unordered_map<std::string, bool> loadedNames;  // NameKeys, for freshening
-    std::vector<std::string> compressedSources;
-    int32_t count = 0;
+// Puts back what a run changes in the builder, however the run ends.
+class TZipBuilder::RunSettings {
+  public:
+    explicit RunSettings(TZipBuilder& zip)
+        : zip_(zip), sortMode_(zip.SortMode()), keepZipOpen_(zip.KeepZipOpen()) {
+        zip.SetKeepZipOpen(true);
+        zip.SetSortMode(ByNone);
+    }
+    ~RunSettings() { Restore(); }
+    RunSettings(const RunSettings&) = delete;
+    RunSettings& operator=(const RunSettings&) = delete;
+    void Restore() {
+        if (restored_) return;
+        restored_ = true;
+        zip_.SetKeepZipOpen(keepZipOpen_);
+        zip_.ReleaseReadHandle();
+        zip_.SetSortMode(sortMode_);
+        zip_.filesList_.clear();
+    }
+
+  private:
+    TZipBuilder& zip_;
+    TZipSortMode sortMode_;
+    bool keepZipOpen_;
+    bool restored_ = false;
 };
 
 TZipBuilder::TZipBuilder() {
@@ -110,53 +120,13 @@ int32_t TZipBuilder::Percentage(int64_t part, int64_t whole) {
 int32_t TZipBuilder::BuildArchive() {
     SetCancel(false);
     if (ZipName().find_first_not_of(' ') == std::string::npos) return 0;  // blank name
-    const TZipSortMode savedSortMode = SortMode();
-    const bool savedKeepZipOpen = KeepZipOpen();
-    SetKeepZipOpen(true);
-    SetSortMode(ByNone);
-
+    RunSettings settings(*this);
     RunState run;
     run.archiveName = ZipName();
     totalBytes_ = 0;
     bytesDone_ = 0;
-    auto cleanUp = [&]() {
-        run.newEnd.reset();
-        SetKeepZipOpen(savedKeepZipOpen);
-        ReleaseReadHandle();
-        SetSortMode(savedSortMode);
-        filesList_.clear();
-    };
-    auto abandonOutput = [&]() {
-        run.output.reset();
-        run.outList.reset();
-        run.work.reset();
-    };
-
     try {
-        run.archiveId = FileIdentity(run.archiveName);
-        run.replaceTarget = run.archiveName;
-        run.updating = PathExists(run.archiveName);
-        if (run.updating) CheckUpdatable(run);
-        if (run.updating && freshArchive_) {
-            CheckIsZip(run.replaceTarget);
-            run.updating = false;
-        }
-        TWorkFile::RemoveStale(run.replaceTarget);
-        if (run.updating && zipAction_ == zaFreshen) {
-            // Freshening needs the existing names while the list is built.
-            OpenArchive();
-            const TSortedZip* loaded = LoadedDirectory();
-            for (int i = 0; loaded && i < loaded->Count(); ++i) {
-                run.loadedNames[NameKey(loaded->Items(i)->StoredName())] = true;
-            }
-        }
-        if (!filesList_.empty()) BuildFileList(run);
-        if (!filesList_.empty() && OnStartZipInfo) {
-            bool stopNow = false;
-            OnStartZipInfo(*this, static_cast<int32_t>(filesList_.size()), totalBytes_, *run.newEnd,
-                           stopNow);
-            if (stopNow) throw EUserCanceled(kUserCanceledZipText);
-        }
+        ChooseFiles(run);
         OpenOutput(run);
         if (run.updating) {
             OpenArchive();
@@ -165,41 +135,54 @@ int32_t TZipBuilder::BuildArchive() {
         for (size_t i = 0; i < filesList_.size(); ++i) {
             if (!run.consumed[i]) ZipOneItem(run, filesList_[i]);
         }
-        WriteCentralDirectory(run);
-        run.output->Flush();
-        run.output.reset();
+        run.writer->Finish(run.newEnd, ReadHandle());
     } catch (const EWriteError&) {
         // A header or the final buffer did not fit: the disk is full.
-        abandonOutput();
-        cleanUp();
         throw ENotEnoughRoom(kNotEnoughRoomText);
-    } catch (...) {
-        abandonOutput();
-        cleanUp();
-        throw;
     }
 
     if (run.updating) {
         CloseArchive();
         SetZipName(run.archiveName);
     }
-    try {
-        run.work->Commit();
-    } catch (...) {
-        run.work.reset();
-        run.outList.reset();
-        cleanUp();
-        throw;
-    }
-    run.work.reset();
-    InstallDirectory(std::move(run.outList), *run.newEnd, PathDateTime(run.archiveName));
+    run.writer->Commit([this] { PumpMessages(); });
+    InstallDirectory(run.writer->TakeDirectory(), run.newEnd, PathDateTime(run.archiveName));
+    run.writer.reset();
     if (OnTotalPercentDone) OnTotalPercentDone(*this, 100);
     if (dispose_) {
         for (const std::string& source : run.compressedSources) RemoveFile(source);
     }
-    cleanUp();
+    settings.Restore();
     if (OnZipComplete) OnZipComplete(*this, run.count);
     return run.count;
+}
+
+// Which archive is written and which files go into it.
+void TZipBuilder::ChooseFiles(RunState& run) {
+    run.archiveId = FileIdentity(run.archiveName);
+    run.replaceTarget = run.archiveName;
+    run.updating = PathExists(run.archiveName);
+    if (run.updating) CheckUpdatable(run);
+    if (run.updating && freshArchive_) {
+        CheckIsZip(run.replaceTarget);
+        run.updating = false;
+    }
+    TWorkFile::RemoveStale(run.replaceTarget);
+    if (run.updating && zipAction_ == zaFreshen) {
+        // Freshening needs the existing names while the list is built.
+        OpenArchive();
+        const TSortedZip* loaded = LoadedDirectory();
+        for (int i = 0; loaded && i < loaded->Count(); ++i) {
+            run.loadedNames[NameKey(loaded->Items(i)->StoredName())] = true;
+        }
+    }
+    if (!filesList_.empty()) BuildFileList(run);
+    if (!filesList_.empty() && OnStartZipInfo) {
+        bool stopNow = false;
+        OnStartZipInfo(*this, static_cast<int32_t>(filesList_.size()), totalBytes_, run.newEnd,
+                       stopNow);
+        if (stopNow) throw EUserCanceled(kUserCanceledZipText);
+    }
 }
 
 // ------------------------------------------------------ building the list
@@ -351,23 +334,18 @@ void TZipBuilder::CheckIsZip(const std::string& path) {
 }
 
 void TZipBuilder::OpenOutput(RunState& run) {
-    run.work = std::make_unique<TWorkFile>(run.replaceTarget);
-    run.output = std::make_unique<TBufferedFileStream>(run.work->Path(), fmCreate);
-    run.output->SetFlushFilesOnClose(FlushFilesOnClose());
-    // MergeExisting makes room for the kept entries once they are known.
-    run.outList = std::make_unique<TSortedZip>(ByNone, dupError, true);
-    run.outList->SetCapacity(static_cast<int>(filesList_.size()));
+    run.writer = std::make_unique<TArchiveWriter>(
+        run.replaceTarget, FlushFilesOnClose(), threads_, static_cast<TEntryHooks&>(*this),
+        [this, &run](TPendingEntry& written) { EntryWritten(*run.writer, written); });
 }
 
 void TZipBuilder::MergeExisting(RunState& run) {
     LoadArchiveComment();
-    run.newEnd->Assign(EndCentral());
-    run.newEnd->SetEntriesOnThisDisk(0);
-    run.newEnd->SetTotalEntries(0);
+    run.newEnd.Assign(EndCentral());
     // The new archive is a single volume whatever disk numbers the old one
     // claimed; copied, they make readers look for volumes that do not exist.
-    run.newEnd->SetThisDiskNo(0);
-    run.newEnd->SetCentralDiskNo(0);
+    run.newEnd.SetThisDiskNo(0);
+    run.newEnd.SetCentralDiskNo(0);
 
     // The first FilesList item for each lower-cased stored name.
     std::unordered_map<std::string, size_t> firstItem;
@@ -376,8 +354,6 @@ void TZipBuilder::MergeExisting(RunState& run) {
     }
     TSortedZip* loaded = MutableDirectory();
     const int entryCount = loaded ? loaded->Count() : 0;
-    const int capacity = static_cast<int>(filesList_.size()) + entryCount;
-    run.outList->SetCapacity(capacity);
     for (int i = 0; i < entryCount; ++i) {
         CheckCancel();
         TZipHeaderInfo& old = *loaded->Items(i);
@@ -419,6 +395,8 @@ void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
     entry->CopySavedExtra(old);
 
     TBufferedFileStream& source = OpenReadHandle();
+    run.writer->Drain();  // the kept entry takes its place after those before it
+    TStream& output = run.writer->Output();
     // A Zip64 size read as a negative number would copy nothing (or
     // overflow) and leave an entry whose data is missing.
     const int64_t compressedSize = old.CompressedSize();
@@ -442,24 +420,21 @@ void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
     // number would also sort the entry out of archive order.
     entry->DiskNumberStart = 0;
     entry->LocalExtraLength = static_cast<uint16_t>(extraLength);
-    entry->WriteLocalHeader(*run.output);
+    entry->WriteLocalHeader(output);
     int64_t remaining = extraLength + compressedSize;
     const auto buffer = std::make_unique<unsigned char[]>(kCopyChunk);
     while (remaining > 0) {
         const int64_t chunk = remaining < kCopyChunk ? remaining : kCopyChunk;
         source.ReadBuffer(buffer.get(), chunk);
-        if (run.output->Write(buffer.get(), chunk) < chunk)
-            throw ENotEnoughRoom(kNotEnoughRoomText);
+        if (output.Write(buffer.get(), chunk) < chunk) throw ENotEnoughRoom(kNotEnoughRoomText);
         remaining -= chunk;
         PumpMessages();
         CheckCancel();
     }
-    if (keepDescriptor) WriteDataDescriptor(*run.output, *entry);
-    TZipHeaderInfo* kept = entry.release();
-    run.outList->Add(kept);
+    if (keepDescriptor) WriteDataDescriptor(output, *entry);
     // A foreign archive may hold one name twice; both copies stay.
-    run.writtenNames.insert(NameKey(kept->StoredName()));
-    run.newEnd->SetTotalEntries(run.newEnd->TotalEntries() + 1);
+    run.writtenNames.insert(NameKey(entry->StoredName()));
+    run.writer->Add(std::move(entry));
 }
 
 void TZipBuilder::WriteDataDescriptor(TStream& out, const TZipHeaderInfo& entry) {
@@ -478,185 +453,6 @@ void TZipBuilder::WriteDataDescriptor(TStream& out, const TZipHeaderInfo& entry)
     if (out.Write(bytes.data(), static_cast<int64_t>(bytes.size())) <
         static_cast<int64_t>(bytes.size()))
         throw ENotEnoughRoom(kNotEnoughRoomText);
-}
-
-// --------------------------------------------------------- one file
-
-void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
-    auto entry = std::make_unique<TZipHeaderInfo>(OEMConvert());
-    const bool isDirectory = EndsWithSlash(item);
-    std::unique_ptr<TStream> source;
-    if (isDirectory) {
-        const uint32_t attributes = GetFileAttributes(item);
-        uint32_t dos = PathDosDateTime(item);
-        if (attributes == kInvalidFileAttributes || dos == kNoDosDateTime) {
-            dos = UnixTimeToDosDateTime(::time(nullptr));
-        }
-        entry->LastModFileDateTime = dos;
-        entry->ExternalAttributes = attributes == kInvalidFileAttributes ? faDirectory : attributes;
-        entry->CompressionMethod = kMethodStored;
-    } else {
-        const uint32_t attributes = GetFileAttributes(item);
-        if (attributes == kInvalidFileAttributes) {
-            NoSuchFile(item);
-            return;
-        }
-        entry->ExternalAttributes = attributes;
-        while (!source) {
-            try {
-                source = std::make_unique<TBufferedFileStream>(item, fmOpenRead | fmShareDenyNone);
-            } catch (const EFOpenError&) {
-                bool retry = false;
-                Skipping(srFileOpenError, item, retry);
-                if (!retry) return;
-            }
-        }
-        auto& file = static_cast<TBufferedFileStream&>(*source);
-        entry->LastModFileDateTime = FileDosDateTime(file.Handle());
-        entry->SetUncompressedSize(file.Size());
-    }
-    entry->SetStoredName(StoredName(item));
-    entry->SetRelativeOffset(run.output->Position());
-    entry->InternalAttributes = 0;
-    entry->DiskNumberStart = 0;
-
-    if (run.writtenNames.count(NameKey(entry->StoredName()))) {
-        Skipping(srNoOverwrite, item);
-        totalBytes_ -= entry->UncompressedSize();
-        return;
-    }
-    if (isDirectory) {
-        entry->Crc32 = 0;
-        entry->WriteLocalHeader(*run.output);
-    } else if (!CompressEntry(run, *entry, item, std::move(source))) {
-        return;
-    }
-    if (!isDirectory) run.compressedSources.push_back(item);
-    AddToOutput(run, std::move(entry));
-    ++run.count;
-}
-
-bool TZipBuilder::CompressEntry(RunState& run, TZipHeaderInfo& entry, const std::string& path,
-                                std::unique_ptr<TStream> source) {
-    if (OnStartZip) {
-        bool skip = false;
-        OnStartZip(*this, path, entry, skip);
-        if (skip) {
-            totalBytes_ -= source->Size();
-            source.reset();
-            Skipping(srSkippedInStartZip, path);
-            return false;
-        }
-    }
-    const int64_t sizeAtOpen = entry.UncompressedSize();
-    if (TZipHeaderInfo::MayNeedZip64(sizeAtOpen)) entry.ReserveLocalZip64();
-    entry.WriteLocalHeader(*run.output);
-    const int firstHeaderSize = entry.LocalHeaderSize();
-    entryBytesRead_ = 0;
-    entrySize_ = sizeAtOpen;
-
-    TEntryCompressor compressor(*source, *run.output, *this);
-    int64_t written = 0;
-    if (packLevel_ == 0 || NoCompress(entry.FileName())) {
-        written = compressor.Store();
-        entry.CompressionMethod = kMethodStored;
-        entry.InternalAttributes = 0;
-    } else {
-        written = compressor.Deflate(packLevel_);
-        entry.CompressionMethod = kMethodDeflate;
-    }
-    entry.SetCompressedSize(written);
-    if (compressor.BytesRead() < sizeAtOpen) WarnShrunkSource(path);
-    entry.SetUncompressedSize(compressor.BytesRead());
-    entry.Crc32 = compressor.Crc32();
-    if (packLevel_ <= 2) entry.GeneralPurposeFlags |= kFlagFastCompression;
-    if (packLevel_ >= 8) entry.GeneralPurposeFlags |= kFlagMaximumCompression;
-    // A source that grew past 4 GiB while it was read needs a Zip64 block
-    // the first header has no room for; rewriting it would overwrite data.
-    if (entry.LocalHeaderSize() != firstHeaderSize)
-        throw EZipException(Format(kSourceGrewFormat, path.c_str()));
-
-    const int64_t dataEnd = run.output->Position();
-    run.output->Flush();  // a full disk shows here as EWriteError, not as a failed seek
-    run.output->Seek(entry.RelativeOffset(), soBeginning);
-    entry.WriteLocalHeader(*run.output);
-    run.output->Seek(dataEnd, soBeginning);
-
-    source.reset();
-    if (resetArchiveBitOnZip_) ClearArchiveAttribute(path);
-    if (OnEndZip) {
-        OnEndZip(*this, path, entry.UncompressedSize(), entry.CompressedSize(), run.output->Size());
-    }
-    return true;
-}
-
-void TZipBuilder::AddToOutput(RunState& run, std::unique_ptr<TZipHeaderInfo> entry) {
-    TZipHeaderInfo* record = entry.release();
-    run.outList->Add(record);
-    run.writtenNames.insert(NameKey(record->StoredName()));
-    run.newEnd->SetTotalEntries(run.newEnd->TotalEntries() + 1);
-}
-
-void TZipBuilder::WriteCentralDirectory(RunState& run) {
-    TStream& out = *run.output;
-    const int64_t start = out.Position();
-    run.newEnd->SetCentralDirOffset(start);
-    TStream* source = ReadHandle();
-    for (int i = 0; i < run.outList->Count(); ++i) {
-        TZipHeaderInfo& entry = *run.outList->Items(i);
-        const int64_t headerStart = out.Position();
-        const int zip64Data = entry.Zip64DataSize(true);
-        entry.WriteCentralHeader(out, source);
-        // The records become the loaded directory of the new archive: their
-        // extra fields must now be found there, not in the old archive.
-        entry.SavedExtraPosition = headerStart + kCentralHeaderSize + entry.FileNameLength;
-        entry.SavedExtraLength = entry.CentralExtraLength;
-        entry.SavedZip64Length = static_cast<uint16_t>(zip64Data > 0 ? zip64Data + 4 : 0);
-    }
-    run.newEnd->SetEntriesOnThisDisk(static_cast<uint32_t>(run.outList->Count()));
-    run.newEnd->SetCentralDirSize(out.Position() - start);
-    run.newEnd->WriteEndRecord(out);
-}
-
-// ------------------------------------------------ notifications and hooks
-
-void TZipBuilder::Skipping(TSkipReason reason, const std::string& fileName, bool& retry) {
-    if (OnSkippingFile) OnSkippingFile(*this, reason, fileName, -1, retry);
-}
-
-void TZipBuilder::Skipping(TSkipReason reason, const std::string& fileName) {
-    bool retry = false;
-    Skipping(reason, fileName, retry);
-}
-
-void TZipBuilder::NoSuchFile(const std::string& fileName) {
-    if (OnNoSuchFile) OnNoSuchFile(*this, fileName);
-}
-
-void TZipBuilder::WarnShrunkSource(const std::string& path) {
-    if (OnHandleMessage) {
-        int32_t answer = 0;
-        OnHandleMessage(*this, kShrunkSourceMessageId, kShrunkSourceText, path, 0, answer);
-    } else if (WarningBox) {
-        WarningBox(path, kShrunkSourceText);
-    }
-}
-
-void TZipBuilder::SourceRead(int64_t count) {
-    entryBytesRead_ += count;
-    if (OnFilePercentDone) OnFilePercentDone(*this, Percentage(entryBytesRead_, entrySize_));
-    bytesDone_ += count;
-    if (OnTotalPercentDone) OnTotalPercentDone(*this, Percentage(bytesDone_, totalBytes_));
-}
-
-void TZipBuilder::BlockWritten() {
-    PumpMessages();
-    CheckCancel();
-    while (pause_ && DoProcessMessages() && MessagePump) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        PumpMessages();
-        CheckCancel();
-    }
 }
 
 }  // namespace qm

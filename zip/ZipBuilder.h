@@ -1,7 +1,8 @@
 #pragma once
-// TZipBuilder: packs files into a ZIP archive, deflating each entry with
-// zlib, and updates an archive of the same name when one exists. The old
-// archive stays untouched until its replacement is complete.
+// TZipBuilder: packs files into a ZIP archive and updates an archive of the
+// same name when one exists. It chooses the files and merges them with the
+// entries it keeps; TArchiveWriter writes them, deflating on worker threads.
+// The old archive stays untouched until its replacement is complete.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -44,6 +45,9 @@ extern const char* const kShrunkSourceText;
 extern const char* const kSourceGrewFormat;
 // The refusal of a target that holds something other than an archive.
 extern const char* const kNotAZipTargetFormat;
+
+class TArchiveWriter;
+struct TPendingEntry;
 
 class TZipBuilder : public TZipReader, private TEntryHooks {
   public:
@@ -120,6 +124,10 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     int32_t PackLevel() const { return packLevel_; }
     void SetPackLevel(int32_t level) { packLevel_ = level; }
     TMultiZipInfo& MultiZipInfo() { return multiZipInfo_; }
+    // Worker threads that deflate entries; 0 (the default) means one per
+    // core. The archive's bytes are the same for any number.
+    int32_t Threads() const { return threads_; }
+    void SetThreads(int32_t threads) { threads_ = threads < 0 ? 0 : threads; }
     // While set, a run waits after its next block written, handling
     // messages every second, until it is cleared.
     bool Pause() const { return pause_; }
@@ -158,6 +166,7 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
 
   private:
     struct RunState;
+    class RunSettings;
 
     void SetSearchBit(uint32_t bit, bool value);
     void BuildFileList(RunState& run);
@@ -168,6 +177,7 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     std::string StoredName(const std::string& path) const;
     // The key under which two stored names count as the same entry.
     std::string NameKey(const std::string& storedName) const;
+    void ChooseFiles(RunState& run);
     void CheckUpdatable(RunState& run);
     static void CheckIsZip(const std::string& path);
     static void WriteDataDescriptor(TStream& out, const TZipHeaderInfo& entry);
@@ -175,10 +185,13 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     void MergeExisting(RunState& run);
     void CopyKeptEntry(RunState& run, TZipHeaderInfo& old);
     void ZipOneItem(RunState& run, const std::string& item);
-    bool CompressEntry(RunState& run, TZipHeaderInfo& entry, const std::string& path,
-                       std::unique_ptr<TStream> source);
-    void AddToOutput(RunState& run, std::unique_ptr<TZipHeaderInfo> entry);
-    void WriteCentralDirectory(RunState& run);
+    bool CompressEntry(TArchiveWriter& writer, std::unique_ptr<TZipHeaderInfo> entry,
+                       const std::string& path, std::unique_ptr<TBufferedFileStream> source);
+    bool ReadWhole(TStream& source, int64_t sizeAtOpen, bool store, std::string& data,
+                   uint32_t& crc);
+    void FinishRecord(TZipHeaderInfo& entry, const std::string& path, bool store,
+                      int64_t sizeAtOpen, int64_t bytesRead, uint32_t crc);
+    void EntryWritten(TArchiveWriter& writer, TPendingEntry& written);
     void Skipping(TSkipReason reason, const std::string& fileName, bool& retry);
     void Skipping(TSkipReason reason, const std::string& fileName);
     void NoSuchFile(const std::string& fileName);
@@ -210,6 +223,7 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     int32_t packLevel_ = 6;
     TMultiZipInfo multiZipInfo_;
     bool pause_ = false;
+    int32_t threads_ = 0;
 
     // Progress of the current run and entry.
     int64_t totalBytes_ = 0;

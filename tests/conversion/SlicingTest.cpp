@@ -74,6 +74,24 @@ TEST_F(Slicing, PagesWrittenInSlicesEqualPagesWrittenWhole) {
     }
 }
 
+TEST_F(Slicing, PagesWrittenByWorkersEqualPagesWrittenInTurn) {
+    const std::string text = MixedText(5, 40000);
+    const std::vector<std::string_view> parts = CutText(text, 64);
+    WriteBookFiles(parts, request, ui, scratch.Path());
+    std::vector<std::string> inTurn;
+    for (size_t k = 0; k < parts.size(); ++k) inTurn.push_back(Page(static_cast<int>(k)));
+    for (const int threads : {2, 4}) {
+        test::RecordingUi pooled;
+        WriteBookFiles(parts, request, pooled, scratch.Path(),
+                       TPageWriting{kPageSliceSize, 0, threads});
+        for (size_t k = 0; k < parts.size(); ++k)
+            EXPECT_EQ(Page(static_cast<int>(k)), inTurn[k]) << k;
+        EXPECT_TRUE(NonDecreasing(pooled.pagePercents));
+        EXPECT_EQ(pooled.pagePercents.size(), parts.size());
+        EXPECT_EQ(pooled.pagePercents.back(), 100);
+    }
+}
+
 TEST_F(Slicing, LoadingInSlicesGivesTheSameWorkingText) {
     // A GBK text that passes for UTF-8 until its last character.
     std::string lookalike;

@@ -10,7 +10,7 @@
 namespace qm {
 namespace {
 
-TEST(Crc32, SlicedAndBytewiseAgreeWithZlib) {
+TEST(Crc32, BuilderAndBytewiseAgreeWithZlib) {
     std::mt19937 random(42);
     std::string data(1 << 20, '\0');
     for (char& c : data) c = static_cast<char>(random());

@@ -110,6 +110,46 @@ TEST(ZipBuilderFailure, FullDiskRaisesNotEnoughRoomAndDeletesTheArchive) {
     }
 }
 
+TEST(ZipBuilderFailure, TroubleMidRunEndsAsCleanlyOnAnyThreadCount) {
+    // Cancel, a full disk and a failing worker in the middle of a run with
+    // many entries in flight: the old archive stays as it was and no work
+    // file is left, whatever the number of threads.
+    ScratchDir dir;
+    test::MakeDirs(dir / "src");
+    for (int i = 0; i < 40; ++i) {
+        WriteFile(dir / ("src/p" + std::to_string(i)),
+                  Noise(100000, static_cast<unsigned>(i)) + std::string(100000, 'x'));
+    }
+    const std::string archive = dir / "out.zip";
+    enum Trouble { Cancel, FullDisk, WorkerFails };
+    for (const int threads : {1, 4}) {
+        for (const Trouble trouble : {Cancel, FullDisk, WorkerFails}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, trouble " + std::to_string(trouble));
+            WriteFile(archive, test::Hex("50 4B 05 06") + std::string(18, '\0'));
+            const std::string before = test::ReadFile(archive);
+            TZipBuilder zip;
+            test::ConfigureTree(zip, dir / "src", archive);
+            zip.SetZipAction(zaReplace);
+            zip.SetThreads(threads);
+            int pumps = 0;
+            if (trouble == Cancel) {
+                zip.MessagePump = [&] {
+                    if (++pumps == 40) zip.SetCancel(true);
+                };
+                EXPECT_EQ(MessageOf<EUserCanceled>(zip), "User Aborted Operation");
+            } else if (trouble == FullDisk) {
+                FileSizeLimit limit(2'000'000);
+                EXPECT_EQ(MessageOf<ENotEnoughRoom>(zip), "Not enough room to write archive");
+            } else {
+                zip.SetPackLevel(10);  // refused by the worker that deflates
+                EXPECT_EQ(MessageOf<EZCompressionError>(zip), "error");
+            }
+            EXPECT_EQ(test::ReadFile(archive), before);
+            EXPECT_EQ(test::Run("ls -A " + test::Quote(dir.Path())).out, "out.zip\nsrc\n");
+        }
+    }
+}
+
 TEST(ZipBuilderFailure, SourcesThatCannotBeReadAreSkipped) {
     ScratchDir dir;
     test::MakeDirs(dir / "src");

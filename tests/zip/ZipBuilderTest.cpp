@@ -136,6 +136,42 @@ TEST(ZipBuilder, IndependentReadersAcceptTheArchive) {
     EXPECT_NE(bsdtar.out.find("OEBPS/noise.bin"), std::string::npos);
 }
 
+TEST(ZipBuilder, ThreadCountDoesNotChangeTheBytes) {
+    // Entries on both sides of the in-memory bounds (zlib below 64 KB,
+    // libdeflate above), stored ones, an empty one and more entries than the
+    // queue holds, so the writer waits for workers and keeps memory bounded.
+    ScratchDir dir;
+    const std::string root = dir / "src/";
+    MakeStagingTree(root);
+    std::mt19937 random(11);
+    std::string text;
+    while (text.size() < 3'000'000)
+        text += "第" + std::to_string(random() % 997) + "章 天地玄黄 fox. ";
+    for (int i = 0; i < 70; ++i) {
+        const size_t size = i == 0 ? 0 : (size_t{1} << (10 + i % 12)) + random() % 999;
+        WriteFile(root + "OEBPS/" + std::to_string(i) + (i % 9 == 0 ? ".jpg" : ".html"),
+                  text.substr(random() % 1000, size));
+    }
+    std::string archives[3];
+    const int threads[3] = {1, 2, 4};
+    for (int i = 0; i < 3; ++i) {
+        TZipBuilder zip;
+        test::ConfigureTree(zip, root, dir / ("t" + std::to_string(threads[i]) + ".zip"));
+        zip.SetThreads(threads[i]);
+        zip.NoCompressList() = {"*.jpg", "mimetype"};
+        ASSERT_EQ(zip.BuildArchive(), 76);
+        archives[i] = test::ReadFile(dir / ("t" + std::to_string(threads[i]) + ".zip"));
+    }
+    EXPECT_EQ(archives[1], archives[0]);
+    EXPECT_EQ(archives[2], archives[0]);
+    const std::string archive = dir / "t4.zip";
+    EXPECT_EQ(test::Run("unzip -tq " + test::Quote(archive)).exitCode, 0);
+    const auto python = test::PythonZipCheck(archive, root);
+    EXPECT_EQ(python.exitCode, 0) << python.err;
+    const auto sevenZip = test::Run("7zz t " + test::Quote(archive));
+    EXPECT_EQ(sevenZip.exitCode, 0) << sevenZip.out;
+}
+
 TEST(ZipBuilder, SmallAndBoundarySources) {
     ScratchDir dir;
     test::MakeDirs(dir / "empty");

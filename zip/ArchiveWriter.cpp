@@ -1,0 +1,141 @@
+#include "zip/ArchiveWriter.h"
+
+#include <chrono>
+#include <exception>
+#include <utility>
+
+#include "zip/ZipExceptions.h"
+
+namespace qm {
+namespace {
+
+constexpr int64_t kWriteBlock = TEntryCompressor::kDeflateBufferSize;
+constexpr auto kWaitStep = std::chrono::milliseconds(10);
+
+bool Ready(std::future<void>& done, std::chrono::milliseconds wait) {
+    return done.wait_for(wait) == std::future_status::ready;
+}
+
+}  // namespace
+
+TArchiveWriter::TArchiveWriter(const std::string& target, bool flushFilesOnClose, int threads,
+                               TEntryHooks& hooks, std::function<void(TPendingEntry&)> written)
+    : workFile_(target),
+      output_(std::make_unique<TBufferedFileStream>(workFile_.Path(), fmCreate)),
+      threads_(threads < 1 ? TWorkerPool::DefaultThreads() : threads),
+      hooks_(hooks),
+      written_(std::move(written)) {
+    output_->SetFlushFilesOnClose(flushFilesOnClose);
+}
+
+TArchiveWriter::~TArchiveWriter() = default;
+
+void TArchiveWriter::Add(std::unique_ptr<TZipHeaderInfo> entry) {
+    entries_.push_back(std::move(entry));
+}
+
+void TArchiveWriter::Queue(std::unique_ptr<TPendingEntry> pending) {
+    const int64_t size = static_cast<int64_t>(pending->data.size());
+    while (!queue_.empty() && (bytesInFlight_ + size > kBytesInFlight ||
+                               static_cast<int>(queue_.size()) >= threads_ * kEntriesPerWorker)) {
+        WriteHead();
+    }
+    Slot slot;
+    slot.pending = std::shared_ptr<TPendingEntry>(std::move(pending));
+    slot.sourceSize = size;
+    auto promise = std::make_shared<std::promise<void>>();
+    slot.done = promise->get_future();
+    if (slot.pending->level == 0) {
+        promise->set_value();  // stored: nothing to do
+    } else {
+        if (!pool_) pool_ = std::make_unique<TWorkerPool>(threads_);
+        pool_->Submit([job = slot.pending, promise] {
+            try {
+                std::string deflated = TEntryCompressor::DeflateBuffer(job->data, job->level);
+                job->data.swap(deflated);
+                promise->set_value();
+            } catch (...) {
+                promise->set_exception(std::current_exception());
+            }
+        });
+    }
+    bytesInFlight_ += size;
+    queue_.push_back(std::move(slot));
+    WriteReady();
+}
+
+void TArchiveWriter::WriteReady() {
+    while (!queue_.empty() && Ready(queue_.front().done, std::chrono::milliseconds(0))) {
+        WriteHead();
+    }
+}
+
+void TArchiveWriter::Drain() {
+    while (!queue_.empty()) WriteHead();
+}
+
+// The head's header is complete once its data is: written once, then the
+// data in blocks, with the messages handled after each.
+void TArchiveWriter::WriteHead() {
+    Slot& slot = queue_.front();
+    while (!Ready(slot.done, kWaitStep)) hooks_.BlockWritten();
+    slot.done.get();  // a worker's failure is the run's
+    TPendingEntry& pending = *slot.pending;
+    TZipHeaderInfo& entry = *pending.entry;
+    entry.SetCompressedSize(static_cast<int64_t>(pending.data.size()));
+    entry.WriteLocalHeader(*output_);
+    const char* data = pending.data.data();
+    int64_t remaining = static_cast<int64_t>(pending.data.size());
+    while (remaining > 0) {
+        const int64_t block = remaining < kWriteBlock ? remaining : kWriteBlock;
+        if (output_->Write(data, block) < block) throw ENotEnoughRoom(kNotEnoughRoomText);
+        data += block;
+        remaining -= block;
+        hooks_.BlockWritten();
+    }
+    std::string().swap(pending.data);
+    bytesInFlight_ -= slot.sourceSize;
+    if (written_) written_(pending);
+    entries_.push_back(std::move(pending.entry));
+    queue_.pop_front();
+}
+
+void TArchiveWriter::Finish(TEndCentral& end, TStream* sourceArchive) {
+    Drain();
+    TStream& out = *output_;
+    const int64_t start = out.Position();
+    end.SetCentralDirOffset(start);
+    for (const auto& record : entries_) {
+        TZipHeaderInfo& entry = *record;
+        const int64_t headerStart = out.Position();
+        const int zip64Data = entry.Zip64DataSize(true);
+        entry.WriteCentralHeader(out, sourceArchive);
+        // The records become the loaded directory of the new archive: their
+        // extra fields must now be found there, not in the old archive.
+        entry.SavedExtraPosition = headerStart + kCentralHeaderSize + entry.FileNameLength;
+        entry.SavedExtraLength = entry.CentralExtraLength;
+        entry.SavedZip64Length = static_cast<uint16_t>(zip64Data > 0 ? zip64Data + 4 : 0);
+    }
+    end.SetTotalEntries(static_cast<uint32_t>(entries_.size()));
+    end.SetEntriesOnThisDisk(static_cast<uint32_t>(entries_.size()));
+    end.SetCentralDirSize(out.Position() - start);
+    end.WriteEndRecord(out);
+    output_->Flush();
+    output_.reset();
+}
+
+void TArchiveWriter::Commit(const std::function<void()>& pump) {
+    std::future<void> done = std::async(std::launch::async, [this] { workFile_.Commit(); });
+    while (!Ready(done, kWaitStep)) pump();
+    done.get();
+}
+
+std::unique_ptr<TSortedZip> TArchiveWriter::TakeDirectory() {
+    auto directory = std::make_unique<TSortedZip>(ByNone, dupError, true);
+    directory->SetCapacity(static_cast<int>(entries_.size()));
+    for (auto& entry : entries_) directory->Add(entry.release());
+    entries_.clear();
+    return directory;
+}
+
+}  // namespace qm
