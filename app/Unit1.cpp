@@ -128,7 +128,7 @@ void TForm1::CreateControls() {
     formFont.setPointSize(8);
     setFont(formFont);
 
-    // The spec's controls keep their client area of their own; the menu bar
+    // The classic controls keep a client area of their own; the menu bar
     // sits above it, outside, as a form's menu does.
     ClientArea = new QWidget(this);
     ClientArea->setFixedSize(kClientWidth, kClientHeight);

@@ -55,8 +55,8 @@ cases = {
 }
 best = {}
 for _ in range(rounds):
-    for name, spec in cases.items():
-        args, cwd = spec if isinstance(spec, tuple) else (spec, None)
+    for name, case in cases.items():
+        args, cwd = case if isinstance(case, tuple) else (case, None)
         wall, peak, out = run(args, cwd)
         old = best.get(name)
         best[name] = (min(wall, old[0]) if old else wall, max(peak, old[1]) if old else peak, out)

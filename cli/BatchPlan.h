@@ -9,7 +9,7 @@ namespace qm {
 // A book's title (UTF-8) from its source file's path.
 using TTitleRule = std::function<std::string(const std::string& sourcePath)>;
 
-// The title of the spec layout's books: the file's name without its directory
+// The title of the classic layout's books: the file's name without its directory
 // and its last extension.
 std::string FileNameTitle(const std::string& sourcePath);
 

@@ -1,5 +1,5 @@
 #pragma once
-// What the user chose for the standard EPUB 3 output. The spec's layout
+// What the user chose for the standard EPUB 3 output. The classic layout
 // stays the default: these options change nothing unless epub3 is set.
 #include <cstdint>
 #include <string>

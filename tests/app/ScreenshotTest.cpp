@@ -48,7 +48,7 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
     EXPECT_EQ(form.windowTitle(), "Quillmark V1.0 ");
-    // The spec's client area keeps its size; the menu bar sits above it.
+    // The classic client area keeps its size; the menu bar sits above it.
     EXPECT_EQ(form.ClientArea->size(), QSize(423, 117));
     EXPECT_EQ(form.ClientArea->geometry().top(), form.MainMenu1->geometry().bottom() + 1);
     EXPECT_EQ(form.size(), QSize(423, 117 + form.MainMenu1->height()));

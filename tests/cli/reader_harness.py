@@ -31,11 +31,11 @@ import sys
 EPUBCHECK_JAR = '/usr/share/java/epubcheck.jar'
 
 # (message ID, text the message must contain) that each layout causes on
-# purpose. "spec": mimetype is not the first entry (PKG-006), the identifier
+# purpose. "classic": mimetype is not the first entry (PKG-006), the identifier
 # is empty and no element carries its id, there is no language, no NCX title
 # and no page title, and the navigation's play order counts from 0.
 ACCEPTED = {
-    'spec': [
+    'classic': [
         ('PKG-006', ''),
         ('OPF-030', 'PrimaryID'),
         ('RSC-005', 'dc:identifier'),
@@ -195,7 +195,7 @@ def missing_tools():
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument('--layout', default='spec', choices=sorted(ACCEPTED))
+    parser.add_argument('--layout', default='classic', choices=sorted(ACCEPTED))
     parser.add_argument('--accept', action='append', default=[])
     parser.add_argument('--jobs', type=int, default=2)
     parser.add_argument('books', nargs='+')
