@@ -158,21 +158,19 @@ std::vector<std::string> WriteEpub3Tree(const TBook& book, const TEpub3Extras& e
     info.items.push_back({"ncx", "toc.ncx", "application/x-dtbncx+xml", ""});
     info.items.push_back({"css", "css/book.css", "text/css", ""});
 
-    std::string imageHref;
-    if (extras.cover) {
-        imageHref = "images/cover" + extras.cover->extension;
-        WriteFile(oebps + "/" + imageHref, extras.cover->bytes);
-        files.push_back("OEBPS/" + imageHref);
-        info.items.push_back({"cover-image", imageHref, extras.cover->mediaType, "cover-image"});
-        info.coverImageId = "cover-image";
-    }
-    std::string fontHref;
-    if (extras.font) {
-        fontHref = "fonts/book" + extras.font->extension;
-        WriteFile(oebps + "/" + fontHref, extras.font->bytes);
-        files.push_back("OEBPS/" + fontHref);
-        info.items.push_back({"font", fontHref, extras.font->mediaType, ""});
-    }
+    // A cover image or a font goes into the book as one more manifest item.
+    auto embed = [&](const auto& resource, const std::string& stem, const std::string& id,
+                     const std::string& properties) {
+        const std::string href = stem + resource.extension;
+        WriteFile(oebps + "/" + href, resource.bytes);
+        files.push_back("OEBPS/" + href);
+        info.items.push_back({id, href, resource.mediaType, properties});
+        return href;
+    };
+    const std::string imageHref =
+        extras.cover ? embed(*extras.cover, "images/cover", "cover-image", "cover-image") : "";
+    if (extras.cover) info.coverImageId = "cover-image";
+    const std::string fontHref = extras.font ? embed(*extras.font, "fonts/book", "font", "") : "";
     WriteFile(oebps + "/css/book.css", BookStyleSheet(book.language, extras.vertical,
                                                       fontHref.empty() ? "" : "../" + fontHref));
 

@@ -2,11 +2,11 @@
 // pandoc and ebooklib (the reader harness's epub3 layout), on ordinary and
 // hostile sources in every encoding it reads.
 #include <gtest/gtest.h>
-#include <unicode/ucnv.h>
 
 #include <string>
 #include <vector>
 
+#include "support/IcuText.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -14,24 +14,11 @@ namespace {
 
 using test::Quote;
 
-std::string Encode(const std::string& utf8, const char* encoding) {
-    UErrorCode error = U_ZERO_ERROR;
-    std::string out(utf8.size() * 4 + 8, '\0');
-    const int32_t length =
-        ucnv_convert(encoding, "UTF-8", out.data(), static_cast<int32_t>(out.size()), utf8.data(),
-                     static_cast<int32_t>(utf8.size()), &error);
-    out.resize(U_SUCCESS(error) ? static_cast<size_t>(length) : 0);
-    return out;
-}
+using test::Encode;
 
 std::string SampleUtf8() {
-    const std::string gbk = test::ReadFile(std::string(QM_SOURCE_DIR) + "/samples/sample-gbk.txt");
-    UErrorCode error = U_ZERO_ERROR;
-    std::string out(gbk.size() * 2, '\0');
-    out.resize(static_cast<size_t>(ucnv_convert("UTF-8", "GBK", out.data(),
-                                                static_cast<int32_t>(out.size()), gbk.data(),
-                                                static_cast<int32_t>(gbk.size()), &error)));
-    return out;
+    return test::Decode(test::ReadFile(std::string(QM_SOURCE_DIR) + "/samples/sample-gbk.txt"),
+                        "GBK");
 }
 
 // A 1 x 1 PNG.

@@ -1,38 +1,19 @@
 // Encoding detection and lossless decoding for the EPUB 3 output, on texts
 // in each encoding the tool meets, short and long.
 #include <gtest/gtest.h>
-#include <unicode/ucnv.h>
 
 #include <string>
 
 #include "conversion/BookEncoding.h"
 #include "conversion/ChineseConvert.h"
+#include "support/IcuText.h"
 #include "support/TestSupport.h"
 
 namespace qm {
 namespace {
 
-// Encodes UTF-8 text with ICU; the texts used here map completely.
-std::string Encode(const std::string& utf8, const char* encoding) {
-    UErrorCode error = U_ZERO_ERROR;
-    std::string out(utf8.size() * 4 + 8, '\0');
-    const int32_t length =
-        ucnv_convert(encoding, "UTF-8", out.data(), static_cast<int32_t>(out.size()), utf8.data(),
-                     static_cast<int32_t>(utf8.size()), &error);
-    EXPECT_TRUE(U_SUCCESS(error)) << u_errorName(error);
-    out.resize(static_cast<size_t>(length));
-    return out;
-}
-
-std::string Decode(const std::string& bytes, const char* encoding) {
-    UErrorCode error = U_ZERO_ERROR;
-    std::string out(bytes.size() * 3 + 8, '\0');
-    const int32_t length =
-        ucnv_convert("UTF-8", encoding, out.data(), static_cast<int32_t>(out.size()), bytes.data(),
-                     static_cast<int32_t>(bytes.size()), &error);
-    out.resize(static_cast<size_t>(length));
-    return out;
-}
+using test::Decode;
+using test::Encode;
 
 // The first `chars` code points of a UTF-8 text.
 std::string Prefix(const std::string& utf8, size_t chars) {
