@@ -322,6 +322,21 @@ void TZipHeaderInfo::ParseZip64Block(const unsigned char* data, size_t size, boo
     if (DiskNumberStart == kSentinel16 && block.Remaining() >= 4) info.DiskStart = block.U32();
 }
 
+namespace {
+
+// The fields a local and a central header share, in the order both hold them.
+void ReadSharedFields(TReadCursor& r, TZipHeaderFields& f) {
+    f.VersionNeeded = r.U16();
+    f.GeneralPurposeFlags = r.U16();
+    f.CompressionMethod = r.U16();
+    f.LastModFileDateTime = CheckDosDateTime(r.U32());
+    f.Crc32 = r.U32();
+    f.CompressedSize32 = r.U32();
+    f.UncompressedSize32 = r.U32();
+}
+
+}  // namespace
+
 bool TZipHeaderInfo::ReadCentralHeader(TStream& stream) {
     const int64_t start = stream.Position();
     unsigned char h[kCentralHeaderSize];
@@ -333,13 +348,7 @@ bool TZipHeaderInfo::ReadCentralHeader(TStream& stream) {
     TZipHeaderFields f = *this;
     const uint32_t signature = r.U32();
     f.VersionMadeBy = r.U16();
-    f.VersionNeeded = r.U16();
-    f.GeneralPurposeFlags = r.U16();
-    f.CompressionMethod = r.U16();
-    f.LastModFileDateTime = CheckDosDateTime(r.U32());
-    f.Crc32 = r.U32();
-    f.CompressedSize32 = r.U32();
-    f.UncompressedSize32 = r.U32();
+    ReadSharedFields(r, f);
     const uint16_t nameLength = r.U16();
     f.CentralExtraLength = r.U16();
     f.FileCommentLength = r.U16();
@@ -388,13 +397,7 @@ bool TZipHeaderInfo::ReadLocalHeader(TStream& stream) {
     TReadCursor r(h, sizeof h);
     TZipHeaderFields f = *this;
     const uint32_t signature = r.U32();
-    f.VersionNeeded = r.U16();
-    f.GeneralPurposeFlags = r.U16();
-    f.CompressionMethod = r.U16();
-    f.LastModFileDateTime = CheckDosDateTime(r.U32());
-    f.Crc32 = r.U32();
-    f.CompressedSize32 = r.U32();
-    f.UncompressedSize32 = r.U32();
+    ReadSharedFields(r, f);
     const uint16_t nameLength = r.U16();
     f.LocalExtraLength = r.U16();
     // A local header has none of the central header's own fields.
