@@ -1,7 +1,6 @@
 #include "conversion/Epub3Run.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <exception>
 #include <optional>
 
@@ -20,7 +19,6 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
-#include "platform/TempDir.h"
 #include "zip/Crc32.h"
 #include "zip/ZipBuilder.h"
 
@@ -156,7 +154,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 }
 
 TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
-                        const std::string& treeDir) {
+                        const std::string& rootDir) {
     const TEpub3Options& options = request.options;
     std::optional<TBookResource> cover, font;
     if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
@@ -174,8 +172,8 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZ
     extras.vertical = options.vertical;
     extras.cover = cover ? &*cover : nullptr;
     extras.font = font ? &*font : nullptr;
-    const std::vector<std::string> files =
-        WriteEpub3Tree(book, extras, treeDir, Stage(ui, kConvertEnd, 100));
+    std::vector<TBookFile> files =
+        RenderEpub3Files(book, extras, request.threads, Stage(ui, kConvertEnd, 100));
     book.sections.clear();
     std::string().swap(book.text);
 
@@ -183,7 +181,8 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZ
     // place only when complete, so a failed run leaves any earlier book as
     // it was and no entry of an earlier book ever joins this one.
     BuilderHooks hooks(zip, ui);
-    PackEpub3Tree(zip, treeDir, files, request.archiveName, DosDateTimeUtc(extras.timestamp));
+    PackEpub3Files(zip, rootDir, std::move(files), request.archiveName,
+                   DosDateTimeUtc(extras.timestamp));
     return found;
 }
 
@@ -197,11 +196,9 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
                                      TZipBuilder& zip, const std::string& tempDirPath) {
     TConversionResult result;
     result.resultText = kConversionFailedText;
-    const std::string treeDir = tempDirPath + "EPUB3";
-    RemoveTree(treeDir);
     try {
-        if (!MakeDirectory(treeDir)) throw EFCreateError(CreateErrorText(treeDir, errno));
-        const TChapterCount found = BuildBook(request, ui, zip, treeDir);
+        // The book's files stay in memory; the root only names them.
+        const TChapterCount found = BuildBook(request, ui, zip, tempDirPath + "EPUB3");
         result.chaptersSought = request.options.chapters;
         result.volumes = found.volumes;
         result.chapters = found.chapters;
@@ -217,7 +214,6 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
             shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(request.parts));
     }
     ui.ShowResult(shown);
-    RemoveTree(treeDir);
     return result;
 }
 

@@ -1,14 +1,15 @@
 #include "conversion/Epub3Writer.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
+#include <exception>
+#include <future>
+#include <memory>
 
 #include "conversion/BookIdentifier.h"
 #include "conversion/Epub3Documents.h"
-#include "platform/Exceptions.h"
-#include "platform/FileStream.h"
-#include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "zip/WorkerPool.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {
@@ -23,18 +24,11 @@ constexpr const char* kContainer =
 constexpr const char* kXhtml = "application/xhtml+xml";
 constexpr const char* kPageCss = "../css/book.css";
 
-void WriteFile(const std::string& path, std::string_view bytes) {
-    TFileStream file(path, fmCreate);
-    file.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-}
-
 // The text pages of the book: each section starts a page, and a page that
 // would grow past kMaxPageBytes continues on the next one.
 class TPageSet {
   public:
-    TPageSet(const TBook& book, const std::string& textDir,
-             const std::function<void(int)>& progress)
-        : book_(book), textDir_(textDir), progress_(progress) {}
+    explicit TPageSet(const TBook& book) : book_(book) {}
 
     void WriteSection(const TBookSection& section) {
         Start(section.title);
@@ -50,20 +44,18 @@ class TPageSet {
             if (Fits(paragraph.size())) {
                 page_ += paragraph;
             } else if (headSize_ + paragraph.size() + kPageTail.size() <= kMaxPageBytes) {
-                Flush(p.text.data());
+                Flush();
                 Start(section.title);
                 page_ += paragraph;
             } else {
                 WriteLongParagraph(section.title, p);
             }
         }
-        const std::string_view last =
-            section.paragraphs.empty() ? std::string_view() : section.paragraphs.back().text;
-        Flush(last.empty() ? nullptr : last.data() + last.size());
+        Flush();
     }
 
-    // Hrefs and ids of the pages written, relative to the package document.
-    std::vector<std::string> hrefs, ids;
+    // The pages in order, each complete.
+    std::vector<std::string> pages;
 
   private:
     bool Fits(size_t more) const { return page_.size() + more + kPageTail.size() <= kMaxPageBytes; }
@@ -77,7 +69,7 @@ class TPageSet {
     // pieces after the first set without an indent.
     void WriteLongParagraph(const std::string& title, const TParagraph& p) {
         if (page_.size() > headSize_) {
-            Flush(p.text.data());
+            Flush();
             Start(title);
         }
         const size_t budget = kMaxPageBytes - headSize_ - kPageTail.size() - 32;
@@ -108,62 +100,160 @@ class TPageSet {
             rest.remove_prefix(end);
             first = false;
             if (!rest.empty()) {
-                Flush(rest.data());
+                Flush();
                 Start(title);
             }
         }
     }
 
-    void Flush(const char* reached) {
+    void Flush() {
         page_ += kPageTail;
-        const size_t number = hrefs.size() + 1;
-        hrefs.push_back(Format("text/p%05zu.xhtml", number));
-        ids.push_back(Format("p%05zu", number));
-        WriteFile(textDir_ + Format("/p%05zu.xhtml", number), page_);
+        pages.push_back(std::move(page_));
         page_.clear();
-        if (progress_ && reached && !book_.text.empty()) {
-            progress_(static_cast<int>((reached - book_.text.data()) * int64_t{100} /
-                                       static_cast<int64_t>(book_.text.size())));
-        }
     }
 
     const TBook& book_;
-    std::string textDir_;
-    const std::function<void(int)>& progress_;
     std::string page_;
     size_t headSize_ = 0;
 };
 
+// A run of consecutive sections whose pages one worker renders.
+struct TSectionBatch {
+    size_t first = 0, end = 0;         // sections [first, end)
+    size_t reached = 0;                // bytes of the text up to the batch's end
+    std::vector<std::string> pages;    // the batch's pages, in order
+    std::vector<size_t> sectionPages;  // pages of each section
+    std::exception_ptr failure;
+    std::future<void> done;
+};
+
+// Sections are batched up to this many bytes of text, so a book of
+// thousands of short chapters costs a few hundred tasks, not thousands.
+constexpr size_t kBatchText = size_t{256} << 10;
+constexpr auto kWaitStep = std::chrono::milliseconds(10);
+
+std::vector<TSectionBatch> BatchSections(const TBook& book) {
+    std::vector<TSectionBatch> batches;
+    size_t text = 0;
+    for (size_t k = 0; k < book.sections.size(); ++k) {
+        if (batches.empty() || text >= kBatchText) {
+            batches.emplace_back();
+            batches.back().first = k;
+            text = 0;
+        }
+        TSectionBatch& batch = batches.back();
+        batch.end = k + 1;
+        const auto& paragraphs = book.sections[k].paragraphs;
+        if (paragraphs.empty()) continue;
+        const std::string_view last = paragraphs.back().text;
+        const size_t end = static_cast<size_t>(last.data() + last.size() - book.text.data());
+        text += end - std::min(end, batch.reached);
+        batch.reached = std::max(batch.reached, end);
+    }
+    // A batch without paragraphs has reached what the one before it reached.
+    for (size_t k = 1; k < batches.size(); ++k)
+        batches[k].reached = std::max(batches[k].reached, batches[k - 1].reached);
+    return batches;
+}
+
+void RenderBatch(const TBook& book, TSectionBatch& batch) {
+    TPageSet set(book);
+    for (size_t k = batch.first; k < batch.end; ++k) {
+        const size_t before = set.pages.size();
+        set.WriteSection(book.sections[k]);
+        batch.sectionPages.push_back(set.pages.size() - before);
+    }
+    batch.pages = std::move(set.pages);
+}
+
+// The sections' pages, rendered by workers batch by batch while the
+// calling thread takes each batch in order, telling progress (which also
+// handles the window's events) after each and every 10 ms while it waits.
+// sectionFirst gets each section's first page. One thread renders on the
+// calling thread.
+std::vector<std::string> RenderPages(const TBook& book, int threads,
+                                     const std::function<void(int)>& progress,
+                                     std::vector<size_t>& sectionFirst) {
+    std::vector<TSectionBatch> batches = BatchSections(book);
+    std::vector<std::string> pages;
+    int percent = 0;
+    auto collect = [&](TSectionBatch& batch) {
+        if (batch.failure) std::rethrow_exception(batch.failure);
+        size_t next = 0;
+        for (size_t count : batch.sectionPages) {
+            sectionFirst.push_back(pages.size());
+            for (size_t k = 0; k < count; ++k) pages.push_back(std::move(batch.pages[next++]));
+        }
+        std::vector<std::string>().swap(batch.pages);
+        if (!book.text.empty()) {
+            percent = static_cast<int>(batch.reached * uint64_t{100} / book.text.size());
+        }
+        if (progress) progress(percent);
+    };
+    if (threads == 1 || batches.size() < 2) {
+        for (TSectionBatch& batch : batches) {
+            RenderBatch(book, batch);
+            collect(batch);
+        }
+        return pages;
+    }
+    TWorkerPool pool(threads);  // goes first: no worker outlives the batches
+    for (TSectionBatch& batch : batches) {
+        auto promise = std::make_shared<std::promise<void>>();
+        batch.done = promise->get_future();
+        pool.Submit([&book, &batch, promise] {
+            try {
+                RenderBatch(book, batch);
+            } catch (...) {
+                batch.failure = std::current_exception();
+            }
+            promise->set_value();
+        });
+    }
+    for (TSectionBatch& batch : batches) {
+        while (batch.done.wait_for(kWaitStep) != std::future_status::ready) {
+            if (progress) progress(percent);
+        }
+        collect(batch);
+    }
+    return pages;
+}
+
+std::string PageName(size_t number) {
+    return Format("p%05zu", number);
+}
+
 }  // namespace
 
-std::vector<std::string> WriteEpub3Tree(const TBook& book, const TEpub3Extras& extras,
-                                        const std::string& dir,
+std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras, int threads,
                                         const std::function<void(int)>& progress) {
-    const std::string oebps = dir + "/OEBPS";
-    for (const std::string& sub : {dir + "/META-INF", oebps, oebps + "/css", oebps + "/text",
-                                   oebps + "/images", oebps + "/fonts"}) {
-        if (!MakeDirectory(sub)) throw EFCreateError(CreateErrorText(sub, errno));
-    }
-    WriteFile(dir + "/mimetype", "application/epub+zip");
-    WriteFile(dir + "/META-INF/container.xml", kContainer);
+    std::vector<size_t> sectionFirst;
+    std::vector<std::string> pages = RenderPages(book, threads, progress, sectionFirst);
 
     TPackageInfo info;
     info.identifier = extras.identifier;
     info.modified = Iso8601Utc(extras.timestamp);
     info.vertical = extras.vertical;
-    std::vector<std::string> files = {"mimetype",          "META-INF/container.xml",
-                                      "OEBPS/content.opf", "OEBPS/toc.ncx",
-                                      "OEBPS/nav.xhtml",   "OEBPS/css/book.css"};
     info.items.push_back({"nav", "nav.xhtml", kXhtml, "nav"});
     info.items.push_back({"ncx", "toc.ncx", "application/x-dtbncx+xml", ""});
     info.items.push_back({"css", "css/book.css", "text/css", ""});
 
+    std::vector<TBookFile> files;
+    files.reserve(pages.size() + 10);
+    files.push_back({"mimetype", "application/epub+zip"});
+    files.push_back({"META-INF/container.xml", kContainer});
+    // The package, navigation and style documents are filled in last, when
+    // the pages are known; their places in the archive come first.
+    for (const char* name :
+         {"OEBPS/content.opf", "OEBPS/toc.ncx", "OEBPS/nav.xhtml", "OEBPS/css/book.css"}) {
+        files.push_back({name, ""});
+    }
+
     // A cover image or a font goes into the book as one more manifest item.
-    auto embed = [&](const auto& resource, const std::string& stem, const std::string& id,
+    auto embed = [&](const TBookResource& resource, const std::string& stem, const std::string& id,
                      const std::string& properties) {
         const std::string href = stem + resource.extension;
-        WriteFile(oebps + "/" + href, resource.bytes);
-        files.push_back("OEBPS/" + href);
+        files.push_back({"OEBPS/" + href, resource.bytes});
         info.items.push_back({id, href, resource.mediaType, properties});
         return href;
     };
@@ -171,45 +261,44 @@ std::vector<std::string> WriteEpub3Tree(const TBook& book, const TEpub3Extras& e
         extras.cover ? embed(*extras.cover, "images/cover", "cover-image", "cover-image") : "";
     if (extras.cover) info.coverImageId = "cover-image";
     const std::string fontHref = extras.font ? embed(*extras.font, "fonts/book", "font", "") : "";
-    WriteFile(oebps + "/css/book.css", BookStyleSheet(book.language, extras.vertical,
-                                                      fontHref.empty() ? "" : "../" + fontHref));
+    files[5].bytes =
+        BookStyleSheet(book.language, extras.vertical, fontHref.empty() ? "" : "../" + fontHref);
 
-    WriteFile(oebps + "/cover.xhtml",
-              CoverPage(book, "css/book.css", imageHref, extras.cover ? extras.cover->width : 0,
-                        extras.cover ? extras.cover->height : 0));
-    WriteFile(oebps + "/title.xhtml", TitlePage(book, "css/book.css"));
-    files.insert(files.end(), {"OEBPS/cover.xhtml", "OEBPS/title.xhtml"});
+    files.push_back({"OEBPS/cover.xhtml", CoverPage(book, "css/book.css", imageHref,
+                                                    extras.cover ? extras.cover->width : 0,
+                                                    extras.cover ? extras.cover->height : 0)});
+    files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css")});
     info.items.push_back({"cover", "cover.xhtml", kXhtml, extras.cover ? "" : "svg"});
     info.items.push_back({"titlepage", "title.xhtml", kXhtml, ""});
     info.spine = {"cover", "titlepage", "nav"};
 
-    TPageSet pages(book, oebps + "/text", progress);
     std::vector<TTocEntry> toc;
     bool inVolume = false;
-    for (const TBookSection& section : book.sections) {
-        const size_t first = pages.hrefs.size();
-        pages.WriteSection(section);
+    for (size_t k = 0; k < book.sections.size(); ++k) {
+        const TBookSection& section = book.sections[k];
         if (section.kind == TSectionKind::Volume) inVolume = true;
         if (section.kind == TSectionKind::Part) inVolume = false;
         const int level = section.kind == TSectionKind::Chapter && inVolume ? 1 : 0;
-        toc.push_back({section.title, pages.hrefs[first], level});
+        toc.push_back({section.title, "text/" + PageName(sectionFirst[k] + 1) + ".xhtml", level});
     }
-    for (size_t k = 0; k < pages.hrefs.size(); ++k) {
-        files.push_back("OEBPS/" + pages.hrefs[k]);
-        info.items.push_back({pages.ids[k], pages.hrefs[k], kXhtml, ""});
-        info.spine.push_back(pages.ids[k]);
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const std::string id = PageName(k + 1);
+        const std::string href = "text/" + id + ".xhtml";
+        files.push_back({"OEBPS/" + href, std::move(pages[k])});
+        info.items.push_back({id, href, kXhtml, ""});
+        info.spine.push_back(id);
     }
 
-    WriteFile(oebps + "/content.opf", PackageDocument(book, info));
-    WriteFile(oebps + "/toc.ncx", NcxDocument(book, extras.identifier, toc));
-    WriteFile(oebps + "/nav.xhtml",
-              NavigationDocument(book, toc, "cover.xhtml", "title.xhtml", pages.hrefs.front()));
+    files[2].bytes = PackageDocument(book, info);
+    files[3].bytes = NcxDocument(book, extras.identifier, toc);
+    files[4].bytes = NavigationDocument(book, toc, "cover.xhtml", "title.xhtml",
+                                        "text/" + PageName(1) + ".xhtml");
     return files;
 }
 
-void PackEpub3Tree(TZipBuilder& zip, const std::string& dir, const std::vector<std::string>& files,
-                   const std::string& archiveName, uint32_t dosDateTime) {
-    zip.SetRootDir(dir);
+void PackEpub3Files(TZipBuilder& zip, const std::string& rootDir, std::vector<TBookFile> files,
+                    const std::string& archiveName, uint32_t dosDateTime) {
+    zip.SetRootDir(rootDir);
     zip.SetRelativePaths(true);
     zip.SetStorePaths(true);
     zip.SetRecurse(false);
@@ -218,9 +307,14 @@ void PackEpub3Tree(TZipBuilder& zip, const std::string& dir, const std::vector<s
     // A new book every time: nothing of an earlier one at that path survives
     // in it, and mimetype stays the first entry.
     zip.SetFreshArchive(true);
-    // Listed one by one, the files keep this order in the archive.
+    // Listed one by one, the files keep this order in the archive; held in
+    // memory, none of them touches the disk before the archive does.
     zip.FilesList().clear();
-    for (const std::string& file : files) zip.FilesList().push_back(zip.RootDir() + file);
+    for (TBookFile& file : files) {
+        zip.FilesList().push_back(zip.RootDir() + file.name);
+        zip.AddMemoryFile(zip.RootDir() + file.name, std::move(file.bytes));
+    }
+    std::vector<TBookFile>().swap(files);
     // Readers sniff the type from the bytes at offset 30: the mimetype
     // entry's name and its stored content.
     zip.NoCompressList() = {"mimetype"};

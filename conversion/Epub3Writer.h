@@ -1,6 +1,6 @@
 #pragma once
-// Writing a book model out as the files of a standard EPUB 3 book, and
-// packing them into the .epub: mimetype first and stored, entry times fixed,
+// Rendering a book model as the files of a standard EPUB 3 book, in
+// memory, and packing them into the .epub: mimetype first and stored, entry times fixed,
 // so the same book always gives the same bytes.
 #include <cstddef>
 #include <cstdint>
@@ -27,18 +27,26 @@ struct TEpub3Extras {
     const TBookResource* font = nullptr;
 };
 
-// Writes the book's files below dir (an existing, empty directory) and
-// returns their paths relative to dir in the order the archive holds them,
-// "mimetype" first. progress gets the share of the text written (0..100)
-// after each page. Raises what the file writes raise.
-std::vector<std::string> WriteEpub3Tree(const TBook& book, const TEpub3Extras& extras,
-                                        const std::string& dir,
+// One file of the book: its path in the archive and its bytes.
+struct TBookFile {
+    std::string name;
+    std::string bytes;
+};
+
+// The book's files in the order the archive holds them, "mimetype" first.
+// The pages are rendered by `threads` workers (0: one per core; 1: on the
+// calling thread); progress gets the share of the text rendered (0..100)
+// as pages come in, and every 10 ms while they are waited for, so it may
+// handle the window's events and raise to stop the run.
+std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras,
+                                        int threads = 1,
                                         const std::function<void(int percent)>& progress = {});
 
-// Packs the files (relative to dir, in order) into a new archive at
-// archiveName, which must not exist yet: mimetype stored, everything else
-// deflated, every entry dated dosDateTime. Raises what the builder raises.
-void PackEpub3Tree(TZipBuilder& zip, const std::string& dir, const std::vector<std::string>& files,
-                   const std::string& archiveName, uint32_t dosDateTime);
+// Packs the files, in order and straight from memory, into a new archive at
+// archiveName: mimetype stored, everything else deflated, every entry dated
+// dosDateTime. rootDir only names the files for the builder (nothing is
+// read from it). Raises what the builder raises.
+void PackEpub3Files(TZipBuilder& zip, const std::string& rootDir, std::vector<TBookFile> files,
+                    const std::string& archiveName, uint32_t dosDateTime);
 
 }  // namespace qm

@@ -29,9 +29,10 @@ namespace qm {
 // its compressed size, which the writer sets.
 struct TPendingEntry {
     std::unique_ptr<TZipHeaderInfo> entry;
-    std::string path;  // the source file
-    std::string data;  // the source's bytes; the entry's data once deflated
-    int level = 0;     // deflate level; 0 stores the bytes as they are
+    std::string path;       // the source file
+    std::string data;       // the source's bytes; the entry's data once deflated
+    int level = 0;          // deflate level; 0 stores the bytes as they are
+    bool inMemory = false;  // no file on disk: path only names the entry
 };
 
 class TArchiveWriter {

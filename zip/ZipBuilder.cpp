@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -57,6 +58,7 @@ class TZipBuilder::RunSettings {
         zip_.ReleaseReadHandle();
         zip_.SetSortMode(sortMode_);
         zip_.filesList_.clear();
+        zip_.memoryFiles_.clear();
     }
 
   private:
@@ -81,6 +83,10 @@ void TZipBuilder::SetRootDir(const std::string& dir) {
     if (!rootDir_.empty() && rootDir_.back() != '/') rootDir_ += '/';
     relativePathList_.clear();
     relativePathList_.push_back(rootDir_);
+}
+
+void TZipBuilder::AddMemoryFile(const std::string& path, std::string bytes) {
+    memoryFiles_[path.find('/') == std::string::npos ? rootDir_ + path : path] = std::move(bytes);
 }
 
 void TZipBuilder::SetStorePaths(bool value) {
@@ -119,7 +125,10 @@ int32_t TZipBuilder::Percentage(int64_t part, int64_t whole) {
 
 int32_t TZipBuilder::BuildArchive() {
     SetCancel(false);
-    if (ZipName().find_first_not_of(' ') == std::string::npos) return 0;  // blank name
+    if (ZipName().find_first_not_of(' ') == std::string::npos) {  // blank name
+        memoryFiles_.clear();
+        return 0;
+    }
     RunSettings settings(*this);
     RunState run;
     run.archiveName = ZipName();
@@ -206,6 +215,10 @@ void TZipBuilder::BuildFileList(RunState& run) {
             Skipping(srExcludeList, path);
             continue;
         }
+        if (const auto memory = memoryFiles_.find(path); memory != memoryFiles_.end()) {
+            AcceptFound(run, path, static_cast<int64_t>(memory->second.size()));
+            continue;
+        }
         TSearchRec rec;
         if (!FindSinglePath(path, searchAttribute_, rec) || (rec.Attr & faDirectory)) {
             NoSuchFile(path);
@@ -264,7 +277,9 @@ void TZipBuilder::AddWildcardItem(RunState& run, const std::string& wildcardItem
 }
 
 bool TZipBuilder::AcceptFound(RunState& run, const std::string& path, int64_t size) {
-    if (skipIfArchiveBitNotSet_ && !(GetFileAttributes(path) & faArchive)) {
+    // A file in memory is new: it has its archive bit.
+    if (skipIfArchiveBitNotSet_ && !memoryFiles_.count(path) &&
+        !(GetFileAttributes(path) & faArchive)) {
         Skipping(srArchiveBitNotSet, path);
         return false;
     }
@@ -364,7 +379,10 @@ void TZipBuilder::MergeExisting(RunState& run) {
             bool keep = false;
             if (zipAction_ != zaReplace) {
                 TDateTime fileDate = 0;
-                DosDateTimeToDateTime(PathDosDateTime(filesList_[f]), fileDate);
+                DosDateTimeToDateTime(memoryFiles_.count(filesList_[f])
+                                          ? UnixTimeToDosDateTime(::time(nullptr))
+                                          : PathDosDateTime(filesList_[f]),
+                                      fileDate);
                 TDateTime entryDate = 0;
                 if (!DosDateTimeToDateTime(old.LastModFileDateTime, entryDate)) {
                     entryDate = NowDateTime();

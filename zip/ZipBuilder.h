@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "zip/EntryCompressor.h"
@@ -67,6 +68,12 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     std::vector<std::string>& FilesList() { return filesList_; }
     std::vector<std::string>& ExcludeList() { return excludeList_; }
     std::vector<std::string>& NoCompressList() { return noCompressList_; }
+    // Files held in memory rather than on disk: a FilesList item naming
+    // path (as it would name a file: relative items are taken below
+    // RootDir) is packed from bytes, as a regular file dated when it is
+    // packed (OnStartZip may date it otherwise), and nothing is read for
+    // it. A run takes every such file, packed or not.
+    void AddMemoryFile(const std::string& path, std::string bytes);
 
     bool Recurse() const { return recurse_; }
     void SetRecurse(bool value) { recurse_ = value; }
@@ -187,6 +194,9 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     void ZipOneItem(RunState& run, const std::string& item);
     bool CompressEntry(TArchiveWriter& writer, std::unique_ptr<TZipHeaderInfo> entry,
                        const std::string& path, std::unique_ptr<TBufferedFileStream> source);
+    bool QueueMemoryEntry(TArchiveWriter& writer, std::unique_ptr<TZipHeaderInfo> entry,
+                          const std::string& path, std::string bytes);
+    bool SkippedAtStart(TZipHeaderInfo& entry, const std::string& path, int64_t size);
     bool ReadWhole(TStream& source, int64_t sizeAtOpen, bool store, std::string& data,
                    uint32_t& crc);
     void FinishRecord(TZipHeaderInfo& entry, const std::string& path, bool store,
@@ -206,6 +216,7 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     std::vector<std::string> filesList_;
     std::vector<std::string> excludeList_;
     std::vector<std::string> noCompressList_;
+    std::unordered_map<std::string, std::string> memoryFiles_;
     bool recurse_ = false;
     bool storePaths_ = false;
     bool relativePaths_ = false;

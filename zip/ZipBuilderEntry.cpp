@@ -27,7 +27,16 @@ void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
     auto entry = std::make_unique<TZipHeaderInfo>(OEMConvert());
     const bool isDirectory = IsDirectoryItem(item);
     std::unique_ptr<TBufferedFileStream> source;
-    if (isDirectory) {
+    std::string memoryBytes;
+    const auto memory = memoryFiles_.find(item);
+    const bool inMemory = memory != memoryFiles_.end();
+    if (inMemory) {
+        memoryBytes = std::move(memory->second);
+        memoryFiles_.erase(memory);
+        entry->ExternalAttributes = faArchive;
+        entry->LastModFileDateTime = UnixTimeToDosDateTime(::time(nullptr));
+        entry->SetUncompressedSize(static_cast<int64_t>(memoryBytes.size()));
+    } else if (isDirectory) {
         const uint32_t attributes = GetFileAttributes(item);
         uint32_t dos = PathDosDateTime(item);
         if (attributes == kInvalidFileAttributes || dos == kNoDosDateTime) {
@@ -70,6 +79,8 @@ void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
         entry->Crc32 = 0;
         entry->WriteLocalHeader(run.writer->Output());
         run.writer->Add(std::move(entry));
+    } else if (inMemory) {
+        if (!QueueMemoryEntry(*run.writer, std::move(entry), item, std::move(memoryBytes))) return;
     } else if (CompressEntry(*run.writer, std::move(entry), item, std::move(source))) {
         run.compressedSources.push_back(item);
     } else {
@@ -79,18 +90,46 @@ void TZipBuilder::ZipOneItem(RunState& run, const std::string& item) {
     ++run.count;
 }
 
+// Gives OnStartZip its say on the entry; true when it skips the source.
+bool TZipBuilder::SkippedAtStart(TZipHeaderInfo& entry, const std::string& path, int64_t size) {
+    if (!OnStartZip) return false;
+    bool skip = false;
+    OnStartZip(*this, path, entry, skip);
+    if (skip) totalBytes_ -= size;
+    return skip;
+}
+
+// A file held in memory goes to the pool as it is: nothing to read, and
+// its record is complete but for the compressed size.
+bool TZipBuilder::QueueMemoryEntry(TArchiveWriter& writer, std::unique_ptr<TZipHeaderInfo> entry,
+                                   const std::string& path, std::string bytes) {
+    const int64_t size = static_cast<int64_t>(bytes.size());
+    if (SkippedAtStart(*entry, path, size)) {
+        Skipping(srSkippedInStartZip, path);
+        return false;
+    }
+    const bool store = packLevel_ == 0 || NoCompress(entry->FileName());
+    FinishRecord(*entry, path, store, size, size, Crc32Of(bytes.data(), bytes.size()));
+    entryBytesRead_ = 0;
+    entrySize_ = size;
+    SourceRead(size);
+    auto pending = std::make_unique<TPendingEntry>();
+    pending->entry = std::move(entry);
+    pending->path = path;
+    pending->data = std::move(bytes);
+    pending->level = store ? 0 : packLevel_;
+    pending->inMemory = true;
+    writer.Queue(std::move(pending));
+    return true;
+}
+
 bool TZipBuilder::CompressEntry(TArchiveWriter& writer, std::unique_ptr<TZipHeaderInfo> entry,
                                 const std::string& path,
                                 std::unique_ptr<TBufferedFileStream> source) {
-    if (OnStartZip) {
-        bool skip = false;
-        OnStartZip(*this, path, *entry, skip);
-        if (skip) {
-            totalBytes_ -= source->Size();
-            source.reset();
-            Skipping(srSkippedInStartZip, path);
-            return false;
-        }
+    if (SkippedAtStart(*entry, path, source->Size())) {
+        source.reset();
+        Skipping(srSkippedInStartZip, path);
+        return false;
     }
     const int64_t sizeAtOpen = entry->UncompressedSize();
     const bool store = packLevel_ == 0 || NoCompress(entry->FileName());
@@ -188,7 +227,7 @@ void TZipBuilder::FinishRecord(TZipHeaderInfo& entry, const std::string& path, b
 
 // A queued entry is in the file: what the streaming path does after its data.
 void TZipBuilder::EntryWritten(TArchiveWriter& writer, TPendingEntry& written) {
-    if (resetArchiveBitOnZip_) ClearArchiveAttribute(written.path);
+    if (resetArchiveBitOnZip_ && !written.inMemory) ClearArchiveAttribute(written.path);
     if (OnEndZip) {
         OnEndZip(*this, written.path, written.entry->UncompressedSize(),
                  written.entry->CompressedSize(), writer.Output().Size());
