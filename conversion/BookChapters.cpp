@@ -26,8 +26,7 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
     size_t start = 0;
     const char* data = text.data();
     while (start < text.size()) {
-        size_t end = start;
-        while (end < text.size() && data[end] != '\n' && data[end] != '\r') ++end;
+        const size_t end = LineEnd(text, start);
         size_t next = end;
         if (next < text.size())
             next += data[next] == '\r' && next + 1 < text.size() && data[next + 1] == '\n' ? 2 : 1;

@@ -5,9 +5,14 @@
 #include <unicode/ucsdet.h>
 
 #include <algorithm>
+#include <chrono>
+#include <exception>
+#include <future>
 #include <memory>
+#include <vector>
 
 #include "platform/Exceptions.h"
+#include "zip/WorkerPool.h"
 
 namespace qm {
 namespace {
@@ -144,8 +149,12 @@ std::string DetectBookEncoding(std::string_view bytes) {
     return "GB18030";  // GB2312, GBK and GB18030 guesses, and anything unsure
 }
 
-TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
-                            const std::function<void(int)>& progress) {
+namespace {
+
+// Decodes the bytes in order, a slice at a time; progress, when given, gets
+// the share done after each slice.
+TDecodedText DecodeInOrder(std::string_view bytes, const std::string& encoding,
+                           const std::function<void(int)>& progress, bool atStart) {
     TDecodedText result;
     Converter from = OpenConverter(encoding);
     Converter to = OpenConverter("UTF-8");
@@ -153,7 +162,7 @@ TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
     const bool marked = bytes.substr(0, 3) == "\xEF\xBB\xBF";
     if (ucnv_getType(from.get()) == UCNV_UTF8 && IsValidUtf8(bytes)) {
         // Nothing to convert: the common case of a UTF-8 book costs one copy.
-        result.text.assign(bytes.substr(marked ? 3 : 0));
+        result.text.assign(bytes.substr(marked && atStart ? 3 : 0));
         if (progress) progress(100);
         return result;
     }
@@ -184,10 +193,93 @@ TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
             throw Exception(std::string("Decoding failed: ") + u_errorName(error));
         // A mark (U+FEFF) at the very start says how the file is encoded; it
         // is no part of the text.
-        if (done == 0 && result.text.rfind("\xEF\xBB\xBF", 0) == 0) result.text.erase(0, 3);
+        if (atStart && done == 0 && result.text.rfind("\xEF\xBB\xBF", 0) == 0)
+            result.text.erase(0, 3);
         done += count;
         if (progress) progress(bytes.empty() ? 100 : static_cast<int>(done * 100 / bytes.size()));
     } while (done < bytes.size());
+    return result;
+}
+
+// True for the encodings in which a line feed byte is always a line feed:
+// ASCII-based ones without shift states, whose trail bytes are all above
+// 0x2F. A text in one of them can be decoded in pieces cut after line feeds
+// and the pieces joined, with the same result.
+bool CutsAtLineFeeds(const std::string& encoding) {
+    Converter asked = OpenConverter(encoding);
+    if (!asked) return false;
+    UErrorCode error = U_ZERO_ERROR;
+    const std::string name = ucnv_getName(asked.get(), &error);
+    for (const char* safe : {"UTF-8", "GB18030", "GBK", "GB2312", "Big5", "Big5-HKSCS", "Shift_JIS",
+                             "EUC-JP", "EUC-KR", "windows-949"}) {
+        Converter known = OpenConverter(safe);
+        error = U_ZERO_ERROR;
+        if (known && U_SUCCESS(error) && name == ucnv_getName(known.get(), &error)) return true;
+    }
+    return false;
+}
+
+// Pieces of about this size are decoded by the workers; a few per worker
+// are in flight at a time, so memory stays near the text's own.
+constexpr size_t kDecodePiece = size_t{4} << 20;
+
+struct TDecodePiece {
+    std::string_view bytes;
+    TDecodedText decoded;
+    std::exception_ptr failure;
+    std::future<void> done;
+};
+
+}  // namespace
+
+TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
+                            const std::function<void(int)>& progress, int threads) {
+    // Valid UTF-8 is copied, not converted: nothing to share out.
+    if (threads == 1 || bytes.size() < 2 * kDecodePiece || !CutsAtLineFeeds(encoding) ||
+        IsValidUtf8(bytes)) {
+        return DecodeInOrder(bytes, encoding, progress, true);
+    }
+    std::vector<TDecodePiece> pieces;
+    for (size_t start = 0; start < bytes.size();) {
+        size_t end = bytes.find('\n', std::min(bytes.size(), start + kDecodePiece));
+        end = end == std::string_view::npos ? bytes.size() : end + 1;
+        pieces.emplace_back();
+        pieces.back().bytes = bytes.substr(start, end - start);
+        start = end;
+    }
+    TDecodedText result;
+    result.text.reserve(bytes.size() + bytes.size() / 2);
+    TWorkerPool pool(threads);  // goes first: no worker outlives the pieces
+    const size_t window = static_cast<size_t>(pool.Threads()) * 2;
+    size_t submitted = 0, done = 0;
+    auto submit = [&] {
+        TDecodePiece& piece = pieces[submitted++];
+        auto promise = std::make_shared<std::promise<void>>();
+        piece.done = promise->get_future();
+        pool.Submit([&piece, &pieces, &encoding, promise] {
+            try {
+                piece.decoded = DecodeInOrder(piece.bytes, encoding, {}, &piece == &pieces[0]);
+            } catch (...) {
+                piece.failure = std::current_exception();
+            }
+            promise->set_value();
+        });
+    };
+    int percent = 0;
+    for (size_t taken = 0; taken < pieces.size(); ++taken) {
+        while (submitted < pieces.size() && submitted < taken + window) submit();
+        TDecodePiece& piece = pieces[taken];
+        while (piece.done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+            if (progress) progress(percent);
+        }
+        if (piece.failure) std::rethrow_exception(piece.failure);
+        result.text += piece.decoded.text;
+        result.replaced += piece.decoded.replaced;
+        std::string().swap(piece.decoded.text);
+        done += piece.bytes.size();
+        percent = static_cast<int>(done * 100 / bytes.size());
+        if (progress) progress(percent);
+    }
     return result;
 }
 

@@ -22,8 +22,7 @@ void AppendParagraphs(std::string_view piece, std::vector<TParagraph>& paragraph
     bool blank = false;
     size_t start = 0;
     while (start <= piece.size()) {
-        size_t end = piece.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = piece.size();
+        const size_t end = LineEnd(piece, start);
         std::string_view line = piece.substr(start, end - start);
         line.remove_prefix(LeadingSpaceLength(line));
         if (line.empty()) {
@@ -46,8 +45,8 @@ std::vector<size_t> PartEnds(std::string_view text, int32_t n) {
     while (from < text.size() && ends.size() + 1 < static_cast<size_t>(std::max(1, n))) {
         const size_t target = std::min(text.size(), std::max(from + 1, share * (ends.size() + 1)));
         // The line that holds the cut ends the part, its break included.
-        size_t end = text.find_first_of("\r\n", target - 1);
-        if (end == std::string_view::npos) break;
+        size_t end = LineEnd(text, target - 1);
+        if (end == text.size()) break;
         end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
         if (end >= text.size()) break;
         ends.push_back(end);

@@ -118,7 +118,8 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 
     TBook book;
     {
-        TDecodedText decoded = DecodeBookText(raw, encoding, Stage(ui, kReadEnd, kDecodeEnd));
+        TDecodedText decoded =
+            DecodeBookText(raw, encoding, Stage(ui, kReadEnd, kDecodeEnd), request.threads);
         std::string().swap(raw);  // the source's bytes are no longer needed
         if (decoded.replaced > 0) {
             ui.ShowWarning("Quillmark",

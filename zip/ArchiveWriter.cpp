@@ -51,7 +51,10 @@ void TArchiveWriter::Queue(std::unique_ptr<TPendingEntry> pending) {
         if (!pool_) pool_ = std::make_unique<TWorkerPool>(threads_);
         pool_->Submit([job = slot.pending, promise] {
             try {
-                std::string deflated = TEntryCompressor::DeflateBuffer(job->data, job->level);
+                // A file held in memory has no earlier bytes to match: libdeflate
+                // takes it whatever its size.
+                std::string deflated =
+                    TEntryCompressor::DeflateBuffer(job->data, job->level, !job->inMemory);
                 job->data.swap(deflated);
                 promise->set_value();
             } catch (...) {

@@ -158,9 +158,10 @@ int64_t TEntryCompressor::Deflate(int level) {
     return written;
 }
 
-std::string TEntryCompressor::DeflateBuffer(std::string_view input, int level) {
+std::string TEntryCompressor::DeflateBuffer(std::string_view input, int level,
+                                            bool smallAsStreamed) {
     std::string out;
-    if (static_cast<int64_t>(input.size()) < kWholeBufferMin) {
+    if (smallAsStreamed && static_cast<int64_t>(input.size()) < kWholeBufferMin) {
         size_t next = 0;
         RunDeflate(
             level,

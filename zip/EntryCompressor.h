@@ -55,10 +55,12 @@ class TEntryCompressor {
     int64_t BytesRead() const { return bytesRead_; }
 
     // The raw deflate stream of a whole source at the level (1..9; -1 is
-    // zlib's default). Below kWholeBufferMin the bytes are exactly those
-    // Deflate writes. Safe on any thread. EZCompressionError "error" for a
-    // level zlib refuses or a failure of either library.
-    static std::string DeflateBuffer(std::string_view input, int level);
+    // zlib's default). Below kWholeBufferMin, when smallAsStreamed, the
+    // bytes are exactly those Deflate writes; otherwise libdeflate makes
+    // them at any size. Safe on any thread. EZCompressionError "error" for
+    // a level zlib refuses or a failure of either library.
+    static std::string DeflateBuffer(std::string_view input, int level,
+                                     bool smallAsStreamed = true);
 
   private:
     int64_t ReadSource(void* buffer, int64_t count);

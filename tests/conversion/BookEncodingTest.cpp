@@ -81,6 +81,32 @@ TEST(BookEncoding, BadBytesBecomeReplacementCharactersAndAreCounted) {
     EXPECT_TRUE(IsKnownEncoding("big5"));
 }
 
+TEST(BookEncoding, DecodingInPiecesOnWorkersGivesTheSameText) {
+    // Every line starts with U+FEFF (kept: only the file's first is a mark)
+    // and some end in a lone lead byte, so the cuts between pieces, made
+    // after line feeds, fall on both; Big5 and UTF-8 with bad bytes too.
+    struct Case {
+        const char* encoding;
+        std::string line, mark;
+    } cases[] = {
+        {"GB18030", "\x84\x31\x95\x33\xBA\xA3\xB1\xDF\x41\x81\n", "\x84\x31\x95\x33"},
+        {"Big5-HKSCS", "\xAE\xFC\xC3\xE4 \xA4\n", ""},
+        {"UTF-8", "\xEF\xBB\xBF\xE6\xB5\xB7\xC3\r\n", "\xEF\xBB\xBF"},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = c.mark;
+        while (bytes.size() < (size_t{9} << 20)) bytes += c.line;
+        const TDecodedText once = DecodeBookText(bytes, c.encoding);
+        int calls = 0;
+        const TDecodedText shared = DecodeBookText(
+            bytes, c.encoding, [&](int) { ++calls; }, 2);
+        EXPECT_GT(once.replaced, 0) << c.encoding;
+        EXPECT_EQ(shared.replaced, once.replaced) << c.encoding;
+        EXPECT_TRUE(shared.text == once.text) << c.encoding;
+        EXPECT_GE(calls, 3) << c.encoding;
+    }
+}
+
 TEST(BookEncoding, Utf8ValidityFollowsTheStandard) {
     for (const char* good : {"", "plain ascii text", "\xC2\x80", "\xED\x9F\xBF", "\xF4\x8F\xBF\xBF",
                              "海边的书信 and more ascii after it"}) {
