@@ -16,6 +16,13 @@ bool Ready(std::future<void>& done, std::chrono::milliseconds wait) {
     return done.wait_for(wait) == std::future_status::ready;
 }
 
+bool Ready(std::vector<std::future<void>>& jobs, std::chrono::milliseconds wait) {
+    for (std::future<void>& job : jobs) {
+        if (!Ready(job, wait)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 TArchiveWriter::TArchiveWriter(const std::string& target, bool flushFilesOnClose, int threads,
@@ -43,23 +50,43 @@ void TArchiveWriter::Queue(std::unique_ptr<TPendingEntry> pending) {
     Slot slot;
     slot.pending = std::shared_ptr<TPendingEntry>(std::move(pending));
     slot.sourceSize = size;
-    auto promise = std::make_shared<std::promise<void>>();
-    slot.done = promise->get_future();
-    if (slot.pending->level == 0) {
-        promise->set_value();  // stored: nothing to do
-    } else {
+    // Each job deflates its share into its own place and reports through
+    // its own promise; the writer takes them in order.
+    auto submit = [this, &slot](std::function<void()> work) {
+        auto promise = std::make_shared<std::promise<void>>();
+        slot.done.push_back(promise->get_future());
         if (!pool_) pool_ = std::make_unique<TWorkerPool>(threads_);
-        pool_->Submit([job = slot.pending, promise] {
+        pool_->Submit([work = std::move(work), promise] {
             try {
-                // A file held in memory has no earlier bytes to match: libdeflate
-                // takes it whatever its size.
-                std::string deflated =
-                    TEntryCompressor::DeflateBuffer(job->data, job->level, !job->inMemory);
-                job->data.swap(deflated);
+                work();
                 promise->set_value();
             } catch (...) {
                 promise->set_exception(std::current_exception());
             }
+        });
+    };
+    const std::shared_ptr<TPendingEntry> job = slot.pending;
+    if (job->level == 0) {
+        // Stored: nothing to do.
+    } else if (size >= kSplitDeflateMin) {
+        const size_t count = static_cast<size_t>(size / kDeflatePiece);
+        job->pieces.resize(count);
+        for (size_t k = 0; k < count; ++k) {
+            submit([job, k, count] {
+                const size_t start = k * static_cast<size_t>(kDeflatePiece);
+                const size_t length =
+                    k + 1 < count ? static_cast<size_t>(kDeflatePiece) : job->data.size() - start;
+                job->pieces[k] = TEntryCompressor::DeflatePiece(
+                    std::string_view(job->data).substr(start, length), job->level, k + 1 == count);
+            });
+        }
+    } else {
+        submit([job] {
+            // A file held in memory has no earlier bytes to match: libdeflate
+            // takes it whatever its size.
+            std::string deflated =
+                TEntryCompressor::DeflateBuffer(job->data, job->level, !job->inMemory);
+            job->data.swap(deflated);
         });
     }
     bytesInFlight_ += size;
@@ -73,6 +100,18 @@ void TArchiveWriter::WriteReady() {
     }
 }
 
+void TArchiveWriter::WriteData(const std::string& bytes) {
+    const char* data = bytes.data();
+    int64_t remaining = static_cast<int64_t>(bytes.size());
+    while (remaining > 0) {
+        const int64_t block = remaining < kWriteBlock ? remaining : kWriteBlock;
+        if (output_->Write(data, block) < block) throw ENotEnoughRoom(kNotEnoughRoomText);
+        data += block;
+        remaining -= block;
+        hooks_.BlockWritten();
+    }
+}
+
 void TArchiveWriter::Drain() {
     while (!queue_.empty()) WriteHead();
 }
@@ -81,20 +120,21 @@ void TArchiveWriter::Drain() {
 // data in blocks, with the messages handled after each.
 void TArchiveWriter::WriteHead() {
     Slot& slot = queue_.front();
-    while (!Ready(slot.done, kWaitStep)) hooks_.BlockWritten();
-    slot.done.get();  // a worker's failure is the run's
+    for (std::future<void>& job : slot.done) {
+        while (!Ready(job, kWaitStep)) hooks_.BlockWritten();
+        job.get();  // a worker's failure is the run's
+    }
     TPendingEntry& pending = *slot.pending;
     TZipHeaderInfo& entry = *pending.entry;
-    entry.SetCompressedSize(static_cast<int64_t>(pending.data.size()));
+    if (!pending.pieces.empty()) std::string().swap(pending.data);  // the source, now deflated
+    int64_t size = static_cast<int64_t>(pending.data.size());
+    for (const std::string& piece : pending.pieces) size += static_cast<int64_t>(piece.size());
+    entry.SetCompressedSize(size);
     entry.WriteLocalHeader(*output_);
-    const char* data = pending.data.data();
-    int64_t remaining = static_cast<int64_t>(pending.data.size());
-    while (remaining > 0) {
-        const int64_t block = remaining < kWriteBlock ? remaining : kWriteBlock;
-        if (output_->Write(data, block) < block) throw ENotEnoughRoom(kNotEnoughRoomText);
-        data += block;
-        remaining -= block;
-        hooks_.BlockWritten();
+    WriteData(pending.data);
+    for (std::string& piece : pending.pieces) {
+        WriteData(piece);
+        std::string().swap(piece);
     }
     std::string().swap(pending.data);
     bytesInFlight_ -= slot.sourceSize;

@@ -33,6 +33,9 @@ struct TPendingEntry {
     std::string data;       // the source's bytes; the entry's data once deflated
     int level = 0;          // deflate level; 0 stores the bytes as they are
     bool inMemory = false;  // no file on disk: path only names the entry
+    // A large source's data deflated in pieces, in order (see
+    // kSplitDeflateMin); data is then the source until the entry is written.
+    std::vector<std::string> pieces;
 };
 
 class TArchiveWriter {
@@ -82,9 +85,10 @@ class TArchiveWriter {
   private:
     struct Slot {
         std::shared_ptr<TPendingEntry> pending;
-        std::future<void> done;
+        std::vector<std::future<void>> done;  // one per job on the pool
         int64_t sourceSize = 0;
     };
+    void WriteData(const std::string& bytes);
     void WriteHead();
     void WriteReady();
 

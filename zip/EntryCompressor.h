@@ -21,6 +21,15 @@ namespace qm {
 // deflated whole.
 inline constexpr int64_t kWholeBufferMin = int64_t{64} << 10;
 inline constexpr int64_t kWholeBufferMax = int64_t{256} << 20;
+// A whole source from kSplitDeflateMin bytes up is deflated in pieces of
+// kDeflatePiece bytes (the last one takes the rest), each on its own
+// worker, and the pieces make one deflate stream: a one-part book is one
+// large page, and one core alone would take it. The cut depends on the size
+// only, so the bytes do not depend on the number of workers; each piece
+// starts without the 32 KB history of the one before, which costs about a
+// thousandth of the size (0.1 % on a 150 MB page; 0.5 % with 1 MB pieces).
+inline constexpr int64_t kSplitDeflateMin = int64_t{8} << 20;
+inline constexpr int64_t kDeflatePiece = int64_t{4} << 20;
 
 class TEntryHooks {
   public:
@@ -61,6 +70,11 @@ class TEntryCompressor {
     // a level zlib refuses or a failure of either library.
     static std::string DeflateBuffer(std::string_view input, int level,
                                      bool smallAsStreamed = true);
+    // One piece of a deflate stream made of pieces: libdeflate's stream of
+    // the input, ended on a byte boundary without the final mark unless it
+    // is the last piece. Pieces deflated alike and joined in order make one
+    // valid stream. Safe on any thread.
+    static std::string DeflatePiece(std::string_view input, int level, bool last);
 
   private:
     int64_t ReadSource(void* buffer, int64_t count);
