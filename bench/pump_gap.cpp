@@ -4,7 +4,7 @@
 // the page step (loading and writing the pages) and for the packing.
 // Not a test: it prints figures.
 //
-// usage: pump_gap BOOK [PARTS]
+// usage: pump_gap BOOK [PARTS] [--epub3]
 #include <sys/stat.h>
 
 #include <chrono>
@@ -73,7 +73,7 @@ class GapRecorder : public qm::TConversionUi {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s BOOK [PARTS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s BOOK [PARTS] [--epub3]\n", argv[0]);
         return 2;
     }
     struct stat st {};
@@ -88,6 +88,9 @@ int main(int argc, char** argv) {
         request.labelName = "book";
         request.fileSize = qm::RecordedFileSize(st.st_size);
         request.parts = argc > 2 ? std::atoi(argv[2]) : 1;
+        // The standard EPUB 3 kind, divided at the book's headings.
+        request.options.epub3 = argc > 3 && std::string(argv[3]) == "--epub3";
+        request.options.title = "book";
         request.archiveName = tempDirPath + "book.epub";
         qm::TZipBuilder zip;
         GapRecorder ui;

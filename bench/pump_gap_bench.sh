@@ -3,8 +3,9 @@
 # ~100 MB books: the generated GBK novel, the same novel in UTF-8, and a GBK
 # book whose characters all look like two-byte UTF-8 sequences until its last
 # one (so the UTF-8 check runs through nearly the whole book before it
-# fails). Each is converted into 1 and into 200 parts. Not a test: it prints
-# the figures of bench/pump_gap.
+# fails). Each is converted into 1 and into 200 parts, and the first two into
+# EPUB 3 books divided at their headings. Not a test: it prints the figures
+# of bench/pump_gap.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size=${PUMP_GAP_SIZE:-100000000}
@@ -32,4 +33,8 @@ for book in novel novel-utf8 lookalike; do
     echo "== $book.txt, $parts parts"
     TMPDIR=$work build/bin/pump_gap "$work/$book.txt" "$parts" | grep -v '^result'
   done
+done
+for book in novel novel-utf8; do
+  echo "== $book.txt, EPUB 3 with chapters"
+  TMPDIR=$work build/bin/pump_gap "$work/$book.txt" 1 --epub3 | grep -v '^result'
 done

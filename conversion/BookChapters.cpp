@@ -5,7 +5,9 @@
 namespace qm {
 
 TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detector,
-                                     const std::string& prefaceLabel) {
+                                     const std::string& prefaceLabel,
+                                     const std::function<void()>& pump) {
+    constexpr size_t kPumpEvery = size_t{1} << 20;
     book.sections.clear();
     TChapterCount count;
     const std::string_view text = book.text;
@@ -24,8 +26,13 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
         sections.push_back(std::move(front));
     };
     size_t start = 0;
+    size_t nextPump = kPumpEvery;
     const char* data = text.data();
     while (start < text.size()) {
+        if (pump && start >= nextPump) {
+            pump();
+            nextPump = start + kPumpEvery;
+        }
         const size_t end = LineEnd(text, start);
         size_t next = end;
         if (next < text.size())

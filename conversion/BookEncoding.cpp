@@ -9,6 +9,7 @@
 #include <exception>
 #include <future>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/Exceptions.h"
@@ -159,13 +160,6 @@ TDecodedText DecodeInOrder(std::string_view bytes, const std::string& encoding,
     Converter from = OpenConverter(encoding);
     Converter to = OpenConverter("UTF-8");
     if (!from || !to) throw Exception("Unknown text encoding \"" + encoding + "\".");
-    const bool marked = bytes.substr(0, 3) == "\xEF\xBB\xBF";
-    if (ucnv_getType(from.get()) == UCNV_UTF8 && IsValidUtf8(bytes)) {
-        // Nothing to convert: the common case of a UTF-8 book costs one copy.
-        result.text.assign(bytes.substr(marked && atStart ? 3 : 0));
-        if (progress) progress(100);
-        return result;
-    }
     UErrorCode error = U_ZERO_ERROR;
     ucnv_setToUCallBack(from.get(), CountingSubstitute, &result.replaced, nullptr, nullptr, &error);
     result.text.reserve(bytes.size() + bytes.size() / 2);
@@ -198,6 +192,27 @@ TDecodedText DecodeInOrder(std::string_view bytes, const std::string& encoding,
         done += count;
         if (progress) progress(bytes.empty() ? 100 : static_cast<int>(done * 100 / bytes.size()));
     } while (done < bytes.size());
+    return result;
+}
+
+// Valid UTF-8 needs no converting, the common case of a UTF-8 book: it is
+// copied a slice at a time, each ending at a line feed (never inside a
+// sequence) and checked as it goes. Nothing when a slice is not valid.
+std::optional<TDecodedText> CopyValidUtf8(std::string_view bytes,
+                                          const std::function<void(int)>& progress) {
+    TDecodedText result;
+    result.text.reserve(bytes.size());
+    size_t done = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    while (done < bytes.size()) {
+        size_t end = bytes.find('\n', std::min(bytes.size(), done + kDecodeSlice));
+        end = end == std::string_view::npos ? bytes.size() : end + 1;
+        const std::string_view slice = bytes.substr(done, end - done);
+        if (!IsValidUtf8(slice)) return std::nullopt;
+        result.text.append(slice);
+        done = end;
+        if (progress) progress(static_cast<int>(done * 100 / bytes.size()));
+    }
+    if (progress && bytes.empty()) progress(100);
     return result;
 }
 
@@ -234,9 +249,15 @@ struct TDecodePiece {
 
 TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
                             const std::function<void(int)>& progress, int threads) {
-    // Valid UTF-8 is copied, not converted: nothing to share out.
-    if (threads == 1 || bytes.size() < 2 * kDecodePiece || !CutsAtLineFeeds(encoding) ||
-        IsValidUtf8(bytes)) {
+    {
+        Converter from = OpenConverter(encoding);
+        if (!from) throw Exception("Unknown text encoding \"" + encoding + "\".");
+        if (ucnv_getType(from.get()) == UCNV_UTF8) {
+            if (std::optional<TDecodedText> copied = CopyValidUtf8(bytes, progress))
+                return std::move(*copied);
+        }
+    }
+    if (threads == 1 || bytes.size() < 2 * kDecodePiece || !CutsAtLineFeeds(encoding)) {
         return DecodeInOrder(bytes, encoding, progress, true);
     }
     std::vector<TDecodePiece> pieces;
@@ -269,7 +290,7 @@ TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
     for (size_t taken = 0; taken < pieces.size(); ++taken) {
         while (submitted < pieces.size() && submitted < taken + window) submit();
         TDecodePiece& piece = pieces[taken];
-        while (piece.done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        while (piece.done.wait_for(kPumpInterval) != std::future_status::ready) {
             if (progress) progress(percent);
         }
         if (piece.failure) std::rethrow_exception(piece.failure);

@@ -77,7 +77,7 @@ void WritePagesOnPool(const std::vector<std::string_view>& parts, const std::str
         });
     }
     for (size_t index = 0; index < parts.size(); ++index) {
-        while (done[index].wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        while (done[index].wait_for(kPumpInterval) != std::future_status::ready) {
             ui.ProcessMessages();
         }
         done[index].get();  // a page that failed fails the book

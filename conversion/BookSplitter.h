@@ -28,7 +28,7 @@ std::vector<std::string_view> CutText(std::string_view text, int32_t n);
 inline constexpr size_t kPageSliceSize = size_t{1} << 20;
 // Several parts are written as pages by `threads` worker threads at a time
 // (0: one per core) while the calling thread reports each page in order and
-// handles the window's events every 10 ms; one part, or one thread, is
+// handles the window's events every kPumpInterval; one part, or one thread, is
 // written on the calling thread slice by slice.
 struct TPageWriting {
     size_t sliceSize = kPageSliceSize;

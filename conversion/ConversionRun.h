@@ -4,11 +4,14 @@
 // A front end makes the request with PrepareConversion (PrepareConversion.h)
 // and hands it to RunConversion, which reports every outcome in its result.
 #include <cstdint>
+#include <future>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "conversion/Epub3Options.h"
 #include "zip/RunControl.h"
+#include "zip/WorkerPool.h"
 
 namespace qm {
 
@@ -74,6 +77,18 @@ inline constexpr const char* kRunInterruptedText = "Interrupted";
 // Lets the front end handle its events, then stops the run (raising
 // kRunInterruptedText) when its control asks for that.
 void PumpAndCheckCancel(TConversionUi& ui);
+
+// Runs work, which must not touch the front end, on a thread of its own
+// while this one handles the front end's events every kPumpInterval: for a
+// step that takes tens of milliseconds in one library call (loading the
+// Chinese dictionaries, say). Returns what work returns, or raises what it
+// raises; a stop asked for meanwhile is raised once work is done.
+template <typename Work>
+auto WhilePumping(TConversionUi& ui, Work&& work) {
+    auto done = std::async(std::launch::async, std::forward<Work>(work));
+    while (done.wait_for(kPumpInterval) != std::future_status::ready) PumpAndCheckCancel(ui);
+    return done.get();
+}
 
 // The reason given for a named pipe.
 std::string NamedPipeText(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <optional>
 
 #include "conversion/BookChapters.h"
@@ -103,14 +104,16 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     if (options.chapters) detector.emplace(options.chapterPattern, options.volumePattern);
 
     std::string raw = ReadWholeSource(request.sourcePath, Stage(ui, 0, kReadEnd));
-    const std::string encoding =
-        options.encoding.empty() ? DetectBookEncoding(raw) : options.encoding;
+    // Both look at every byte of a long book: on a thread of their own.
+    const std::string encoding = options.encoding.empty()
+                                     ? WhilePumping(ui, [&raw] { return DetectBookEncoding(raw); })
+                                     : options.encoding;
     if (digest) {
         // The identifier names the source by its size, CRC-32 and first bytes
         // rather than a digest of every byte: SHA-1 over a 100 MB book cost a
         // twentieth of the run, and two different books that agree on all three
         // do not occur by chance.
-        const uint32_t crc = Crc32Of(raw.data(), raw.size());
+        const uint32_t crc = WhilePumping(ui, [&raw] { return Crc32Of(raw.data(), raw.size()); });
         digest->Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
         digest->Update(std::string_view(raw).substr(0, kIdentifierPrefix));
         digest->Update(OptionsFingerprint(request, encoding));
@@ -133,16 +136,20 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     book.title = options.title.empty() ? named.title : options.title;
     book.author = options.author.empty() ? named.author : options.author;
     if (!options.convert.empty()) {
-        const TChineseConverter converter(options.convert);
-        book.text = ConvertChinese(book.text, converter, Stage(ui, kDecodeEnd, kConvertEnd));
-        book.title = converter.Convert(book.title);
-        book.author = converter.Convert(book.author);
+        const auto converter = WhilePumping(
+            ui, [&options] { return std::make_unique<TChineseConverter>(options.convert); });
+        book.text = ConvertChinese(book.text, *converter, Stage(ui, kDecodeEnd, kConvertEnd));
+        book.title = converter->Convert(book.title);
+        book.author = converter->Convert(book.author);
     }
     if (book.title.empty()) book.title = "Untitled";
-    book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
+    book.language = options.language.empty()
+                        ? WhilePumping(ui, [&book] { return GuessLanguage(book.text); })
+                        : options.language;
     found = {};
     if (detector) {
-        found = DivideBookIntoChapters(book, *detector, PrefaceLabel(book.language));
+        found = DivideBookIntoChapters(book, *detector, PrefaceLabel(book.language),
+                                       [&ui] { PumpAndCheckCancel(ui); });
         if (!found.Found()) {
             ui.ShowWarning("Quillmark",
                            Format("No chapter headings were found; the book is cut into %d "

@@ -130,7 +130,6 @@ struct TSectionBatch {
 // Sections are batched up to this many bytes of text, so a book of
 // thousands of short chapters costs a few hundred tasks, not thousands.
 constexpr size_t kBatchText = size_t{256} << 10;
-constexpr auto kWaitStep = std::chrono::milliseconds(10);
 
 std::vector<TSectionBatch> BatchSections(const TBook& book) {
     std::vector<TSectionBatch> batches;
@@ -168,7 +167,7 @@ void RenderBatch(const TBook& book, TSectionBatch& batch) {
 
 // The sections' pages, rendered by workers batch by batch while the
 // calling thread takes each batch in order, telling progress (which also
-// handles the window's events) after each and every 10 ms while it waits.
+// handles the window's events) after each and every kPumpInterval while it waits.
 // sectionFirst gets each section's first page. One thread renders on the
 // calling thread.
 std::vector<std::string> RenderPages(const TBook& book, int threads,
@@ -211,7 +210,7 @@ std::vector<std::string> RenderPages(const TBook& book, int threads,
         });
     }
     for (TSectionBatch& batch : batches) {
-        while (batch.done.wait_for(kWaitStep) != std::future_status::ready) {
+        while (batch.done.wait_for(kPumpInterval) != std::future_status::ready) {
             if (progress) progress(percent);
         }
         collect(batch);
@@ -289,8 +288,16 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
         info.spine.push_back(id);
     }
 
+    // Each of these lists every page: for thousands of chapters a few
+    // milliseconds each, with the window's events handled in between.
+    auto pump = [&progress] {
+        if (progress) progress(100);
+    };
+    pump();
     files[2].bytes = PackageDocument(book, info);
+    pump();
     files[3].bytes = NcxDocument(book, extras.identifier, toc);
+    pump();
     files[4].bytes = NavigationDocument(book, toc, "cover.xhtml", "title.xhtml",
                                         "text/" + PageName(1) + ".xhtml");
     return files;

@@ -10,7 +10,6 @@ namespace qm {
 namespace {
 
 constexpr int64_t kWriteBlock = TEntryCompressor::kDeflateBufferSize;
-constexpr auto kWaitStep = std::chrono::milliseconds(10);
 
 bool Ready(std::future<void>& done, std::chrono::milliseconds wait) {
     return done.wait_for(wait) == std::future_status::ready;
@@ -121,7 +120,7 @@ void TArchiveWriter::Drain() {
 void TArchiveWriter::WriteHead() {
     Slot& slot = queue_.front();
     for (std::future<void>& job : slot.done) {
-        while (!Ready(job, kWaitStep)) hooks_.BlockWritten();
+        while (!Ready(job, kPumpInterval)) hooks_.BlockWritten();
         job.get();  // a worker's failure is the run's
     }
     TPendingEntry& pending = *slot.pending;
@@ -164,12 +163,16 @@ void TArchiveWriter::Finish(TEndCentral& end, TStream* sourceArchive) {
     end.SetCentralDirSize(out.Position() - start);
     end.WriteEndRecord(out);
     output_->Flush();
-    output_.reset();
 }
 
 void TArchiveWriter::Commit(const std::function<void()>& pump) {
-    std::future<void> done = std::async(std::launch::async, [this] { workFile_.Commit(); });
-    while (!Ready(done, kWaitStep)) pump();
+    // Closing a large new file may start its write-back (ext4 does so for a
+    // file created empty), which takes tens of milliseconds: on the worker too.
+    std::future<void> done = std::async(std::launch::async, [this] {
+        output_.reset();
+        workFile_.Commit();
+    });
+    while (!Ready(done, kPumpInterval)) pump();
     done.get();
 }
 

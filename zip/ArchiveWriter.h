@@ -49,7 +49,7 @@ class TArchiveWriter {
     // Creates the work file for target (EFCreateError naming the target).
     // threads < 1 means one per core. written is told of each queued entry
     // once its header and data are in the file; hooks.BlockWritten after
-    // every block written and every 10 ms while a worker is waited for.
+    // every block written and every kPumpInterval while a worker is waited for.
     TArchiveWriter(const std::string& target, bool flushFilesOnClose, int threads,
                    TEntryHooks& hooks, std::function<void(TPendingEntry&)> written);
     // Waits for the workers, then removes the work file unless committed.
@@ -72,12 +72,12 @@ class TArchiveWriter {
     int Count() const { return static_cast<int>(entries_.size() + queue_.size()); }
 
     // Drains, writes the central directory and end (its counts, offset and
-    // size set here) and closes the file. sourceArchive is the archive kept
+    // size set here) and flushes them to the file. sourceArchive is the archive kept
     // entries came from, for their foreign extra blocks (may be null).
     void Finish(TEndCentral& end, TStream* sourceArchive);
-    // Puts the finished archive in the target's place (see TWorkFile). The
-    // file is flushed to disk on a worker meanwhile, and pump is called
-    // every 10 ms until it is done.
+    // Closes the finished archive and puts it in the target's place (see
+    // TWorkFile), both on a worker thread, calling pump every kPumpInterval until
+    // that is done.
     void Commit(const std::function<void()>& pump);
     // The records in archive order, as a directory the reader can load.
     std::unique_ptr<TSortedZip> TakeDirectory();

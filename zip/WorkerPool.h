@@ -3,6 +3,7 @@
 // The archive writer deflates entries on it and the book splitter turns parts
 // into pages; what a task produces is handed back through its own state, so
 // the pool knows nothing of either.
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -12,6 +13,12 @@
 #include <vector>
 
 namespace qm {
+
+// How long a thread that waits for workers goes without handling the
+// window's events: a quarter of the 20 ms the window may wait at most, as a
+// waiting thread wakes up late (10 to 15 ms late was seen) when the workers
+// keep every core busy.
+inline constexpr std::chrono::milliseconds kPumpInterval{5};
 
 class TWorkerPool {
   public:
