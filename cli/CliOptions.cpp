@@ -59,8 +59,8 @@ std::vector<TOption> CliOptionTable(TCliOptions& o) {
              return false;
          }},
         {0, "threads", "N",
-         "pack each book with N threads (default: one per\ncore; one when books convert at a "
-         "time)",
+         "convert and pack each book with N threads\n(default: one per core; one when several "
+         "books\nconvert at a time)",
          [&o](const std::string& value, std::string& error) {
              if (ParseBoundedInt(value, 1, kMaxJobs, o.threads)) return true;
              error = "N must be a whole number from 1 to " + std::to_string(kMaxJobs) + ", not \"" +
