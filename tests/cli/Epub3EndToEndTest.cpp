@@ -101,9 +101,20 @@ TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
 }
 
 TEST_F(Epub3Cli, SameSourceAndOptionsGiveTheSameBytes) {
-    test::WriteFile(work / "b.txt", "第一章\r\n　　海风吹过灯塔。\r\n");
-    ASSERT_EQ(Cli("-o one b.txt", "TZ=Asia/Shanghai SOURCE_DATE_EPOCH=1700000000").exitCode, 0);
-    ASSERT_EQ(Cli("-o two b.txt", "TZ=America/New_York SOURCE_DATE_EPOCH=1700000000").exitCode, 0);
+    // Enough chapters for the pages to be rendered in several batches, by one
+    // worker or two: the number of threads is no option of the book.
+    std::string text;
+    for (int k = 1; k <= 300; ++k) {
+        text += "第" + std::to_string(k) + "章\r\n";
+        for (int line = 0; line < 30; ++line) text += "　　海风吹过灯塔，守塔人在灯下写信。\r\n";
+    }
+    test::WriteFile(work / "b.txt", text);
+    ASSERT_EQ(
+        Cli("-o one --threads 1 b.txt", "TZ=Asia/Shanghai SOURCE_DATE_EPOCH=1700000000").exitCode,
+        0);
+    ASSERT_EQ(Cli("-o two --threads 2 b.txt", "TZ=America/New_York SOURCE_DATE_EPOCH=1700000000")
+                  .exitCode,
+              0);
     EXPECT_EQ(test::ReadFile(work / "one.epub"), test::ReadFile(work / "two.epub"));
     // Without the variable the source's time counts, in UTC too.
     ASSERT_EQ(Cli("-o three b.txt", "TZ=Asia/Tokyo").exitCode, 0);
