@@ -243,6 +243,7 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
     files.push_back({"META-INF/container.xml", kContainer});
     // The package, navigation and style documents are filled in last, when
     // the pages are known; their places in the archive come first.
+    const size_t opf = files.size(), ncx = opf + 1, nav = opf + 2, css = opf + 3;
     for (const char* name :
          {"OEBPS/content.opf", "OEBPS/toc.ncx", "OEBPS/nav.xhtml", "OEBPS/css/book.css"}) {
         files.push_back({name, ""});
@@ -260,7 +261,7 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
         extras.cover ? embed(*extras.cover, "images/cover", "cover-image", "cover-image") : "";
     if (extras.cover) info.coverImageId = "cover-image";
     const std::string fontHref = extras.font ? embed(*extras.font, "fonts/book", "font", "") : "";
-    files[5].bytes =
+    files[css].bytes =
         BookStyleSheet(book.language, extras.vertical, fontHref.empty() ? "" : "../" + fontHref);
 
     files.push_back({"OEBPS/cover.xhtml", CoverPage(book, "css/book.css", imageHref,
@@ -294,12 +295,12 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
         if (progress) progress(100);
     };
     pump();
-    files[2].bytes = PackageDocument(book, info);
+    files[opf].bytes = PackageDocument(book, info);
     pump();
-    files[3].bytes = NcxDocument(book, extras.identifier, toc);
+    files[ncx].bytes = NcxDocument(book, extras.identifier, toc);
     pump();
-    files[4].bytes = NavigationDocument(book, toc, "cover.xhtml", "title.xhtml",
-                                        "text/" + PageName(1) + ".xhtml");
+    files[nav].bytes = NavigationDocument(book, toc, "cover.xhtml", "title.xhtml",
+                                          "text/" + PageName(1) + ".xhtml");
     return files;
 }
 

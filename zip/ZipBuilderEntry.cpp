@@ -1,7 +1,8 @@
-// The builder's per-file work: opening a source, forming its entry and
-// handing it to the archive writer, read whole and deflated on the writer's
-// pool, or streamed through zlib when it is too large to hold. Every
-// notification happens here, on the calling thread.
+// The builder's per-file work: opening a source (or taking a file held in
+// memory), forming its entry and handing it to the archive writer, read
+// whole and deflated on the writer's pool, or streamed through zlib when it
+// is too large to hold. Every notification happens here, on the calling
+// thread.
 #include <cstdint>
 #include <ctime>
 #include <memory>
