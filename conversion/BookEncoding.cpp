@@ -5,8 +5,6 @@
 #include <unicode/ucsdet.h>
 
 #include <algorithm>
-#include <chrono>
-#include <exception>
 #include <future>
 #include <memory>
 #include <optional>
@@ -241,7 +239,6 @@ constexpr size_t kDecodePiece = size_t{4} << 20;
 struct TDecodePiece {
     std::string_view bytes;
     TDecodedText decoded;
-    std::exception_ptr failure;
     std::future<void> done;
 };
 
@@ -275,25 +272,17 @@ TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
     size_t submitted = 0, done = 0;
     auto submit = [&] {
         TDecodePiece& piece = pieces[submitted++];
-        auto promise = std::make_shared<std::promise<void>>();
-        piece.done = promise->get_future();
-        pool.Submit([&piece, &pieces, &encoding, promise] {
-            try {
-                piece.decoded = DecodeInOrder(piece.bytes, encoding, {}, &piece == &pieces[0]);
-            } catch (...) {
-                piece.failure = std::current_exception();
-            }
-            promise->set_value();
+        piece.done = pool.Run([&piece, &pieces, &encoding] {
+            piece.decoded = DecodeInOrder(piece.bytes, encoding, {}, &piece == &pieces[0]);
         });
     };
     int percent = 0;
     for (size_t taken = 0; taken < pieces.size(); ++taken) {
         while (submitted < pieces.size() && submitted < taken + window) submit();
         TDecodePiece& piece = pieces[taken];
-        while (piece.done.wait_for(kPumpInterval) != std::future_status::ready) {
+        WaitPumping(piece.done, [&] {
             if (progress) progress(percent);
-        }
-        if (piece.failure) std::rethrow_exception(piece.failure);
+        });
         result.text += piece.decoded.text;
         result.replaced += piece.decoded.replaced;
         std::string().swap(piece.decoded.text);

@@ -1,11 +1,9 @@
 #include "conversion/BookSplitter.h"
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
 #include <functional>
 #include <future>
-#include <memory>
 
 #include "conversion/EpubTemplates.h"
 #include "conversion/PageText.h"
@@ -64,23 +62,14 @@ void WritePagesOnPool(const std::vector<std::string_view>& parts, const std::str
     done.reserve(parts.size());
     TWorkerPool pool(threads);  // goes first: no worker outlives the parts
     for (size_t index = 0; index < parts.size(); ++index) {
-        auto promise = std::make_shared<std::promise<void>>();
-        done.push_back(promise->get_future());
-        pool.Submit([&parts, &oebps, sliceSize, index, promise] {
-            try {
-                WritePage(PagePath(oebps, index), parts[index], EdgesOf(parts, index), sliceSize,
-                          [](size_t) {});
-                promise->set_value();
-            } catch (...) {
-                promise->set_exception(std::current_exception());
-            }
-        });
+        done.push_back(pool.Run([&parts, &oebps, sliceSize, index] {
+            WritePage(PagePath(oebps, index), parts[index], EdgesOf(parts, index), sliceSize,
+                      [](size_t) {});
+        }));
     }
     for (size_t index = 0; index < parts.size(); ++index) {
-        while (done[index].wait_for(kPumpInterval) != std::future_status::ready) {
-            ui.ProcessMessages();
-        }
-        done[index].get();  // a page that failed fails the book
+        // A page that failed fails the book.
+        WaitPumping(done[index], [&ui] { ui.ProcessMessages(); });
         pageDone(index + 1);
     }
 }

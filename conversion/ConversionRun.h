@@ -86,8 +86,7 @@ void PumpAndCheckCancel(TConversionUi& ui);
 template <typename Work>
 auto WhilePumping(TConversionUi& ui, Work&& work) {
     auto done = std::async(std::launch::async, std::forward<Work>(work));
-    while (done.wait_for(kPumpInterval) != std::future_status::ready) PumpAndCheckCancel(ui);
-    return done.get();
+    return WaitPumping(done, [&ui] { PumpAndCheckCancel(ui); });
 }
 
 // The reason given for a named pipe.

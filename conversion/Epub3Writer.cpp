@@ -1,10 +1,7 @@
 #include "conversion/Epub3Writer.h"
 
 #include <algorithm>
-#include <chrono>
-#include <exception>
 #include <future>
-#include <memory>
 
 #include "conversion/BookIdentifier.h"
 #include "conversion/Epub3Documents.h"
@@ -123,7 +120,6 @@ struct TSectionBatch {
     size_t reached = 0;                // bytes of the text up to the batch's end
     std::vector<std::string> pages;    // the batch's pages, in order
     std::vector<size_t> sectionPages;  // pages of each section
-    std::exception_ptr failure;
     std::future<void> done;
 };
 
@@ -177,7 +173,6 @@ std::vector<std::string> RenderPages(const TBook& book, int threads,
     std::vector<std::string> pages;
     int percent = 0;
     auto collect = [&](TSectionBatch& batch) {
-        if (batch.failure) std::rethrow_exception(batch.failure);
         size_t next = 0;
         for (size_t count : batch.sectionPages) {
             sectionFirst.push_back(pages.size());
@@ -198,21 +193,12 @@ std::vector<std::string> RenderPages(const TBook& book, int threads,
     }
     TWorkerPool pool(threads);  // goes first: no worker outlives the batches
     for (TSectionBatch& batch : batches) {
-        auto promise = std::make_shared<std::promise<void>>();
-        batch.done = promise->get_future();
-        pool.Submit([&book, &batch, promise] {
-            try {
-                RenderBatch(book, batch);
-            } catch (...) {
-                batch.failure = std::current_exception();
-            }
-            promise->set_value();
-        });
+        batch.done = pool.Run([&book, &batch] { RenderBatch(book, batch); });
     }
     for (TSectionBatch& batch : batches) {
-        while (batch.done.wait_for(kPumpInterval) != std::future_status::ready) {
+        WaitPumping(batch.done, [&] {
             if (progress) progress(percent);
-        }
+        });
         collect(batch);
     }
     return pages;

@@ -1,7 +1,6 @@
 #include "zip/ArchiveWriter.h"
 
 #include <chrono>
-#include <exception>
 #include <utility>
 
 #include "zip/ZipExceptions.h"
@@ -11,13 +10,10 @@ namespace {
 
 constexpr int64_t kWriteBlock = TEntryCompressor::kDeflateBufferSize;
 
-bool Ready(std::future<void>& done, std::chrono::milliseconds wait) {
-    return done.wait_for(wait) == std::future_status::ready;
-}
-
-bool Ready(std::vector<std::future<void>>& jobs, std::chrono::milliseconds wait) {
+// True when every job has run.
+bool AllDone(std::vector<std::future<void>>& jobs) {
     for (std::future<void>& job : jobs) {
-        if (!Ready(job, wait)) return false;
+        if (job.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) return false;
     }
     return true;
 }
@@ -49,20 +45,11 @@ void TArchiveWriter::Queue(std::unique_ptr<TPendingEntry> pending) {
     Slot slot;
     slot.pending = std::shared_ptr<TPendingEntry>(std::move(pending));
     slot.sourceSize = size;
-    // Each job deflates its share into its own place and reports through
-    // its own promise; the writer takes them in order.
+    // Each job deflates its share into its own place; the writer takes
+    // them in order.
     auto submit = [this, &slot](std::function<void()> work) {
-        auto promise = std::make_shared<std::promise<void>>();
-        slot.done.push_back(promise->get_future());
         if (!pool_) pool_ = std::make_unique<TWorkerPool>(threads_);
-        pool_->Submit([work = std::move(work), promise] {
-            try {
-                work();
-                promise->set_value();
-            } catch (...) {
-                promise->set_exception(std::current_exception());
-            }
-        });
+        slot.done.push_back(pool_->Run(std::move(work)));
     };
     const std::shared_ptr<TPendingEntry> job = slot.pending;
     if (job->level == 0) {
@@ -94,7 +81,7 @@ void TArchiveWriter::Queue(std::unique_ptr<TPendingEntry> pending) {
 }
 
 void TArchiveWriter::WriteReady() {
-    while (!queue_.empty() && Ready(queue_.front().done, std::chrono::milliseconds(0))) {
+    while (!queue_.empty() && AllDone(queue_.front().done)) {
         WriteHead();
     }
 }
@@ -119,10 +106,8 @@ void TArchiveWriter::Drain() {
 // data in blocks, with the messages handled after each.
 void TArchiveWriter::WriteHead() {
     Slot& slot = queue_.front();
-    for (std::future<void>& job : slot.done) {
-        while (!Ready(job, kPumpInterval)) hooks_.BlockWritten();
-        job.get();  // a worker's failure is the run's
-    }
+    // A worker's failure is the run's.
+    for (std::future<void>& job : slot.done) WaitPumping(job, [this] { hooks_.BlockWritten(); });
     TPendingEntry& pending = *slot.pending;
     TZipHeaderInfo& entry = *pending.entry;
     if (!pending.pieces.empty()) std::string().swap(pending.data);  // the source, now deflated
@@ -172,8 +157,7 @@ void TArchiveWriter::Commit(const std::function<void()>& pump) {
         output_.reset();
         workFile_.Commit();
     });
-    while (!Ready(done, kPumpInterval)) pump();
-    done.get();
+    WaitPumping(done, pump);
 }
 
 std::unique_ptr<TSortedZip> TArchiveWriter::TakeDirectory() {

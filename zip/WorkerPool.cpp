@@ -1,5 +1,7 @@
 #include "zip/WorkerPool.h"
 
+#include <exception>
+#include <memory>
 #include <utility>
 
 namespace qm {
@@ -25,12 +27,22 @@ TWorkerPool::~TWorkerPool() {
     for (std::thread& worker : workers_) worker.join();
 }
 
-void TWorkerPool::Submit(std::function<void()> task) {
+std::future<void> TWorkerPool::Run(std::function<void()> task) {
+    auto promise = std::make_shared<std::promise<void>>();
+    std::future<void> done = promise->get_future();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        tasks_.push_back(std::move(task));
+        tasks_.push_back([task = std::move(task), promise] {
+            try {
+                task();
+                promise->set_value();
+            } catch (...) {
+                promise->set_exception(std::current_exception());
+            }
+        });
     }
     wake_.notify_one();
+    return done;
 }
 
 void TWorkerPool::Work() {

@@ -1,13 +1,15 @@
 #pragma once
 // A fixed set of worker threads taking tasks in the order they were given.
-// The archive writer deflates entries on it and the book splitter turns parts
-// into pages; what a task produces is handed back through its own state, so
-// the pool knows nothing of either.
+// The archive writer deflates entries on it and the conversion decodes text
+// and renders pages; what a task produces is handed back through its own
+// state and its end (or failure) through a future, so the pool knows nothing
+// of either.
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,6 +22,14 @@ namespace qm {
 // keep every core busy.
 inline constexpr std::chrono::milliseconds kPumpInterval{5};
 
+// Waits for done, calling pump every kPumpInterval meanwhile, and gives
+// what it holds (or raises what its task raised).
+template <typename T>
+T WaitPumping(std::future<T>& done, const std::function<void()>& pump) {
+    while (done.wait_for(kPumpInterval) != std::future_status::ready) pump();
+    return done.get();
+}
+
 class TWorkerPool {
   public:
     // threads < 1 means one per core.
@@ -29,8 +39,9 @@ class TWorkerPool {
     TWorkerPool(const TWorkerPool&) = delete;
     TWorkerPool& operator=(const TWorkerPool&) = delete;
 
-    // The task must not throw (it reports failures through its own state).
-    void Submit(std::function<void()> task);
+    // Queues the task. The future is ready once it has run and raises what
+    // it raised; a task the destructor drops leaves its future broken.
+    std::future<void> Run(std::function<void()> task);
     int Threads() const { return static_cast<int>(workers_.size()); }
 
     // The number of cores, at least 1.
