@@ -17,7 +17,6 @@
 #include "conversion/Epub3Writer.h"
 #include "conversion/FileNames.h"
 #include "conversion/SourceText.h"
-#include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "zip/Crc32.h"
@@ -30,7 +29,6 @@ namespace {
 constexpr int kReadEnd = 10;
 constexpr int kDecodeEnd = 30;
 constexpr int kConvertEnd = 50;
-constexpr size_t kReadSlice = size_t{1} << 20;
 constexpr size_t kConvertSlice = size_t{1} << 20;
 constexpr size_t kIdentifierPrefix = size_t{64} << 10;
 
@@ -39,25 +37,6 @@ std::function<void(int)> Stage(TConversionUi& ui, int from, int to) {
         ui.Progress(TConversionPhase::Pages, from + percent * (to - from) / 100);
         PumpAndCheckCancel(ui);
     };
-}
-
-std::string ReadWholeSource(const std::string& path, const std::function<void(int)>& progress) {
-    TFileStream file(path, fmOpenRead | fmShareDenyNone);
-    const int64_t size = file.Size();
-    if (size > kMaxSourceSize) {
-        throw ESourceTooLarge(Format(
-            "The file \"%s\" is 2 GiB or larger; books must be smaller than 2 GiB.", path.c_str()));
-    }
-    std::string raw;
-    raw.reserve(static_cast<size_t>(size));
-    while (raw.size() < static_cast<size_t>(size)) {
-        const size_t done = raw.size();
-        const size_t count = std::min(kReadSlice, static_cast<size_t>(size) - done);
-        raw.resize(done + count);
-        file.ReadBuffer(raw.data() + done, static_cast<int64_t>(count));
-        progress(static_cast<int>((done + count) * 100 / static_cast<size_t>(size)));
-    }
-    return raw;
 }
 
 // Converts the text a slice at a time, each slice ending at a line end, so a
@@ -103,7 +82,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     std::optional<TChapterDetector> detector;
     if (options.chapters) detector.emplace(options.chapterPattern, options.volumePattern);
 
-    std::string raw = ReadWholeSource(request.sourcePath, Stage(ui, 0, kReadEnd));
+    std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
     // Both look at every byte of a long book: on a thread of their own.
     const std::string encoding = options.encoding.empty()
                                      ? WhilePumping(ui, [&raw] { return DetectBookEncoding(raw); })

@@ -126,16 +126,47 @@ bool ConvertUtf8(const std::string& raw, size_t sliceSize, const TLoadPump& chec
     return true;
 }
 
-}  // namespace
-
-void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadPump& pump, size_t sliceSize) {
-    TFileStream file(path, fmOpenRead | fmShareDenyNone);
-    const int64_t size = file.Size();
+// Refuses a book of 2 GiB or more.
+void CheckSourceSize(const std::string& path, int64_t size) {
     if (size > kMaxSourceSize) {
         throw ESourceTooLarge(Format(
             "The file \"%s\" is 2 GiB or larger; books must be smaller than 2 GiB.", path.c_str()));
     }
+}
+
+// Reads the file from position to its end into raw. Grown a slice at a
+// time: a whole-book resize would fill all its memory in one go before the
+// first slice is read.
+void ReadRest(TFileStream& file, int64_t position, std::string& raw, const TLoadPump& pump,
+              size_t sliceSize) {
+    file.SetPosition(position);
+    const auto total = static_cast<size_t>(file.Size() - position);
+    raw.clear();
+    raw.reserve(total);
+    sliceSize = std::max<size_t>(1, sliceSize);
+    while (raw.size() < total) {
+        const size_t done = raw.size();
+        const size_t count = std::min(sliceSize, total - done);
+        raw.resize(done + count);
+        file.ReadBuffer(raw.data() + done, static_cast<int64_t>(count));
+        if (pump) pump(Percent(done + count, total));
+    }
+}
+
+}  // namespace
+
+std::string ReadSourceFile(const std::string& path, const TLoadPump& pump, size_t sliceSize) {
+    TFileStream file(path, fmOpenRead | fmShareDenyNone);
+    CheckSourceSize(path, file.Size());
+    std::string raw;
+    ReadRest(file, 0, raw, pump, sliceSize);
+    return raw;
+}
+
+void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
+                     const TLoadPump& pump, size_t sliceSize) {
+    TFileStream file(path, fmOpenRead | fmShareDenyNone);
+    CheckSourceSize(path, file.Size());
     unsigned char mark[3] = {0, 0, 0};
     int64_t position = 0;
     kind = skAnsi;
@@ -150,20 +181,7 @@ void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& ra
             position = 3;
         }
     }
-    file.SetPosition(position);
-    // Grown a slice at a time: a whole-book resize would fill all its memory
-    // in one go before the first slice is read.
-    const auto total = static_cast<size_t>(size - position);
-    raw.clear();
-    raw.reserve(total);
-    sliceSize = std::max<size_t>(1, sliceSize);
-    while (raw.size() < total) {
-        const size_t done = raw.size();
-        const size_t count = std::min(sliceSize, total - done);
-        raw.resize(done + count);
-        file.ReadBuffer(raw.data() + done, static_cast<int64_t>(count));
-        if (pump) pump(Percent(done + count, total));
-    }
+    ReadRest(file, position, raw, pump, sliceSize);
 }
 
 std::string LoadSourceText(const std::string& path, const TLoadPump& pump, size_t sliceSize) {

@@ -30,6 +30,11 @@ using TLoadPump = std::function<void(int percent)>;
 // The bytes read, decoded or converted between two calls of the pump.
 inline constexpr size_t kLoadSliceSize = size_t{1} << 20;
 
+// Reads the whole file as it is, mark included, calling the pump (when
+// given) after every slice. EFOpenError, EReadError, ESourceTooLarge.
+std::string ReadSourceFile(const std::string& path, const TLoadPump& pump = {},
+                           size_t sliceSize = kLoadSliceSize);
+
 // Reads the whole file: the kind and the bytes after the byte-order mark.
 // EFOpenError, EReadError ("Stream read error"), ESourceTooLarge. The pump,
 // when given, is called after every slice read.
