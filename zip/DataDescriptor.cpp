@@ -132,21 +132,52 @@ bool InflateData(TStream& in, int64_t dataStart, int64_t size,
     }
 }
 
-// The facts of length stored bytes from dataStart.
-bool StoredData(TStream& in, int64_t dataStart, int64_t length,
-                const std::function<void()>& progress, TDataFacts& facts) {
-    std::vector<unsigned char> chunk(static_cast<size_t>(kChunk));
-    uint32_t crc = kCrcPreset;
-    for (int64_t done = 0; done < length;) {
-        const int64_t want = std::min(kChunk, length - done);
-        if (!ReadAt(in, dataStart + done, chunk.data(), want)) return false;
-        crc = UpdateCrc32(crc, chunk.data(), static_cast<size_t>(want));
-        done += want;
-        if (progress) progress();
+// The CRC of stored data from its start up to a place that only moves
+// forward, so that checking every place a descriptor may stand costs one
+// pass over the data, however many places there are.
+class TRunningCrc {
+  public:
+    TRunningCrc(TStream& in, int64_t dataStart, const std::function<void()>& progress)
+        : in_(in), at_(dataStart), progress_(progress) {}
+
+    // Moves up to place (never back); false when the file ends first.
+    bool MoveTo(int64_t place) {
+        if (place <= at_) return true;
+        if (!Feed(at_, place, crc_)) return false;
+        at_ = place;
+        return true;
     }
-    facts = {crc ^ 0xFFFFFFFF, length, length};
-    return true;
-}
+    // The facts of the data when it ends at end (at or after the place).
+    bool FactsAt(int64_t dataStart, int64_t end, TDataFacts& facts) {
+        uint32_t crc = crc_;
+        if (end < at_ || !Feed(at_, end, crc)) return false;
+        facts = {crc ^ 0xFFFFFFFF, end - dataStart, end - dataStart};
+        return true;
+    }
+
+  private:
+    bool Feed(int64_t from, int64_t to, uint32_t& crc) {
+        unsigned char chunk[8192];
+        while (from < to) {
+            const int64_t want = std::min<int64_t>(sizeof chunk, to - from);
+            if (!ReadAt(in_, from, chunk, want)) return false;
+            crc = UpdateCrc32(crc, chunk, static_cast<size_t>(want));
+            from += want;
+            fed_ += want;
+            if (fed_ >= kChunk) {
+                fed_ = 0;
+                if (progress_) progress_();
+            }
+        }
+        return true;
+    }
+
+    TStream& in_;
+    int64_t at_;
+    uint32_t crc_ = kCrcPreset;
+    int64_t fed_ = 0;  // bytes since progress was last called
+    const std::function<void()>& progress_;
+};
 
 // Data whose end the data does not tell: the descriptor is looked for at
 // the local header's size when it gave one, else where a "PK" begins (the
@@ -157,7 +188,8 @@ bool ScanForDescriptor(TStream& in, const TZipHeaderInfo& entry, int64_t dataSta
                        TDataDescriptor& found) {
     const bool checkable = entry.CompressionMethod == kMethodStored &&
                            (entry.GeneralPurposeFlags & kFlagEncrypted) == 0;
-    auto endsAt = [&](int64_t at) {
+    // base: no later place is checked below it.
+    auto endsAt = [&](TRunningCrc& crc, int64_t base, int64_t at) {
         if (at < dataStart) return false;
         const int64_t length = at - dataStart;
         const std::vector<TReading> readings = ReadingsAt(in, at, size, wideFirst);
@@ -167,11 +199,15 @@ bool ScanForDescriptor(TStream& in, const TZipHeaderInfo& entry, int64_t dataSta
         if (!sized) return false;
         if (!checkable) return Choose(readings, length, nullptr, found);
         TDataFacts facts;
-        return StoredData(in, dataStart, length, progress, facts) &&
+        return crc.MoveTo(base) && crc.FactsAt(dataStart, at, facts) &&
                Choose(readings, length, &facts, found);
     };
     const int64_t hint = entry.CompressedSize();
-    if (hint > 0 && hint <= size - dataStart && endsAt(dataStart + hint)) return true;
+    if (hint > 0 && hint <= size - dataStart) {
+        TRunningCrc crc(in, dataStart, progress);
+        if (endsAt(crc, dataStart, dataStart + hint)) return true;
+    }
+    TRunningCrc crc(in, dataStart, progress);
     std::vector<unsigned char> chunk(static_cast<size_t>(kChunk));
     for (int64_t chunkStart = dataStart; chunkStart < size;) {
         const int64_t want = std::min<int64_t>(kChunk, size - chunkStart);
@@ -179,9 +215,11 @@ bool ScanForDescriptor(TStream& in, const TZipHeaderInfo& entry, int64_t dataSta
         for (int64_t i = 0; i + 1 < want; ++i) {
             if (chunk[static_cast<size_t>(i)] != 'P' || chunk[static_cast<size_t>(i) + 1] != 'K')
                 continue;
+            // In rising order, so that the places checked only move forward.
             const int64_t at = chunkStart + i;
-            for (const int64_t candidate : {at, at - 12, at - 20}) {
-                if (endsAt(candidate)) return true;
+            const int64_t base = std::max(dataStart, at - 20);
+            for (const int64_t candidate : {at - 20, at - 12, at}) {
+                if (endsAt(crc, base, candidate)) return true;
             }
         }
         if (progress) progress();
