@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "zip/DirSearch.h"
+#include "zip/StoredName.h"
 #include "zip/ZipBuilder.h"
 
 namespace {
@@ -89,28 +91,40 @@ const char* SkipReasonText(qm::TSkipReason reason) {
     }
 }
 
-// Names that are not plain ASCII but valid UTF-8 get the archive's UTF-8
-// flag, so unzip and Python show them as they are on disk.
-bool NeedsUtf8Flag(const std::string& name) {
-    bool ascii = true;
-    for (size_t i = 0; i < name.size();) {
-        const auto lead = static_cast<unsigned char>(name[i]);
-        size_t length = lead < 0x80                    ? 1
-                        : lead >= 0xC2 && lead <= 0xDF ? 2
-                        : lead >= 0xE0 && lead <= 0xEF ? 3
-                        : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                       : 0;
-        if (length == 0 || i + length > name.size()) return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(name[i + k]) & 0xC0) != 0x80) return false;
-        }
-        ascii = ascii && length == 1;
-        i += length;
+constexpr uint16_t kHostUnix = 3;  // "version made by": the file system of origin
+
+// What a file that the walk passes over is, for the message that names it.
+const char* PassedOverKind(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return "no longer there";
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target {};
+        if (::stat(path.c_str(), &target) != 0) return "a link to nothing";
+        return S_ISDIR(target.st_mode) ? "a link to a directory, not followed"
+                                       : "a link to no regular file";
     }
-    return !ascii;
+    if (S_ISFIFO(st.st_mode)) return "a named pipe, not a regular file";
+    if (S_ISSOCK(st.st_mode)) return "a socket, not a regular file";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "a device, not a regular file";
+    return "not a regular file";
 }
 
-constexpr uint16_t kHostUnix = 3;  // "version made by": the file system of origin
+// Names every file below dir that the builder's walk passes over without
+// a word (FIFOs, sockets, devices, links to nothing or to directories: the
+// "system" files of its search mask); true when there was one. The same
+// walk, with that mask bit added, finds exactly those.
+bool NamePassedOver(const std::string& dir) {
+    constexpr uint32_t kEverything = 0x3F;
+    qm::TDirSearch search(dir, kEverything, true, "*");
+    bool any = false;
+    qm::TSearchRec rec;
+    for (std::string found = search.NextFile(rec); !found.empty(); found = search.NextFile(rec)) {
+        if (found.back() == '/' || !(rec.Attr & qm::faSysFile)) continue;
+        std::fprintf(stderr, "skipped: %s (%s)\n", found.c_str(), PassedOverKind(found));
+        any = true;
+    }
+    return any;
+}
 
 // A missing or unreadable DIR would make an empty archive look like success.
 bool CheckDirectory(const std::string& dir) {
@@ -151,6 +165,7 @@ int main(int argc, char** argv) {
     if (!CheckDirectory(operands[1])) return 1;
     bool filesLeftOut = false;
     try {
+        filesLeftOut = NamePassedOver(operands[1]);
         qm::TZipBuilder zip;
         zip.SetRootDir(operands[1]);
         zip.FilesList().push_back("*.*");
@@ -178,7 +193,7 @@ int main(int argc, char** argv) {
         };
         zip.OnStartZip = [](qm::TZipBuilder&, const std::string& path, qm::TZipHeaderInfo& header,
                             bool&) {
-            if (!NeedsUtf8Flag(header.StoredName())) return;
+            if (!qm::IsUtf8BeyondAscii(header.StoredName())) return;
             header.GeneralPurposeFlags |= qm::kFlagUtf8Names;
             // unzip reads a name from an MS-DOS host as an OEM code page
             // whatever the flag says; from a Unix host it takes it as it is.

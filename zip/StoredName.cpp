@@ -47,4 +47,23 @@ std::string StoredNameOf(const std::string& path, bool storePaths,
     return CleanStoredDirectory(p) + fileName;
 }
 
+bool IsUtf8BeyondAscii(std::string_view name) {
+    bool ascii = true;
+    for (size_t i = 0; i < name.size();) {
+        const auto lead = static_cast<unsigned char>(name[i]);
+        const size_t length = lead < 0x80                    ? 1
+                              : lead >= 0xC2 && lead <= 0xDF ? 2
+                              : lead >= 0xE0 && lead <= 0xEF ? 3
+                              : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                             : 0;
+        if (length == 0 || i + length > name.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(name[i + k]) & 0xC0) != 0x80) return false;
+        }
+        ascii = ascii && length == 1;
+        i += length;
+    }
+    return !ascii;
+}
+
 }  // namespace qm

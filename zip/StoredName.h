@@ -1,6 +1,7 @@
 #pragma once
 // The name a source file is stored under in an archive.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qm {
@@ -13,5 +14,9 @@ namespace qm {
 // trip changes them.
 std::string StoredNameOf(const std::string& path, bool storePaths,
                          const std::vector<std::string>* relativePrefixes);
+
+// Whether name is valid UTF-8 with at least one character beyond ASCII: a
+// name that needs the archive's UTF-8 flag to be read as it is.
+bool IsUtf8BeyondAscii(std::string_view name);
 
 }  // namespace qm

@@ -355,6 +355,8 @@ void TZipBuilder::OpenOutput(RunState& run) {
 }
 
 void TZipBuilder::MergeExisting(RunState& run) {
+    // A repaired directory is news: the user learns what could not be saved.
+    if (Rebuilding() && WarningBox) WarningBox(run.archiveName, RepairReport());
     LoadArchiveComment();
     run.newEnd.Assign(EndCentral());
     // The new archive is a single volume whatever disk numbers the old one

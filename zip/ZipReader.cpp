@@ -8,12 +8,23 @@
 #include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "zip/DataDescriptor.h"
 #include "zip/RecordCursor.h"
+#include "zip/StoredName.h"
 #include "zip/ZipExceptions.h"
 
 namespace qm {
 
 const char* const kUserCanceledNameText = "User canceled setting zip file name.";
+const char* const kDescriptorDisagreesFormat =
+    "The archive's central directory is damaged, and entry \"%s\" cannot be recovered: no "
+    "data descriptor behind it agrees with its data. The archive was left unchanged.";
+const char* const kRebuiltDirectoryText =
+    "The archive's central directory was damaged; its entries were recovered from their "
+    "local headers.";
+const char* const kUnrecoveredAttributesText =
+    " These entries lost their attributes (host, file mode, link type), which only the "
+    "damaged directory held: ";
 
 namespace {
 
@@ -21,6 +32,9 @@ constexpr int64_t kLongestEndSearch = kEndRecordSize + 0xFFFF;  // 65557
 constexpr int64_t kScanPumpStep = 10240;
 constexpr int64_t kSelfExtractorStart = 14000;
 constexpr int64_t kScanChunk = 65536;
+constexpr uint16_t kHostUnix = 3;                 // "version made by": the file system of origin
+constexpr uint32_t kPlainFileMode = 0100644;      // regular file, rw-r--r--
+constexpr uint32_t kPlainDirectoryMode = 040755;  // directory, rwxr-xr-x
 
 // The extension of the path's last component, dot included, or "".
 std::string FileExtension(const std::string& path) {
@@ -33,82 +47,6 @@ std::string FileExtension(const std::string& path) {
 std::string ChangeFileExtension(const std::string& path, const std::string& extension) {
     const std::string old = FileExtension(path);
     return path.substr(0, path.size() - old.size()) + extension;
-}
-
-// A data descriptor found behind an entry's data.
-struct TDataDescriptor {
-    uint32_t crc32 = 0;
-    int64_t compressedSize = 0;
-    int64_t uncompressedSize = 0;
-    int length = 0;  // bytes on disk, signature included
-};
-
-// Reads count bytes at an absolute position; false when the file ends first.
-bool ReadAt(TStream& in, int64_t at, unsigned char* out, int count) {
-    return in.Seek(at, soBeginning) == at && in.Read(out, count) == count;
-}
-
-// Whether a descriptor stands at `at` for data of `dataLength` bytes: one
-// with a signature, 32- or 64-bit sizes, or (when followed by another
-// record's signature) one without.
-bool DescriptorAt(TStream& in, int64_t at, int64_t dataLength, int64_t size,
-                  TDataDescriptor& found) {
-    unsigned char b[28] = {};
-    const int got = static_cast<int>(std::min<int64_t>(28, size - at));
-    if (got < 12 || !ReadAt(in, at, b, got)) return false;
-    auto nextIsRecord = [&](int offset) {
-        if (offset + 4 > got) return at + offset == size;
-        const uint32_t signature = le::Get32(b + offset);
-        return signature == kLocalHeaderSignature || signature == kCentralHeaderSignature ||
-               signature == kEndRecordSignature || signature == kZip64EndRecordSignature;
-    };
-    // The layouts in the order tried: with the signature (32-bit sizes, then
-    // 64-bit), then without it, which only another record after it confirms.
-    const struct {
-        bool signature, wide;
-    } layouts[] = {{true, false}, {true, true}, {false, false}, {false, true}};
-    for (const auto& layout : layouts) {
-        TReadCursor r(b, static_cast<size_t>(got));
-        if (layout.signature && r.U32() != kDataDescriptorSignature) continue;
-        const uint32_t crc = r.U32();
-        const uint64_t compressed = layout.wide ? r.U64() : r.U32();
-        const uint64_t uncompressed = layout.wide ? r.U64() : r.U32();
-        const int length = got - static_cast<int>(r.Remaining());
-        if (!r.Ok() || compressed != static_cast<uint64_t>(dataLength)) continue;
-        if (!layout.signature && !nextIsRecord(length)) continue;
-        found = {crc, dataLength, static_cast<int64_t>(uncompressed), length};
-        return found.uncompressedSize >= 0;
-    }
-    return false;
-}
-
-// Finds the descriptor that ends an entry whose data starts at dataStart:
-// at the local header's size when it gave one, else the first descriptor
-// whose compressed size equals the bytes between the data's start and it.
-bool FindDataDescriptor(TStream& in, int64_t dataStart, int64_t size, int64_t hint,
-                        TDataDescriptor& found) {
-    if (hint > 0 && hint <= size - dataStart &&
-        DescriptorAt(in, dataStart + hint, hint, size, found))
-        return true;
-    std::vector<unsigned char> chunk(static_cast<size_t>(kScanChunk));
-    for (int64_t chunkStart = dataStart; chunkStart < size;) {
-        const int64_t want = std::min<int64_t>(kScanChunk, size - chunkStart);
-        if (!ReadAt(in, chunkStart, chunk.data(), static_cast<int>(want))) return false;
-        // Candidates are the places where a record's "PK" begins.
-        for (int64_t i = 0; i + 1 < want; ++i) {
-            if (chunk[static_cast<size_t>(i)] != 'P' || chunk[static_cast<size_t>(i) + 1] != 'K')
-                continue;
-            const int64_t at = chunkStart + i;
-            for (const int64_t candidate : {at, at - 12, at - 20}) {
-                if (candidate >= dataStart &&
-                    DescriptorAt(in, candidate, candidate - dataStart, size, found))
-                    return true;
-            }
-        }
-        chunkStart += want - 1;  // a "PK" across the chunk border is seen next time
-        if (want == 1) break;
-    }
-    return false;
 }
 
 }  // namespace
@@ -207,6 +145,8 @@ void TZipReader::ForgetDirectory() {
     directory_.reset();
     endCentral_.ClearWithZip64();
     rebuilding_ = false;
+    rebuildFailure_.clear();
+    unrecoveredAttributes_.clear();
 }
 
 void TZipReader::CloseArchive() {
@@ -229,8 +169,9 @@ void TZipReader::InstallDirectory(std::unique_ptr<TSortedZip> directory, const T
 }
 
 void TZipReader::FailBadZip() {
+    const std::string text = rebuildFailure_.empty() ? kNotAValidZipText : rebuildFailure_;
     CloseArchive();
-    throw EBadZipFile(kNotAValidZipText);
+    throw EBadZipFile(text);
 }
 
 void TZipReader::ReadDirectory() {
@@ -377,9 +318,9 @@ void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, b
     if (!RebuildFromLocalHeaders()) FailBadZip();
 }
 
-// The first local header signature followed by a plausible version at or
-// after start; -1 when there is none.
-int64_t TZipReader::FindLocalHeader(TStream& in, int64_t start, int64_t size) {
+// The first place at or after start where signature stands (for a local
+// header, followed by a plausible version); -1 when there is none.
+int64_t TZipReader::FindRecord(TStream& in, int64_t start, int64_t size, uint32_t signature) {
     int64_t found = -1;
     std::vector<unsigned char> chunk(static_cast<size_t>(kScanChunk));
     int64_t chunkStart = start;
@@ -406,7 +347,8 @@ int64_t TZipReader::FindLocalHeader(TStream& in, int64_t start, int64_t size) {
             continue;
         }
         const int64_t p = static_cast<const unsigned char*>(hit) - base;
-        if (le::Get32(base + p) == kLocalHeaderSignature && base[p + 5] < 10) {
+        if (le::Get32(base + p) == signature &&
+            (signature != kLocalHeaderSignature || base[p + 5] < 10)) {
             found = chunkStart + p;
         } else {
             at = chunkStart + p + 1;
@@ -415,11 +357,17 @@ int64_t TZipReader::FindLocalHeader(TStream& in, int64_t start, int64_t size) {
     return found;
 }
 
+int64_t TZipReader::FindLocalHeader(TStream& in, int64_t start, int64_t size) {
+    return FindRecord(in, start, size, kLocalHeaderSignature);
+}
+
 bool TZipReader::RebuildFromLocalHeaders() {
     if (rebuilding_ || !readHandle_) return false;
     rebuilding_ = true;
     sortedView_.reset();
     directory_.reset();
+    rebuildFailure_.clear();
+    unrecoveredAttributes_.clear();
     TBufferedFileStream& in = *readHandle_;
     const int64_t size = readSize_;
     const int64_t start = SameTextAscii(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
@@ -444,11 +392,15 @@ bool TZipReader::RebuildFromLocalHeaders() {
         int64_t next = size;  // a size beyond the file ends the list there
         if (entry->GeneralPurposeFlags & kFlagDataDescriptor) {
             // The local sizes may be zero: only the descriptor behind the
-            // data tells where the entry ends. Without one the entry cannot
-            // be kept, and a rebuild without it would lose it.
+            // data tells where the entry ends. Without one that agrees with
+            // the data the entry cannot be kept, and a rebuild without it
+            // would lose it.
             TDataDescriptor descriptor;
-            if (!FindDataDescriptor(in, dataStart, size, entry->CompressedSize(), descriptor))
+            if (!FindDataDescriptor(
+                    in, *entry, dataStart, size, [this] { PumpAndCheckCancel(); }, descriptor)) {
+                rebuildFailure_ = Format(kDescriptorDisagreesFormat, entry->StoredName().c_str());
                 return false;
+            }
             entry->Crc32 = descriptor.crc32;
             entry->SetCompressedSize(descriptor.compressedSize);
             entry->SetUncompressedSize(descriptor.uncompressedSize);
@@ -472,29 +424,72 @@ bool TZipReader::RebuildFromLocalHeaders() {
     endCentral_.SetThisDiskNo(0);
     endCentral_.SetCentralDirOffset(walkEnd);
     endCentral_.SetTotalEntries(static_cast<uint32_t>(entryCount));
-    MatchCentralHeaders(in, size, walkEnd, entryCount);
+    MatchCentralHeaders(in, size, walkEnd);
     return true;
 }
 
-void TZipReader::MatchCentralHeaders(TStream& in, int64_t size, int64_t start, int found) {
-    if (start >= size || in.Seek(start, soBeginning) != start) return;
-    for (int n = 0; n < found; ++n) {
+// Each central record that survives behind the entries, wherever the damage
+// left it, gives its entry (the one its offset and name point to) what only
+// the central record holds: host, mode, link type, comment, extra blocks.
+void TZipReader::MatchCentralHeaders(TStream& in, int64_t size, int64_t start) {
+    const int count = directory_->Count();
+    std::vector<bool> matched(static_cast<size_t>(count), false);
+    int left = count;
+    for (int64_t at = FindRecord(in, start, size, kCentralHeaderSignature); at >= 0 && left > 0;
+         at = FindRecord(in, at + 1, size, kCentralHeaderSignature)) {
         PumpAndCheckCancel();
         TZipHeaderInfo central(oemConvert_);
-        if (!central.ReadCentralHeader(in)) return;
-        const int64_t next = in.Position() + central.CentralExtraLength + central.FileCommentLength;
         int index = 0;
-        if (directory_->Find(central, index)) {
-            TZipHeaderInfo& entry = *directory_->Items(index);
-            const int64_t offset = entry.RelativeOffset();
-            const uint16_t localExtra = entry.LocalExtraLength;
-            entry.Assign(central);
-            entry.CopySavedExtra(central);
-            entry.LocalExtraLength = localExtra;
-            entry.SetRelativeOffset(offset);
+        if (in.Seek(at, soBeginning) != at || !central.ReadCentralHeader(in) ||
+            !directory_->Find(central, index) || matched[static_cast<size_t>(index)])
+            continue;
+        TZipHeaderInfo& entry = *directory_->Items(index);
+        if (entry.StoredName() != central.StoredName()) continue;
+        const int64_t offset = entry.RelativeOffset();
+        const uint16_t localExtra = entry.LocalExtraLength;
+        const uint16_t localFlags = entry.GeneralPurposeFlags;
+        const uint32_t crc = entry.Crc32;
+        const int64_t compressed = entry.CompressedSize();
+        const int64_t uncompressed = entry.UncompressedSize();
+        entry.Assign(central);
+        entry.CopySavedExtra(central);
+        entry.LocalExtraLength = localExtra;
+        entry.SetRelativeOffset(offset);
+        entry.GeneralPurposeFlags |= localFlags & kFlagUtf8Names;
+        if (localFlags & kFlagDataDescriptor) {
+            // What the descriptor said agrees with the data; the bytes
+            // copied are those it measured.
+            entry.Crc32 = crc;
+            entry.SetCompressedSize(compressed);
+            entry.SetUncompressedSize(uncompressed);
         }
-        if (in.Seek(next, soBeginning) != next) return;
+        matched[static_cast<size_t>(index)] = true;
+        --left;
     }
+    for (int i = 0; i < count; ++i) {
+        if (matched[static_cast<size_t>(i)]) continue;
+        TZipHeaderInfo& entry = *directory_->Items(i);
+        unrecoveredAttributes_.push_back(entry.StoredName());
+        // A UTF-8 name from an MS-DOS host is read in an OEM code page by
+        // unzip; from a Unix host as it is. A Unix entry needs a mode, or
+        // it is extracted with none.
+        if ((entry.GeneralPurposeFlags & kFlagUtf8Names) || IsUtf8BeyondAscii(entry.StoredName())) {
+            const bool directory = !entry.StoredName().empty() && entry.StoredName().back() == '/';
+            const uint32_t mode = directory ? kPlainDirectoryMode : kPlainFileMode;
+            entry.VersionMadeBy = static_cast<uint16_t>((kHostUnix << 8) | kVersionMadeBy);
+            entry.ExternalAttributes = (mode << 16) | (directory ? faDirectory : faArchive);
+        }
+    }
+}
+
+std::string TZipReader::RepairReport() const {
+    if (!rebuilding_ || !directory_) return {};
+    std::string text = kRebuiltDirectoryText;
+    if (unrecoveredAttributes_.empty()) return text;
+    text += kUnrecoveredAttributesText;
+    for (size_t i = 0; i < unrecoveredAttributes_.size(); ++i)
+        text += (i > 0 ? ", " : "") + unrecoveredAttributes_[i];
+    return text + ".";
 }
 
 void TZipReader::LoadArchiveComment() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/FileTimes.h"
 #include "zip/BufferedStream.h"
@@ -20,6 +21,12 @@ namespace qm {
 enum TIncompleteZipMode { izAssumeMulti = 0, izAssumeBad, izAssumeNotAZip };
 
 extern const char* const kUserCanceledNameText;  // "User canceled setting zip file name."
+// A rebuild refused because an entry's end cannot be known (%s: its name).
+extern const char* const kDescriptorDisagreesFormat;
+// The report of a rebuild, and the start of the list of entries it could
+// not give their attributes back.
+extern const char* const kRebuiltDirectoryText;
+extern const char* const kUnrecoveredAttributesText;
 
 class TZipReader {
   public:
@@ -91,6 +98,11 @@ class TZipReader {
     const TEndCentral& EndCentral() const { return endCentral_; }
     TDateTime ArchiveDate() const { return archiveDate_; }
     bool Rebuilding() const { return rebuilding_; }
+    // After a rebuild: the stored names of the entries that no surviving
+    // central record describes, and a sentence for the user saying what
+    // the rebuild did and naming them ("" without a rebuild).
+    const std::vector<std::string>& UnrecoveredAttributes() const { return unrecoveredAttributes_; }
+    std::string RepairReport() const;
     bool IsOpen() const { return readHandle_ != nullptr; }
 
     // Loads the archive comment into EndCentral() when announced and not
@@ -125,8 +137,9 @@ class TZipReader {
     bool FindEndRecord(TStream& stream, int64_t streamSize);
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
     bool RebuildFromLocalHeaders();
+    int64_t FindRecord(TStream& in, int64_t start, int64_t size, uint32_t signature);
     int64_t FindLocalHeader(TStream& in, int64_t start, int64_t size);
-    void MatchCentralHeaders(TStream& stream, int64_t streamSize, int64_t start, int found);
+    void MatchCentralHeaders(TStream& stream, int64_t streamSize, int64_t start);
     // Between records of a read, when DoProcessMessages is on: handles
     // messages, then the cancel request.
     void PumpAndCheckCancel();
@@ -150,6 +163,8 @@ class TZipReader {
     TEndCentral endCentral_;
     TDateTime archiveDate_ = 0;
     bool rebuilding_ = false;
+    std::string rebuildFailure_;  // why the last rebuild was refused, when it can say
+    std::vector<std::string> unrecoveredAttributes_;
 };
 
 }  // namespace qm

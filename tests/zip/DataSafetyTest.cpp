@@ -72,6 +72,104 @@ TEST_F(DataSafety, DamagedDirectoryWithDescriptorsIsRebuiltWholeOrNotAtAll) {
     EXPECT_EQ(test::ReadFile(dir / "y.zip"), noDescriptor);
 }
 
+// Streams big.bin, a.txt and an empty file from src the way the named tool does with Zip64
+// data descriptors (a stream that cannot seek back to fix the headers).
+const char* const kStreamedZip64Makers[][2] = {
+    {"python deflate", "python3 ../stream.py ZIP_DEFLATED"},
+    {"python store", "python3 ../stream.py ZIP_STORED"},
+    {"bsdtar", "bsdtar --format zip --options zip:zip64 -cf - big.bin a.txt empty"},
+};
+const char* const kStreamScript = R"(import sys, zipfile
+class Pipe:
+    def __init__(self): self.out = sys.stdout.buffer
+    def write(self, b): return self.out.write(b)
+    def flush(self): self.out.flush()
+with zipfile.ZipFile(Pipe(), "w", getattr(zipfile, sys.argv[1])) as z:
+    for name in ("big.bin", "a.txt", "empty"):
+        with z.open(name, "w", force_zip64=True) as f:
+            f.write(open(name, "rb").read())
+)";
+
+TEST_F(DataSafety, StreamedZip64EntriesAreRepairedWholeOrRefused) {
+    std::string big;
+    for (int i = 0; big.size() < 1024000; ++i) big += "row " + std::to_string(i * 7919) + "\n";
+    big.resize(1024000);
+    test::WriteFile(dir / "src/big.bin", big);
+    // An empty entry's 64-bit descriptor also reads as a 32-bit one.
+    test::WriteFile(dir / "src/empty", "");
+    test::WriteFile(dir / "stream.py", kStreamScript);
+    test::Run("cp " + Quote(dir / "new/c.txt") + " " + Quote(dir / "src/"));
+    for (const auto& [tool, command] : kStreamedZip64Makers) {
+        SCOPED_TRACE(tool);
+        const std::string archive = dir / "s.zip";
+        ASSERT_EQ(InSrc(std::string(command) + " > " + Quote(archive)).exitCode, 0);
+        std::string bytes = test::ReadFile(archive);
+        const size_t central = bytes.find("PK\x01\x02");
+        ASSERT_NE(central, std::string::npos);
+        bytes.replace(central, 4, "XXXX");
+        // The same damage, and big.bin's descriptor claiming one byte more.
+        std::string lying = bytes;
+        const size_t descriptor = lying.find("PK\x07\x08");
+        ASSERT_NE(descriptor, std::string::npos);
+        ++lying[descriptor + 16];
+        test::WriteFile(archive, bytes);
+        test::WriteFile(dir / "lying.zip", lying);
+
+        const auto repaired = ZipDir(archive, dir / "new");
+        EXPECT_EQ(repaired.exitCode, 0) << repaired.err;
+        EXPECT_EQ(test::PythonZipCheck(archive, dir / "src").out, "4\n");
+        EXPECT_EQ(test::Run("unzip -tq " + Quote(archive)).exitCode, 0);
+        // Compared whole: a diff of a megabyte would not fit in memory.
+        const std::string extracted = test::Run("bsdtar -xOf " + Quote(archive) + " big.bin").out;
+        EXPECT_TRUE(extracted == big) << "bsdtar gave " << extracted.size() << " bytes";
+
+        const auto refused = ZipDir(dir / "lying.zip", dir / "new");
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_NE(refused.err.find("\"big.bin\""), std::string::npos) << refused.err;
+        EXPECT_TRUE(test::ReadFile(dir / "lying.zip") == lying);
+    }
+}
+
+TEST_F(DataSafety, RepairKeepsWhatSurvivingCentralRecordsSay) {
+    const std::string tree = dir / "tree";
+    test::MakeDirs(tree);
+    test::WriteFile(tree + "/中文名.txt", std::string(100, 'x'));
+    test::WriteFile(tree + "/run.sh", "#!/bin/sh\n");
+    test::WriteFile(tree + "/plain.txt", "plain\n");
+    const std::string archive = dir / "m.zip";
+    ASSERT_EQ(test::Run("cd " + Quote(tree) +
+                        " && chmod 755 run.sh && chmod 640 plain.txt && ln -s run.sh link && "
+                        "zip -qy " +
+                        Quote(archive) + " 中文名.txt run.sh link plain.txt")
+                  .exitCode,
+              0);
+    // Only the first central record is lost.
+    std::string bytes = test::ReadFile(archive);
+    bytes.replace(bytes.find("PK\x01\x02"), 4, "XXXX");
+    test::WriteFile(archive, bytes);
+
+    const auto repaired = ZipDir(archive, dir / "new");
+    EXPECT_EQ(repaired.exitCode, 0) << repaired.err;
+    EXPECT_NE(repaired.err.find("held: 中文名.txt."), std::string::npos) << repaired.err;
+    const auto listed = test::Run(
+        "python3 -c 'import sys, zipfile\nfor i in zipfile.ZipFile(sys.argv[1]).infolist(): "
+        "print(i.create_system, oct(i.external_attr >> 16), i.orig_filename.encode(\"cp437\") "
+        "if i.flag_bits & 0x800 == 0 else i.filename)' " +
+        Quote(archive));
+    EXPECT_EQ(listed.out,
+              "3 0o100644 b'\\xe4\\xb8\\xad\\xe6\\x96\\x87\\xe5\\x90\\x8d.txt'\n3 0o100755 "
+              "b'run.sh'\n3 0o120777 b'link'\n3 0o100640 b'plain.txt'\n0 0o0 b'c.txt'\n")
+        << listed.err;
+    EXPECT_NE(test::Run("LC_ALL=C.UTF-8 unzip -l " + Quote(archive)).out.find("中文名.txt"),
+              std::string::npos);
+    // unzip is the judge of what the modes and link types mean.
+    const std::string out = dir / "out";
+    ASSERT_EQ(test::Run("unzip -q " + Quote(archive) + " -d " + Quote(out)).exitCode, 0);
+    EXPECT_EQ(test::Run("cd " + Quote(out) + " && stat -c '%A %n' run.sh link plain.txt").out,
+              "-rwxr-xr-x run.sh\nlrwxrwxrwx link\n-rw-r----- plain.txt\n");
+    EXPECT_EQ(test::ReadFile(out + "/中文名.txt"), std::string(100, 'x'));
+}
+
 TEST_F(DataSafety, ZipDirPacksEveryFileOrSaysWhichNot) {
     const std::string tree = dir / "tree";
     test::MakeDirs(tree + "/.config");
@@ -90,6 +188,22 @@ TEST_F(DataSafety, ZipDirPacksEveryFileOrSaysWhichNot) {
     EXPECT_NE(test::Run("LC_ALL=C.UTF-8 unzip -l " + Quote(archive)).out.find("中文.txt"),
               std::string::npos);
     EXPECT_EQ(test::PythonZipCheck(archive, tree).exitCode, 0);
+
+    // Files the walk passes over are named too.
+    const std::string odd = dir / "odd";
+    test::MakeDirs(odd + "/sub");
+    test::WriteFile(odd + "/a.txt", "a");
+    ASSERT_EQ(test::Run("cd " + Quote(odd) +
+                        " && mkfifo sub/fifo && ln -s nowhere dangling && ln -s sub dirlink")
+                  .exitCode,
+              0);
+    const auto named = ZipDir(dir / "o.zip", odd);
+    EXPECT_EQ(named.exitCode, 1);
+    for (const char* expected :
+         {"/dangling (a link to nothing)", "/dirlink (a link to a directory, not followed)",
+          "/sub/fifo (a named pipe, not a regular file)"})
+        EXPECT_NE(named.err.find(expected), std::string::npos) << named.err;
+    EXPECT_EQ(test::PythonZipCheck(dir / "o.zip", odd).out, "1\n");
 
     // A missing directory is an error, not an empty archive.
     const auto missing = ZipDir(dir / "m.zip", dir / "absent");

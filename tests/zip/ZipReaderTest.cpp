@@ -242,8 +242,9 @@ TEST_F(ZipReaderTest, DamagedDirectoriesAreRebuiltFromLocalHeaders) {
         EXPECT_EQ(noEnd->Entry(i).ExternalAttributes, good->Entry(i).ExternalAttributes);
     }
 
-    // Second central header overwritten: the first keeps its central fields,
-    // the others have only what their local headers say.
+    // Second central header overwritten: the first and third keep their
+    // central fields, the second has only what its local header says and is
+    // named as such.
     std::string broken = bytes;
     broken.replace(second, 4, "XXXX");
     test::WriteFile(Path("broken.zip"), broken);
@@ -252,6 +253,11 @@ TEST_F(ZipReaderTest, DamagedDirectoriesAreRebuiltFromLocalHeaders) {
     EXPECT_EQ(rebuilt->Entry(0).ExternalAttributes, good->Entry(0).ExternalAttributes);
     EXPECT_NE(rebuilt->Entry(0).ExternalAttributes, 0u);
     EXPECT_EQ(rebuilt->Entry(1).ExternalAttributes, 0u);
+    EXPECT_EQ(rebuilt->Entry(2).ExternalAttributes, good->Entry(2).ExternalAttributes);
+    EXPECT_EQ(rebuilt->UnrecoveredAttributes(),
+              std::vector<std::string>{good->Entry(1).StoredName()});
+    EXPECT_NE(rebuilt->RepairReport().find(good->Entry(1).StoredName()), std::string::npos);
+    EXPECT_EQ(good->RepairReport(), "");
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(rebuilt->Entry(i).StoredName(), good->Entry(i).StoredName());
         EXPECT_EQ(rebuilt->Entry(i).Crc32, good->Entry(i).Crc32);
