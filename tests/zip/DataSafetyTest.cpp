@@ -189,7 +189,7 @@ TEST_F(DataSafety, ZipDirPacksEveryFileOrSaysWhichNot) {
               std::string::npos);
     EXPECT_EQ(test::PythonZipCheck(archive, tree).exitCode, 0);
 
-    // Files the walk passes over are named too.
+    // Files the walk passes over by design are named, and the run still succeeds.
     const std::string odd = dir / "odd";
     test::MakeDirs(odd + "/sub");
     test::WriteFile(odd + "/a.txt", "a");
@@ -198,7 +198,7 @@ TEST_F(DataSafety, ZipDirPacksEveryFileOrSaysWhichNot) {
                   .exitCode,
               0);
     const auto named = ZipDir(dir / "o.zip", odd);
-    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_EQ(named.exitCode, 0);
     for (const char* expected :
          {"/dangling (a link to nothing)", "/dirlink (a link to a directory, not followed)",
           "/sub/fifo (a named pipe, not a regular file)"})
