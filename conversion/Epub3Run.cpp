@@ -80,7 +80,10 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     }
     // A bad pattern fails before the source is read.
     std::optional<TChapterDetector> detector;
-    if (options.chapters) detector.emplace(options.chapterPattern, options.volumePattern);
+    // The window stays responsive while a pattern works on a long line.
+    if (options.chapters)
+        detector.emplace(options.chapterPattern, options.volumePattern,
+                         [&ui] { PumpAndCheckCancel(ui); });
 
     std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
     // Both look at every byte of a long book: on a thread of their own.
