@@ -115,8 +115,10 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         book.text = std::move(decoded.text);
     }
     TBookNameParts named = BookNamePartsOf(ExtractBaseName(request.sourcePath));
-    book.title = options.title.empty() ? named.title : options.title;
-    book.author = options.author.empty() ? named.author : options.author;
+    // A title or author of spaces and control characters alone would leave
+    // the package's title empty: it counts as none given.
+    book.title = IsBlankText(options.title) ? named.title : options.title;
+    book.author = IsBlankText(options.author) ? named.author : options.author;
     if (!options.convert.empty()) {
         const auto converter = WhilePumping(
             ui, [&options] { return std::make_unique<TChineseConverter>(options.convert); });
@@ -124,7 +126,8 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         book.title = converter->Convert(book.title);
         book.author = converter->Convert(book.author);
     }
-    if (book.title.empty()) book.title = "Untitled";
+    if (IsBlankText(book.title)) book.title = "Untitled";
+    if (IsBlankText(book.author)) book.author.clear();
     book.language = options.language.empty()
                         ? WhilePumping(ui, [&book] { return GuessLanguage(book.text); })
                         : options.language;
@@ -146,8 +149,12 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
                         const std::string& rootDir) {
     const TEpub3Options& options = request.options;
+    // A bad date fails before anything is read.
+    const int64_t timestamp = BookTimestamp(request.sourcePath);
     std::optional<TBookResource> cover, font;
-    if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
+    // Decoding a large cover takes a moment: the window stays responsive.
+    if (!options.coverPath.empty())
+        cover = WhilePumping(ui, [&options] { return ReadCoverImage(options.coverPath); });
     if (!options.fontPath.empty()) font = ReadFontFile(options.fontPath);
 
     TSha1 digest;
@@ -158,7 +165,7 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZ
 
     TEpub3Extras extras;
     extras.identifier = UuidUrnFromDigest(digest.Final());
-    extras.timestamp = BookTimestamp(request.sourcePath);
+    extras.timestamp = timestamp;
     extras.vertical = options.vertical;
     extras.cover = cover ? &*cover : nullptr;
     extras.font = font ? &*font : nullptr;
