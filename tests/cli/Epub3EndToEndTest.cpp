@@ -23,11 +23,6 @@ std::string SampleUtf8() {
                         "GBK");
 }
 
-// A 1 x 1 PNG.
-const char* const kPngHex =
-    "89504E470D0A1A0A0000000D49484452000000010000000108060000001F15C489"
-    "0000000D4944415478DA63F8FFFF3F0005FE02FEA7D5A3D40000000049454E44AE426082";
-
 class Epub3Cli : public ::testing::Test {
   protected:
     test::CommandResult Cli(const std::string& args,
@@ -85,7 +80,7 @@ TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
         addPair(std::string(book.name) + ".epub", std::string(book.name) + ".expected");
     }
     // Every option at once: the text changes, so only the package is judged.
-    test::WriteFile(work / "cover.png", test::Hex(kPngHex));
+    test::WriteFile(work / "cover.png", test::MakePng(1, 1));
     test::WriteFile(work / "none.expected", "");
     const auto all =
         Cli("--vertical --convert s2t --language zh-Hant --cover cover.png --font "
