@@ -205,6 +205,8 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
         result.reason = error.what();
     }
     std::string shown = result.resultText;
+    // The window shows why, as the command line prints it.
+    if (!result.success && !result.reason.empty()) shown.append("\n").append(result.reason);
     if (result.success && (result.volumes + result.chapters) > 0) {
         shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
         if (request.parts != 1)
