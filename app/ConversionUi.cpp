@@ -4,6 +4,7 @@
 #include <QProgressBar>
 
 #include "app/Dialogs.h"
+#include "app/QuitOnSignals.h"
 #include "app/Unit1.h"
 
 namespace qm {
@@ -17,6 +18,9 @@ int BarValue(TConversionPhase phase, int percent) {
 }
 
 }  // namespace
+
+TFormConversionUi::TFormConversionUi(TDialogs& dialogs, QProgressBar& bar)
+    : TConversionUi(TQuitOnSignals::StopRequests()), dialogs_(dialogs), bar_(bar) {}
 
 void TFormConversionUi::ShowWarning(const std::string& caption, const std::string& text) {
     dialogs_.Warning(QString::fromStdString(caption), QString::fromStdString(text));

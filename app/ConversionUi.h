@@ -12,7 +12,8 @@ class TDialogs;
 
 class TFormConversionUi : public TConversionUi {
   public:
-    TFormConversionUi(TDialogs& dialogs, QProgressBar& bar) : dialogs_(dialogs), bar_(bar) {}
+    // A signal that ends the program stops the run too (TQuitOnSignals).
+    TFormConversionUi(TDialogs& dialogs, QProgressBar& bar);
 
     void ShowWarning(const std::string& caption, const std::string& text) override;
     void ShowResult(const std::string& text) override;

@@ -12,6 +12,7 @@ namespace {
 
 // The handler may only write to a pipe; the event loop reads the other end.
 int signalPipe[2] = {-1, -1};
+const TRunControl* current = nullptr;
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void OnSignal(int number) {
@@ -22,6 +23,7 @@ void OnSignal(int number) {
 }  // namespace
 
 TQuitOnSignals::TQuitOnSignals(QObject* parent) : QObject(parent), notifier_(nullptr) {
+    current = &stop_;
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TQuitOnSignals::SignalArrived);
@@ -39,6 +41,7 @@ TQuitOnSignals::TQuitOnSignals(QObject* parent) : QObject(parent), notifier_(nul
 }
 
 TQuitOnSignals::~TQuitOnSignals() {
+    if (current == &stop_) current = nullptr;
     if (!notifier_) return;
     for (int number : kSignals) {
         struct sigaction current {};
@@ -54,9 +57,16 @@ TQuitOnSignals::~TQuitOnSignals() {
 void TQuitOnSignals::SignalArrived() {
     unsigned char number = 0;
     if (::read(signalPipe[0], &number, 1) != 1) return;
+    // A conversion stops at its next step, so the program does not wait
+    // for a long book (or a slow heading pattern) to be done.
+    stop_.RequestCancel();
     // Leaves every event loop, also that of an open message box, without
     // asking the window: during a conversion it would refuse to close.
     QCoreApplication::exit(128 + number);
+}
+
+const TRunControl* TQuitOnSignals::StopRequests() {
+    return current;
 }
 
 }  // namespace qm

@@ -1,10 +1,12 @@
 #include "conversion/BookIdentifier.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 
@@ -101,14 +103,28 @@ std::string UuidUrnFromDigest(const std::string& sha1) {
 }
 
 int64_t BookTimestamp(const std::string& sourcePath) {
-    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (epoch && *epoch != '\0') {
+        // A date the package cannot carry is the build's mistake: a book with
+        // some other date would break the promise of the same bytes.
         char* end = nullptr;
+        errno = 0;
         const long long value = std::strtoll(epoch, &end, 10);
-        if (end != epoch && *end == '\0' && value >= 0) return value;
+        if (end == epoch || *end != '\0' || errno == ERANGE || value < 0 ||
+            value > kLastBookSecond) {
+            throw Exception(
+                Format("SOURCE_DATE_EPOCH is \"%s\"; it must be whole seconds since "
+                       "1970 from 0 to %lld (the end of the year 9999).",
+                       epoch, static_cast<long long>(kLastBookSecond)));
+        }
+        return value;
     }
     int64_t seconds = 0;
-    if (FileModificationTime(sourcePath, seconds)) return seconds;
-    return static_cast<int64_t>(std::time(nullptr));
+    if (!FileModificationTime(sourcePath, seconds))
+        seconds = static_cast<int64_t>(std::time(nullptr));
+    // A file's time set far off (some file systems allow it) is no date for
+    // a book: the nearest one a package can carry is taken.
+    return std::clamp(seconds, kFirstBookSecond, kLastBookSecond);
 }
 
 std::string Iso8601Utc(int64_t seconds) {

@@ -26,9 +26,15 @@ class TSha1 {
 // "urn:uuid:" and a name-based (version 5) UUID of the digest.
 std::string UuidUrnFromDigest(const std::string& sha1);
 
-// The book's moment in seconds since 1970: SOURCE_DATE_EPOCH when it is
-// set to a number, else the source file's modification time (now when it
-// cannot be read).
+// The span of dates a package's four-digit years can name:
+// 0001-01-01T00:00:00Z to 9999-12-31T23:59:59Z.
+inline constexpr int64_t kFirstBookSecond = -62135596800;
+inline constexpr int64_t kLastBookSecond = 253402300799;
+
+// The book's moment in seconds since 1970: SOURCE_DATE_EPOCH when it is set
+// (raises Exception when it is not a number from 0 to kLastBookSecond), else
+// the source file's modification time (now when it cannot be read), brought
+// into the span above.
 int64_t BookTimestamp(const std::string& sourcePath);
 
 // "2024-05-01T12:00:00Z".

@@ -1,5 +1,11 @@
 #include "conversion/BookNameParts.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cstdint>
+
 #include "conversion/ChapterDetector.h"
 
 namespace qm {
@@ -28,6 +34,22 @@ TBookNameParts BookNamePartsOf(std::string_view baseName) {
     head = TrimHeadingLine(head);
     parts.title = std::string(head.empty() ? baseName : head);
     return parts;
+}
+
+bool IsBlankText(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
+    for (int32_t i = 0; i < length;) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) return false;  // a stray byte is something shown
+        const int8_t type = u_charType(c);
+        const bool invisible = u_isUWhiteSpace(c) || type == U_CONTROL_CHAR ||
+                               type == U_FORMAT_CHAR ||
+                               u_hasBinaryProperty(c, UCHAR_NONCHARACTER_CODE_POINT);
+        if (!invisible) return false;
+    }
+    return true;
 }
 
 }  // namespace qm

@@ -15,4 +15,8 @@ struct TBookNameParts {
 // whole name when no form fits.
 TBookNameParts BookNamePartsOf(std::string_view baseName);
 
+// True when UTF-8 text shows nothing: it holds only white space and
+// control, format or non-characters (or nothing at all).
+bool IsBlankText(std::string_view text);
+
 }  // namespace qm

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <exception>
 
+#include "conversion/FontCheck.h"
+#include "conversion/ImageDecode.h"
 #include "platform/Exceptions.h"
 #include "platform/FileStream.h"
+#include "platform/FileSystem.h"
 
 namespace qm {
 namespace {
@@ -12,7 +15,17 @@ namespace {
 // Covers and fonts larger than this are surely a wrong file.
 constexpr int64_t kMaxResourceSize = int64_t{64} << 20;
 
+// Only a regular file is opened: a named pipe would wait for a writer for
+// ever, and a device never ends.
 std::string ReadWhole(const std::string& path, const char* what) {
+    const TFileKind kind = FileKindOf(path);
+    if (kind == TFileKind::NamedPipe) {
+        throw Exception(std::string("The ") + what + " \"" + path +
+                        "\" is a named pipe, not a file.");
+    }
+    if (kind == TFileKind::Directory || kind == TFileKind::Other) {
+        throw Exception(std::string("The ") + what + " \"" + path + "\" is not a regular file.");
+    }
     try {
         TFileStream file(path, fmOpenRead | fmShareDenyNone);
         const int64_t size = file.Size();
@@ -28,61 +41,30 @@ std::string ReadWhole(const std::string& path, const char* what) {
     }
 }
 
-uint32_t Big16(const std::string& b, size_t at) {
-    return (static_cast<unsigned char>(b[at]) << 8) | static_cast<unsigned char>(b[at + 1]);
-}
-uint32_t Big32(const std::string& b, size_t at) {
-    return (Big16(b, at) << 16) | Big16(b, at + 2);
-}
-
-// The frame size of a JPEG: the first start-of-frame marker's height and width.
-bool JpegSize(const std::string& b, int32_t& width, int32_t& height) {
-    size_t at = 2;
-    while (at + 9 < b.size()) {
-        if (static_cast<unsigned char>(b[at]) != 0xFF) return false;
-        const auto marker = static_cast<unsigned char>(b[at + 1]);
-        if (marker == 0xFF) {  // fill byte
-            ++at;
-            continue;
-        }
-        if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-            at += 2;
-            continue;
-        }
-        const uint32_t length = Big16(b, at + 2);
-        const bool frame =
-            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            height = static_cast<int32_t>(Big16(b, at + 5));
-            width = static_cast<int32_t>(Big16(b, at + 7));
-            return width > 0 && height > 0;
-        }
-        if (length < 2) return false;
-        at += 2 + length;
-    }
-    return false;
-}
-
 }  // namespace
 
 TBookResource ReadCoverImage(const std::string& path) {
     TBookResource image;
     image.bytes = ReadWhole(path, "cover image");
     const std::string& b = image.bytes;
-    if (b.size() >= 24 && b.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0 &&
-        b.compare(12, 4, "IHDR") == 0) {
-        image.mediaType = "image/png";
-        image.extension = ".png";
-        image.width = static_cast<int32_t>(Big32(b, 16));
-        image.height = static_cast<int32_t>(Big32(b, 20));
-    } else if (b.size() >= 4 && b.compare(0, 3, "\xFF\xD8\xFF") == 0 &&
-               JpegSize(b, image.width, image.height)) {
-        image.mediaType = "image/jpeg";
-        image.extension = ".jpg";
+    TImageSize size;
+    try {
+        if (b.starts_with("\x89PNG\r\n\x1A\n")) {
+            image.mediaType = "image/png";
+            image.extension = ".png";
+            size = DecodePng(b);
+        } else if (b.starts_with("\xFF\xD8\xFF")) {
+            image.mediaType = "image/jpeg";
+            image.extension = ".jpg";
+            size = DecodeJpeg(b);
+        } else {
+            throw Exception("is not a JPEG or PNG image");
+        }
+    } catch (const std::exception& error) {
+        throw Exception("The cover image \"" + path + "\" " + error.what() + ".");
     }
-    if (image.mediaType.empty() || image.width <= 0 || image.height <= 0) {
-        throw Exception("The cover image \"" + path + "\" is not a JPEG or PNG image.");
-    }
+    image.width = size.width;
+    image.height = size.height;
     return image;
 }
 
@@ -104,6 +86,11 @@ TBookResource ReadFontFile(const std::string& path) {
         font.extension = ".woff2";
     } else {
         throw Exception("The font \"" + path + "\" is not a TrueType, OpenType or WOFF font.");
+    }
+    try {
+        CheckFontDirectory(font.bytes);
+    } catch (const std::exception& error) {
+        throw Exception("The font \"" + path + "\" " + error.what() + ".");
     }
     return font;
 }

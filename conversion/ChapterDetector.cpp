@@ -4,7 +4,9 @@
 #include <unicode/utext.h>
 
 #include <algorithm>
+#include <exception>
 #include <string>
+#include <utility>
 
 namespace qm {
 namespace {
@@ -301,12 +303,17 @@ THeadingKind BuiltInHeadingKind(std::string_view s) {
 }
 
 struct TChapterDetector::TUserPattern {
+    std::string source;
+    const char* what;
     std::unique_ptr<icu::RegexPattern> pattern;
     std::unique_ptr<icu::RegexMatcher> matcher;
     UText* text = nullptr;
     char32_t first = 0;  // a literal the pattern's match must start the line with; 0: none
+    const std::function<void()>* pump = nullptr;
+    std::exception_ptr pumpError;  // what the pump raised inside a match
 
-    TUserPattern(const std::string& source, const char* what) {
+    TUserPattern(const std::string& source_, const char* what_, const std::function<void()>* pump_)
+        : source(source_), what(what_), pump(pump_) {
         UParseError where{};
         UErrorCode status = U_ZERO_ERROR;
         pattern.reset(
@@ -317,6 +324,10 @@ struct TChapterDetector::TUserPattern {
                                   "\" is not a valid regular expression (" + u_errorName(status) +
                                   " at character " + std::to_string(where.offset + 1) + ").");
         }
+        // A pattern that backtracks without end ((a+)+$ on a line of a's)
+        // would otherwise run for hours on one line.
+        matcher->setTimeLimit(kPatternTimeLimitSteps, status);
+        if (pump_ && *pump_) matcher->setMatchCallback(&TUserPattern::OnStep, this, status);
         // "^X..." with X a plain character: lines not starting with X need
         // no regular expression at all.
         if (source.size() > 1 && source[0] == '^') {
@@ -330,6 +341,21 @@ struct TChapterDetector::TUserPattern {
     }
     ~TUserPattern() { utext_close(text); }
 
+    // ICU calls this at each step of a long match. Nothing may be thrown
+    // through ICU's frames: a stop is kept and raised once ICU has returned.
+    static UBool U_CALLCONV OnStep(const void* context, int32_t steps) {
+        constexpr int32_t kPumpEverySteps = 25;
+        auto* self = static_cast<TUserPattern*>(const_cast<void*>(context));
+        if (steps % kPumpEverySteps != 0) return true;
+        try {
+            (*self->pump)();
+        } catch (...) {
+            self->pumpError = std::current_exception();
+            return false;
+        }
+        return true;
+    }
+
     bool Found(std::string_view line) {
         if (first != 0) {
             size_t i = 0;
@@ -340,15 +366,24 @@ struct TChapterDetector::TUserPattern {
         if (U_FAILURE(status)) return false;
         matcher->reset(text);
         const bool found = matcher->find(status);
+        if (pumpError) std::rethrow_exception(std::exchange(pumpError, nullptr));
+        if (status == U_REGEX_TIME_OUT) {
+            throw EChapterPattern(std::string("The ") + what + " pattern \"" + source +
+                                  "\" ran for about a second on one line without an answer (it "
+                                  "backtracks too much there); the run was stopped. Simplify "
+                                  "the pattern.");
+        }
         return U_SUCCESS(status) && found;
     }
 };
 
 TChapterDetector::TChapterDetector(const std::string& chapterPattern,
-                                   const std::string& volumePattern) {
+                                   const std::string& volumePattern, std::function<void()> pump)
+    : pump_(std::move(pump)) {
     if (!chapterPattern.empty())
-        chapter_ = std::make_unique<TUserPattern>(chapterPattern, "chapter");
-    if (!volumePattern.empty()) volume_ = std::make_unique<TUserPattern>(volumePattern, "volume");
+        chapter_ = std::make_unique<TUserPattern>(chapterPattern, "chapter", &pump_);
+    if (!volumePattern.empty())
+        volume_ = std::make_unique<TUserPattern>(volumePattern, "volume", &pump_);
 }
 
 TChapterDetector::~TChapterDetector() = default;

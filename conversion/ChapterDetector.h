@@ -4,6 +4,7 @@
 // a user's ICU regular expressions can replace them.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,7 +22,12 @@ enum class THeadingKind : uint8_t { None, Chapter, Volume };
 // line pass without any further look.
 inline constexpr size_t kMaxHeadingChars = 40;
 
-// A user's pattern that ICU cannot compile; the message names it.
+// ICU's limit on one match, in steps of its engine (each ten thousand
+// backtracking states, a tenth to a fifth of a millisecond): about a second.
+inline constexpr int32_t kPatternTimeLimitSteps = 6000;
+
+// A user's pattern that ICU cannot compile, or that runs too long on a line
+// (it backtracks without end); the message names it.
 class EChapterPattern : public Exception {
   public:
     using Exception::Exception;
@@ -35,19 +41,25 @@ class TChapterDetector {
   public:
     // Empty patterns keep the built-in rules of their kind; a pattern
     // replaces them and is searched for in the trimmed line (anchor it with
-    // ^ and $ to match the whole line). Raises EChapterPattern.
+    // ^ and $ to match the whole line). Raises EChapterPattern. pump, when
+    // given, is called every few hundredths of a second while a user pattern
+    // works on one line; what it raises ends that Classify call.
     explicit TChapterDetector(const std::string& chapterPattern = {},
-                              const std::string& volumePattern = {});
+                              const std::string& volumePattern = {},
+                              std::function<void()> pump = {});
     ~TChapterDetector();
     TChapterDetector(const TChapterDetector&) = delete;
     TChapterDetector& operator=(const TChapterDetector&) = delete;
 
     // What the line (untrimmed, without its line break) is. Not thread-safe
-    // with user patterns (their matchers are reused).
+    // with user patterns (their matchers are reused). A user pattern that
+    // works on one line for about kPatternTimeLimitSteps raises
+    // EChapterPattern.
     THeadingKind Classify(std::string_view line) const;
 
   private:
     struct TUserPattern;
+    std::function<void()> pump_;  // before the patterns, which point to it
     std::unique_ptr<TUserPattern> chapter_, volume_;
 };
 

@@ -80,7 +80,10 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     }
     // A bad pattern fails before the source is read.
     std::optional<TChapterDetector> detector;
-    if (options.chapters) detector.emplace(options.chapterPattern, options.volumePattern);
+    // The window stays responsive while a pattern works on a long line.
+    if (options.chapters)
+        detector.emplace(options.chapterPattern, options.volumePattern,
+                         [&ui] { PumpAndCheckCancel(ui); });
 
     std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
     // Both look at every byte of a long book: on a thread of their own.
@@ -112,8 +115,10 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         book.text = std::move(decoded.text);
     }
     TBookNameParts named = BookNamePartsOf(ExtractBaseName(request.sourcePath));
-    book.title = options.title.empty() ? named.title : options.title;
-    book.author = options.author.empty() ? named.author : options.author;
+    // A title or author of spaces and control characters alone would leave
+    // the package's title empty: it counts as none given.
+    book.title = IsBlankText(options.title) ? named.title : options.title;
+    book.author = IsBlankText(options.author) ? named.author : options.author;
     if (!options.convert.empty()) {
         const auto converter = WhilePumping(
             ui, [&options] { return std::make_unique<TChineseConverter>(options.convert); });
@@ -121,7 +126,8 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         book.title = converter->Convert(book.title);
         book.author = converter->Convert(book.author);
     }
-    if (book.title.empty()) book.title = "Untitled";
+    if (IsBlankText(book.title)) book.title = "Untitled";
+    if (IsBlankText(book.author)) book.author.clear();
     book.language = options.language.empty()
                         ? WhilePumping(ui, [&book] { return GuessLanguage(book.text); })
                         : options.language;
@@ -143,8 +149,12 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
                         const std::string& rootDir) {
     const TEpub3Options& options = request.options;
+    // A bad date fails before anything is read.
+    const int64_t timestamp = BookTimestamp(request.sourcePath);
     std::optional<TBookResource> cover, font;
-    if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
+    // Decoding a large cover takes a moment: the window stays responsive.
+    if (!options.coverPath.empty())
+        cover = WhilePumping(ui, [&options] { return ReadCoverImage(options.coverPath); });
     if (!options.fontPath.empty()) font = ReadFontFile(options.fontPath);
 
     TSha1 digest;
@@ -155,7 +165,7 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZ
 
     TEpub3Extras extras;
     extras.identifier = UuidUrnFromDigest(digest.Final());
-    extras.timestamp = BookTimestamp(request.sourcePath);
+    extras.timestamp = timestamp;
     extras.vertical = options.vertical;
     extras.cover = cover ? &*cover : nullptr;
     extras.font = font ? &*font : nullptr;
@@ -195,6 +205,8 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
         result.reason = error.what();
     }
     std::string shown = result.resultText;
+    // The window shows why, as the command line prints it.
+    if (!result.success && !result.reason.empty()) shown.append("\n").append(result.reason);
     if (result.success && (result.volumes + result.chapters) > 0) {
         shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
         if (request.parts != 1)

@@ -11,8 +11,8 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Debu
   -DQM_BUILD_PROGRAMS=OFF >/dev/null
 cmake --build "$out" -j 2
 # Leak checking stays on; the window (Qt) is not in these suites, and the
-# libraries they use (ICU, zlib, OpenCC, libxml2) report no leaks, so no
-# suppressions are needed.
+# libraries they use (ICU, zlib, OpenCC, libxml2, libpng, libjpeg) report no
+# leaks, so no suppressions are needed.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$out" --output-on-failure -j 2

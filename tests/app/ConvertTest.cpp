@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QActionGroup>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <csignal>
 
 #include "RecordingDialogs.h"
 #include "app/OutputMenu.h"
+#include "app/QuitOnSignals.h"
 #include "app/SpinEdit.h"
 #include "app/Unit1.h"
 #include "app/WebStrip.h"
@@ -248,6 +251,41 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
     EXPECT_NE(listing.find("OEBPS/text/p00005.xhtml"), std::string::npos) << listing;
 
     form.OutputMenu->ChaptersAction->trigger();
+    dialogs.texts = {QString()};
+    form.OutputMenu->ChapterPatternAction->trigger();
+    form.OutputMenu->ClassicAction->trigger();
+}
+
+// A heading pattern that backtracks without end: the window handles its
+// events while it runs, and a signal stops the run and ends the program
+// without waiting for the pattern.
+TEST_F(Convert, ARunawayPatternKeepsTheWindowAliveAndASignalEndsIt) {
+    TQuitOnSignals quitOnSignals;
+    form.OutputMenu->Epub3Action->trigger();
+    dialogs.texts = {QString("(a+)+$")};
+    form.OutputMenu->ChapterPatternAction->trigger();
+    List("book.txt", "第一章\n" + std::string(39, 'a') + "!\n");
+    SaveAs(scratch / "a.epub");
+    // Counts the window's turns while the run is on the headings: the button
+    // off, the bar where decoding left it (half of 30 %).
+    int turns = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (form.Button1->isEnabled() || form.ProgressBar1->value() != 15) return;
+        if (++turns == 20) ::raise(SIGTERM);
+    });
+    ticker.start(0);
+    QTimer::singleShot(0, &form, [&] {
+        form.Button1->click();
+        if (turns < 20) QCoreApplication::exit(1);  // no signal was sent: a failure, not a hang
+    });
+    EXPECT_EQ(QCoreApplication::exec(), 128 + SIGTERM);
+    ticker.stop();
+    EXPECT_GE(turns, 20);
+    EXPECT_EQ(dialogs.log.back(),
+              std::string("result:Quillmark:灰常遗憾，未能转换成功\n") + kRunInterruptedText);
+    EXPECT_FALSE(test::Exists(scratch / "a.epub"));
+
     dialogs.texts = {QString()};
     form.OutputMenu->ChapterPatternAction->trigger();
     form.OutputMenu->ClassicAction->trigger();

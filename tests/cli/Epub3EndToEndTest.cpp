@@ -2,11 +2,13 @@
 // pandoc and ebooklib (the reader harness's epub3 layout), on ordinary and
 // hostile sources in every encoding it reads.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
 
 #include "support/IcuText.h"
+#include "support/TestImages.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -20,11 +22,6 @@ std::string SampleUtf8() {
     return test::Decode(test::ReadFile(std::string(QM_SOURCE_DIR) + "/samples/sample-gbk.txt"),
                         "GBK");
 }
-
-// A 1 x 1 PNG.
-const char* const kPngHex =
-    "89504E470D0A1A0A0000000D49484452000000010000000108060000001F15C489"
-    "0000000D4944415478DA63F8FFFF3F0005FE02FEA7D5A3D40000000049454E44AE426082";
 
 class Epub3Cli : public ::testing::Test {
   protected:
@@ -83,7 +80,7 @@ TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
         addPair(std::string(book.name) + ".epub", std::string(book.name) + ".expected");
     }
     // Every option at once: the text changes, so only the package is judged.
-    test::WriteFile(work / "cover.png", test::Hex(kPngHex));
+    test::WriteFile(work / "cover.png", test::MakePng(1, 1));
     test::WriteFile(work / "none.expected", "");
     const auto all =
         Cli("--vertical --convert s2t --language zh-Hant --cover cover.png --font "
@@ -171,6 +168,61 @@ TEST_F(Epub3Cli, BadOptionsAreRefusedAndNothingIsWritten) {
     const auto bad = Cli("bad.txt");
     EXPECT_EQ(bad.exitCode, 0) << bad.err;
     EXPECT_NE(bad.err.find("2 byte sequences"), std::string::npos) << bad.err;
+}
+
+// Inputs that used to hang a run or poison its book end it at once with a
+// message and no book. `timeout` only turns a hang into a failure.
+TEST_F(Epub3Cli, HostileInputsEndWithAMessageAndNoBook) {
+    test::WriteFile(work / "b.txt", "第一章\n" + std::string(39, 'a') + "!\n正文\n");
+    ASSERT_EQ(::mkfifo((work / "pipe").c_str(), 0600), 0);
+    const std::string png = test::MakePng(40, 30);
+    test::WriteFile(work / "cut.png", png.substr(0, png.size() - 20));
+    test::WriteFile(work / "huge.png", test::MakePng(100000, 100000, std::string(64, '\0')));
+    std::string jpeg = test::MakeJpeg(64, 64);
+    test::WriteFile(work / "huge.jpg",
+                    jpeg.replace(jpeg.find("\xFF\xC0") + 5, 4, "\xFF\xFF\xFF\xFF"));
+    const struct {
+        std::string args, env;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {"--chapter-pattern '(a+)+$'", "", 1,
+         "The chapter pattern \"(a+)+$\" ran for about a second"},
+        {"--volume-pattern '^(a|a)+$'", "", 1, "The volume pattern \"^(a|a)+$\""},
+        {"--cover pipe", "", 2, "The cover image \"pipe\" is a named pipe"},
+        {"--font pipe", "", 2, "The font \"pipe\" is a named pipe"},
+        {"--cover cut.png", "", 2, "The cover image \"cut.png\" is a damaged PNG image"},
+        {"--cover huge.png", "", 2, "\"huge.png\" is 100000 x 100000 pixels"},
+        {"--cover huge.jpg", "", 2, "The cover image \"huge.jpg\""},
+        {"", "SOURCE_DATE_EPOCH=99999999999999", 1, "SOURCE_DATE_EPOCH is \"99999999999999\""},
+    };
+    for (const auto& c : cases) {
+        const auto run =
+            Cli(c.args + " -o out b.txt", "SOURCE_DATE_EPOCH=1700000000 " + c.env + " timeout 120");
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args << c.env << ": " << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_FALSE(test::Exists(work / "out.epub")) << c.args << c.env;
+    }
+}
+
+// A title or author that shows nothing counts as none given; a photo cover
+// and a far date stay valid for epubcheck.
+TEST_F(Epub3Cli, BlankNamesFallBackAndTheBookStaysValid) {
+    test::WriteFile(work / "海边.txt", "第一章\n　　海风。\n");
+    test::WriteFile(work / "c.jpg", test::MakeJpeg(300, 400));
+    const auto run =
+        Cli("-t \"$(printf ' \\001\\t')\" -a \"$(printf '\\342\\200\\213 ')\" --cover "
+            "c.jpg -o blank 海边.txt",
+            "SOURCE_DATE_EPOCH=253402300799");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string opf =
+        test::Run("unzip -p " + Quote(work / "blank.epub") + " OEBPS/content.opf").out;
+    EXPECT_NE(opf.find("<dc:title>海边</dc:title>"), std::string::npos) << opf;
+    EXPECT_EQ(opf.find("<dc:creator"), std::string::npos) << opf;
+    EXPECT_NE(opf.find("9999-12-31T23:59:59Z"), std::string::npos) << opf;
+    const auto check =
+        test::Run("java -jar /usr/share/java/epubcheck.jar " + Quote(work / "blank.epub"));
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
 }
 
 }  // namespace

@@ -116,11 +116,41 @@ TEST(ChapterDetection, UserPatternsReplaceTheBuiltInRules) {
     }
 }
 
+// A pattern that backtracks without end on a line stops the run with a
+// message that names it; meanwhile the pump runs, and a stop it raises ends
+// the match at once.
+TEST(ChapterDetection, ARunawayPatternIsStoppedAndKeepsThePumpGoing) {
+    const std::string hostile = std::string(39, 'a') + "!";
+    int pumped = 0;
+    const TChapterDetector detector("(a+)+$", {}, [&pumped] { ++pumped; });
+    try {
+        detector.Classify(hostile);
+        FAIL() << "the match was not stopped";
+    } catch (const EChapterPattern& error) {
+        EXPECT_NE(std::string(error.what()).find("\"(a+)+$\""), std::string::npos) << error.what();
+    }
+    EXPECT_GT(pumped, 0);
+    EXPECT_EQ(detector.Classify(std::string(39, 'a')), THeadingKind::Chapter);
+
+    struct TStop {};
+    const TChapterDetector stopped("(a+)+$", "^Vol", [] { throw TStop(); });
+    EXPECT_THROW(stopped.Classify(hostile), TStop);
+    EXPECT_EQ(stopped.Classify("Vol 1"), THeadingKind::Volume);
+}
+
 TEST(ChapterDetection, NoHeadingLeavesTheBookUndivided) {
     TBook book;
     book.text = "只是一段话。\n第二天他走了。\n";
     EXPECT_FALSE(DivideBookIntoChapters(book, TChapterDetector(), "前言").Found());
     EXPECT_TRUE(book.sections.empty());
+}
+
+TEST(BookNameParts, BlankTextShowsNothing) {
+    for (const char* blank : {"", "   ", "\t\r\n", "\x01\x1F\x7F", "\xE3\x80\x80\xC2\xA0",
+                              "\xE2\x80\x8B\xEF\xBB\xBF", "\xEF\xBF\xBE"})
+        EXPECT_TRUE(IsBlankText(blank)) << blank;
+    for (const char* shown : {"a", " 书 ", "\x01x", "\xFF", "\xC2"})
+        EXPECT_FALSE(IsBlankText(shown)) << shown;
 }
 
 TEST(BookNameParts, CommonDownloadNames) {

@@ -2,6 +2,7 @@
 // parts at line ends, page size limits, Chinese conversion and the language
 // guess. Whole books are judged by real readers in the CLI suite.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -10,6 +11,8 @@
 #include "conversion/BookResources.h"
 #include "conversion/ChineseConvert.h"
 #include "conversion/Epub3Writer.h"
+#include "platform/Exceptions.h"
+#include "support/TestImages.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -142,42 +145,60 @@ TEST(BookIdentifier, DigestDatesAndUuidFollowTheirStandards) {
 namespace qm {
 namespace {
 
-TEST(BookResources, ImagesAndFontsAreKnownByTheirBytes) {
+TEST(BookResources, CoversAreDecodedWholeAndFontsCheckedByTheirTables) {
     test::ScratchDir dir;
-    // A JPEG's header: JFIF segment, then a baseline frame of 128 x 256.
-    const std::string jpeg = test::Hex(
-        "FFD8 FFE0 0010 4A46494600 0101 0000 0100 0100 00"
-        "FFC0 0011 08 0100 0080 03 012200 021101 031101 FFD9");
-    const std::string png =
-        test::Hex("89504E470D0A1A0A 0000000D 49484452 00000280 000001E0 0806000000");
-    test::WriteFile(dir / "a.jpg", jpeg);
-    test::WriteFile(dir / "b.png", png);
-    const TBookResource a = ReadCoverImage(dir / "a.jpg");
-    EXPECT_EQ(a.mediaType, "image/jpeg");
-    EXPECT_EQ(std::make_pair(a.width, a.height), std::make_pair(128, 256));
-    const TBookResource b = ReadCoverImage(dir / "b.png");
-    EXPECT_EQ(b.mediaType, "image/png");
-    EXPECT_EQ(std::make_pair(b.width, b.height), std::make_pair(640, 480));
+    const std::string png = test::MakePng(40, 30);
+    const std::string jpeg = test::MakeJpeg(128, 256);
+    // The same JPEG claiming 10000 x 10000 or 65535 x 65535 in its frame
+    // header (height, then width, after the length and the precision).
+    const size_t frame = jpeg.find("\xFF\xC0");
+    const auto claiming = [&](const char* size) {
+        return std::string(jpeg).replace(frame + 5, 4, size, 4);
+    };
     const struct {
+        const char* name;
         std::string bytes;
-        const char* mediaType;
-    } fonts[] = {{std::string("\0\1\0\0", 4), "font/ttf"},
-                 {"OTTO", "font/otf"},
-                 {"wOFF", "font/woff"},
-                 {"wOF2", "font/woff2"},
-                 {"ttcf", nullptr},
-                 {"GIF89a", nullptr}};
-    for (const auto& f : fonts) {
-        test::WriteFile(dir / "f", f.bytes + "rest of the font");
-        if (f.mediaType) {
-            EXPECT_EQ(ReadFontFile(dir / "f").mediaType, f.mediaType);
-        } else {
-            EXPECT_THROW(ReadFontFile(dir / "f"), std::exception) << f.bytes;
+        const char* mediaType;  // nullptr: refused
+        int width, height;
+    } images[] = {
+        {"ok.png", png, "image/png", 40, 30},
+        {"ok.jpg", jpeg, "image/jpeg", 128, 256},
+        {"cut.png", png.substr(0, png.size() - 20), nullptr, 0, 0},
+        {"huge.png", test::MakePng(100000, 100000, std::string(64, '\0')), nullptr, 0, 0},
+        {"cut.jpg", jpeg.substr(0, jpeg.size() * 2 / 3), nullptr, 0, 0},
+        {"big.jpg", claiming("\x27\x10\x27\x10"), nullptr, 0, 0},
+        {"huge.jpg", claiming("\xFF\xFF\xFF\xFF"), nullptr, 0, 0},
+        {"head.jpg", jpeg.substr(0, frame + 19), nullptr, 0, 0},
+        {"no.png", "GIF89a and more", nullptr, 0, 0},
+    };
+    for (const auto& image : images) {
+        test::WriteFile(dir / image.name, image.bytes);
+        if (!image.mediaType) {
+            EXPECT_THROW(ReadCoverImage(dir / image.name), Exception) << image.name;
+            continue;
         }
+        const TBookResource read = ReadCoverImage(dir / image.name);
+        EXPECT_EQ(read.mediaType, image.mediaType);
+        EXPECT_EQ(std::make_pair(read.width, read.height),
+                  std::make_pair(image.width, image.height));
     }
-    test::WriteFile(dir / "c.png", jpeg.substr(0, 12));  // cut before its frame
-    EXPECT_THROW(ReadCoverImage(dir / "c.png"), std::exception);
-    EXPECT_THROW(ReadCoverImage(dir / "missing.png"), std::exception);
+
+    const std::string ttf = test::ReadFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    EXPECT_EQ(ReadFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf").mediaType,
+              "font/ttf");
+    std::string noCmap = ttf;
+    noCmap.replace(noCmap.find("cmap"), 4, "cmaq");
+    for (const std::string& bad :
+         {ttf.substr(0, 4096), noCmap, std::string("OTTO\0\0", 6), "wOFF" + ttf.substr(4),
+          "wOF2" + ttf.substr(4), "ttcf" + ttf.substr(4), std::string("GIF89a")}) {
+        test::WriteFile(dir / "f", bad);
+        EXPECT_THROW(ReadFontFile(dir / "f"), Exception) << bad.substr(0, 4);
+    }
+    // Named pipes would wait for a writer for ever: refused unopened.
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_THROW(ReadCoverImage(dir / "pipe"), Exception);
+    EXPECT_THROW(ReadFontFile(dir / "pipe"), Exception);
+    EXPECT_THROW(ReadCoverImage(dir / "missing.png"), Exception);
 }
 
 }  // namespace
