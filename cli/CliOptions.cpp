@@ -129,17 +129,8 @@ TConversionInput InputOf(const TCliOptions& options) {
     return input;
 }
 
-std::string BookFileNameOf(const std::string& title) {
-    // A "/" would name a directory, which no save dialog offers.
-    std::string name = title.empty() ? "myepub" : title;
-    for (char& c : name) {
-        if (c == '/') c = '_';
-    }
-    return name;
-}
-
 std::string ArchiveNameOf(const TCliOptions& options) {
-    if (options.output.empty()) return BookFileNameOf(options.title) + ".epub";
+    if (options.output.empty()) return BookFileStem(options.title) + ".epub";
     if (ExtractFileExt(options.output).empty() && !ExtractBaseName(options.output).empty()) {
         return options.output + ".epub";
     }
