@@ -60,7 +60,8 @@ std::string JoinReasons(const std::vector<std::string>& warnings, const std::str
 // the reason when the book was not made.
 bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
                  const std::string& tempDirPath, const std::string& stagedPath,
-                 TBatchProgress& progress, const TInterruptWatch& watch, std::string& reason) {
+                 TBatchProgress& progress, const TInterruptWatch& watch, std::string& reason,
+                 bool& divided) {
     // Only an earlier book is replaced: checked before the work and again
     // just before the rename.
     auto refused = [&book, &reason] {
@@ -90,6 +91,7 @@ bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& set
         reason = JoinReasons(result.warnings, result.reason);
         return false;
     }
+    divided = result.volumes + result.chapters > 0;
     for (const std::string& warning : result.warnings)
         progress.Note(book.sourcePath + ": " + warning);
     if (refused()) {
@@ -131,7 +133,7 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
         commonError = error.what();
     }
 
-    enum State : char { NotStarted, Made, Failed };
+    enum State : char { NotStarted, Made, MadeByHeadings, Failed };
     std::vector<State> states(books.size(), NotStarted);
     std::vector<std::string> reasons(books.size());
     std::atomic<size_t> next{0};
@@ -146,11 +148,12 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
             const size_t index = next.fetch_add(1);
             if (index >= books.size()) break;
             std::string reason = setupError;
+            bool divided = false;
             const bool made =
                 reason.empty() && ConvertBook(books[index], index, settings, jobTemp,
                                               staging->Path() + std::to_string(index) + ".epub",
-                                              progress, watch, reason);
-            states[index] = made ? Made : Failed;
+                                              progress, watch, reason, divided);
+            states[index] = !made ? Failed : divided ? MadeByHeadings : Made;
             reasons[index] = reason;
             progress.BookDone(index, made);
         }
@@ -164,7 +167,8 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
 
     TBatchOutcome outcome;
     for (size_t index = 0; index < books.size(); ++index) {
-        if (states[index] == Made) ++outcome.converted;
+        if (states[index] == Made || states[index] == MadeByHeadings) ++outcome.converted;
+        if (states[index] == MadeByHeadings) ++outcome.dividedByHeadings;
         if (states[index] == Failed)
             outcome.failures.push_back({books[index].sourcePath, reasons[index]});
     }
