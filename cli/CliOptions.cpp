@@ -43,11 +43,11 @@ std::vector<TOption> CliOptionTable(TCliOptions& o) {
          }},
         {'o', "output", "OUTPUT",
          "the .epub to write (default: TITLE.epub, or myepub.epub\nwithout a title, in the "
-         "current directory); an\nexisting book is updated",
+         "current directory); an\nexisting book is replaced, any other file kept",
          SetText(o, o.output, "-o")},
         {'O', "output-dir", "DIR",
          "convert every FILE into DIR (made if missing), each\nbook named after its title; a "
-         "book left there by\nan earlier run is replaced",
+         "book left there by\nan earlier run is replaced, any other file kept",
          SetText(o, o.outputDir, nullptr)},
         {'r', "recursive", "", "convert the .txt files found below each directory\ngiven",
          SetFlag(o.recursive)},
