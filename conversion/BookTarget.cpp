@@ -7,8 +7,11 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "zip/BufferedStream.h"
+#include "zip/LittleEndian.h"
 #include "zip/SmallEntry.h"
 #include "zip/ZipBuilder.h"
+#include "zip/ZipRecords.h"
 
 namespace qm {
 
@@ -21,6 +24,17 @@ constexpr const char* kEpubType = "application/epub+zip";
 // A mimetype entry is its type and perhaps a line end; anything longer is
 // something else.
 constexpr size_t kTypeLimit = 64;
+
+// Whether the file starts as an archive does: an entry, or the end record
+// of an empty one. Anything else is no archive, and is not searched for one.
+bool StartsLikeAnArchive(const std::string& path) {
+    unsigned char head[4] = {};
+    TBufferedFileStream file(path, fmOpenRead | fmShareDenyNone);
+    if (file.Read(head, sizeof head) != sizeof head) return false;
+    const uint32_t signature = le::Get32(head);
+    return signature == kLocalHeaderSignature || signature == kEndRecordSignature ||
+           signature == kDataDescriptorSignature;
+}
 
 bool SaysEpub(std::string type) {
     while (!type.empty() && (type.back() == '\n' || type.back() == '\r' || type.back() == ' '))
@@ -36,7 +50,8 @@ void CheckBookTarget(const std::string& path) {
     std::optional<std::string> type;
     bool archive = true;
     try {
-        type = ReadSmallEntry(path, "mimetype", kTypeLimit);
+        archive = StartsLikeAnArchive(path);
+        if (archive) type = ReadSmallEntry(path, "mimetype", kTypeLimit);
     } catch (const EFOpenError&) {
         throw;  // unreadable says more than "not an archive"
     } catch (const std::exception&) {
