@@ -385,7 +385,10 @@ void TForm1::Button1Click() {
         dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(problem));
         return;
     }
-    SaveDialog1->selectFile(m_title->text().isEmpty() ? QStringLiteral("myepub") : m_title->text());
+    // The proposal stays in the folder the dialog shows, whatever the title;
+    // the ending is given, as a title with a dot would seem to have one.
+    SaveDialog1->selectFile(
+        QString::fromStdString(BookFileStem(m_title->text().toStdString()) + ".epub"));
     QString archiveName;
     if (!dialogs_.RunFileDialog(*SaveDialog1, archiveName)) return;
 

@@ -57,10 +57,10 @@ std::vector<TBatchBook> PlanBatch(const std::vector<std::string>& sources,
     std::set<std::string> taken;
     for (const std::string& source : sources) {
         TBatchBook book{source, titleOf(source), {}};
-        const std::string stem = outputDir + BookFileNameOf(book.title);
-        std::string path = stem + ".epub";
+        std::string path = outputDir + BookFileStem(book.title) + ".epub";
         for (int number = 2; !taken.insert(path).second; ++number) {
-            path = stem + " (" + std::to_string(number) + ").epub";
+            const std::string ending = " (" + std::to_string(number) + ").epub";
+            path = outputDir + BookFileStem(book.title, ending) + ending;
         }
         book.bookPath = path;
         books.push_back(std::move(book));

@@ -10,13 +10,16 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "cli/BatchProgress.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
+#include "conversion/BookTarget.h"
 #include "platform/FileSystem.h"
 #include "platform/TempDir.h"
+#include "platform/WorkFile.h"
 #include "zip/ZipBuilder.h"
 
 namespace qm {
@@ -40,28 +43,8 @@ class TBatchBookUi : public TConversionUi {
     TBatchProgress& progress_;
 };
 
-// A directory made with mkdtemp and removed with its content at the end.
-class TScratchDirectory {
-  public:
-    explicit TScratchDirectory(const std::string& pattern) {
-        std::string buffer = pattern;
-        if (::mkdtemp(buffer.data()))
-            path_ = buffer + "/";
-        else
-            error_ = "Cannot create a directory in \"" + pattern + "\". " + std::strerror(errno);
-    }
-    ~TScratchDirectory() {
-        if (!path_.empty()) RemoveTree(path_);
-    }
-    TScratchDirectory(const TScratchDirectory&) = delete;
-    TScratchDirectory& operator=(const TScratchDirectory&) = delete;
-
-    const std::string& Path() const { return path_; }  // empty when not made
-    const std::string& Error() const { return error_; }
-
-  private:
-    std::string path_, error_;
-};
+// What the work directories of batches are called: ".quillmark-batch-XXXXXX".
+constexpr const char* kBatchDirectoryTag = "quillmark-batch-";
 
 std::string JoinReasons(const std::vector<std::string>& warnings, const std::string& reason) {
     std::string text;
@@ -77,7 +60,20 @@ std::string JoinReasons(const std::vector<std::string>& warnings, const std::str
 // the reason when the book was not made.
 bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
                  const std::string& tempDirPath, const std::string& stagedPath,
-                 TBatchProgress& progress, const TInterruptWatch& watch, std::string& reason) {
+                 TBatchProgress& progress, const TInterruptWatch& watch, std::string& reason,
+                 bool& divided) {
+    // Only an earlier book is replaced: checked before the work and again
+    // just before the rename.
+    auto refused = [&book, &reason] {
+        try {
+            CheckBookTarget(book.bookPath);
+            return false;
+        } catch (const std::exception& error) {
+            reason = error.what();
+            return true;
+        }
+    };
+    if (refused()) return false;
     TConversionInput input = settings.common;
     input.sourcePath = book.sourcePath;
     input.title = book.title;
@@ -95,8 +91,13 @@ bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& set
         reason = JoinReasons(result.warnings, result.reason);
         return false;
     }
+    divided = result.volumes + result.chapters > 0;
     for (const std::string& warning : result.warnings)
         progress.Note(book.sourcePath + ": " + warning);
+    if (refused()) {
+        RemoveTree(stagedPath);
+        return false;
+    }
     if (const int error = RenameFile(stagedPath, book.bookPath); error != 0) {
         RemoveTree(stagedPath);
         reason =
@@ -119,17 +120,20 @@ int DefaultJobCount() {
 TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSettings& settings,
                        const std::string& outputDir, TBatchProgress& progress,
                        const TInterruptWatch& watch) {
+    // Those of batches killed into this directory earlier.
+    TWorkDirectory::RemoveStale(outputDir, kBatchDirectoryTag);
     // Beside the books, so that putting one in place is a rename.
-    TScratchDirectory staging(outputDir + ".quillmark-batch-XXXXXX");
-    if (!staging.Path().empty()) watch.AlsoRemoveOnForcedExit(staging.Path());
-    std::string tempDirPath, commonError = staging.Error();
+    std::optional<TWorkDirectory> staging;
+    std::string tempDirPath, commonError;
     try {
+        staging.emplace(outputDir, kBatchDirectoryTag);
+        watch.AlsoRemoveOnForcedExit(staging->Path());
         tempDirPath = TempDirPath();
     } catch (const std::exception& error) {
         commonError = error.what();
     }
 
-    enum State : char { NotStarted, Made, Failed };
+    enum State : char { NotStarted, Made, MadeByHeadings, Failed };
     std::vector<State> states(books.size(), NotStarted);
     std::vector<std::string> reasons(books.size());
     std::atomic<size_t> next{0};
@@ -144,11 +148,12 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
             const size_t index = next.fetch_add(1);
             if (index >= books.size()) break;
             std::string reason = setupError;
+            bool divided = false;
             const bool made =
                 reason.empty() && ConvertBook(books[index], index, settings, jobTemp,
-                                              staging.Path() + std::to_string(index) + ".epub",
-                                              progress, watch, reason);
-            states[index] = made ? Made : Failed;
+                                              staging->Path() + std::to_string(index) + ".epub",
+                                              progress, watch, reason, divided);
+            states[index] = !made ? Failed : divided ? MadeByHeadings : Made;
             reasons[index] = reason;
             progress.BookDone(index, made);
         }
@@ -162,7 +167,8 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
 
     TBatchOutcome outcome;
     for (size_t index = 0; index < books.size(); ++index) {
-        if (states[index] == Made) ++outcome.converted;
+        if (states[index] == Made || states[index] == MadeByHeadings) ++outcome.converted;
+        if (states[index] == MadeByHeadings) ++outcome.dividedByHeadings;
         if (states[index] == Failed)
             outcome.failures.push_back({books[index].sourcePath, reasons[index]});
     }

@@ -31,6 +31,7 @@ struct TBookFailure {
 
 struct TBatchOutcome {
     size_t converted = 0;
+    size_t dividedByHeadings = 0;        // books made whose own headings divide them
     std::vector<TBookFailure> failures;  // in the order of the plan
 };
 

@@ -43,11 +43,11 @@ std::vector<TOption> CliOptionTable(TCliOptions& o) {
          }},
         {'o', "output", "OUTPUT",
          "the .epub to write (default: TITLE.epub, or myepub.epub\nwithout a title, in the "
-         "current directory); an\nexisting book is updated",
+         "current directory); an\nexisting book is replaced, any other file kept",
          SetText(o, o.output, "-o")},
         {'O', "output-dir", "DIR",
          "convert every FILE into DIR (made if missing), each\nbook named after its title; a "
-         "book left there by\nan earlier run is replaced",
+         "book left there by\nan earlier run is replaced, any other file kept",
          SetText(o, o.outputDir, nullptr)},
         {'r', "recursive", "", "convert the .txt files found below each directory\ngiven",
          SetFlag(o.recursive)},
@@ -129,17 +129,8 @@ TConversionInput InputOf(const TCliOptions& options) {
     return input;
 }
 
-std::string BookFileNameOf(const std::string& title) {
-    // A "/" would name a directory, which no save dialog offers.
-    std::string name = title.empty() ? "myepub" : title;
-    for (char& c : name) {
-        if (c == '/') c = '_';
-    }
-    return name;
-}
-
 std::string ArchiveNameOf(const TCliOptions& options) {
-    if (options.output.empty()) return BookFileNameOf(options.title) + ".epub";
+    if (options.output.empty()) return BookFileStem(options.title) + ".epub";
     if (ExtractFileExt(options.output).empty() && !ExtractBaseName(options.output).empty()) {
         return options.output + ".epub";
     }

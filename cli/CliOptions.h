@@ -51,11 +51,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
 TConversionInput InputOf(const TCliOptions& options);
 
 // The archive's path: OUTPUT with ".epub" added when its name has no
-// extension; without OUTPUT, the title (or "myepub") with ".epub".
+// extension; without OUTPUT, the name the window proposes for the title
+// (BookFileStem) with ".epub", in the current directory.
 std::string ArchiveNameOf(const TCliOptions& options);
-
-// A title made fit to be a file's name: "/" becomes "_", and an empty title
-// "myepub", as the save dialog proposes.
-std::string BookFileNameOf(const std::string& title);
 
 }  // namespace qm

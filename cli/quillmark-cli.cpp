@@ -36,6 +36,23 @@ int UsageError(const std::string& error) {
     return kExitUsage;
 }
 
+// -n was set aside for the headings of `divided` books (of a batch of
+// `books`, or one alone when books is 0).
+void WarnPartsSetAside(const qm::TCliOptions& options, size_t divided, size_t books = 0) {
+    if (!options.partsGiven || divided == 0) return;
+    if (books == 0) {
+        std::fprintf(stderr,
+                     "quillmark-cli: warning: the book's own headings divide it; -n %d applies "
+                     "only if none is found (or with --no-chapters).\n",
+                     static_cast<int>(options.parts));
+    } else {
+        std::fprintf(stderr,
+                     "quillmark-cli: warning: their own headings divide %zu of the %zu books; "
+                     "-n %d applies only to those without (or with --no-chapters).\n",
+                     divided, books, static_cast<int>(options.parts));
+    }
+}
+
 int ConvertOne(const qm::TCliOptions& options) {
     qm::TConversionInput input = qm::InputOf(options);
     input.sourcePath = options.files.front();
@@ -65,6 +82,7 @@ int ConvertOne(const qm::TCliOptions& options) {
             return 128 + watch.Signal();
         }
         if (!result.success) return Failed(result.reason);
+        WarnPartsSetAside(options, result.volumes + result.chapters > 0 ? 1 : 0);
         std::printf("%s\n", result.resultText.c_str());
         if (result.chaptersSought && result.volumes + result.chapters > 0) {
             std::printf("%s\n", qm::ChapterCountText(result.volumes, result.chapters).c_str());
@@ -96,6 +114,7 @@ int ListChapters(const qm::TCliOptions& options) {
             const bool nested = section.kind == qm::TSectionKind::Chapter && inVolume;
             std::printf("%s%s\n", nested ? "  " : "", section.title.c_str());
         }
+        WarnPartsSetAside(options, found.Found() ? 1 : 0);
         if (found.Found()) {
             std::printf("%s\n", qm::ChapterCountText(found.volumes, found.chapters).c_str());
         }
@@ -156,6 +175,7 @@ int ConvertBatch(const qm::TCliOptions& options) {
             outcome.failures.push_back({book.sourcePath, e.what()});
     }
 
+    WarnPartsSetAside(options, outcome.dividedByHeadings, books.size());
     const size_t failed = outcome.failures.size() + refused.size();
     std::printf("Converted %zu of %zu books.\n", outcome.converted, books.size() + refused.size());
     std::fflush(stdout);
@@ -186,12 +206,6 @@ int Run(const std::vector<std::string>& args) {
     if (options.version) {
         std::printf("%s\n", qm::kCliVersionText);
         return 0;
-    }
-    if (options.epub3.epub3 && options.epub3.chapters && options.partsGiven) {
-        std::fprintf(stderr,
-                     "quillmark-cli: warning: the book's own headings divide it; -n %d applies "
-                     "only if none is found (or with --no-chapters).\n",
-                     static_cast<int>(options.parts));
     }
     if (options.listChapters) return ListChapters(options);
     return options.Batch() ? ConvertBatch(options) : ConvertOne(options);

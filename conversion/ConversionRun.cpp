@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "conversion/BookSplitter.h"
+#include "conversion/BookTarget.h"
 #include "conversion/BuilderHooks.h"
 #include "conversion/Epub3Run.h"
 #include "conversion/StagingTree.h"
@@ -71,6 +72,7 @@ std::string NamedPipeText(const std::string& path) {
 bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::string& archiveName,
                     std::string* reason) {
     try {
+        CheckBookTarget(archiveName);
         zip.SetRootDir(rootDir);
         zip.FilesList() = {"*.*"};
         zip.SetRelativePaths(true);

@@ -100,9 +100,9 @@ TConversionResult RunConversion(const TConversionRequest& request, TConversionUi
                                 TZipBuilder& zip, const std::string& tempDirPath);
 
 // Packs everything below rootDir into a new archive that takes the place of
-// archiveName; an existing file there is only checked to be an archive (and
-// left as it is when it is not). True unless the builder raised; its message
-// goes to *reason.
+// archiveName; an existing file there that is not a book is left as it is
+// (CheckBookTarget). True unless that check or the builder raised; the
+// message goes to *reason.
 bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::string& archiveName,
                     std::string* reason = nullptr);
 

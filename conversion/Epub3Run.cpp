@@ -57,11 +57,22 @@ std::string ConvertChinese(const std::string& text, const TChineseConverter& con
 }
 
 // What besides the source makes the book what it is; part of its identifier.
-std::string OptionsFingerprint(const TConversionRequest& request, const std::string& encoding) {
+// A title or author given as the file's name would give it counts as not
+// given: a batch names its books so, and the same source must be the same
+// book whether converted alone or in a batch.
+std::string OptionsFingerprint(const TConversionRequest& request, const std::string& encoding,
+                               const TBookNameParts& named) {
     const TEpub3Options& o = request.options;
+    // What the file name gives counts as not given, whether typed or left
+    // blank, so a book made alone and in a batch get one identifier.
+    const auto given = [](const std::string& value, const std::string& fromName) {
+        return IsBlankText(value) || value == fromName ? std::string() : value;
+    };
+    const std::string title = given(o.title, named.title);
+    const std::string author = given(o.author, named.author);
     std::string f;
     for (const std::string& field :
-         {o.title, o.author, encoding, o.language, o.convert, std::to_string(request.parts),
+         {title, author, encoding, o.language, o.convert, std::to_string(request.parts),
           std::string(o.vertical ? "v" : "h"), std::string(o.chapters ? "c" : "-"),
           o.chapterPattern, o.volumePattern}) {
         f += field;
@@ -90,6 +101,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     const std::string encoding = options.encoding.empty()
                                      ? WhilePumping(ui, [&raw] { return DetectBookEncoding(raw); })
                                      : options.encoding;
+    const TBookNameParts named = BookNamePartsOf(ExtractBaseName(request.sourcePath));
     if (digest) {
         // The identifier names the source by its size, CRC-32 and first bytes
         // rather than a digest of every byte: SHA-1 over a 100 MB book cost a
@@ -98,7 +110,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         const uint32_t crc = WhilePumping(ui, [&raw] { return Crc32Of(raw.data(), raw.size()); });
         digest->Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
         digest->Update(std::string_view(raw).substr(0, kIdentifierPrefix));
-        digest->Update(OptionsFingerprint(request, encoding));
+        digest->Update(OptionsFingerprint(request, encoding, named));
     }
 
     TBook book;
@@ -114,7 +126,6 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         }
         book.text = std::move(decoded.text);
     }
-    TBookNameParts named = BookNamePartsOf(ExtractBaseName(request.sourcePath));
     // A title or author of spaces and control characters alone would leave
     // the package's title empty: it counts as none given.
     book.title = IsBlankText(options.title) ? named.title : options.title;

@@ -4,6 +4,7 @@
 #include <future>
 
 #include "conversion/BookIdentifier.h"
+#include "conversion/BookTarget.h"
 #include "conversion/Epub3Documents.h"
 #include "platform/Format.h"
 #include "zip/WorkerPool.h"
@@ -292,6 +293,7 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
 
 void PackEpub3Files(TZipBuilder& zip, const std::string& rootDir, std::vector<TBookFile> files,
                     const std::string& archiveName, uint32_t dosDateTime) {
+    CheckBookTarget(archiveName);
     zip.SetRootDir(rootDir);
     zip.SetRelativePaths(true);
     zip.SetStorePaths(true);

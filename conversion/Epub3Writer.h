@@ -45,7 +45,8 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
 // Packs the files, in order and straight from memory, into a new archive at
 // archiveName: mimetype stored, everything else deflated, every entry dated
 // dosDateTime. rootDir only names the files for the builder (nothing is
-// read from it). Raises what the builder raises.
+// read from it). Raises what the builder raises, and CheckBookTarget's
+// refusal of a file there that is not a book.
 void PackEpub3Files(TZipBuilder& zip, const std::string& rootDir, std::vector<TBookFile> files,
                     const std::string& archiveName, uint32_t dosDateTime);
 

@@ -16,4 +16,17 @@ std::string ExtractFileExt(std::string_view path);
 // no dot.
 std::string ExtractBaseName(std::string_view path);
 
+// The longest file name the file system takes, in bytes.
+inline constexpr size_t kFileNameLimit = 255;
+// The name proposed when a book has no title.
+inline constexpr const char* kDefaultBookName = "myepub";
+
+// The name a book with this title (UTF-8) is saved under in the folder the
+// user chose, without its ending: "/" becomes "_", control characters "_",
+// leading dots go (a book is never hidden, nor "." or ".."), and the name is
+// cut on a character boundary so that it fits kFileNameLimit together with
+// ending (".epub", or " (2).epub" for a second book of one name). Empty
+// becomes kDefaultBookName.
+std::string BookFileStem(std::string_view title, std::string_view ending = ".epub");
+
 }  // namespace qm

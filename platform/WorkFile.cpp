@@ -7,11 +7,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/TempDir.h"
 
 namespace qm {
 namespace {
@@ -28,9 +32,20 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// ".<target's name>.qmwork-", the name cut (on a UTF-8 character's start)
+// so that the prefix, six random letters and ".new" fit in a file name: a
+// book whose own name just fits must not fail for its work file's.
 std::string WorkPrefix(const std::string& target) {
+    constexpr size_t kNameLimit = 255;
+    constexpr size_t kRoom = kNameLimit - 1 - std::char_traits<char>::length(kWorkTag) - 6 - 4;
+    std::string name = NameOf(target);
+    if (name.size() > kRoom) {
+        size_t cut = kRoom;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
     std::string prefix(1, '.');
-    prefix.append(NameOf(target)).append(kWorkTag);
+    prefix.append(name).append(kWorkTag);
     return prefix;
 }
 
@@ -54,6 +69,40 @@ void SyncDirectory(const std::string& dir) {
     ::fsync(fd);
     ::close(fd);
 }
+
+// Opens path and takes its lock when it is one of ours of the kind wanted
+// (a regular file or a directory) and no live run holds it, and the name
+// still means the file found; -1 otherwise. The lock goes with the
+// descriptor.
+int LockIfAbandoned(const std::string& path, bool directory) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK |
+                                            (directory ? O_DIRECTORY : 0));
+    if (fd < 0) return -1;
+    struct stat held {
+    }, named{};
+    if (::fstat(fd, &held) == 0 && (directory ? S_ISDIR(held.st_mode) : S_ISREG(held.st_mode)) &&
+        held.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino) {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+std::vector<std::string> NamesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* handle = ::opendir(dir.empty() ? "." : dir.c_str())) {
+        while (const dirent* item = ::readdir(handle)) names.emplace_back(item->d_name);
+        ::closedir(handle);
+    }
+    return names;
+}
+
+// A directory still under its first name is locked a moment after it is
+// made; one older than this was left by a run killed in that moment.
+constexpr time_t kUnnamedDirectoryAge = 600;
+constexpr const char* kUnnamedEnding = ".new";
 
 }  // namespace
 
@@ -112,27 +161,83 @@ bool TWorkFile::IsWorkFileOf(const std::string& path, const std::string& target)
 
 int TWorkFile::RemoveStale(const std::string& target) {
     const std::string dir = DirectoryOf(target);
-    DIR* handle = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!handle) return 0;
-    std::vector<std::string> candidates;
-    while (const dirent* item = ::readdir(handle)) {
-        if (IsWorkFileOf(item->d_name, target)) candidates.push_back(dir + item->d_name);
-    }
-    ::closedir(handle);
     int removed = 0;
-    for (const std::string& path : candidates) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    for (const std::string& name : NamesIn(dir)) {
+        if (!IsWorkFileOf(name, target)) continue;
+        const std::string path = dir + name;
+        const int fd = LockIfAbandoned(path, false);
         if (fd < 0) continue;
-        struct stat held {
-        }, named{};
-        // Only our own regular files, and only while the name still means
-        // the file that was found unlocked.
-        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-            named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
-            ::unlink(path.c_str()) == 0) {
-            ++removed;
+        if (::unlink(path.c_str()) == 0) ++removed;
+        ::close(fd);
+    }
+    return removed;
+}
+
+TWorkDirectory::TWorkDirectory(const std::string& dir, const std::string& tag) {
+    // Made and locked under a name no other run removes at once, then given
+    // its own, so that no run ever sees it unlocked.
+    const std::string stem = dir + "." + tag;
+    std::string fresh;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        fresh = stem + RandomSuffix() + kUnnamedEnding;
+        error = ::mkdir(fresh.c_str(), 0700) == 0 ? 0 : errno;
+    }
+    if (error == 0) {
+        lockFd_ = ::open(fresh.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        error = lockFd_ < 0 ? errno : 0;
+    }
+    if (error == 0) {
+        ::flock(lockFd_, LOCK_EX);
+        error = EEXIST;
+        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+            const std::string named = stem + RandomSuffix();
+            // Never onto another run's (empty) directory of the same name.
+            error =
+                ::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, named.c_str(), RENAME_NOREPLACE) == 0
+                    ? 0
+                    : errno;
+            if (error == EINVAL || error == ENOSYS) {
+                struct stat taken {};
+                error = ::lstat(named.c_str(), &taken) == 0           ? EEXIST
+                        : ::rename(fresh.c_str(), named.c_str()) == 0 ? 0
+                                                                      : errno;
+            }
+            if (error == 0) path_ = named + "/";
         }
+    }
+    if (error != 0) {
+        if (lockFd_ >= 0) ::close(lockFd_);
+        ::rmdir(fresh.c_str());
+        throw Exception("Cannot create a directory in \"" + (dir.empty() ? "." : dir) + "\". " +
+                        std::strerror(error));
+    }
+}
+
+TWorkDirectory::~TWorkDirectory() {
+    RemoveTree(path_);
+    ::close(lockFd_);
+}
+
+int TWorkDirectory::RemoveStale(const std::string& dir, const std::string& tag) {
+    const std::string prefix = "." + tag;
+    const size_t named = prefix.size() + 6;
+    const size_t unnamed = named + std::char_traits<char>::length(kUnnamedEnding);
+    int removed = 0;
+    for (const std::string& name : NamesIn(dir)) {
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (name.size() != named && name.size() != unnamed) continue;
+        const std::string path = dir + name;
+        if (name.size() == unnamed) {
+            struct stat made {};
+            if (name.compare(named, std::string::npos, kUnnamedEnding) != 0 ||
+                ::lstat(path.c_str(), &made) != 0 ||
+                ::time(nullptr) - made.st_mtime < kUnnamedDirectoryAge)
+                continue;
+        }
+        const int fd = LockIfAbandoned(path, true);
+        if (fd < 0) continue;
+        if (RemoveTree(path)) ++removed;
         ::close(fd);
     }
     return removed;

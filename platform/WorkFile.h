@@ -43,4 +43,29 @@ class TWorkFile {
     bool committed_ = false;
 };
 
+// A directory of work beside the files it is for: ".<tag>XXXXXX" in dir
+// (which ends with "/", or is empty for the current directory), mode 0700,
+// locked as a work file is for as long as this object lives, and removed
+// with everything in it when the object goes.
+class TWorkDirectory {
+  public:
+    // Exception "Cannot create a directory in "<dir>". <reason>" when it
+    // cannot be made.
+    TWorkDirectory(const std::string& dir, const std::string& tag);
+    ~TWorkDirectory();
+    TWorkDirectory(const TWorkDirectory&) = delete;
+    TWorkDirectory& operator=(const TWorkDirectory&) = delete;
+
+    // Ends with "/".
+    const std::string& Path() const { return path_; }
+
+    // Removes, with their content, the work directories of this tag in dir
+    // that no live run holds. Returns how many went.
+    static int RemoveStale(const std::string& dir, const std::string& tag);
+
+  private:
+    std::string path_;
+    int lockFd_ = -1;
+};
+
 }  // namespace qm

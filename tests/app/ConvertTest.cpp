@@ -77,8 +77,16 @@ TEST_F(Convert, DoesNothingWithoutAFileOrWhenTheSaveDialogIsCancelled) {
     form.m_title->clear();
     dialogs.answers.push_back(std::nullopt);
     form.Button1->click();
+    // Whatever the title, the proposal is a visible name in the folder shown.
+    for (const char* title : {"../../escape", ".", ".."}) {
+        form.m_title->setText(QString::fromUtf8(title));
+        dialogs.answers.push_back(std::nullopt);
+        form.Button1->click();
+    }
     EXPECT_EQ(dialogs.log,
-              (std::vector<std::string>{"file:保存EPUB:我的书.epub", "file:保存EPUB:myepub.epub"}));
+              (std::vector<std::string>{"file:保存EPUB:我的书.epub", "file:保存EPUB:myepub.epub",
+                                        "file:保存EPUB:_.._escape.epub",
+                                        "file:保存EPUB:myepub.epub", "file:保存EPUB:myepub.epub"}));
     EXPECT_TRUE(Entries(TempDirPath()).empty());
     EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{"book.txt"});
 }
@@ -148,6 +156,24 @@ TEST_F(Convert, TooManyPartsWarnsFirstThenReportsFailure) {
                                                      "result:Quillmark:灰常遗憾，未能转换成功"}));
     EXPECT_FALSE(test::Exists(archive));
     EXPECT_FALSE(test::Exists(Staging()));
+}
+
+TEST_F(Convert, AnArchiveThatIsNoBookIsLeftAsItWas) {
+    List("book.txt", kBook);
+    const std::string report = scratch / "report.zip";
+    ASSERT_EQ(test::Run("python3 -c 'import sys, zipfile\n"
+                        "zipfile.ZipFile(sys.argv[1], \"w\").writestr(\"thesis.tex\", \"x\")' " +
+                        test::Quote(report))
+                  .exitCode,
+              0);
+    const std::string bytes = test::ReadFile(report);
+    for (bool epub3 : {true, false}) {  // the classic kind, remembered, last
+        (epub3 ? form.OutputMenu->Epub3Action : form.OutputMenu->ClassicAction)->trigger();
+        SaveAs(report);
+        form.Button1->click();
+        EXPECT_EQ(dialogs.log.back(), "result:Quillmark:灰常遗憾，未能转换成功");
+        EXPECT_TRUE(test::ReadFile(report) == bytes) << epub3;
+    }
 }
 
 TEST_F(Convert, VanishedSourceFailsQuietlyAndUnwritableTreeShowsTheError) {

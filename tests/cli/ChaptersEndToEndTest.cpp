@@ -108,7 +108,8 @@ TEST_F(ChaptersCli, WithoutHeadingsTheBookIsCutIntoPartsAndTheUserTold) {
     test::WriteFile(work / "plain.txt", text);
     const auto run = Cli("--epub3 -n 3 -o plain plain.txt");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("-n 3 applies only if none is found"), std::string::npos) << run.err;
+    // No heading set -n aside.
+    EXPECT_EQ(run.err.find("applies only"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("No chapter headings were found; the book is cut into 3 parts"),
               std::string::npos)
         << run.err;
@@ -119,8 +120,16 @@ TEST_F(ChaptersCli, WithoutHeadingsTheBookIsCutIntoPartsAndTheUserTold) {
         const std::string xhtml = Entry("plain.epub", page);
         EXPECT_NE(xhtml.find("行。</p>\n</body>"), std::string::npos) << page;
     }
-    // --no-chapters cuts a book with headings the same way, silently.
+    // Headings set -n aside, and the user is told, alone or in a batch.
     test::WriteFile(work / "ch.txt", "第一章 一\n一\n第二章 二\n二\n");
+    const auto headed = Cli("--epub3 -n 3 -o ch ch.txt");
+    EXPECT_NE(headed.err.find("-n 3 applies only if none is found"), std::string::npos)
+        << headed.err;
+    const auto batch = Cli("--epub3 -n 3 -O shelf ch.txt plain.txt");
+    EXPECT_NE(batch.err.find("divide 1 of the 2 books; -n 3 applies only to those without"),
+              std::string::npos)
+        << batch.err;
+    // --no-chapters cuts a book with headings the same way, silently.
     const auto off = Cli("--epub3 --no-chapters -o ch ch.txt");
     EXPECT_EQ(off.err, "");
     EXPECT_EQ(Count(test::Run("unzip -l " + Quote(work / "ch.epub")).out, "OEBPS/text/p"), 1u);

@@ -103,13 +103,13 @@ TEST_F(CliBatch, ShelfOfMixedEncodingsWithOneBrokenBook) {
 }
 
 TEST_F(CliBatch, BooksOfOneNameAreNumberedAndAnEarlierRunsBookIsReplaced) {
-    for (const char* folder : {"a", "b", "c"}) {
+    for (const char* folder : {"a", "b", "c", "earlier"}) {
         test::MakeDirs(work / folder);
         test::WriteFile(work / (std::string(folder) + "/书.txt"),
                         "book " + std::string(folder) + "\r\n");
     }
     test::MakeDirs(work / "out");
-    test::WriteFile(work / "out/书.epub", "left by an earlier run, not even a zip");
+    ASSERT_EQ(Cli("-O out earlier/书.txt").exitCode, 0);
     test::WriteFile(work / "out/其他.epub", "someone else's");
 
     const auto result = Cli("-O out a/书.txt b/书.txt c/书.txt");

@@ -2,9 +2,11 @@
 // puts it in place whole, whatever kills or races it, and a stop after that
 // is a success. Judged by Python's zipfile.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "conversion/ConversionRun.h"
 #include "platform/CodePage.h"
@@ -83,6 +85,94 @@ TEST_F(CliDataSafety, ConvertingIntoAnExistingBookGivesTheSameBookAsANewPath) {
         << refused.err;
     EXPECT_EQ(test::ReadFile(work / "taken.epub"), "my notes");
     EXPECT_EQ(Leftovers(), "");
+}
+
+TEST_F(CliDataSafety, OnlyAnEarlierBookIsReplaced) {
+    test::WriteFile(work / "two.txt", Book("二", 50));
+    // Archives that are not books: a thesis, and a document with a
+    // mimetype of its own.
+    const std::string make =
+        "import zipfile, sys\n"
+        "with zipfile.ZipFile('report.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr('thesis.tex', 'chapter one ' * 400)\n"
+        "with zipfile.ZipFile('notes.odt', 'w') as z:\n"
+        "    z.writestr('mimetype', 'application/vnd.oasis.opendocument.text')\n"
+        "    z.writestr('content.xml', '<office/>', zipfile.ZIP_DEFLATED)\n";
+    ASSERT_EQ(test::Run("cd " + Quote(work.Path()) + " && python3 -c " + Quote(make)).exitCode, 0);
+    const std::string report = test::ReadFile(work / "report.zip");
+    const std::string notes = test::ReadFile(work / "notes.odt");
+    ASSERT_EQ(::mkdir((work / "out").c_str(), 0755), 0);
+    test::WriteFile(work / "out/two.epub", report);
+    struct Case {
+        std::string args, target, bytes;
+    };
+    for (const Case& c : std::vector<Case>{{"-o report.zip two.txt", "report.zip", report},
+                                           {"--epub3 -o report.zip two.txt", "report.zip", report},
+                                           {"-o notes.odt two.txt", "notes.odt", notes},
+                                           {"--epub3 -O out two.txt", "out/two.epub", report},
+                                           {"-O out two.txt", "out/two.epub", report}}) {
+        const auto run = Cli(c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.args;
+        EXPECT_NE(
+            run.err.find(c.target + "\" exists and is not an EPUB book; it was left unchanged"),
+            std::string::npos)
+            << c.args << ": " << run.err;
+        // Compared whole, not shown: archives print badly.
+        EXPECT_TRUE(test::ReadFile(work / c.target) == c.bytes) << c.args << " changed it";
+    }
+    EXPECT_EQ(Leftovers(), "");
+    // A book of either kind is one to replace, by either kind.
+    ASSERT_EQ(Cli("--epub3 -o book.epub two.txt").exitCode, 0);
+    ASSERT_EQ(Cli("-o book.epub two.txt").exitCode, 0);
+    ASSERT_EQ(Cli("--epub3 -o book.epub two.txt").exitCode, 0);
+    EXPECT_NE(Entries("book.epub").find("OEBPS/content.opf"), std::string::npos);
+}
+
+TEST_F(CliDataSafety, TitlesNameBooksInTheChosenFolderOnly) {
+    test::WriteFile(work / "two.txt", Book("二", 20));
+    ASSERT_EQ(::mkdir((work / "in").c_str(), 0755), 0);
+    const std::string chosen = work / "in/";
+    std::string fits;  // 250 bytes: with ".epub" the longest name there is
+    for (int i = 0; i < 83; ++i) fits += "书";
+    fits += "x";
+    struct Case {
+        std::string title, name;
+    };
+    for (const Case& c : std::vector<Case>{{"../../escape", "_.._escape.epub"},
+                                           {".", "myepub.epub"},
+                                           {"..", "myepub.epub"},
+                                           {fits, fits + ".epub"},
+                                           {fits + "yz", fits + ".epub"}}) {
+        for (const char* kind : {"", "--epub3 "}) {
+            const auto run = test::Run("cd " + Quote(chosen) + " && TMPDIR=" + Quote(tmp.Path()) +
+                                       " " + Quote(test::BinPath("quillmark-cli")) + " " + kind +
+                                       "-t " + Quote(c.title) + " ../two.txt");
+            EXPECT_EQ(run.exitCode, 0) << kind << c.title << ": " << run.err;
+            EXPECT_TRUE(test::Exists(chosen + c.name)) << kind << c.title;
+            EXPECT_TRUE(std::filesystem::remove(chosen + c.name)) << kind << c.title;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(chosen));
+    EXPECT_EQ(Leftovers(), "");
+    EXPECT_FALSE(test::Exists(work / "../escape.epub"));
+}
+
+TEST_F(CliDataSafety, ABatchRemovesTheWorkFoldersOfKilledBatches) {
+    test::WriteFile(work / "big.txt", Book("长", 30000));
+    test::WriteFile(work / "two.txt", Book("二", 20));
+    const auto killed = test::Run(
+        "cd " + Quote(work.Path()) + "; TMPDIR=" + Quote(tmp.Path()) + " " +
+        Quote(test::BinPath("quillmark-cli")) + " -n 1024 -O . big.txt & pid=$!; " +
+        "for i in $(seq 5000); do ls -d .quillmark-batch-?????? >/dev/null 2>&1 && break; " +
+        "sleep 0.002; done; kill -KILL $pid; wait $pid; ls -d .quillmark-batch-* | wc -l");
+    ASSERT_EQ(killed.out, "1\n") << killed.err;
+    const auto run = Cli("-O . two.txt");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(test::Exists(work / "two.epub"));
+    EXPECT_FALSE(test::Exists(work / "big.epub"));
+    // The killed run's private temporary directory is the next start's to
+    // judge (by its age); beside the books nothing is left.
+    EXPECT_EQ(test::Run("ls -A " + Quote(work.Path())).out, "big.txt\ntwo.epub\ntwo.txt\n");
 }
 
 TEST_F(CliDataSafety, Utf16TextAfterAZeroCharacterIsKept) {

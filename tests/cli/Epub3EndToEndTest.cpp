@@ -113,6 +113,9 @@ TEST_F(Epub3Cli, SameSourceAndOptionsGiveTheSameBytes) {
                   .exitCode,
               0);
     EXPECT_EQ(test::ReadFile(work / "one.epub"), test::ReadFile(work / "two.epub"));
+    // In a batch (which names the book after its file) the same book again.
+    ASSERT_EQ(Cli("-O shelf b.txt", "SOURCE_DATE_EPOCH=1700000000").exitCode, 0);
+    EXPECT_TRUE(test::ReadFile(work / "shelf/b.epub") == test::ReadFile(work / "one.epub"));
     // Without the variable the source's time counts, in UTC too.
     ASSERT_EQ(Cli("-o three b.txt", "TZ=Asia/Tokyo").exitCode, 0);
     ASSERT_EQ(Cli("-o four b.txt", "TZ=Europe/Paris").exitCode, 0);

@@ -54,6 +54,46 @@ TEST(WorkFile, CommitsAtomicallyAndOnlyDeadRunsLoseTheirs) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(WorkFile, ATargetWhoseNameJustFitsGetsAWorkFileThatFitsToo) {
+    test::ScratchDir dir;
+    std::string name;
+    for (int i = 0; i < 83; ++i) name += "书";
+    const std::string target = dir / (name + "x.epub");  // 255 bytes
+    TWorkFile work(target);
+    EXPECT_TRUE(TWorkFile::IsWorkFileOf(work.Path(), target));
+    test::WriteFile(work.Path(), "book");
+    work.Commit();
+    EXPECT_EQ(test::ReadFile(target), "book");
+    EXPECT_EQ(Listing(dir.Path()), name + "x.epub ");
+}
+
+TEST(WorkDirectory, OnlyThoseOfDeadRunsAreRemoved) {
+    test::ScratchDir dir;
+    const std::string tag = "quillmark-batch-";
+    std::string livePath;
+    {
+        TWorkDirectory live(dir.Path() + "/", tag);
+        livePath = live.Path();
+        test::WriteFile(livePath + "0.epub", "being built");
+        // What a killed run leaves: the name, with no lock on it.
+        ASSERT_EQ(::mkdir((dir / ".quillmark-batch-dead00").c_str(), 0700), 0);
+        test::WriteFile(dir / ".quillmark-batch-dead00/3.epub", "half");
+        // Killed before it was named: spared while it may be a run starting.
+        ASSERT_EQ(::mkdir((dir / ".quillmark-batch-young0.new").c_str(), 0700), 0);
+        ASSERT_EQ(::mkdir((dir / ".quillmark-batch-older0.new").c_str(), 0700), 0);
+        test::Run("touch -d '1 hour ago' " + test::Quote(dir / ".quillmark-batch-older0.new"));
+        ASSERT_EQ(::mkdir((dir / ".quillmark-batch-other").c_str(), 0700), 0);
+
+        EXPECT_EQ(TWorkDirectory::RemoveStale(dir.Path() + "/", tag), 2);
+        EXPECT_EQ(test::ReadFile(livePath + "0.epub"), "being built");
+        EXPECT_FALSE(test::Exists(dir / ".quillmark-batch-dead00"));
+        EXPECT_FALSE(test::Exists(dir / ".quillmark-batch-older0.new"));
+        EXPECT_TRUE(test::Exists(dir / ".quillmark-batch-young0.new"));
+        EXPECT_TRUE(test::Exists(dir / ".quillmark-batch-other"));
+    }
+    EXPECT_FALSE(test::Exists(livePath));
+}
+
 // A run in a fresh process (this test program again, running only the
 // disabled case below) under TMPDIR=root: it makes its directory (removing
 // those of dead runs first), reports the path, then dies by SIGKILL or
