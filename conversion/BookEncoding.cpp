@@ -164,7 +164,9 @@ TDecodedText DecodeInOrder(std::string_view bytes, const std::string& encoding,
     std::u16string pivot(16384, u'\0');
     UChar* pivotSource = pivot.data();
     UChar* pivotTarget = pivot.data();
-    std::string buffer(kDecodeSlice * 3 + 16, '\0');
+    // Sized for the slice it takes (a short text needs no megabytes cleared);
+    // a fuller target is emptied and filled again.
+    std::string buffer(std::min(kDecodeSlice, bytes.size()) * 3 + 16, '\0');
     bool first = true;
     size_t done = 0;
     do {
