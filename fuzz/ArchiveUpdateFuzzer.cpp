@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "fuzz/ArchiveUpdateRoutine.h"
@@ -34,12 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string exePath = TempPath(".EXE");
     const std::string& path = size > 0 && (data[0] & 1) ? exePath : zipPath;
     WriteAll(path, data, size);
-    static const std::string sourceDir = [] {
-        const std::string dir = TempPath("-src/");
-        ::mkdir(dir.c_str(), 0700);
-        WriteAll(dir + "new.txt", reinterpret_cast<const uint8_t*>("new"), 3);
-        return dir;
+    static const bool made = [] {
+        ::mkdir(TempPath("-src/").c_str(), 0700);
+        WriteAll(TempPath("-src/new.txt"), reinterpret_cast<const uint8_t*>("new"), 3);
+        // Nothing of this process is left behind when it ends.
+        std::atexit([] { std::filesystem::remove_all(TempPath("-src/")); });
+        return true;
     }();
+    (void)made;
+    const std::string sourceDir = TempPath("-src/");
     if (!qm::fuzz::UpdateKeepsItsPromises(path, sourceDir)) std::abort();
     ::unlink(path.c_str());
     return 0;
