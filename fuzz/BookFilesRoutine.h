@@ -72,12 +72,16 @@ inline std::string CheckClassicFiles(const TBookFields& fields, int32_t parts, s
                                      const std::string& dir) {
     const std::string source = dir + SourceName(fields.fileName);
     WriteBytes(source, fields.book);
-    std::string text;
+    std::string text, error;
     try {
         text = LoadSourceText(source, {}, sliceSize);
-    } catch (const Exception&) {
-        return {};  // refused with a message, as the memory target checks
+    } catch (const Exception& refused) {
+        error = refused.Message();  // a refusal with a message is fair
     }
+    std::string memoryError;
+    if (LoadFromMemory(fields.book, sliceSize, memoryError) != text || memoryError != error)
+        return "the file and the same bytes in memory load differently";
+    if (!error.empty()) return {};
     const std::vector<std::string_view> cut = CutText(text, parts);
     if (text.empty()) return {};
 

@@ -29,13 +29,20 @@ status=0
 "$binary" -max_total_time="$seconds" -timeout="$timeout" -max_len=4096 \
     -dict="$root/fuzz/$dict" -artifact_prefix="$out/" -print_final_stats=1 "$@" \
     "$out/corpus" "$root/fuzz/$seeds" >"$log" 2>&1 || status=$?
+# The final statistics; a -fork=N run prints none, so its last progress
+# line stands in for them.
 stat() { sed -n "s/^stat::$1: *//p" "$log" | tail -n 1; }
+progress=$(grep -E '^#[0-9]+' "$log" | tail -n 1)
+runs=$(stat number_of_executed_units)
+rate=$(stat average_exec_per_sec)
+[ -n "$runs" ] || runs=$(printf '%s' "$progress" | sed -n 's/^#\([0-9]*\).*/\1/p')
+[ -n "$rate" ] || rate=$(printf '%s' "$progress" | sed -n 's/.*exec\/s:* \([0-9]*\).*/\1/p')
 cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
 findings=$(find "$out" -maxdepth 1 -newer "$out/.start" -type f \
     \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | sort)
 count=$(printf '%s' "$findings" | grep -c . || true)
 printf '%s: %s s, executions %s, executions/s %s, coverage %s, findings %s%s\n' \
-    "$target" "$seconds" "$(stat number_of_executed_units)" "$(stat average_exec_per_sec)" \
+    "$target" "$seconds" "$runs" "$rate" \
     "${cov:-?}" "$count" "${findings:+ ($(echo $findings))}"
 [ "$status" -eq 0 ] || [ "$count" -gt 0 ] || { echo "the target failed; see $log" >&2; exit 1; }
 [ "$count" -eq 0 ]
