@@ -74,10 +74,11 @@ inline bool ReadWellFormed(const std::string& bytes, const char* within, std::st
         handler.warning = IgnoreXmlError;
         handler.error = IgnoreXmlError;
         handler.fatalError = IgnoreXmlError;
-        return xmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, "document.xml");
+        return xmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, nullptr);
     }();
     TXmlReading reading{within, text};
-    xmlCtxtResetPush(parser, nullptr, 0, "document.xml", nullptr);
+    // No file name: libxml2 would ask for the working directory each time.
+    xmlCtxtResetPush(parser, nullptr, 0, nullptr, nullptr);
     parser->userData = &reading;
     xmlParseChunk(parser, bytes.data(), static_cast<int>(bytes.size()), 1);
     const bool wellFormed = parser->wellFormed != 0 && parser->errNo == 0;
