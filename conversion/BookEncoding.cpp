@@ -161,10 +161,12 @@ TDecodedText DecodeInOrder(std::string_view bytes, const std::string& encoding,
     UErrorCode error = U_ZERO_ERROR;
     ucnv_setToUCallBack(from.get(), CountingSubstitute, &result.replaced, nullptr, nullptr, &error);
     result.text.reserve(bytes.size() + bytes.size() / 2);
-    std::u16string pivot(16384, u'\0');
+    // The pivot and the target sized for what they take (a short text needs
+    // no megabytes cleared); a full one is emptied and filled again.
+    std::u16string pivot(std::min<size_t>(16384, bytes.size() + 16), u'\0');
     UChar* pivotSource = pivot.data();
     UChar* pivotTarget = pivot.data();
-    std::string buffer(kDecodeSlice * 3 + 16, '\0');
+    std::string buffer(std::min(kDecodeSlice, bytes.size()) * 3 + 16, '\0');
     bool first = true;
     size_t done = 0;
     do {

@@ -137,7 +137,7 @@ void CheckSourceSize(const std::string& path, int64_t size) {
 // Reads the file from position to its end into raw. Grown a slice at a
 // time: a whole-book resize would fill all its memory in one go before the
 // first slice is read.
-void ReadRest(TFileStream& file, int64_t position, std::string& raw, const TLoadPump& pump,
+void ReadRest(TStream& file, int64_t position, std::string& raw, const TLoadPump& pump,
               size_t sliceSize) {
     file.SetPosition(position);
     const auto total = static_cast<size_t>(file.Size() - position);
@@ -166,6 +166,11 @@ std::string ReadSourceFile(const std::string& path, const TLoadPump& pump, size_
 void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
                      const TLoadPump& pump, size_t sliceSize) {
     TFileStream file(path, fmOpenRead | fmShareDenyNone);
+    ReadSourceBytes(file, path, kind, raw, pump, sliceSize);
+}
+
+void ReadSourceBytes(TStream& file, const std::string& path, TSourceKind& kind, std::string& raw,
+                     const TLoadPump& pump, size_t sliceSize) {
     CheckSourceSize(path, file.Size());
     unsigned char mark[3] = {0, 0, 0};
     int64_t position = 0;
@@ -185,6 +190,12 @@ void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& ra
 }
 
 std::string LoadSourceText(const std::string& path, const TLoadPump& pump, size_t sliceSize) {
+    TFileStream file(path, fmOpenRead | fmShareDenyNone);
+    return LoadSourceText(file, path, pump, sliceSize);
+}
+
+std::string LoadSourceText(TStream& file, const std::string& path, const TLoadPump& pump,
+                           size_t sliceSize) {
     sliceSize = std::max<size_t>(1, sliceSize);
     // Each stage reports its own 0..100 as its share of the whole load.
     auto stage = [&pump](int from, int to) -> TLoadPump {
@@ -194,7 +205,7 @@ std::string LoadSourceText(const std::string& path, const TLoadPump& pump, size_
     };
     TSourceKind kind = skAnsi;
     std::string raw;
-    ReadSourceBytes(path, kind, raw, stage(0, kReadShare), sliceSize);
+    ReadSourceBytes(file, path, kind, raw, stage(0, kReadShare), sliceSize);
     if (kind == skUtf16LE) return ConvertUtf16(raw, sliceSize, stage(kReadShare, 100));
     std::string text;
     const bool decodes = ConvertUtf8(raw, sliceSize, stage(kReadShare, kCheckedShare),

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/Exceptions.h"
+#include "platform/FileStream.h"
 
 namespace qm {
 
@@ -40,12 +41,19 @@ std::string ReadSourceFile(const std::string& path, const TLoadPump& pump = {},
 // when given, is called after every slice read.
 void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
                      const TLoadPump& pump = {}, size_t sliceSize = kLoadSliceSize);
+// The same from the start of a stream, path only naming it in messages.
+void ReadSourceBytes(TStream& file, const std::string& path, TSourceKind& kind, std::string& raw,
+                     const TLoadPump& pump = {}, size_t sliceSize = kLoadSliceSize);
 
 // The working text of the file; empty when a marked file does not decode.
 // The text is decoded and converted slice by slice, with the pump, when
 // given, called after each slice; the result does not depend on the slice
 // size.
 std::string LoadSourceText(const std::string& path, const TLoadPump& pump = {},
+                           size_t sliceSize = kLoadSliceSize);
+// The same from the start of a stream (the bytes of a book in memory), path
+// only naming it in messages.
+std::string LoadSourceText(TStream& file, const std::string& path, const TLoadPump& pump = {},
                            size_t sliceSize = kLoadSliceSize);
 
 }  // namespace qm

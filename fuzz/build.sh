@@ -1,11 +1,15 @@
 #!/bin/sh
 # Builds the fuzz targets with clang's libFuzzer and the address and
-# undefined-behaviour sanitizers into build-fuzz/bin/: the archive reader's
-# and the text side's (decoding, cutting, pages and package documents).
-# Run: build-fuzz/bin/ReadDirectoryFuzzer fuzz/corpus -max_total_time=600
-#      build-fuzz/bin/BookTextFuzzer fuzz/text-corpus -max_total_time=600
+# undefined-behaviour sanitizers into build-fuzz/bin/. Fast, in memory: the
+# archive reader's (ReadDirectoryFuzzer) and the text side's
+# (BookTextFuzzer). Round trips through files: an update into a committed
+# archive (ArchiveUpdateFuzzer), a repair of a damaged directory
+# (ArchiveRepairFuzzer) and whole conversions with raw-byte titles, authors,
+# file names and options (BookFilesFuzzer).
+# Run one: fuzz/run.sh TARGET SECONDS
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQM_BUILD_FUZZERS=ON -DQM_SANITIZE=ON -DQM_BUILD_PROGRAMS=OFF -DQM_BUILD_TESTS=OFF
-cmake --build "$root/build-fuzz" -j2 --target ReadDirectoryFuzzer BookTextFuzzer
+cmake --build "$root/build-fuzz" -j2 --target ReadDirectoryFuzzer BookTextFuzzer \
+    ArchiveUpdateFuzzer ArchiveRepairFuzzer BookFilesFuzzer

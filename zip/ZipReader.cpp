@@ -62,7 +62,7 @@ void TZipReader::SetZipName(const std::string& name) {
     // archive only when they name the same file.
     if (SameTextAscii(name, zipName_) && SameFile(name, zipName_)) return;
     zipName_ = name;
-    readHandle_.reset();
+    DropReadHandle();
     ForgetDirectory();
 }
 
@@ -119,7 +119,13 @@ void TZipReader::PumpAndCheckCancel() {
     CheckCancel();
 }
 
+void TZipReader::DropReadHandle() {
+    readFile_ = nullptr;
+    readHandle_.reset();
+}
+
 TBufferedFileStream& TZipReader::OpenReadHandle() {
+    if (readHandle_ && !readFile_) throw EFOpenError(OpenErrorText(zipName_, EINVAL));
     if (!readHandle_) {
         // A FIFO or device would block or never end; only plain files are
         // archives.
@@ -127,14 +133,28 @@ TBufferedFileStream& TZipReader::OpenReadHandle() {
         if (kind != TFileKind::Missing && kind != TFileKind::Regular &&
             kind != TFileKind::Directory)
             throw EFOpenError(OpenErrorText(zipName_, EINVAL));
-        readHandle_ =
-            std::make_unique<TBufferedFileStream>(zipName_, fmOpenRead | fmShareDenyWrite);
-        readHandle_->SetFlushFilesOnClose(flushFilesOnClose_);
+        auto file = std::make_unique<TBufferedFileStream>(zipName_, fmOpenRead | fmShareDenyWrite);
+        file->SetFlushFilesOnClose(flushFilesOnClose_);
+        readFile_ = file.get();
+        readHandle_ = std::move(file);
     }
-    return *readHandle_;
+    return *readFile_;
+}
+
+void TZipReader::OpenArchiveStream(std::unique_ptr<TStream> stream, const std::string& name) {
+    DropReadHandle();
+    ForgetDirectory();
+    zipName_ = name;
+    readHandle_ = std::make_unique<TBufferStream>(std::move(stream));
+    ReadDirectory();
 }
 
 void TZipReader::OpenArchive() {
+    // A stream has no file date that could tell of a change since.
+    if (readHandle_ && !readFile_) {
+        if (!directory_) ReadDirectory();
+        return;
+    }
     TBufferedFileStream& in = OpenReadHandle();
     if (directory_ && FileDateTime(in.Handle()) == archiveDate_) return;
     ReadDirectory();
@@ -150,13 +170,13 @@ void TZipReader::ForgetDirectory() {
 }
 
 void TZipReader::CloseArchive() {
-    readHandle_.reset();
+    DropReadHandle();
     ForgetDirectory();
     zipName_.clear();
 }
 
 void TZipReader::ReleaseReadHandle() {
-    if (!keepZipOpen_) readHandle_.reset();
+    if (!keepZipOpen_) DropReadHandle();
 }
 
 void TZipReader::InstallDirectory(std::unique_ptr<TSortedZip> directory, const TEndCentral& end,
@@ -175,8 +195,8 @@ void TZipReader::FailBadZip() {
 }
 
 void TZipReader::ReadDirectory() {
-    TBufferedFileStream& in = *readHandle_;
-    archiveDate_ = FileDateTime(in.Handle());
+    TBufferStream& in = *readHandle_;
+    archiveDate_ = readFile_ ? FileDateTime(readFile_->Handle()) : 0;
     readSize_ = in.Size();
     // Nothing of a previous read stays, the rebuild mark included: the file
     // may have been repaired or damaged since.
@@ -201,8 +221,9 @@ void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size) {
         return;
     }
     // A multi-volume archive keeps a copy of its central directory beside it.
+    // A stream has no files beside it.
     const std::string sidePath = ChangeFileExtension(zipName_, ".zfc");
-    if (RegularFileExists(sidePath)) {
+    if (readFile_ && RegularFileExists(sidePath)) {
         TBufferedFileStream side(sidePath, fmOpenRead | fmShareDenyWrite);
         const int64_t sideSize = side.Size();
         if (FindEndRecord(side, sideSize)) {
@@ -368,7 +389,7 @@ bool TZipReader::RebuildFromLocalHeaders() {
     directory_.reset();
     rebuildFailure_.clear();
     unrecoveredAttributes_.clear();
-    TBufferedFileStream& in = *readHandle_;
+    TBufferStream& in = *readHandle_;
     const int64_t size = readSize_;
     const int64_t start = SameTextAscii(FileExtension(zipName_), ".exe") ? kSelfExtractorStart : 0;
 

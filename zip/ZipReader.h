@@ -76,6 +76,12 @@ class TZipReader {
     // Opens the read handle when closed; reads the directory unless the
     // loaded one is current (same file date as when it was read).
     void OpenArchive();
+    // Reads the directory of an archive held in a stream rather than a file
+    // (bytes in memory, say), as OpenArchive reads a file's. name stands in
+    // for the file's name where the reading goes by it (a rebuild of an
+    // ".exe" starts past its program). The stream is the read handle until
+    // the archive is closed or renamed; an update still needs a file.
+    void OpenArchiveStream(std::unique_ptr<TStream> stream, const std::string& name);
     // Releases the handle (even with KeepZipOpen), forgets the directory and
     // end record, clears the rebuilding flag and ZipName.
     void CloseArchive();
@@ -120,9 +126,10 @@ class TZipReader {
     void PumpMessages();
 
     // Opens the read handle when it is closed (deny-write read mode).
+    // EFOpenError when the archive was opened from a stream.
     TBufferedFileStream& OpenReadHandle();
-    // The open read handle, or null.
-    TBufferedFileStream* ReadHandle() { return readHandle_.get(); }
+    // The open read handle when it is a file, or null.
+    TBufferedFileStream* ReadHandle() { return readFile_; }
     TSortedZip* MutableDirectory() { return directory_.get(); }
     // Takes over a freshly built archive: its entries (archive order,
     // owning), its end record and its file date; the view follows SortMode.
@@ -133,6 +140,7 @@ class TZipReader {
 
   private:
     void ReadDirectory();
+    void DropReadHandle();
     void ReadDirectoryFrom(TStream& stream, int64_t streamSize);
     bool FindEndRecord(TStream& stream, int64_t streamSize);
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
@@ -156,7 +164,8 @@ class TZipReader {
     bool cancel_ = false;
     const TRunControl* runControl_ = nullptr;
 
-    std::unique_ptr<TBufferedFileStream> readHandle_;
+    std::unique_ptr<TBufferStream> readHandle_;
+    TBufferedFileStream* readFile_ = nullptr;  // readHandle_ when it is a file
     int64_t readSize_ = 0;
     std::unique_ptr<TSortedZip> directory_;
     std::unique_ptr<TSortedZip> sortedView_;
