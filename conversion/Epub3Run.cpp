@@ -120,7 +120,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         }
         book.text = std::move(decoded.text);
     }
-    TBookNameParts named = BookNamePartsOf(ExtractBaseName(request.sourcePath));
+    TBookNameParts named = BookNamePartsOf(BaseNameText(request.sourcePath));
     book.title = options.title.empty() ? named.title : options.title;
     book.author = options.author.empty() ? named.author : options.author;
     if (!options.convert.empty()) {

@@ -16,4 +16,12 @@ std::string ExtractFileExt(std::string_view path);
 // no dot.
 std::string ExtractBaseName(std::string_view path);
 
+// A file name, or text typed on a command line, as UTF-8: unchanged when it
+// is valid UTF-8, else read as GB18030 (the names of files unpacked from
+// Windows archives), bytes that form no character there becoming U+FFFD.
+std::string NameText(std::string_view bytes);
+
+// NameText of the path's base name.
+std::string BaseNameText(std::string_view path);
+
 }  // namespace qm
