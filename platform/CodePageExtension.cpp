@@ -63,6 +63,12 @@ UChar32 DecodeOne(UConverter* converter, const char* bytes, int32_t length) {
     return i == count ? c : -1;
 }
 
+// U+FFFE and U+FFFF: XML allows them nowhere, so they get no sequence and
+// stay "?" as before.
+bool IsNonCharacterForXml(UChar32 c) {
+    return c == 0xFFFE || c == 0xFFFF;
+}
+
 bool IsLead(unsigned char byte) {
     return byte >= 0x81 && byte <= 0xFE;
 }
@@ -83,6 +89,7 @@ bool FollowsPattern(std::string_view bytes) {
 }  // namespace
 
 std::string_view ExtendedSequenceOf(UChar32 c, char (&buffer)[4]) {
+    if (IsNonCharacterForXml(c)) return {};
     char bytes[8];
     int32_t length = Encode(Gb18030(), c, bytes, sizeof bytes);
     if (length == 2) {
@@ -98,7 +105,7 @@ std::string_view ExtendedSequenceOf(UChar32 c, char (&buffer)[4]) {
 UChar32 ExtendedCharacterAt(std::string_view bytes) {
     if (bytes.size() < 4 || !FollowsPattern(bytes)) return -1;
     const UChar32 c = DecodeOne(Gb18030(), bytes.data(), 4);
-    if (c < 0) return -1;
+    if (c < 0 || IsNonCharacterForXml(c)) return -1;
     char twinBytes[8];
     const int32_t twinLength = Encode(CodePage936(), c, twinBytes, sizeof twinBytes);
     if (twinLength < 0) return c;

@@ -18,8 +18,8 @@
 namespace qm {
 
 // The four-byte sequence that stands for c, or nothing (empty) for a
-// surrogate or a value beyond U+10FFFF. c must be a character code page 936
-// lacks.
+// surrogate, a value beyond U+10FFFF, and U+FFFE and U+FFFF, which XML does
+// not allow. c must be a character code page 936 lacks.
 std::string_view ExtendedSequenceOf(UChar32 c, char (&buffer)[4]);
 
 // The character of the four-byte sequence that begins bytes, or -1 when the

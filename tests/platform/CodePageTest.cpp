@@ -49,8 +49,10 @@ TEST(CodePage, CharactersTheCodePageLacksSurviveAsFourByteSequences) {
         EXPECT_EQ(Utf16ToAnsi(c.text), c.ansi);
         EXPECT_EQ(AnsiToUtf16(c.ansi), c.text);
     }
-    // A sequence GB18030 leaves unassigned reads as before: each lead byte a "?".
+    // A sequence GB18030 leaves unassigned reads as before: each lead byte a
+    // "?"; U+FFFF, which XML does not allow, stays "?" too.
     EXPECT_EQ(AnsiToUtf16(Hex("84 31 A5 30")), u"?1?0");
+    EXPECT_EQ(Utf16ToAnsi(u"\uFFFF"), "?");
 
     // Every character the code page lacks: one sequence, read back as itself.
     size_t lacking = 0;
