@@ -107,6 +107,9 @@ TUtf8Survey SurveyUtf8(std::string_view bytes) {
             if (length != 0 && i + good == size) survey.cutAtEnd = true;
         }
         i += good == 0 ? 1 : good;
+        // A code page book is settled early: even if every byte left made
+        // a well-formed pair, the bad ones would be too many.
+        if (survey.bad > 1 && survey.bad * kBadShare > survey.multiByte + (size - i) / 2) break;
     }
     return survey;
 }

@@ -16,7 +16,8 @@ enum class TUtf16Order { None, LittleEndian, BigEndian };
 // that order. Text in a code page has no zero bytes, or too few.
 TUtf16Order BomlessUtf16Order(std::string_view bytes);
 
-// What reading bytes as UTF-8 (strictly) meets.
+// What reading bytes as UTF-8 (strictly) meets; the reading stops once the
+// bad sequences are too many for IsMostlyUtf8, whatever follows.
 struct TUtf8Survey {
     size_t multiByte = 0;   // well-formed sequences of two to four bytes
     size_t wide = 0;        // of them, those of three or four bytes (CJK and beyond)
