@@ -1,5 +1,6 @@
 #include "conversion/EncodingSigns.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace qm {
@@ -40,29 +41,35 @@ TUtf16Order BomlessUtf16Order(std::string_view bytes) {
     if (bytes.size() < 4 || bytes.size() % 2 != 0) return TUtf16Order::None;
     // Zero bytes beside a non-zero one, by the half of the unit they are in
     // when read little-endian; a zero unit says nothing about the order.
-    size_t highZeros = 0, lowZeros = 0, lineFeedsLE = 0, lineFeedsBE = 0;
+    size_t highZeros = 0, lowZeros = 0, breaksLE = 0, breaksBE = 0;
     for (size_t i = 0; i < bytes.size(); i += 2) {
         const auto first = static_cast<unsigned char>(bytes[i]);
         const auto second = static_cast<unsigned char>(bytes[i + 1]);
         if (first != 0 && second == 0) {
             ++highZeros;
-            if (first == '\n') ++lineFeedsLE;
+            if (first == '\n' || first == '\r') ++breaksLE;
         } else if (first == 0 && second != 0) {
             ++lowZeros;
-            if (second == '\n') ++lineFeedsBE;
+            if (second == '\n' || second == '\r') ++breaksBE;
         }
     }
+    // Line breaks settle it: a Chinese text has few other zero bytes, and
+    // ideographic spaces (U+3000) put theirs in the other half. Without
+    // them, zero bytes must be a quarter of the units, as in a text mostly
+    // of ASCII: a few stray zero bytes in a code page text say nothing.
     TUtf16Order order = TUtf16Order::None;
-    if (lineFeedsLE != lineFeedsBE) {
-        order = lineFeedsLE > lineFeedsBE ? TUtf16Order::LittleEndian : TUtf16Order::BigEndian;
-    } else if (highZeros >= 2 * lowZeros) {
+    const size_t units = bytes.size() / 2;
+    if (breaksLE != breaksBE) {
+        if (std::max(breaksLE, breaksBE) >= 2) {
+            order = breaksLE > breaksBE ? TUtf16Order::LittleEndian : TUtf16Order::BigEndian;
+        }
+    } else if (highZeros >= 2 * lowZeros && highZeros * 4 >= units) {
         order = TUtf16Order::LittleEndian;
-    } else if (lowZeros >= 2 * highZeros) {
+    } else if (lowZeros >= 2 * highZeros && lowZeros * 4 >= units) {
         order = TUtf16Order::BigEndian;
     }
-    const bool littleEndian = order == TUtf16Order::LittleEndian;
-    if (order == TUtf16Order::None || (littleEndian ? highZeros : lowZeros) < 2 ||
-        !PairsItsSurrogates(bytes, littleEndian)) {
+    if (order == TUtf16Order::None ||
+        !PairsItsSurrogates(bytes, order == TUtf16Order::LittleEndian)) {
         return TUtf16Order::None;
     }
     return order;

@@ -9,11 +9,12 @@ namespace qm {
 
 enum class TUtf16Order { None, LittleEndian, BigEndian };
 
-// UTF-16 without a mark: the byte order whose line feeds (0A next to a zero
-// byte) the text holds, or else the one that puts at least twice as many of
-// its zero bytes in the high half of a unit; None unless the text has an
-// even length, at least two such zero bytes, and no unpaired surrogate in
-// that order. Text in a code page has no zero bytes, or too few.
+// UTF-16 without a mark: the byte order whose line breaks (0A or 0D next to
+// a zero byte) the text holds, at least two; or, without them, the one that
+// puts at least twice as many of its zero bytes in the high half of a unit,
+// when they are a quarter of the units. None unless the text has an even
+// length and no unpaired surrogate in that order. Text in a code page has no
+// zero bytes, or too few.
 TUtf16Order BomlessUtf16Order(std::string_view bytes);
 
 // What reading bytes as UTF-8 (strictly) meets; the reading stops once the

@@ -55,6 +55,8 @@ TEST_F(SourceTextTest, EveryRuleKeepsEveryCharacter) {
         {"UTF-16BE with its mark", Hex("FE FF") + Units(wide, false), kGbk},
         {"UTF-16LE without a mark", Units(wide, true), kGbk},
         {"UTF-16BE without a mark", Units(wide, false), kGbk},
+        {"UTF-16LE, lines of Latin", Units(u"abc\ndéf\n", true), "abc\nd" + Hex("A8 A6") + "f\n"},
+        {"UTF-16BE, one line of ASCII", Units(u"abc déf", false), "abc d" + Hex("A8 A6") + "f"},
         // A zero unit is left out and the text after it kept; an odd last
         // byte is dropped.
         {"zero unit", test::Utf16LeWithMark(std::u16string(u"ab") + u'\0' + u"cd"), "abcd"},
@@ -66,6 +68,10 @@ TEST_F(SourceTextTest, EveryRuleKeepsEveryCharacter) {
         {"936 like cut UTF-8", "ok " + Hex("B0 A1"), "ok " + Hex("B0 A1")},
         {"936 with zero bytes", kGbk + std::string(2, '\0') + kGbk + '\0',
          kGbk + std::string(2, '\0') + kGbk + '\0'},
+        {"936 padded with zero bytes", "x" + kGbk + std::string(9, '\0'),
+         "x" + kGbk + std::string(9, '\0')},
+        {"936 with zero bytes in like places", kGbk + '\0' + kGbk + "x" + kGbk + '\0',
+         kGbk + '\0' + kGbk + "x" + kGbk + '\0'},
         {"outside code page 936", "\xF0\xA0\xAE\xB7☕한", rare},
         {"outside, UTF-16", test::Utf16LeWithMark(u"\U00020BB7☕한"), rare},
         {"outside, marked UTF-8", "\xEF\xBB\xBF中\xF0\x9F\x98\x80文",
