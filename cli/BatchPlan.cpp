@@ -29,7 +29,7 @@ void CollectBelow(const std::string& directory, std::vector<std::string>& source
 }  // namespace
 
 std::string FileNameTitle(const std::string& sourcePath) {
-    return ExtractBaseName(sourcePath);
+    return BaseNameText(sourcePath);
 }
 
 void CollectSources(const std::vector<std::string>& operands, bool recursive,

@@ -10,7 +10,7 @@ namespace qm {
 using TTitleRule = std::function<std::string(const std::string& sourcePath)>;
 
 // The title of the classic layout's books: the file's name without its directory
-// and its last extension.
+// and its last extension, as text (a GBK name decoded).
 std::string FileNameTitle(const std::string& sourcePath);
 
 // A file given or found that cannot become a book, and why.

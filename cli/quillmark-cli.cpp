@@ -153,7 +153,7 @@ int ConvertBatch(const qm::TCliOptions& options) {
     if (options.epub3.epub3) {
         // "《书名》作者：某某.txt" gives the book 书名 as title and file name.
         titleOf = [](const std::string& path) {
-            return qm::BookNamePartsOf(qm::ExtractBaseName(path)).title;
+            return qm::BookNamePartsOf(qm::BaseNameText(path)).title;
         };
     }
     if (!options.title.empty()) titleOf = [&options](const std::string&) { return options.title; };

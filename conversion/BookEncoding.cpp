@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "conversion/EncodingSigns.h"
 #include "platform/Exceptions.h"
 #include "zip/WorkerPool.h"
 
@@ -39,17 +40,21 @@ Converter OpenConverter(const std::string& name) {
 }
 
 // True when the whole text decodes from the encoding with no bad sequence.
+// Decoded through a fixed buffer: a long book needs no copy of its own.
 bool DecodesCleanly(std::string_view bytes, const char* name) {
     Converter converter = OpenConverter(name);
     if (!converter) return false;
     UErrorCode error = U_ZERO_ERROR;
     ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
                         &error);
-    std::u16string out(bytes.size() + 1, u'\0');
+    UChar buffer[16384];
     const char* source = bytes.data();
-    UChar* target = out.data();
-    ucnv_toUnicode(converter.get(), &target, target + out.size(), &source, source + bytes.size(),
-                   nullptr, true, &error);
+    do {
+        error = U_ZERO_ERROR;
+        UChar* target = buffer;
+        ucnv_toUnicode(converter.get(), &target, buffer + std::size(buffer), &source,
+                       bytes.data() + bytes.size(), nullptr, true, &error);
+    } while (error == U_BUFFER_OVERFLOW_ERROR);
     return U_SUCCESS(error);
 }
 
@@ -125,11 +130,25 @@ bool IsKnownEncoding(const std::string& name) {
     return !name.empty() && OpenConverter(name) != nullptr;
 }
 
-std::string DetectBookEncoding(std::string_view bytes) {
+std::string DetectBookEncoding(std::string_view bytes, bool* guessed) {
+    if (guessed) *guessed = false;
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return "UTF-8";
     if (bytes.substr(0, 2) == "\xFF\xFE") return "UTF-16LE";
     if (bytes.substr(0, 2) == "\xFE\xFF") return "UTF-16BE";
     if (IsValidUtf8(bytes)) return "UTF-8";
+    if (guessed) *guessed = true;
+    // A cut last character or a pasted line in another encoding leaves a
+    // UTF-8 book UTF-8: a few replaced sequences rather than a whole book of
+    // mojibake.
+    if (IsMostlyUtf8(SurveyUtf8(bytes))) return "UTF-8";
+    switch (BomlessUtf16Order(bytes)) {
+        case TUtf16Order::LittleEndian:
+            return "UTF-16LE";
+        case TUtf16Order::BigEndian:
+            return "UTF-16BE";
+        case TUtf16Order::None:
+            break;
+    }
     int32_t confidence = 0;
     const std::string guess = DetectorGuess(bytes.substr(0, kDetectorSample), confidence);
     if (bytes.size() < kShortTextSize) {
@@ -142,8 +161,19 @@ std::string DetectBookEncoding(std::string_view bytes) {
         return big5 ? "Big5-HKSCS" : "GB18030";
     }
     if (guess.rfind("Big5", 0) == 0) return "Big5-HKSCS";
-    for (const char* name : {"Shift_JIS", "EUC-JP", "EUC-KR", "UTF-16LE", "UTF-16BE"}) {
+    // GBK text with its characters spread evenly passes for Korean or
+    // Japanese; a Chinese book is far more likely here, and --encoding
+    // still reads a real Korean or Japanese one.
+    if ((guess == "EUC-KR" || guess == "Shift_JIS") && DecodesCleanly(bytes, "GB18030")) {
+        return "GB18030";
+    }
+    for (const char* name : {"Shift_JIS", "EUC-JP", "EUC-KR"}) {
         if (guess == name) return guess;
+    }
+    // The zero bytes did not settle it; the detector's UTF-16 only when the
+    // text reads as such.
+    for (const char* name : {"UTF-16LE", "UTF-16BE"}) {
+        if (guess == name && DecodesCleanly(bytes, name)) return guess;
     }
     return "GB18030";  // GB2312, GBK and GB18030 guesses, and anything unsure
 }

@@ -15,11 +15,13 @@ namespace qm {
 inline constexpr size_t kShortTextSize = 1024;
 
 // The encoding of a book from its bytes: a byte-order mark first ("UTF-8",
-// "UTF-16LE", "UTF-16BE"), then valid UTF-8, then a charset detector
-// ("GB18030", "Big5-HKSCS", "Shift_JIS", "EUC-JP", "EUC-KR"); GB18030 when
-// nothing else fits. GB18030 reads every GBK book the same way, and Big5-HKSCS
-// every Big5 book.
-std::string DetectBookEncoding(std::string_view bytes);
+// "UTF-16LE", "UTF-16BE"), then valid UTF-8; these are sure. Then guesses:
+// UTF-8 damaged in a few places, UTF-16 by its zero bytes (EncodingSigns.h),
+// then a charset detector ("GB18030", "Big5-HKSCS", "Shift_JIS", "EUC-JP",
+// "EUC-KR"), never Shift_JIS or EUC-KR for a text GB18030 reads cleanly;
+// GB18030 when nothing else fits. GB18030 reads every GBK book the same way,
+// and Big5-HKSCS every Big5 book. *guessed, when given, tells which it was.
+std::string DetectBookEncoding(std::string_view bytes, bool* guessed = nullptr);
 
 // True when ICU has a converter of this name (aliases included).
 bool IsKnownEncoding(const std::string& name);

@@ -86,7 +86,16 @@ std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
     for (int32_t pass = 0; pass < n && next < size; ++pass) {
         const size_t start = next;
         size_t end = std::min(size, start + partSize);
-        if (end > start && end < size && EndsInOpenLeadByte(text.substr(start, end - start))) ++end;
+        if (end > start && end < size) {
+            // A character the code page lacks goes whole with the part it
+            // begins in; otherwise a lead byte takes the byte after it.
+            const size_t whole = start + SequenceEndAtCut(text.substr(start), end - start);
+            if (whole != end) {
+                end = whole;
+            } else if (EndsInOpenLeadByte(text.substr(start, end - start))) {
+                ++end;
+            }
+        }
         parts.push_back(text.substr(start, end - start));
         next = end;
     }

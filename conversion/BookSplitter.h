@@ -16,8 +16,9 @@ inline constexpr const char* kSplitWarningCaption = "Quillmark";
 inline constexpr const char* kSplitWarningText = "文件大小小于或等于分割数";
 
 // Cuts text into at most n parts of about text.size() / n + 1 bytes each,
-// never inside a two-byte character of code page 936: when a part ends in an
-// odd run of lead-range bytes, the next byte of the text joins it. The parts
+// never inside a character: a four-byte sequence (CodePageExtension.h) cut
+// by the part's end joins it whole; else, when a part ends in an odd run of
+// lead-range bytes, the next byte of the text joins it. The parts
 // are views into text, in order, and together hold all of it; an empty text
 // gives no part. n must be at least 1.
 std::vector<std::string_view> CutText(std::string_view text, int32_t n);

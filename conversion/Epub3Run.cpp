@@ -98,10 +98,19 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 
     std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
     // Both look at every byte of a long book: on a thread of their own.
-    const std::string encoding = options.encoding.empty()
-                                     ? WhilePumping(ui, [&raw] { return DetectBookEncoding(raw); })
-                                     : options.encoding;
-    const TBookNameParts named = BookNamePartsOf(ExtractBaseName(request.sourcePath));
+    bool guessed = false;
+    const std::string encoding =
+        options.encoding.empty()
+            ? WhilePumping(ui, [&raw, &guessed] { return DetectBookEncoding(raw, &guessed); })
+            : options.encoding;
+    if (guessed) {
+        ui.ShowWarning("Quillmark",
+                       Format("The source's encoding is not marked; it was read as %s. "
+                              "If the text looks wrong, give its encoding "
+                              "(--encoding).",
+                              encoding.c_str()));
+    }
+    const TBookNameParts named = BookNamePartsOf(BaseNameText(request.sourcePath));
     if (digest) {
         // The identifier names the source by its size, CRC-32 and first bytes
         // rather than a digest of every byte: SHA-1 over a 100 MB book cost a

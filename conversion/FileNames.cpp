@@ -1,5 +1,7 @@
 #include "conversion/FileNames.h"
 
+#include "conversion/BookEncoding.h"
+
 namespace qm {
 namespace {
 
@@ -58,6 +60,15 @@ std::string ExtractFileExt(std::string_view path) {
 std::string ExtractBaseName(std::string_view path) {
     const std::string_view name = LastComponent(path);
     return std::string(name.substr(0, name.rfind('.')));
+}
+
+std::string NameText(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    return DecodeBookText(bytes, "GB18030").text;
+}
+
+std::string BaseNameText(std::string_view path) {
+    return NameText(ExtractBaseName(path));
 }
 
 }  // namespace qm

@@ -29,4 +29,12 @@ inline constexpr const char* kDefaultBookName = "myepub";
 // becomes kDefaultBookName.
 std::string BookFileStem(std::string_view title, std::string_view ending = ".epub");
 
+// A file name, or text typed on a command line, as UTF-8: unchanged when it
+// is valid UTF-8, else read as GB18030 (the names of files unpacked from
+// Windows archives), bytes that form no character there becoming U+FFFD.
+std::string NameText(std::string_view bytes);
+
+// NameText of the path's base name.
+std::string BaseNameText(std::string_view path);
+
 }  // namespace qm

@@ -1,6 +1,7 @@
 #include "conversion/PageText.h"
 
 #include "platform/CodePage.h"
+#include "platform/CodePageExtension.h"
 
 namespace qm {
 namespace {
@@ -19,6 +20,24 @@ bool EndsInOpenLeadByte(std::string_view text, std::string_view before) {
     size_t run = 0;
     if (CountLeadRun(text, run)) CountLeadRun(before, run);
     return run % 2 == 1;
+}
+
+size_t SequenceEndAtCut(std::string_view text, size_t cut) {
+    // Only a sequence that begins one to three bytes before the cut can
+    // straddle it; without one, no walk is needed.
+    bool candidate = false;
+    for (size_t back = 1; back <= 3 && back <= cut && !candidate; ++back) {
+        candidate = ExtendedCharacterAt(text.substr(cut - back, 4)) >= 0;
+    }
+    if (!candidate) return cut;
+    // Characters pair up from the start, so the walk tells which bytes begin one.
+    size_t at = 0;
+    while (at < cut) {
+        const size_t length = CharacterLengthAt(text.substr(at, 4));
+        if (at + length > cut) return length == 4 ? at + length : cut;
+        at += length;
+    }
+    return cut;
 }
 
 void AppendXmlText(std::string& out, std::string_view text, std::string_view before) {

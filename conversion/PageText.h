@@ -17,6 +17,11 @@ inline bool IsForbiddenXmlByte(unsigned char byte) {
 // such a run pairs up from its start.
 bool EndsInOpenLeadByte(std::string_view text, std::string_view before = {});
 
+// Where a cut after the first `cut` bytes of text (which begins at the start
+// of a character) has to go so as not to split a four-byte sequence: the end
+// of the sequence it falls in, else cut itself.
+size_t SequenceEndAtCut(std::string_view text, size_t cut);
+
 // Appends text with "&", "<" and ">" escaped and forbidden bytes left out.
 // None of these bytes can be the second byte of a two-byte character in code
 // page 936 (those are 0x40 and above), so the text's characters stay whole.

@@ -15,7 +15,7 @@ bool HasTxtExtension(const std::string& path) {
 }
 
 std::string LabelNameOf(const std::string& path) {
-    return Utf8ToAnsi(ExtractBaseName(path));
+    return Utf8ToAnsi(BaseNameText(path));
 }
 
 TSourceProbe ProbeSource(const std::string& path) {
@@ -59,14 +59,16 @@ TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest
     request.labelName = LabelNameOf(input.sourcePath);
     request.sourceSize = probe.size;
     request.fileSize = input.listedSize.value_or(RecordedFileSize(probe.size));
-    request.title = Utf8ToAnsi(input.title);
-    request.author = Utf8ToAnsi(input.author);
+    // A title or author typed in GBK reads as text, as a GBK file name does.
+    const std::string title = NameText(input.title), author = NameText(input.author);
+    request.title = Utf8ToAnsi(title);
+    request.author = Utf8ToAnsi(author);
     request.parts = input.parts;
     request.threads = input.threads;
     request.archiveName = input.archiveName;
     request.options = input.options;
-    request.options.title = input.title;
-    request.options.author = input.author;
+    request.options.title = title;
+    request.options.author = author;
     return probe.state;
 }
 

@@ -10,7 +10,8 @@
 
 namespace qm {
 
-// What the user gave. Texts are UTF-8; paths native.
+// What the user gave. Texts are UTF-8 (GBK bytes from a command line are
+// read as such, see NameText); paths native.
 struct TConversionInput {
     std::string sourcePath;
     std::string title, author;
@@ -44,7 +45,7 @@ inline int32_t RecordedFileSize(int64_t size) {
 // True when the path ends in ".txt" (letter case as typed).
 bool HasTxtExtension(const std::string& path);
 // The list's name column for a path: the file name without its extension,
-// in code page 936.
+// in code page 936 (a GBK name decoded first, see NameText).
 std::string LabelNameOf(const std::string& path);
 
 // Fills request from input: the checks above, the recorded and real sizes,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "conversion/EncodingSigns.h"
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
 #include "platform/Format.h"
@@ -22,9 +23,10 @@ bool IsContinuation(unsigned char byte) {
 // Decodes the sequences that start before stop, from p on, appending them
 // to text; a sequence may reach beyond stop up to end. Leaves p after the
 // last sequence decoded. False at a bad continuation byte or a sequence cut
-// off by end.
+// off by end, with p at its first byte. wide is set by a sequence of three or
+// four bytes.
 bool DecodeUtf8Run(const unsigned char*& p, const unsigned char* stop, const unsigned char* end,
-                   std::u16string& text) {
+                   std::u16string& text, bool& wide) {
     while (p < stop) {
         const unsigned char lead = *p;
         if (lead < 0x80) {
@@ -41,6 +43,7 @@ bool DecodeUtf8Run(const unsigned char*& p, const unsigned char* stop, const uns
                 text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
                 text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
                 p += 4;
+                wide = true;
                 continue;
             }
         }
@@ -53,7 +56,20 @@ bool DecodeUtf8Run(const unsigned char*& p, const unsigned char* stop, const uns
             text.push_back(static_cast<char16_t>((lead & 0x0Fu) * 4096 + (p[1] & 0x3Fu) * 64 +
                                                  (p[2] & 0x3Fu)));
             p += 3;
+            wide = true;
         }
+    }
+    return true;
+}
+
+// True when the bytes from p to end are the start of a sequence that the
+// end of the text cuts off: its first byte and continuation bytes only.
+bool IsCutSequence(const unsigned char* p, const unsigned char* end) {
+    const unsigned char lead = *p;
+    const ptrdiff_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : (lead & 0x20) == 0 ? 2 : 3;
+    if (end - p >= length) return false;
+    for (const unsigned char* q = p + 1; q < end; ++q) {
+        if (!IsContinuation(*q)) return false;
     }
     return true;
 }
@@ -62,10 +78,10 @@ int Percent(size_t done, size_t total) {
     return total == 0 ? 100 : static_cast<int>(done * uint64_t{100} / total);
 }
 
-// Converts UTF-16 little-endian units (an odd last byte is dropped). A zero
-// unit is left out like the other characters XML forbids; the text after it
-// is kept.
-std::string ConvertUtf16(const std::string& raw, size_t sliceSize, const TLoadPump& progress) {
+// Converts UTF-16 units (an odd last byte is dropped). A zero unit is left
+// out like the other characters XML forbids; the text after it is kept.
+std::string ConvertUtf16(const std::string& raw, bool littleEndian, size_t sliceSize,
+                         const TLoadPump& progress) {
     std::string text;
     text.reserve(raw.size());  // two bytes per unit at most
     TUtf16ToAnsiConverter converter;
@@ -77,9 +93,10 @@ std::string ConvertUtf16(const std::string& raw, size_t sliceSize, const TLoadPu
         units.clear();
         const size_t stop = std::min(count, i + unitsPerSlice);
         for (; i < stop; ++i) {
+            const unsigned first = static_cast<unsigned char>(raw[2 * i]);
+            const unsigned second = static_cast<unsigned char>(raw[2 * i + 1]);
             const auto unit =
-                static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
-                                      (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
+                static_cast<char16_t>(littleEndian ? first | second << 8 : first << 8 | second);
             if (unit != u'\0') units.push_back(unit);
         }
         converter.Append(text, units, false);
@@ -89,10 +106,17 @@ std::string ConvertUtf16(const std::string& raw, size_t sliceSize, const TLoadPu
     return text;
 }
 
+// When a UTF-8 text may end in a cut character (which becomes U+FFFD): with
+// a mark always; without one only after a character of three or more bytes,
+// so a code page 936 text that happens to pass for UTF-8 up to its last
+// character stays code page 936.
+enum class TCutEnd { Allowed, AfterWide };
+
 // Decodes UTF-8 a slice at a time, handing each slice's characters and the
 // bytes done so far to onSlice; false when the content fails the rule.
-bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize,
+bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
                       const std::function<void(const std::u16string&, size_t)>& onSlice) {
+    bool wide = false;
     std::u16string units;
     units.reserve(std::min(raw.size(), sliceSize) + 2);
     const auto* begin = reinterpret_cast<const unsigned char*>(raw.data());
@@ -101,7 +125,11 @@ bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize,
         units.clear();
         const unsigned char* stop =
             end - p > static_cast<ptrdiff_t>(sliceSize) ? p + sliceSize : end;
-        if (!DecodeUtf8Run(p, stop, end, units)) return false;
+        if (!DecodeUtf8Run(p, stop, end, units, wide)) {
+            if (!IsCutSequence(p, end) || (cutEnd == TCutEnd::AfterWide && !wide)) return false;
+            units.push_back(u'\uFFFD');
+            p = end;
+        }
         onSlice(units, static_cast<size_t>(p - begin));
     }
     return true;
@@ -110,15 +138,16 @@ bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize,
 // Checks the whole content first, so a code page 936 book, which may pass
 // for UTF-8 over a long stretch, costs no conversion; then decodes and
 // converts it.
-bool ConvertUtf8(const std::string& raw, size_t sliceSize, const TLoadPump& checkProgress,
-                 const TLoadPump& convertProgress, std::string& text) {
-    const bool decodes = DecodeUtf8Slices(raw, sliceSize, [&](const std::u16string&, size_t done) {
-        checkProgress(Percent(done, raw.size()));
-    });
+bool ConvertUtf8(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
+                 const TLoadPump& checkProgress, const TLoadPump& convertProgress,
+                 std::string& text) {
+    const bool decodes = DecodeUtf8Slices(
+        raw, sliceSize, cutEnd,
+        [&](const std::u16string&, size_t done) { checkProgress(Percent(done, raw.size())); });
     if (!decodes) return false;
     text.reserve(raw.size());  // never longer than the UTF-8 it comes from
     TUtf16ToAnsiConverter converter;
-    DecodeUtf8Slices(raw, sliceSize, [&](const std::u16string& units, size_t done) {
+    DecodeUtf8Slices(raw, sliceSize, cutEnd, [&](const std::u16string& units, size_t done) {
         converter.Append(text, units, false);
         convertProgress(Percent(done, raw.size()));
     });
@@ -180,6 +209,9 @@ void ReadSourceBytes(TStream& file, const std::string& path, TSourceKind& kind, 
         if (value == 0xFFFE) {
             kind = skUtf16LE;
             position = 2;
+        } else if (value == 0xFEFF) {
+            kind = skUtf16BE;
+            position = 2;
         } else if (value == 0xEFBB) {
             file.ReadBuffer(mark + 2, 1);  // the third byte, whatever it is
             kind = skUtf8Bom;
@@ -206,12 +238,20 @@ std::string LoadSourceText(TStream& file, const std::string& path, const TLoadPu
     TSourceKind kind = skAnsi;
     std::string raw;
     ReadSourceBytes(file, path, kind, raw, stage(0, kReadShare), sliceSize);
-    if (kind == skUtf16LE) return ConvertUtf16(raw, sliceSize, stage(kReadShare, 100));
+    if (kind == skUtf16LE || kind == skUtf16BE) {
+        return ConvertUtf16(raw, kind == skUtf16LE, sliceSize, stage(kReadShare, 100));
+    }
     std::string text;
-    const bool decodes = ConvertUtf8(raw, sliceSize, stage(kReadShare, kCheckedShare),
-                                     stage(kCheckedShare, 100), text);
+    const bool decodes =
+        ConvertUtf8(raw, sliceSize, kind == skUtf8Bom ? TCutEnd::Allowed : TCutEnd::AfterWide,
+                    stage(kReadShare, kCheckedShare), stage(kCheckedShare, 100), text);
     if (decodes && (kind == skUtf8Bom || !text.empty())) return text;
     if (kind == skUtf8Bom) return {};
+    const TUtf16Order order = BomlessUtf16Order(raw);
+    if (order != TUtf16Order::None) {
+        return ConvertUtf16(raw, order == TUtf16Order::LittleEndian, sliceSize,
+                            stage(kCheckedShare, 100));
+    }
     return raw;  // taken as code page 936 already
 }
 

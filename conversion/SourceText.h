@@ -1,7 +1,8 @@
 #pragma once
 // Reading a .txt book into the working text: one byte string in code page
-// 936, whatever the file's encoding (936, UTF-8 with or without a mark,
-// UTF-16 little-endian with a mark).
+// 936 (with the characters it lacks as four-byte sequences), whatever the
+// file's encoding: 936, UTF-8 with or without a mark, UTF-16 with a mark, or
+// without one as its zero bytes tell.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,7 +15,7 @@
 namespace qm {
 
 // The source kind found from the first bytes.
-enum TSourceKind : uint8_t { skAnsi = 0, skUtf16LE = 1, skUtf8Bom = 2 };
+enum TSourceKind : uint8_t { skAnsi = 0, skUtf16LE = 1, skUtf8Bom = 2, skUtf16BE = 3 };
 
 // Books are held with 32-bit signed sizes; larger files are refused.
 inline constexpr int64_t kMaxSourceSize = INT64_C(2147483647);

@@ -7,6 +7,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/CodePageExtension.h"
+
 namespace qm {
 namespace {
 
@@ -25,7 +27,8 @@ TConverterHandle OpenConverter() {
     UErrorCode error = U_ZERO_ERROR;
     TConverterHandle converter(ucnv_open(kConverterName, &error));
     if (U_FAILURE(error)) throw std::runtime_error("code page 936 converter unavailable");
-    ucnv_setSubstChars(converter.get(), "?", 1, &error);
+    ucnv_setFromUCallBack(converter.get(), WriteExtendedSequence, nullptr, nullptr, nullptr,
+                          &error);
     ucnv_setToUCallBack(converter.get(), ToUnicodeQuestionMark, nullptr, nullptr, nullptr, &error);
     if (U_FAILURE(error)) throw std::runtime_error("code page 936 converter setup failed");
     return converter;
@@ -38,28 +41,32 @@ UConverter* Converter() {
     return converter.get();
 }
 
+void AppendCodePoint(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+        return;
+    }
+    if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    }
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+}
+
 void AppendUtf8(std::string& out, const UChar* begin, const UChar* end) {
     for (const UChar* p = begin; p < end; ++p) {
         uint32_t c = *p;
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            continue;
-        }
         if (c >= 0xD800 && c <= 0xDBFF && p + 1 < end && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
             ++p;
         }
-        if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        }
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        AppendCodePoint(out, c);
     }
 }
 
@@ -80,6 +87,73 @@ void ToUtf8(UConverter* converter, std::string& out, std::string_view ansi, bool
         if (U_FAILURE(error)) throw std::runtime_error("code page 936 conversion failed");
         return;
     }
+}
+
+bool IsDigitByte(char byte) {
+    return byte >= '0' && byte <= '9';
+}
+
+// Decodes bytes from their start on, up to the first character boundary at
+// or after stopAt: runs of code page 936 through the converter, four-byte
+// sequences by themselves. Both split the bytes alike, as a lead byte takes
+// the byte after it whatever it is, so the converter never holds half a
+// character when a sequence comes. Returns where it stopped; cut is set when
+// that is the start of a possible sequence that the bytes end too soon to
+// tell (only without flush).
+size_t DecodeExtended(UConverter* converter, std::string& out, std::string_view bytes,
+                      size_t stopAt, bool flush, bool& cut) {
+    size_t runStart = 0, i = 0;
+    cut = false;
+    while (i < bytes.size() && i < stopAt) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (!IsLeadByte(byte)) {
+            ++i;
+            continue;
+        }
+        if (i + 1 < bytes.size() && !IsDigitByte(bytes[i + 1])) {
+            i += 2;
+            continue;
+        }
+        const std::string_view rest = bytes.substr(i);
+        if (!flush && MayBeginExtendedSequence(rest)) {
+            cut = true;
+            break;
+        }
+        const UChar32 c = ExtendedCharacterAt(rest);
+        if (c >= 0) {
+            ToUtf8(converter, out, bytes.substr(runStart, i - runStart), false);
+            AppendCodePoint(out, static_cast<uint32_t>(c));
+            i += 4;
+            runStart = i;
+            continue;
+        }
+        i = std::min(bytes.size(), i + 2);
+    }
+    ToUtf8(converter, out, bytes.substr(runStart, i - runStart),
+           flush && !cut && i == bytes.size());
+    return i;
+}
+
+// Decodes the next slice; held keeps the bytes of a possible four-byte
+// sequence cut off by the end of the slice before.
+void DecodeSlice(UConverter* converter, std::string& out, std::string& held, std::string_view slice,
+                 bool flush) {
+    bool cut = false;
+    if (!held.empty()) {
+        // The held bytes and the first bytes of this slice, up to the first
+        // boundary within the slice.
+        const std::string joined = held + std::string(slice.substr(0, 4));
+        const size_t reached =
+            DecodeExtended(converter, out, joined, held.size(), flush && slice.size() <= 4, cut);
+        if (cut) {
+            held = joined.substr(reached);
+            return;
+        }
+        slice.remove_prefix(std::min(slice.size(), reached - held.size()));
+        held.clear();
+    }
+    const size_t reached = DecodeExtended(converter, out, slice, slice.size(), flush, cut);
+    if (cut) held.assign(slice.substr(reached));
 }
 
 // UTF-16 -> 936, appended to out through a fixed buffer, so appending to a
@@ -109,7 +183,7 @@ void TConverterCloser::operator()(UConverter* converter) const {
 TAnsiToUtf8Converter::TAnsiToUtf8Converter() : converter_(OpenConverter()) {}
 
 void TAnsiToUtf8Converter::Append(std::string& out, std::string_view slice, bool last) {
-    ToUtf8(converter_.get(), out, slice, last);
+    DecodeSlice(converter_.get(), out, held_, slice, last);
 }
 
 TUtf16ToAnsiConverter::TUtf16ToAnsiConverter() : converter_(OpenConverter()) {}
@@ -119,16 +193,15 @@ void TUtf16ToAnsiConverter::Append(std::string& out, std::u16string_view slice, 
 }
 
 std::u16string AnsiToUtf16(std::string_view ansi) {
-    std::u16string result(ansi.size(), u'\0');  // 936 maps into the BMP: one unit per byte at most
-    if (ansi.empty()) return result;
-    UConverter* converter = Converter();
+    const std::string utf8 = AnsiToUtf8(ansi);
+    std::u16string result(utf8.size(), u'\0');  // one unit per UTF-8 byte at most
+    if (utf8.empty()) return result;
+    int32_t length = 0;
     UErrorCode error = U_ZERO_ERROR;
-    UChar* target = reinterpret_cast<UChar*>(result.data());
-    const char* source = ansi.data();
-    ucnv_toUnicode(converter, &target, target + result.size(), &source, ansi.data() + ansi.size(),
-                   nullptr, true, &error);
+    u_strFromUTF8(reinterpret_cast<UChar*>(result.data()), static_cast<int32_t>(result.size()),
+                  &length, utf8.data(), static_cast<int32_t>(utf8.size()), &error);
     if (U_FAILURE(error)) throw std::runtime_error("code page 936 conversion failed");
-    result.resize(static_cast<size_t>(target - reinterpret_cast<UChar*>(result.data())));
+    result.resize(static_cast<size_t>(length));
     return result;
 }
 
@@ -144,7 +217,8 @@ std::string AnsiToUtf8(std::string_view ansi) {
     std::string result;
     if (ansi.empty()) return result;
     result.reserve(ansi.size() + ansi.size() / 2);
-    ToUtf8(Converter(), result, ansi, true);
+    std::string held;
+    DecodeSlice(Converter(), result, held, ansi, true);
     return result;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The ANSI code page of the program: code page 936 (the Windows GBK table)
-// through ICU. Book text, titles and labels are byte strings in it; generated
-// files are UTF-8.
+// through ICU. Book text, titles and labels are byte strings in it, with the
+// characters it lacks written as GB18030 four-byte sequences
+// (CodePageExtension.h); generated files are UTF-8.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,12 +14,13 @@ namespace qm {
 
 // 936 -> UTF-16. Bytes that form no character become "?".
 std::u16string AnsiToUtf16(std::string_view ansi);
-// UTF-16 -> 936. Characters the code page lacks become "?".
+// UTF-16 -> 936. Characters the code page lacks become four-byte
+// sequences; a lone surrogate becomes "?".
 std::string Utf16ToAnsi(std::u16string_view text);
 // 936 -> UTF-8, without a byte-order mark.
 std::string AnsiToUtf8(std::string_view ansi);
 // UTF-8 -> 936, for text arriving from the command line or the GUI.
-// Malformed UTF-8 and characters the code page lacks become "?".
+// Malformed UTF-8 becomes "?".
 std::string Utf8ToAnsi(std::string_view utf8);
 
 // Owns an ICU converter set up for code page 936.
@@ -40,6 +42,7 @@ class TAnsiToUtf8Converter {
 
   private:
     TConverterHandle converter_;
+    std::string held_;  // the start of a four-byte sequence the last slice cut off
 };
 
 // The same for UTF-16 to 936: a surrogate pair cut between two slices is

@@ -114,7 +114,7 @@ TEST_F(CliRun, BooksInEveryEncodingComeBackWhole) {
 TEST_F(CliRun, BooksReadWholeInRealReaders) {
     // pandoc, ebooklib and epubcheck read every book: four line-end styles
     // and encodings in 1, 7 and 64 parts, and the sample book. A character
-    // code page 936 lacks ends the Unicode books; it reads "?".
+    // code page 936 lacks ends the Unicode books; it reads as itself.
     const struct {
         const char* name;
         const char* encoding;

@@ -148,6 +148,41 @@ TEST_F(Epub3Cli, BatchesMakeEpub3BooksToo) {
     }
 }
 
+// A file named in GBK, as unpacked from a Windows archive, and GBK bytes
+// given to -t and -a: read as text, so every document is UTF-8 and names
+// the book rightly.
+TEST_F(Epub3Cli, GbkFileNamesAndValuesBecomeText) {
+    const std::string name = Encode("《海边的书》作者：某某", "GBK");
+    test::WriteFile(work / (name + ".txt"), Encode("第一章\r\n　　海风吹过灯塔。\r\n", "GBK"));
+    const auto named = Cli("-o named " + Quote(name + ".txt"));
+    ASSERT_EQ(named.exitCode, 0) << named.err;
+    const auto typed = Cli("-o typed -t " + Quote(Encode("灯塔", "GBK")) + " -a " +
+                           Quote(Encode("守塔人", "GBK")) + " " + Quote(name + ".txt"));
+    ASSERT_EQ(typed.exitCode, 0) << typed.err;
+    const auto check = test::Run("java -jar /usr/share/java/epubcheck.jar " +
+                                 Quote(work / "named.epub") + " 2>&1");
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    auto opf = [&](const char* book) {
+        return test::Run("unzip -p " + Quote(work / book) + " OEBPS/content.opf").out;
+    };
+    EXPECT_NE(opf("named.epub").find("<dc:title>海边的书</dc:title>"), std::string::npos);
+    EXPECT_NE(opf("named.epub").find("<dc:creator>某某</dc:creator>"), std::string::npos);
+    EXPECT_NE(opf("typed.epub").find("<dc:title>灯塔</dc:title>"), std::string::npos);
+    EXPECT_NE(opf("typed.epub").find("<dc:creator>守塔人</dc:creator>"), std::string::npos);
+    // The classic batch names its book, title and labels after the file.
+    const auto batch =
+        test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
+                  Quote(test::BinPath("quillmark-cli")) + " -n 2 -O shelf " + Quote(name + ".txt"));
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    const std::string book = work / "shelf/《海边的书》作者：某某.epub";
+    EXPECT_NE(test::Run("unzip -p " + Quote(book) + " OEBPS/content.opf")
+                  .out.find("<dc:title>《海边的书》作者：某某</dc:title>"),
+              std::string::npos);
+    EXPECT_NE(test::Run("unzip -p " + Quote(book) + " OEBPS/toc.ncx")
+                  .out.find("<text>《海边的书》作者：某某(2)</text>"),
+              std::string::npos);
+}
+
 TEST_F(Epub3Cli, BadOptionsAreRefusedAndNothingIsWritten) {
     test::WriteFile(work / "b.txt", "text\r\n");
     test::WriteFile(work / "fake.png", "not an image at all");

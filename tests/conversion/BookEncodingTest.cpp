@@ -2,6 +2,7 @@
 // in each encoding the tool meets, short and long.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "conversion/BookEncoding.h"
@@ -63,6 +64,75 @@ TEST(BookEncoding, DetectsEachEncodingAndDecodesItBack) {
         EXPECT_EQ(decoded.replaced, 0);
         EXPECT_TRUE(decoded.text == c.utf8);
     }
+}
+
+// The texts that came out as mojibake: each is read in its own encoding,
+// with at most a few replaced sequences, and said to be a guess. Big5 stays
+// Big5.
+TEST(BookEncoding, DamagedAndUnmarkedBooksAreGuessedRightAndSaidToBeGuesses) {
+    const std::string sample =
+        DecodeBookText(test::ReadFile(std::string(QM_SOURCE_DIR) + "/samples/sample-gbk.txt"),
+                       "GBK")
+            .text;
+    const std::string utf8 = Prefix(sample, 3600);  // about 11 KB
+    const std::string line = "海边的书信，第二行，还有更多的字。\r\n";
+    // GBK whose characters fall evenly on B0A1..C8FE, the Hangul rows of
+    // EUC-KR, with its headings.
+    std::string spread, spreadUtf8;
+    std::mt19937 random(19);
+    for (int chapter = 1; chapter < 30; ++chapter) {
+        const std::string heading = "第" + std::to_string(chapter) + "章\r\n";
+        spread += Encode(heading, "GBK");
+        spreadUtf8 += heading;
+        for (int i = 0; i < 180; ++i) {
+            const char pair[] = {static_cast<char>(0xB0 + random() % 25),
+                                 static_cast<char>(0xA1 + random() % 94), '\0'};
+            spread += pair;
+            spreadUtf8 += Decode(pair, "GBK");
+        }
+        spread += "\r\n";
+        spreadUtf8 += "\r\n";
+    }
+    // Ideographic spaces put zero bytes where a wrong order would want them.
+    std::string paragraphs;
+    for (int i = 0; i < 200; ++i) paragraphs += "　　海边的书信，第二行。";
+    paragraphs += "\r\n" + paragraphs + "\r\n";
+    const std::string big5 = Encode(TChineseConverter("s2t").Convert(Prefix(sample, 2000)), "Big5");
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* expected;
+        int64_t replaced;
+        std::string holds, tail;  // how the decoded text begins and ends
+    } cases[] = {
+        {"UTF-8 cut in its last character", utf8 + "\xE4\xB8", "UTF-8", 1, utf8, ""},
+        {"UTF-8 with a pasted GBK line", utf8 + Encode(line, "GBK") + utf8, "UTF-8", -1, utf8,
+         "\r\n" + utf8},
+        {"GBK spread evenly", spread, "GB18030", 0, spreadUtf8, ""},
+        {"UTF-16LE without a mark", Encode(paragraphs, "UTF-16LE"), "UTF-16LE", 0, paragraphs, ""},
+        {"UTF-16BE without a mark", Encode(sample, "UTF-16BE"), "UTF-16BE", 0, sample, ""},
+        {"Big5", big5, "Big5-HKSCS", 0, Decode(big5, "Big5"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool guessed = false;
+        ASSERT_EQ(DetectBookEncoding(c.bytes, &guessed), c.expected);
+        EXPECT_TRUE(guessed);
+        const TDecodedText decoded = DecodeBookText(c.bytes, c.expected);
+        if (c.replaced >= 0) {
+            EXPECT_EQ(decoded.replaced, c.replaced);
+        } else {
+            EXPECT_GT(decoded.replaced, 0);  // the GBK line's bytes, and no more
+            EXPECT_LE(decoded.replaced, static_cast<int64_t>(Encode(line, "GBK").size()));
+        }
+        EXPECT_TRUE(decoded.text.find(c.holds) == 0) << decoded.text.substr(0, 200);
+        EXPECT_TRUE(
+            decoded.text.size() >= c.tail.size() &&
+            decoded.text.compare(decoded.text.size() - c.tail.size(), c.tail.size(), c.tail) == 0);
+    }
+    bool guessed = true;
+    EXPECT_EQ(DetectBookEncoding(utf8, &guessed), "UTF-8");
+    EXPECT_FALSE(guessed);
 }
 
 TEST(BookEncoding, BadBytesBecomeReplacementCharactersAndAreCounted) {

@@ -50,7 +50,7 @@ TEST(CutText, PartSizesFollowTheTextLengthAndStopWhenUsedUp) {
     EXPECT_EQ(Sizes(CutText("ab", 7)), (std::vector<size_t>{1, 1}));
 }
 
-TEST(CutText, NeverSplitsATwoByteCharacter) {
+TEST(CutText, NeverSplitsACharacter) {
     // ab中 in two parts: z = 3 ends on D6, an odd lead run, so D0 joins it.
     const std::string abZhong = Hex("61 62 D6 D0");
     const auto one = CutText(abZhong, 2);
@@ -62,9 +62,12 @@ TEST(CutText, NeverSplitsATwoByteCharacter) {
     ASSERT_EQ(two.size(), 2u);
     EXPECT_EQ(two[0], Hex("D6 D0"));
     EXPECT_EQ(two[1], Hex("CE C4"));
-    // A long all-Chinese text cut many ways: each part decodes without "?".
+    // A long Chinese text, with digits and four-byte sequences (𠮷, ☕) among
+    // its characters, cut many ways: each part decodes without "?".
+    const std::string pieces[] = {Hex("D6 D0"), Hex("61 CE C4"), Hex("95 34 B2 35"), "1",
+                                  Hex("81 37 A4 35")};
     std::string text;
-    for (int i = 0; i < 500; ++i) text += (i % 3 ? Hex("D6 D0") : Hex("61 CE C4"));
+    for (int i = 0; i < 500; ++i) text += pieces[i * 7 % 11 % 5];
     for (int n : {2, 3, 7, 64, 333}) {
         const auto parts = CutText(text, n);
         EXPECT_LE(parts.size(), static_cast<size_t>(n));

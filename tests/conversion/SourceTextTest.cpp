@@ -33,26 +33,65 @@ TEST_F(SourceTextTest, EveryEncodingGivesTheSameWorkingText) {
     EXPECT_EQ(Load(test::Utf16LeWithMark(u"第一章 中文，“引号”与€。\r\nabc")), kGbk);
 }
 
-TEST_F(SourceTextTest, Utf16Rules) {
-    // A zero unit is left out and the text after it kept; a character 936
-    // lacks is "?".
-    EXPECT_EQ(Load(test::Utf16LeWithMark(std::u16string(u"ab") + u'\0' + u"cd")), "abcd");
-    EXPECT_EQ(Load(test::Utf16LeWithMark(u"a\u0E01b")), "a?b");
-    EXPECT_EQ(Load(test::Utf16LeWithMark(u"ab") + "x"), "ab");  // an odd last byte is dropped
-    // Big-endian is not recognised: its bytes, mark included, are the text.
-    const std::string bigEndian = Hex("FE FF 4E 2D");
-    EXPECT_EQ(Load(bigEndian), bigEndian);
+// UTF-16 units in either byte order, without a mark.
+std::string Units(const std::u16string& text, bool littleEndian) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
 }
 
-TEST_F(SourceTextTest, FourByteUtf8IsOneCharacterAndTheRestIsKept) {
-    EXPECT_EQ(Load("中\xF0\x9F\x98\x80文"), Hex("D6 D0") + "?" + Hex("CE C4"));
-    EXPECT_EQ(Load("\xEF\xBB\xBF中\xF0\x9F\x98\x80文"), Hex("D6 D0") + "?" + Hex("CE C4"));
-    // A four-byte lead without its continuation bytes still fails the rule.
-    const std::string broken =
-        "a\xF0\x9F"
-        "b";
-    EXPECT_EQ(Load(broken), broken);
-    EXPECT_EQ(Load("\xEF\xBB\xBF" + broken), "");
+TEST_F(SourceTextTest, EveryRuleKeepsEveryCharacter) {
+    const std::u16string wide = u"第一章 中文，“引号”与€。\r\nabc";
+    const std::string cutZhong = "\xE4\xB8";             // 中 without its last byte
+    const std::string replacement = Hex("84 31 A4 37");  // U+FFFD, what a cut character reads as
+    const std::string rare = Hex("95 34 B2 35 81 37 A4 35 83 36 84 33");  // 𠮷☕한
+    const struct {
+        const char* name;
+        std::string bytes, text;
+    } cases[] = {
+        {"UTF-16BE with its mark", Hex("FE FF") + Units(wide, false), kGbk},
+        {"UTF-16LE without a mark", Units(wide, true), kGbk},
+        {"UTF-16BE without a mark", Units(wide, false), kGbk},
+        {"UTF-16LE, lines of Latin", Units(u"abc\ndéf\n", true), "abc\nd" + Hex("A8 A6") + "f\n"},
+        {"UTF-16BE, one line of ASCII", Units(u"abc déf", false), "abc d" + Hex("A8 A6") + "f"},
+        // A zero unit is left out and the text after it kept; an odd last
+        // byte is dropped.
+        {"zero unit", test::Utf16LeWithMark(std::u16string(u"ab") + u'\0' + u"cd"), "abcd"},
+        {"odd last byte", test::Utf16LeWithMark(u"ab") + "x", "ab"},
+        {"UTF-8 cut at the end", kUtf8 + cutZhong, kGbk + replacement},
+        {"marked UTF-8 cut at the end", "\xEF\xBB\xBF" + kUtf8 + cutZhong, kGbk + replacement},
+        // Code page 936 that passes for UTF-8 but for its last character
+        // (B0 A1 reads as a cut three-byte sequence) stays code page 936.
+        {"936 like cut UTF-8", "ok " + Hex("B0 A1"), "ok " + Hex("B0 A1")},
+        {"936 with zero bytes", kGbk + std::string(2, '\0') + kGbk + '\0',
+         kGbk + std::string(2, '\0') + kGbk + '\0'},
+        {"936 padded with zero bytes", "x" + kGbk + std::string(9, '\0'),
+         "x" + kGbk + std::string(9, '\0')},
+        {"936 with zero bytes in like places", kGbk + '\0' + kGbk + "x" + kGbk + '\0',
+         kGbk + '\0' + kGbk + "x" + kGbk + '\0'},
+        {"outside code page 936", "\xF0\xA0\xAE\xB7☕한", rare},
+        {"outside, UTF-16", test::Utf16LeWithMark(u"\U00020BB7☕한"), rare},
+        {"outside, marked UTF-8", "\xEF\xBB\xBF中\xF0\x9F\x98\x80文",
+         Hex("D6 D0 94 39 FC 36 CE C4")},
+        // A four-byte lead without its continuation bytes mid-text still
+        // fails the rule.
+        {"broken four-byte",
+         "a\xF0\x9F"
+         "b",
+         "a\xF0\x9F"
+         "b"},
+        {"marked broken four-byte",
+         "\xEF\xBB\xBF"
+         "a\xF0\x9F"
+         "b",
+         ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Load(c.bytes), c.text) << c.name;
+    }
 }
 
 TEST_F(SourceTextTest, EmptyMarkOnlyAndMissingFiles) {

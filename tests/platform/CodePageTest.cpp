@@ -20,15 +20,60 @@ TEST(CodePage, ConvertsBetween936Utf16AndUtf8) {
     EXPECT_EQ(AnsiToUtf8(Hex("80")), "€");
 }
 
-TEST(CodePage, UnmappableAndMalformedBecomeQuestionMarks) {
-    EXPECT_EQ(Utf16ToAnsi(u"a\u0E01b"), "a?b");                             // Thai is not in 936
-    EXPECT_EQ(Utf16ToAnsi(u"a\U0001F600b"), "a?b");                         // one emoji, one "?"
+TEST(CodePage, MalformedBecomesQuestionMarks) {
     EXPECT_EQ(Utf16ToAnsi(std::u16string(u"x") + char16_t(0xD800)), "x?");  // lone surrogate
     EXPECT_EQ(Utf8ToAnsi("a\xFF"
                          "b"),
               "a?b");
     // A lead byte at the very end forms no character.
     EXPECT_EQ(AnsiToUtf16(std::string("a\xD6")), u"a?");
+}
+
+// What the code page lacks is written as a GB18030 four-byte sequence and
+// read back whole; what it has keeps its own bytes.
+TEST(CodePage, CharactersTheCodePageLacksSurviveAsFourByteSequences) {
+    const struct {
+        std::u16string text;
+        std::string ansi;
+    } cases[] = {
+        {u"a\u0E01b", "a" + Hex("81 32 CE 39") + "b"},  // Thai
+        {u"\U00020BB7", Hex("95 34 B2 35")},            // 𠮷, beyond the 16-bit range
+        {u"☕한", Hex("81 37 A4 35 83 36 84 33")},
+        {u"\u00AD", Hex("81 30 85 32")},  // a soft hyphen is a character too
+        // ḿ: GB18030's two bytes A8 BC are code page 936's private-use
+        // U+E7C7, so it takes the four bytes GB18030 gives that one.
+        {u"\u1E3F\uE7C7", Hex("81 35 F4 37 A8 BC")},
+        {u"中1文", Hex("D6 D0 31 CE C4")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf16ToAnsi(c.text), c.ansi);
+        EXPECT_EQ(AnsiToUtf16(c.ansi), c.text);
+    }
+    // A sequence GB18030 leaves unassigned reads as before: each lead byte a
+    // "?"; U+FFFF, which XML does not allow, stays "?" too.
+    EXPECT_EQ(AnsiToUtf16(Hex("84 31 A5 30")), u"?1?0");
+    EXPECT_EQ(Utf16ToAnsi(u"\uFFFF"), "?");
+
+    // Every character the code page lacks: one sequence, read back as itself.
+    size_t lacking = 0;
+    for (char32_t c = 0; c <= 0x10FFFF; c += c < 0x10000 ? 1 : 61) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        std::u16string text;
+        if (c < 0x10000) {
+            text.push_back(static_cast<char16_t>(c));
+        } else {
+            text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        }
+        const std::string ansi = Utf16ToAnsi(text);
+        if (ansi.size() == 4 && (ansi[1] & 0xF0) == 0x30) {
+            ++lacking;
+            ASSERT_EQ(AnsiToUtf16(ansi), text) << std::hex << static_cast<uint32_t>(c);
+        } else {
+            ASSERT_LE(ansi.size(), 2u) << std::hex << static_cast<uint32_t>(c);
+        }
+    }
+    EXPECT_GT(lacking, 40000u);
 }
 
 TEST(CodePage, LongTextsConvertAcrossSliceBoundaries) {
@@ -58,7 +103,13 @@ namespace {
 TEST(CodePage, SliceBySliceConversionEqualsOnePiece) {
     std::mt19937 random(936);
     std::string ansi;
-    for (int i = 0; i < 3000; ++i) ansi.push_back(static_cast<char>(random() % 256));
+    // Random bytes, and four-byte sequences whole and broken.
+    const std::string sequences[] = {Hex("95 34 B2 35"), Hex("81 30 D4"), Hex("81 30"),
+                                     Hex("D6 D0 31")};
+    for (int i = 0; i < 3000; ++i) {
+        if (random() % 8 == 0) ansi += sequences[random() % std::size(sequences)];
+        ansi.push_back(static_cast<char>(random() % 256));
+    }
     ansi += '\n';
     ansi += Hex("D6");  // a lead byte cut off at the very end
     std::u16string wide;
