@@ -102,21 +102,8 @@ bool IsValidUtf8(std::string_view bytes) {
             ++p;
             continue;
         }
-        size_t length = 0;
-        unsigned low = 0x80, high = 0xBF;  // the bounds of the second byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;  // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
+        const auto [length, low, high] = Utf8LeadOf(lead);
+        if (length == 0) return false;
         if (static_cast<size_t>(end - p) < length || p[1] < low || p[1] > high) return false;
         for (size_t i = 2; i < length; ++i) {
             if ((p[i] & 0xC0) != 0x80) return false;

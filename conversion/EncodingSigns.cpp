@@ -85,19 +85,7 @@ TUtf8Survey SurveyUtf8(std::string_view bytes) {
             ++i;
             continue;
         }
-        size_t length = 0;
-        unsigned low = 0x80, high = 0xBF;  // the bounds of the second byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        }
+        const auto [length, low, high] = Utf8LeadOf(lead);
         // The longest run of bytes that could begin a well-formed sequence,
         // which a decoder replaces as one.
         size_t good = length == 0 ? 0 : 1;

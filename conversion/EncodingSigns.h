@@ -7,6 +7,29 @@
 
 namespace qm {
 
+// What a UTF-8 lead byte asks of its sequence: its length (0 when the byte
+// cannot begin one) and the bounds of the second byte, which rule out
+// overlong forms, surrogates and code points beyond U+10FFFF.
+struct TUtf8Lead {
+    size_t length = 0;
+    unsigned low = 0x80, high = 0xBF;
+};
+inline TUtf8Lead Utf8LeadOf(unsigned lead) {
+    TUtf8Lead rule;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        rule.length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        rule.length = 3;
+        if (lead == 0xE0) rule.low = 0xA0;
+        if (lead == 0xED) rule.high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        rule.length = 4;
+        if (lead == 0xF0) rule.low = 0x90;
+        if (lead == 0xF4) rule.high = 0x8F;
+    }
+    return rule;
+}
+
 enum class TUtf16Order { None, LittleEndian, BigEndian };
 
 // UTF-16 without a mark: the byte order whose line breaks (0A or 0D next to
