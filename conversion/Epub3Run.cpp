@@ -136,9 +136,10 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         book.text = std::move(decoded.text);
     }
     // A title or author of spaces and control characters alone would leave
-    // the package's title empty: it counts as none given.
-    book.title = IsBlankText(options.title) ? named.title : options.title;
-    book.author = IsBlankText(options.author) ? named.author : options.author;
+    // the package's title empty: it counts as none given. Bytes that are not
+    // UTF-8 are read as the text is, so they never reach a document raw.
+    book.title = IsBlankText(options.title) ? named.title : NameText(options.title);
+    book.author = IsBlankText(options.author) ? named.author : NameText(options.author);
     if (!options.convert.empty()) {
         const auto converter = WhilePumping(
             ui, [&options] { return std::make_unique<TChineseConverter>(options.convert); });
