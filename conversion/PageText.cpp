@@ -67,6 +67,14 @@ void AppendXmlText(std::string& out, std::string_view text, std::string_view bef
             EndsInOpenLeadByte(text.substr(0, i), before)) {
             out.back() = '?';
         }
+        // A lead byte and a digit may be half of a four-byte character; the
+        // bytes after the gap must not complete one the text never held. An
+        // empty comment keeps them apart and adds nothing to the reading.
+        if (*replacement == '\0' && out.size() >= 2 &&
+            IsLeadByte(static_cast<unsigned char>(out[out.size() - 2])) && out.back() >= '0' &&
+            out.back() <= '9') {
+            out.append("<!---->");
+        }
         out.append(replacement);
         plainStart = i + 1;
     }
