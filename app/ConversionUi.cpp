@@ -26,8 +26,12 @@ void TFormConversionUi::ShowWarning(const std::string& caption, const std::strin
     dialogs_.Warning(QString::fromStdString(caption), QString::fromStdString(text));
 }
 
+void TFormConversionUi::ShowNotice(const std::string& text) {
+    notices_.append("\n").append(text);
+}
+
 void TFormConversionUi::ShowResult(const std::string& text) {
-    dialogs_.Result(QString::fromUtf8(kApplicationTitle), QString::fromStdString(text));
+    dialogs_.Result(QString::fromUtf8(kApplicationTitle), QString::fromStdString(text + notices_));
 }
 
 void TFormConversionUi::Progress(TConversionPhase phase, int percent) {

@@ -23,6 +23,10 @@ class TWarningRecorder : public TConversionUi {
         warnings.push_back(text);
         ui_.ShowWarning(caption, text);
     }
+    void ShowNotice(const std::string& text) override {
+        warnings.push_back(text);
+        ui_.ShowNotice(text);
+    }
     void ShowResult(const std::string& text) override { ui_.ShowResult(text); }
     void Progress(TConversionPhase phase, int percent) override { ui_.Progress(phase, percent); }
     void ProcessMessages() override { ui_.ProcessMessages(); }

@@ -38,6 +38,9 @@ class TConversionUi {
     virtual ~TConversionUi() = default;
     // Texts are UTF-8. Modal in the GUI.
     virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;
+    // What the user may want to know but need not act on (an encoding that
+    // was guessed): a warning unless the front end shows it with the result.
+    virtual void ShowNotice(const std::string& text) { ShowWarning("Quillmark", text); }
     // Called while the staging tree still exists.
     virtual void ShowResult(const std::string& text) = 0;
     virtual void Progress(TConversionPhase /*phase*/, int /*percent*/) {}

@@ -104,11 +104,11 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
             ? WhilePumping(ui, [&raw, &guessed] { return DetectBookEncoding(raw, &guessed); })
             : options.encoding;
     if (guessed) {
-        ui.ShowWarning("Quillmark",
-                       Format("The source's encoding is not marked; it was read as %s. "
-                              "If the text looks wrong, give its encoding "
-                              "(--encoding).",
-                              encoding.c_str()));
+        ui.ShowNotice(
+            Format("The source's encoding is not marked; it was read as %s. "
+                   "If the text looks wrong, give its encoding (--encoding, or "
+                   "文本编码 in the window's EPUB 3 options).",
+                   encoding.c_str()));
     }
     const TBookNameParts named = BookNamePartsOf(BaseNameText(request.sourcePath));
     if (digest) {

@@ -20,6 +20,7 @@
 #include "app/WebStrip.h"
 #include "conversion/ConversionRun.h"
 #include "platform/TempDir.h"
+#include "support/IcuText.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -285,6 +286,20 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
     form.OutputMenu->ChaptersAction->trigger();
     dialogs.texts = {QString()};
     form.OutputMenu->ChapterPatternAction->trigger();
+
+    // An unmarked GBK book: the guessed encoding is named under the result,
+    // not in a box of its own before it.
+    List("gbk.txt", test::Encode("第一章 一\r\n这是一个关于信的故事。\r\n", "GB18030"));
+    SaveAs(scratch / "d.epub");
+    dialogs.log.clear();
+    form.Button1->click();
+    ASSERT_EQ(dialogs.log.size(), 2u);  // the save dialog and the result
+    EXPECT_EQ(dialogs.log[1].rfind(
+                  "result:Quillmark:恭喜你，文件转换成功\n共 1 章（已按章节分页，未用分段数 5）\n"
+                  "The source's encoding is not marked; it was read as GB18030.",
+                  0),
+              0u)
+        << dialogs.log[1];
     form.OutputMenu->ClassicAction->trigger();
 }
 
