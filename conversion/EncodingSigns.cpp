@@ -111,7 +111,7 @@ TUtf8Survey SurveyUtf8(std::string_view bytes) {
 
 bool IsMostlyUtf8(const TUtf8Survey& survey) {
     if (survey.bad == 0) return true;
-    if (survey.bad == 1 && survey.cutAtEnd) return survey.wide > 0;
+    if (survey.bad == 1 && survey.cutAtEnd && survey.wide > 0) return true;
     return survey.bad * kBadShare <= survey.multiByte;
 }
 

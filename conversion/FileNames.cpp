@@ -35,13 +35,15 @@ bool IsControl(std::string_view character) {
 
 }  // namespace
 
-std::string BookFileStem(std::string_view title, std::string_view ending) {
+std::string BookFileStem(std::string_view typed, std::string_view ending) {
+    // Named as the title inside reads, also when it was typed in GBK.
+    const std::string title = NameText(typed);
     const size_t room = kFileNameLimit > ending.size() ? kFileNameLimit - ending.size() : 0;
     std::string stem;
     for (size_t at = 0; at < title.size();) {
         size_t length = CharLength(static_cast<unsigned char>(title[at]));
         if (!IsContinuation(title, at, length)) length = 1;
-        std::string_view character = title.substr(at, length);
+        std::string_view character = std::string_view(title).substr(at, length);
         at += length;
         if (character == "/" || IsControl(character)) character = "_";
         if (stem.empty() && character == ".") continue;

@@ -21,7 +21,8 @@ inline constexpr size_t kFileNameLimit = 255;
 // The name proposed when a book has no title.
 inline constexpr const char* kDefaultBookName = "myepub";
 
-// The name a book with this title (UTF-8) is saved under in the folder the
+// The name a book with this title (UTF-8; other bytes are read as NameText
+// reads them) is saved under in the folder the
 // user chose, without its ending: "/" becomes "_", control characters "_",
 // leading dots go (a book is never hidden, nor "." or ".."), and the name is
 // cut on a character boundary so that it fits kFileNameLimit together with

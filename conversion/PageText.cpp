@@ -69,10 +69,10 @@ void AppendXmlText(std::string& out, std::string_view text, std::string_view bef
         }
         // A lead byte and a digit may be half of a four-byte character; the
         // bytes after the gap must not complete one the text never held. An
-        // empty comment keeps them apart and adds nothing to the reading.
-        if (*replacement == '\0' && out.size() >= 2 &&
-            IsLeadByte(static_cast<unsigned char>(out[out.size() - 2])) && out.back() >= '0' &&
-            out.back() <= '9') {
+        // empty comment keeps them apart and adds nothing to the reading. A
+        // code page 936 text never pairs a lead byte with a digit.
+        if (*replacement == '\0' && i > 0 && text[i - 1] >= '0' && text[i - 1] <= '9' &&
+            EndsInOpenLeadByte(text.substr(0, i - 1), before)) {
             out.append("<!---->");
         }
         out.append(replacement);

@@ -26,7 +26,7 @@ bool IsContinuation(unsigned char byte) {
 // off by end, with p at its first byte. wide is set by a sequence of three or
 // four bytes.
 bool DecodeUtf8Run(const unsigned char*& p, const unsigned char* stop, const unsigned char* end,
-                   std::u16string& text, bool& wide) {
+                   std::u16string& text, bool& wide, size_t& pairs) {
     while (p < stop) {
         const unsigned char lead = *p;
         if (lead < 0x80) {
@@ -51,6 +51,7 @@ bool DecodeUtf8Run(const unsigned char*& p, const unsigned char* stop, const uns
             if (end - p < 2 || !IsContinuation(p[1])) return false;
             text.push_back(static_cast<char16_t>((lead & 0x1Fu) * 64 + (p[1] & 0x3Fu)));
             p += 2;
+            ++pairs;
         } else {
             if (end - p < 3 || !IsContinuation(p[1]) || !IsContinuation(p[2])) return false;
             text.push_back(static_cast<char16_t>((lead & 0x0Fu) * 4096 + (p[1] & 0x3Fu) * 64 +
@@ -107,16 +108,19 @@ std::string ConvertUtf16(const std::string& raw, bool littleEndian, size_t slice
 }
 
 // When a UTF-8 text may end in a cut character (which becomes U+FFFD): with
-// a mark always; without one only after a character of three or more bytes,
-// so a code page 936 text that happens to pass for UTF-8 up to its last
-// character stays code page 936.
+// a mark always; without one only after a character of three or more bytes
+// or kCutPairs of two bytes (Cyrillic, Greek, accented Latin), so a code
+// page 936 text that happens to pass for UTF-8 up to its last character
+// stays code page 936.
 enum class TCutEnd { Allowed, AfterWide };
+constexpr size_t kCutPairs = 16;
 
 // Decodes UTF-8 a slice at a time, handing each slice's characters and the
 // bytes done so far to onSlice; false when the content fails the rule.
 bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
                       const std::function<void(const std::u16string&, size_t)>& onSlice) {
     bool wide = false;
+    size_t pairs = 0;
     std::u16string units;
     units.reserve(std::min(raw.size(), sliceSize) + 2);
     const auto* begin = reinterpret_cast<const unsigned char*>(raw.data());
@@ -125,8 +129,10 @@ bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
         units.clear();
         const unsigned char* stop =
             end - p > static_cast<ptrdiff_t>(sliceSize) ? p + sliceSize : end;
-        if (!DecodeUtf8Run(p, stop, end, units, wide)) {
-            if (!IsCutSequence(p, end) || (cutEnd == TCutEnd::AfterWide && !wide)) return false;
+        if (!DecodeUtf8Run(p, stop, end, units, wide, pairs)) {
+            if (!IsCutSequence(p, end) ||
+                (cutEnd == TCutEnd::AfterWide && !wide && pairs < kCutPairs))
+                return false;
             units.push_back(u'\uFFFD');
             p = end;
         }

@@ -238,9 +238,11 @@ bool FindDataDescriptor(TStream& in, const TZipHeaderInfo& entry, int64_t dataSt
     if (entry.CompressionMethod == kMethodDeflate &&
         (entry.GeneralPurposeFlags & kFlagEncrypted) == 0) {
         // Deflate data ends itself: the descriptor stands right behind it.
+        // Some writers leave an empty entry with no deflate data at all; its
+        // descriptor then follows the header and says CRC 0, sizes 0.
         TDataFacts facts;
-        return InflateData(in, dataStart, size, progress, facts) &&
-               Choose(ReadingsAt(in, dataStart + facts.compressedSize, size, wideFirst),
+        if (!InflateData(in, dataStart, size, progress, facts)) facts = {0, 0, 0};
+        return Choose(ReadingsAt(in, dataStart + facts.compressedSize, size, wideFirst),
                       facts.compressedSize, &facts, found);
     }
     return ScanForDescriptor(in, entry, dataStart, size, wideFirst, progress, found);

@@ -106,6 +106,8 @@ TEST(BookEncoding, DamagedAndUnmarkedBooksAreGuessedRightAndSaidToBeGuesses) {
         std::string holds, tail;  // how the decoded text begins and ends
     } cases[] = {
         {"UTF-8 cut in its last character", utf8 + "\xE4\xB8", "UTF-8", 1, utf8, ""},
+        {"two-byte UTF-8 cut in its last character", test::Repeat("Привет мир ", 40) + "\xD1",
+         "UTF-8", 1, test::Repeat("Привет мир ", 40), ""},
         {"UTF-8 with a pasted GBK line", utf8 + Encode(line, "GBK") + utf8, "UTF-8", -1, utf8,
          "\r\n" + utf8},
         {"GBK spread evenly", spread, "GB18030", 0, spreadUtf8, ""},

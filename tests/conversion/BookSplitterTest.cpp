@@ -123,6 +123,10 @@ TEST(PageText, EscapesMarkupAndDropsForbiddenControlBytes) {
     // Nor may a dropped control byte let a stray lead byte swallow a letter.
     EXPECT_EQ(AnsiToUtf8(XmlText(Hex("61 D6 01 62"))), "a?b");
     EXPECT_EQ(AnsiToUtf8(XmlText(Hex("D6 D0 00 62 B0 A1 D6 00 00 63"))), "中b啊?c");
+    // Nor may it join two halves of a four-byte character that was never
+    // there; a digit after a whole character is left as it was.
+    EXPECT_EQ(AnsiToUtf8(XmlText(Hex("BF 38 1F E0 31"))), "?8<!---->?1");
+    EXPECT_EQ(XmlText(Hex("D6 D0 31 0C 32")), Hex("D6 D0 31 32"));
 }
 
 class BookFiles : public ::testing::Test {

@@ -48,6 +48,7 @@ TEST(FileNames, ABookFileStemIsOneVisibleNameThatFits) {
         {long300, ".epub", long300.substr(0, 83 * 3)},
         {long300, " (12).epub", long300.substr(0, 81 * 3)},
         {std::string(300, 'x'), ".epub", std::string(250, 'x')},
+        {"\xB5\xDA\xD2\xBB", ".epub", "第一"},  // typed in GBK, named as the title reads
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BookFileStem(c.title, c.ending), c.stem) << c.title;

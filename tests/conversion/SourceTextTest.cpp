@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "conversion/SourceText.h"
+#include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
 
@@ -63,6 +64,8 @@ TEST_F(SourceTextTest, EveryRuleKeepsEveryCharacter) {
         {"odd last byte", test::Utf16LeWithMark(u"ab") + "x", "ab"},
         {"UTF-8 cut at the end", kUtf8 + cutZhong, kGbk + replacement},
         {"marked UTF-8 cut at the end", "\xEF\xBB\xBF" + kUtf8 + cutZhong, kGbk + replacement},
+        {"UTF-8 of two-byte characters cut at the end", test::Repeat("Привет ", 16) + "\xD1",
+         Utf8ToAnsi(test::Repeat("Привет ", 16)) + replacement},
         // Code page 936 that passes for UTF-8 but for its last character
         // (B0 A1 reads as a cut three-byte sequence) stays code page 936.
         {"936 like cut UTF-8", "ok " + Hex("B0 A1"), "ok " + Hex("B0 A1")},

@@ -104,4 +104,10 @@ std::string Utf16LeWithMark(const std::u16string& text) {
     return bytes;
 }
 
+std::string Repeat(const std::string& text, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += text;
+    return out;
+}
+
 }  // namespace qm::test

@@ -47,4 +47,7 @@ std::string Hex(const std::string& digits);
 // The bytes of a UTF-16 little-endian file with its byte-order mark.
 std::string Utf16LeWithMark(const std::u16string& text);
 
+// text, count times over.
+std::string Repeat(const std::string& text, int count);
+
 }  // namespace qm::test

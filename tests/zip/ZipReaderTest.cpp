@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "support/TestSupport.h"
+#include "zip/Crc32.h"
 #include "zip/MemoryStream.h"
 #include "zip/ZipExceptions.h"
 #include "zip/ZipReader.h"
@@ -287,6 +288,30 @@ TEST_F(ZipReaderTest, DamagedDirectoriesAreRebuiltFromLocalHeaders) {
     rewrite(bytes.substr(0, central + 20), 1100000000);
     EXPECT_TRUE(noEnd->Rebuilding());
     EXPECT_EQ(noEnd->Count(), 3);
+}
+
+// A streamed, deflated entry with no data at all (an empty file some writers
+// leave so) is rebuilt from the descriptor right behind its header.
+TEST_F(ZipReaderTest, AnEmptyStreamedEntryWithoutDeflateDataIsRebuilt) {
+    std::string bytes;
+    auto le = [&bytes](uint64_t value, int width) {
+        for (int i = 0; i < width; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    auto local = [&](uint16_t flags, uint16_t method, uint32_t crc, uint32_t size, char name) {
+        le(0x04034b50, 4), le(20, 2), le(flags, 2), le(method, 2), le(0, 2), le(0x21, 2);
+        le(crc, 4), le(size, 4), le(size, 4), le(1, 2), le(0, 2);
+        bytes += name;
+    };
+    local(0x0008, 8, 0, 0, 'e');
+    le(0x08074b50, 4), le(0, 4), le(0, 4), le(0, 4);
+    local(0, 0, Crc32Of("hi", 2), 2, 's');
+    bytes += "hi";
+    test::WriteFile(Path("empty.zip"), bytes);
+    auto rebuilt = Open(Path("empty.zip"), izAssumeBad);
+    ASSERT_EQ(rebuilt->Count(), 2);
+    EXPECT_EQ(rebuilt->Entry(0).StoredName(), "e");
+    EXPECT_EQ(rebuilt->Entry(0).UncompressedSize(), 0);
+    EXPECT_EQ(rebuilt->Entry(1).StoredName(), "s");
 }
 
 TEST_F(ZipReaderTest, Zip64LocalBlocksGiveTheSizesOfARebuild) {
