@@ -9,6 +9,7 @@
 # Run one: fuzz/run.sh TARGET SECONDS
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQM_BUILD_FUZZERS=ON -DQM_SANITIZE=ON -DQM_BUILD_PROGRAMS=OFF -DQM_BUILD_TESTS=OFF
 cmake --build "$root/build-fuzz" -j2 --target ReadDirectoryFuzzer BookTextFuzzer \
