@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         request.parts = argc > 2 ? std::atoi(argv[2]) : 1;
         // The standard EPUB 3 kind, divided at the book's headings.
         request.options.epub3 = argc > 3 && std::string(argv[3]) == "--epub3";
-        request.options.title = "book";
+        request.title = "book";
         request.archiveName = tempDirPath + "book.epub";
         qm::TZipBuilder zip;
         GapRecorder ui;
