@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "conversion/BookLayout.h"
 #include "conversion/BookModel.h"
 #include "conversion/PageText.h"
 
@@ -50,7 +51,7 @@ std::vector<size_t> CutEnds(std::string_view text, int32_t n, TCutRule rule) {
 std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
     std::vector<std::string_view> parts;
     size_t start = 0;
-    for (const size_t end : CutEnds(text, n, TCutRule::Characters)) {
+    for (const size_t end : CutEnds(text, n, LayoutFor(TBookKind::Classic).cut)) {
         parts.push_back(text.substr(start, end - start));
         start = end;
     }
@@ -58,7 +59,7 @@ std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
 }
 
 std::vector<size_t> PartEnds(std::string_view text, int32_t n) {
-    return CutEnds(text, std::max(1, n), TCutRule::LineEnds);
+    return CutEnds(text, std::max(1, n), LayoutFor(TBookKind::Epub3).cut);
 }
 
 }  // namespace qm

@@ -3,8 +3,10 @@
 namespace qm {
 
 const TBookLayout& LayoutFor(TBookKind kind) {
-    static const TBookLayout kClassic{TBookKind::Classic, {TXmlTextRule::CodePage936, false}};
-    static const TBookLayout kEpub3{TBookKind::Epub3, {TXmlTextRule::Utf8, true}};
+    static const TBookLayout kClassic{
+        TBookKind::Classic, {TXmlTextRule::CodePage936, false}, TCutRule::Characters};
+    static const TBookLayout kEpub3{
+        TBookKind::Epub3, {TXmlTextRule::Utf8, true}, TCutRule::LineEnds};
     return kind == TBookKind::Classic ? kClassic : kEpub3;
 }
 

@@ -68,7 +68,7 @@ class TXmlWriter {
 
     std::string* out_;
     TXmlStyle style_;
-    std::array<std::string_view, 16> open_{};
+    std::array<std::string_view, 8> open_;
     size_t depth_ = 0;
     bool inStartTag_ = false;
 };

@@ -65,7 +65,7 @@ TEST(XmlWriter, RefusesUnbalancedUse) {
     EXPECT_THROW(w.Close(), std::logic_error);
     w.Open("a").Text("x");
     EXPECT_THROW(w.Attr("late", "1"), std::logic_error);
-    for (int k = 1; k < 16; ++k) w.Open("n");
+    for (int k = 1; k < 8; ++k) w.Open("n");
     EXPECT_THROW(w.Open("deep"), std::logic_error);
 }
 
