@@ -69,7 +69,7 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
             size == 0 ? 0 : static_cast<int64_t>(done) * share / static_cast<int64_t>(size);
         ui.Progress(TConversionPhase::Pages,
                     writing.firstPercent + static_cast<int>((k * share + scaled) / count));
-        PumpAndCheckCancel(ui);
+        CheckCancel(ui);
     };
     // The parts are independent once cut. On workers a page is written
     // whole; on this thread slice by slice, reporting each slice.
@@ -84,8 +84,7 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
                           if (onCaller) report(k, done, part.size());
                       });
         },
-        [&](size_t index) { report(static_cast<int64_t>(index) + 1, 0, 0); },
-        [&ui] { ui.ProcessMessages(); });
+        [&](size_t index) { report(static_cast<int64_t>(index) + 1, 0, 0); });
 
     WriteUtf8File(oebps + "/content.opf",
                   ClassicPackageDocument(Utf8ToAnsi(request.title), Utf8ToAnsi(request.author),
@@ -114,7 +113,7 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
     try {
         const std::string text = LoadSourceText(request.sourcePath, [&ui](int percent) {
             ui.Progress(TConversionPhase::Pages, percent * kLoadingShare / 100);
-            PumpAndCheckCancel(ui);
+            CheckCancel(ui);
         });
         if (text.empty()) {
             return fail(Format("The file \"%s\" holds no text that could be read.",

@@ -14,21 +14,18 @@ class BuilderHooks {
     BuilderHooks(TZipBuilder& zip, TConversionUi& ui)
         : zip_(zip),
           percent_(std::move(zip.OnTotalPercentDone)),
-          pump_(std::move(zip.MessagePump)),
           warning_(std::move(zip.WarningBox)),
           control_(zip.RunControl()) {
         zip.SetRunControl(&ui.Control());
         zip.OnTotalPercentDone = [&ui](TZipBuilder&, int32_t percent) {
             ui.Progress(TConversionPhase::Packing, percent);
         };
-        zip.MessagePump = [&ui] { ui.ProcessMessages(); };
         zip.WarningBox = [&ui](const std::string& caption, const std::string& text) {
             ui.ShowWarning(caption, text);
         };
     }
     ~BuilderHooks() {
         zip_.OnTotalPercentDone = std::move(percent_);
-        zip_.MessagePump = std::move(pump_);
         zip_.WarningBox = std::move(warning_);
         zip_.SetRunControl(control_);
     }
@@ -38,7 +35,6 @@ class BuilderHooks {
   private:
     TZipBuilder& zip_;
     decltype(TZipBuilder::OnTotalPercentDone) percent_;
-    decltype(TZipBuilder::MessagePump) pump_;
     decltype(TZipBuilder::WarningBox) warning_;
     const TRunControl* control_;
 };

@@ -168,8 +168,8 @@ void RenderBatch(const TBook& book, TSectionBatch& batch) {
 }
 
 // The sections' pages, rendered by workers batch by batch while the
-// calling thread takes each batch in order, telling progress (which also
-// handles the window's events) after each and every kPumpInterval while it waits.
+// calling thread takes each batch in order, telling progress (which may
+// raise to stop the run) after each.
 // sectionFirst gets each section's first page. One thread renders on the
 // calling thread.
 std::vector<std::string> RenderPages(const TBook& book, int threads,
@@ -192,10 +192,7 @@ std::vector<std::string> RenderPages(const TBook& book, int threads,
     };
     RenderInOrder(
         batches.size(), threads, [&](size_t k) { RenderBatch(book, batches[k]); },
-        [&](size_t k) { collect(batches[k]); },
-        [&] {
-            if (progress) progress(percent);
-        });
+        [&](size_t k) { collect(batches[k]); });
     return pages;
 }
 
@@ -268,15 +265,15 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
     }
 
     // Each of these lists every page: for thousands of chapters a few
-    // milliseconds each, with the window's events handled in between.
-    auto pump = [&progress] {
+    // milliseconds each, with a stop looked for in between.
+    auto tell = [&progress] {
         if (progress) progress(100);
     };
-    pump();
+    tell();
     files[opf].bytes = PackageDocument(book, info);
-    pump();
+    tell();
     files[ncx].bytes = NcxDocument(book, extras.identifier, toc);
-    pump();
+    tell();
     files[nav].bytes = NavigationDocument(book, toc, "cover.xhtml", "title.xhtml",
                                           "text/" + PageName(1) + ".xhtml");
     return files;

@@ -12,7 +12,7 @@ bool RendersOnCaller(size_t count, int threads) {
 }
 
 void RenderInOrder(size_t count, int threads, const std::function<void(size_t)>& render,
-                   const std::function<void(size_t)>& taken, const std::function<void()>& waiting) {
+                   const std::function<void(size_t)>& taken) {
     if (RendersOnCaller(count, threads)) {
         for (size_t k = 0; k < count; ++k) {
             render(k);
@@ -26,7 +26,7 @@ void RenderInOrder(size_t count, int threads, const std::function<void(size_t)>&
     for (size_t k = 0; k < count; ++k) done.push_back(pool.Run([&render, k] { render(k); }));
     for (size_t k = 0; k < count; ++k) {
         // A piece that failed fails the book.
-        WaitPumping(done[k], waiting);
+        done[k].get();
         taken(k);
     }
 }

@@ -14,11 +14,10 @@ bool RendersOnCaller(size_t count, int threads);
 
 // Runs render(i) for every piece i (on workers, `threads` of them, 0: one per
 // core; or on the calling thread, see RendersOnCaller) and taken(i) on the
-// calling thread, in order, once piece i is rendered. waiting is called on
-// the calling thread every kPumpInterval while it waits for a worker. What
-// render, taken or waiting raises is raised from here once reached; pieces
-// not yet started are then dropped and the running ones finished first.
+// calling thread, in order, once piece i is rendered. What render or taken
+// raises is raised from here once reached; pieces not yet started are then
+// dropped and the running ones finished first.
 void RenderInOrder(size_t count, int threads, const std::function<void(size_t)>& render,
-                   const std::function<void(size_t)>& taken, const std::function<void()>& waiting);
+                   const std::function<void(size_t)>& taken);
 
 }  // namespace qm

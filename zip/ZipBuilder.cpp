@@ -154,7 +154,7 @@ int32_t TZipBuilder::BuildArchive() {
         CloseArchive();
         SetZipName(run.archiveName);
     }
-    run.writer->Commit([this] { PumpMessages(); });
+    run.writer->Commit();
     InstallDirectory(run.writer->TakeDirectory(), run.newEnd, PathDateTime(run.archiveName));
     run.writer.reset();
     if (OnTotalPercentDone) OnTotalPercentDone(*this, 100);
@@ -266,7 +266,6 @@ void TZipBuilder::AddWildcardItem(RunState& run, const std::string& wildcardItem
             Skipping(srExcludeList, found);
             continue;
         }
-        PumpMessages();
         CheckCancel();
         // An archive never contains itself, nor the work files of its runs.
         if (found == run.archiveName) continue;
@@ -448,7 +447,6 @@ void TZipBuilder::CopyKeptEntry(RunState& run, TZipHeaderInfo& old) {
         source.ReadBuffer(buffer.get(), chunk);
         if (output.Write(buffer.get(), chunk) < chunk) throw ENotEnoughRoom(kNotEnoughRoomText);
         remaining -= chunk;
-        PumpMessages();
         CheckCancel();
     }
     if (keepDescriptor) WriteDataDescriptor(output, *entry);

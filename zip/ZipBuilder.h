@@ -135,10 +135,6 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     // core. The archive's bytes are the same for any number.
     int32_t Threads() const { return threads_; }
     void SetThreads(int32_t threads) { threads_ = threads < 0 ? 0 : threads; }
-    // While set, a run waits after its next block written, handling
-    // messages every second, until it is cleared.
-    bool Pause() const { return pause_; }
-    void SetPause(bool value) { pause_ = value; }
 
     // Notifications, each skipped when empty.
     std::function<void(TZipBuilder& sender, const std::string& fileName)> OnRecursingFile;
@@ -207,7 +203,7 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     void NoSuchFile(const std::string& fileName);
     void WarnShrunkSource(const std::string& path);
 
-    // TEntryHooks: progress after reads; pumping, cancel and pause after writes.
+    // TEntryHooks: progress after reads; cancel after writes.
     void SourceRead(int64_t count) override;
     void BlockWritten() override;
 
@@ -233,7 +229,6 @@ class TZipBuilder : public TZipReader, private TEntryHooks {
     bool dispose_ = false;
     int32_t packLevel_ = 6;
     TMultiZipInfo multiZipInfo_;
-    bool pause_ = false;
     int32_t threads_ = 0;
 
     // Progress of the current run and entry.

@@ -267,13 +267,7 @@ void TZipBuilder::SourceRead(int64_t count) {
 }
 
 void TZipBuilder::BlockWritten() {
-    PumpMessages();
     CheckCancel();
-    while (pause_ && DoProcessMessages() && MessagePump) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        PumpMessages();
-        CheckCancel();
-    }
 }
 
 }  // namespace qm

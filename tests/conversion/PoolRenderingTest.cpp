@@ -20,8 +20,7 @@ TEST(PoolRendering, TakesPiecesInOrderAndRaisesAFailureAtItsPiece) {
                 [&](size_t k) {
                     EXPECT_EQ(rendered[k], static_cast<int>(k * k));
                     taken.push_back(k);
-                },
-                [] {});
+                });
             ASSERT_EQ(taken.size(), count);
             for (size_t k = 0; k < count; ++k) EXPECT_EQ(taken[k], k);
         }
@@ -31,7 +30,7 @@ TEST(PoolRendering, TakesPiecesInOrderAndRaisesAFailureAtItsPiece) {
                          [&](size_t k) {
                              if (k == 5) throw std::runtime_error("page 5");
                          },
-                         [&](size_t) { ++takenBeforeFailure; }, [] {}),
+                         [&](size_t) { ++takenBeforeFailure; }),
                      std::runtime_error);
         EXPECT_EQ(takenBeforeFailure, 5u) << threads;
     }

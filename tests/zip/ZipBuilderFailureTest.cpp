@@ -131,10 +131,10 @@ TEST(ZipBuilderFailure, TroubleMidRunEndsAsCleanlyOnAnyThreadCount) {
             test::ConfigureTree(zip, dir / "src", archive);
             zip.SetZipAction(zaReplace);
             zip.SetThreads(threads);
-            int pumps = 0;
+            int reports = 0;
             if (trouble == Cancel) {
-                zip.MessagePump = [&] {
-                    if (++pumps == 40) zip.SetCancel(true);
+                zip.OnTotalPercentDone = [&](TZipBuilder&, int32_t) {
+                    if (++reports == 40) zip.SetCancel(true);
                 };
                 EXPECT_EQ(MessageOf<EUserCanceled>(zip), "User Aborted Operation");
             } else if (trouble == FullDisk) {
@@ -220,17 +220,15 @@ TEST(ZipBuilderFailure, CancelAndStopDeleteTheArchive) {
 
     TZipBuilder zip;
     test::ConfigureTree(zip, dir / "src", dir / "out.zip");
-    int pumps = 0;
-    zip.MessagePump = [&] {
-        if (++pumps == 4) zip.SetCancel(true);
-    };
+    // Asked for after the first read of a; looked at once its block is written.
+    zip.OnFilePercentDone = [&](TZipBuilder&, int32_t) { zip.SetCancel(true); };
     EXPECT_EQ(MessageOf<EUserCanceled>(zip), "User Aborted Operation");
     EXPECT_FALSE(zip.Cancel());
     EXPECT_FALSE(Exists(dir / "out.zip"));
     EXPECT_TRUE(zip.FilesList().empty());
 
     // A cancel left over from before is cleared when a run starts.
-    zip.MessagePump = nullptr;
+    zip.OnFilePercentDone = nullptr;
     zip.SetCancel(true);
     test::ConfigureTree(zip, dir / "src", dir / "out.zip");
     EXPECT_EQ(zip.BuildArchive(), 2);
@@ -250,26 +248,6 @@ TEST(ZipBuilderFailure, CancelAndStopDeleteTheArchive) {
     badLevel.SetPackLevel(10);
     EXPECT_EQ(MessageOf<EZCompressionError>(badLevel), "error");
     EXPECT_FALSE(Exists(dir / "level.zip"));
-}
-
-TEST(ZipBuilderFailure, PauseWaitsWhileHandlingMessages) {
-    ScratchDir dir;
-    test::MakeDirs(dir / "src");
-    WriteFile(dir / "src/a", "abc");
-    TZipBuilder zip;
-    test::ConfigureTree(zip, dir / "src", dir / "out.zip");
-    int pumps = 0;
-    int pausedPumps = 0;
-    zip.MessagePump = [&] {
-        if (zip.Pause()) {
-            ++pausedPumps;
-            zip.SetPause(false);
-        } else if (++pumps == 2) {  // the pump after the first block written
-            zip.SetPause(true);
-        }
-    };
-    EXPECT_EQ(zip.BuildArchive(), 1);
-    EXPECT_EQ(pausedPumps, 1);
 }
 
 TEST(ZipBuilderFailure, ShrunkSourceIsWarnedAndKeepsWhatWasRead) {

@@ -280,15 +280,15 @@ TEST(ZipBuilderUpdate, FailedUpdatesLeaveTheOldArchiveAsItWas) {
     };
     // Cancelled while the replacement of a.bin is written.
     attempt([](TZipBuilder& zip) {
-        zip.MessagePump = [&zip, pumps = 0]() mutable {
-            if (++pumps == 5) zip.SetCancel(true);
+        zip.OnUpdate = [](TZipBuilder& sender, TUpdateAction action, int32_t) {
+            if (action == uaReplacing) sender.SetCancel(true);
         };
     });
     // Cancelled while a kept entry is copied (a.bin kept: zaUpdate, old date).
     attempt([&](TZipBuilder& zip) {
         SetTime(src + "/a.bin", kBaseTime);
-        zip.MessagePump = [&zip, pumps = 0]() mutable {
-            if (++pumps == 5) zip.SetCancel(true);
+        zip.OnUpdate = [](TZipBuilder& sender, TUpdateAction action, int32_t) {
+            if (action == uaKeeping) sender.SetCancel(true);
         };
     });
     SetTime(src + "/a.bin", kBaseTime + 60);
