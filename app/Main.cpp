@@ -6,8 +6,8 @@
 #include <QTimer>
 
 #include "app/Dialogs.h"
+#include "app/MainWindow.h"
 #include "app/QuitOnSignals.h"
-#include "app/Unit1.h"
 
 int main(int argc, char** argv) {
     // Qt's own options are not read: every argument after the program's
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     }
     qm::TQuitOnSignals quitOnSignals;
     qm::TQtDialogs dialogs;
-    qm::TForm1 form(dialogs);
+    qm::MainWindow form(dialogs);
     dialogs.SetParent(&form);
     form.show();
     // Once the window is up, so a refusal's message box has it as its owner.

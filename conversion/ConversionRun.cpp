@@ -56,7 +56,10 @@ TConversionResult RunClassicConversion(const TConversionRequest& request, TConve
             result.reason.clear();
         }
     }
-    ui.ShowResult(result.resultText);
+    std::string shown = result.resultText;
+    // The window shows why, as the command line prints it.
+    if (!result.success && !result.reason.empty()) shown.append("\n").append(result.reason);
+    ui.ShowResult(shown);
     DeleteDirectoryTree(StagingDir(tempDirPath));
     return result;
 }

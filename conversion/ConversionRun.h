@@ -40,7 +40,8 @@ class TConversionUi {
     // What the user may want to know but need not act on (an encoding that
     // was guessed): a warning unless the front end shows it with the result.
     virtual void ShowNotice(const std::string& text) { ShowWarning("Quillmark", text); }
-    // Called while the staging tree still exists.
+    // Called while the staging tree still exists. A failure's text gives
+    // its reason on a line under the fixed one.
     virtual void ShowResult(const std::string& text) = 0;
     virtual void Progress(TConversionPhase /*phase*/, int /*percent*/) {}
 

@@ -14,10 +14,10 @@
 
 #include "EventWait.h"
 #include "RecordingDialogs.h"
+#include "app/MainWindow.h"
 #include "app/OutputMenu.h"
 #include "app/QuitOnSignals.h"
 #include "app/SpinEdit.h"
-#include "app/Unit1.h"
 #include "app/WebStrip.h"
 #include "conversion/ConversionRun.h"
 #include "platform/TempDir.h"
@@ -53,7 +53,7 @@ class Convert : public ::testing::Test {
         const std::string path = scratch / name;
         test::WriteFile(path, bytes);
         dialogs.answers.push_back(QString::fromStdString(path));
-        form.Button6->click();
+        form.importButton->click();
         dialogs.log.clear();
     }
     void SaveAs(const std::string& path) {
@@ -62,13 +62,13 @@ class Convert : public ::testing::Test {
     // Clicks Convert and handles the window's events until the run (if one
     // started) has ended.
     void RunConvert() {
-        form.Button1->click();
+        form.convertButton->click();
         ASSERT_TRUE(test::WaitUntil([this] { return !form.Converting(); }));
     }
 
     test::ScratchDir scratch;
     test::TRecordingDialogs dialogs;
-    TForm1 form;
+    MainWindow form;
 };
 
 const std::string kBook =
@@ -79,15 +79,15 @@ TEST_F(Convert, DoesNothingWithoutAFileOrWhenTheSaveDialogIsCancelled) {
     EXPECT_TRUE(dialogs.log.empty());
 
     List("book.txt", kBook);
-    form.m_title->setText(QString::fromUtf8("我的书"));
+    form.titleEdit->setText(QString::fromUtf8("我的书"));
     dialogs.answers.push_back(std::nullopt);
     RunConvert();
-    form.m_title->clear();
+    form.titleEdit->clear();
     dialogs.answers.push_back(std::nullopt);
     RunConvert();
     // Whatever the title, the proposal is a visible name in the folder shown.
     for (const char* title : {"../../escape", ".", ".."}) {
-        form.m_title->setText(QString::fromUtf8(title));
+        form.titleEdit->setText(QString::fromUtf8(title));
         dialogs.answers.push_back(std::nullopt);
         RunConvert();
     }
@@ -101,9 +101,9 @@ TEST_F(Convert, DoesNothingWithoutAFileOrWhenTheSaveDialogIsCancelled) {
 
 TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResultBeforeTheTreeGoes) {
     List("小说.txt", kBook);
-    form.m_title->setText(QString::fromUtf8("我的书"));
-    form.m_zz->setText(QString::fromUtf8("作者甲"));
-    form.SpinEdit2->SetValue(2);
+    form.titleEdit->setText(QString::fromUtf8("我的书"));
+    form.authorEdit->setText(QString::fromUtf8("作者甲"));
+    form.partsSpin->SetValue(2);
     const std::string archive = scratch / "我的书.epub";
     SaveAs(archive);
     bool treeDuringResult = false;
@@ -115,13 +115,13 @@ TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResultBeforeTheTreeGoes) {
         EXPECT_TRUE(eventsHandled);
         treeDuringResult = test::Exists(Staging() + "/OEBPS/content.opf");
         // Busy: Convert is refused and the bar stands in for the strip.
-        EXPECT_FALSE(form.Button1->isEnabled());
+        EXPECT_FALSE(form.convertButton->isEnabled());
         EXPECT_TRUE(form.Converting());
-        EXPECT_FALSE(form.ProgressBar1->isHidden());
-        EXPECT_TRUE(form.WebBrowser1->isHidden());
-        EXPECT_EQ(form.ProgressBar1->value(), 100);  // pages and packing done
+        EXPECT_FALSE(form.progressBar->isHidden());
+        EXPECT_TRUE(form.webStrip->isHidden());
+        EXPECT_EQ(form.progressBar->value(), 100);  // pages and packing done
         const size_t before = dialogs.log.size();
-        form.Button1Click();
+        form.onConvert();
         EXPECT_EQ(dialogs.log.size(), before);
     };
     RunConvert();
@@ -130,11 +130,11 @@ TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResultBeforeTheTreeGoes) {
                                                      "result:Quillmark:恭喜你，文件转换成功"}));
     EXPECT_TRUE(treeDuringResult);
     EXPECT_FALSE(test::Exists(Staging()));
-    EXPECT_TRUE(form.Button1->isEnabled());
-    EXPECT_TRUE(form.ProgressBar1->isHidden());
-    EXPECT_FALSE(form.WebBrowser1->isHidden());
+    EXPECT_TRUE(form.convertButton->isEnabled());
+    EXPECT_TRUE(form.progressBar->isHidden());
+    EXPECT_FALSE(form.webStrip->isHidden());
     // The list stays for another run.
-    EXPECT_EQ(form.m_list->rowCount(), 1);
+    EXPECT_EQ(form.fileList->rowCount(), 1);
 
     // An independent reader accepts the archive and finds the book in it.
     const test::CommandResult check = test::Run(
@@ -154,13 +154,14 @@ TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResultBeforeTheTreeGoes) {
 
 TEST_F(Convert, TooManyPartsWarnsFirstThenReportsFailure) {
     List("tiny.txt", "abc");
-    form.SpinEdit2->SetValue(3);  // not smaller than the 3 bytes
+    form.partsSpin->SetValue(3);  // not smaller than the 3 bytes
     const std::string archive = scratch / "tiny.epub";
     SaveAs(archive);
     RunConvert();
     EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:myepub.epub",
                                                      "warning:Quillmark:文件大小小于或等于分割数",
-                                                     "result:Quillmark:灰常遗憾，未能转换成功"}));
+                                                     "result:Quillmark:灰常遗憾，未能转换成功\n"
+                                                     "文件大小小于或等于分割数"}));
     EXPECT_FALSE(test::Exists(archive));
     EXPECT_FALSE(test::Exists(Staging()));
 }
@@ -175,16 +176,13 @@ TEST_F(Convert, AnArchiveThatIsNoBookIsLeftAsItWas) {
               0);
     const std::string bytes = test::ReadFile(report);
     for (bool epub3 : {true, false}) {  // the classic kind, remembered, last
-        (epub3 ? form.OutputMenu->Epub3Action : form.OutputMenu->ClassicAction)->trigger();
+        (epub3 ? form.outputMenu->Epub3Action : form.outputMenu->ClassicAction)->trigger();
         SaveAs(report);
         RunConvert();
-        // The standard kind gives its reason under the fixed text; the
-        // classic kind shows the fixed text alone.
-        const std::string failed = "result:Quillmark:灰常遗憾，未能转换成功";
-        EXPECT_EQ(dialogs.log.back(),
-                  epub3 ? failed + "\n\"" + report +
-                              "\" exists and is not an EPUB book; it was left unchanged."
-                        : failed);
+        // Either kind gives its reason under the fixed text.
+        EXPECT_EQ(dialogs.log.back(), "result:Quillmark:灰常遗憾，未能转换成功\n\"" + report +
+                                          "\" exists and is not an EPUB book; it was left "
+                                          "unchanged.");
         EXPECT_TRUE(test::ReadFile(report) == bytes) << epub3;
     }
 }
@@ -194,8 +192,9 @@ TEST_F(Convert, VanishedSourceFailsQuietlyAndUnwritableTreeShowsTheError) {
     std::remove((scratch / "gone.txt").c_str());
     SaveAs(scratch / "gone.epub");
     RunConvert();
-    EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:myepub.epub",
-                                                     "result:Quillmark:灰常遗憾，未能转换成功"}));
+    ASSERT_EQ(dialogs.log.size(), 2u);
+    EXPECT_EQ(dialogs.log[1].rfind("result:Quillmark:灰常遗憾，未能转换成功\n", 0), 0u);
+    EXPECT_NE(dialogs.log[1].find("gone.txt"), std::string::npos) << dialogs.log[1];
     EXPECT_FALSE(test::Exists(Staging()));
 
     // A plain file where the staging directory belongs: the fixed files can't
@@ -207,7 +206,7 @@ TEST_F(Convert, VanishedSourceFailsQuietlyAndUnwritableTreeShowsTheError) {
     ASSERT_EQ(dialogs.log.size(), 2u);
     EXPECT_EQ(dialogs.log[1].rfind("error:Quillmark:Cannot create", 0), 0u) << dialogs.log[1];
     EXPECT_FALSE(test::Exists(scratch / "book.epub"));
-    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.convertButton->isEnabled());
 }
 
 }  // namespace
@@ -219,15 +218,15 @@ namespace {
 // The output menu: its choice reaches the conversion, a later window finds it
 // again, and a cover that is no image stops Convert before the save dialog.
 TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
-    EXPECT_TRUE(form.OutputMenu->ClassicAction->isChecked());
-    EXPECT_FALSE(form.OutputMenu->Options().epub3);
-    form.OutputMenu->Epub3Action->trigger();
-    form.OutputMenu->VerticalAction->trigger();
-    for (QAction* action : form.OutputMenu->ConvertGroup->actions()) {
+    EXPECT_TRUE(form.outputMenu->ClassicAction->isChecked());
+    EXPECT_FALSE(form.outputMenu->Options().epub3);
+    form.outputMenu->Epub3Action->trigger();
+    form.outputMenu->VerticalAction->trigger();
+    for (QAction* action : form.outputMenu->ConvertGroup->actions()) {
         if (action->data().toString() == "s2t") action->trigger();
     }
     List("book.txt", "第一章\r\n　　这是一个关于信的故事。😀\r\n");
-    form.m_title->setText(QString::fromUtf8("海边的书信"));
+    form.titleEdit->setText(QString::fromUtf8("海边的书信"));
     SaveAs(scratch / "book.epub");
     RunConvert();
     ASSERT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功\n共 1 章");
@@ -237,61 +236,61 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
     EXPECT_NE(opf.find("page-progression-direction=\"rtl\""), std::string::npos);
 
     test::TRecordingDialogs otherDialogs;
-    TForm1 again(otherDialogs, QUrl());
-    const TEpub3Options remembered = again.OutputMenu->Options();
+    MainWindow again(otherDialogs, QUrl());
+    const TEpub3Options remembered = again.outputMenu->Options();
     EXPECT_TRUE(remembered.epub3);
     EXPECT_TRUE(remembered.vertical);
     EXPECT_EQ(remembered.convert, "s2t");
 
     test::WriteFile(scratch / "fake.png", "no image");
     dialogs.answers.push_back(QString::fromStdString(scratch / "fake.png"));
-    form.OutputMenu->CoverAction->trigger();
+    form.outputMenu->CoverAction->trigger();
     dialogs.log.clear();
     RunConvert();
     ASSERT_EQ(dialogs.log.size(), 1u);
     EXPECT_EQ(dialogs.log[0].rfind("error:Quillmark:The cover image", 0), 0u) << dialogs.log[0];
-    form.OutputMenu->NoCoverAction->trigger();
-    form.OutputMenu->ClassicAction->trigger();
-    form.OutputMenu->VerticalAction->trigger();
-    form.OutputMenu->ConvertGroup->actions().front()->trigger();
+    form.outputMenu->NoCoverAction->trigger();
+    form.outputMenu->ClassicAction->trigger();
+    form.outputMenu->VerticalAction->trigger();
+    form.outputMenu->ConvertGroup->actions().front()->trigger();
 }
 
 // Chapters from the window: the count in the result, the parts box set
 // aside, a pattern typed in (a bad one refused), and the switch that turns
 // detection off.
 TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
-    form.OutputMenu->Epub3Action->trigger();
+    form.outputMenu->Epub3Action->trigger();
     List("book.txt", "第一卷 上\r\n第一章 一\r\n一\r\nScene 9\r\n九\r\n第二章 二\r\n二\r\n");
-    form.SpinEdit2->SetValue(5);
+    form.partsSpin->SetValue(5);
     SaveAs(scratch / "a.epub");
     RunConvert();
     EXPECT_EQ(dialogs.log.back(),
               "result:Quillmark:恭喜你，文件转换成功\n共 1 卷、2 章（已按章节分页，未用分段数 5）");
 
     dialogs.texts = {QString("^Scene \\d+$"), QString("(")};
-    form.OutputMenu->ChapterPatternAction->trigger();
-    form.OutputMenu->VolumePatternAction->trigger();
+    form.outputMenu->ChapterPatternAction->trigger();
+    form.outputMenu->VolumePatternAction->trigger();
     EXPECT_EQ(dialogs.log.back().rfind("error:Quillmark:The volume pattern \"(\"", 0), 0u)
         << dialogs.log.back();
-    EXPECT_EQ(form.OutputMenu->Options().chapterPattern, "^Scene \\d+$");
-    EXPECT_EQ(form.OutputMenu->Options().volumePattern, "");
+    EXPECT_EQ(form.outputMenu->Options().chapterPattern, "^Scene \\d+$");
+    EXPECT_EQ(form.outputMenu->Options().volumePattern, "");
     SaveAs(scratch / "b.epub");
     RunConvert();
     EXPECT_EQ(dialogs.log.back(),
               "result:Quillmark:恭喜你，文件转换成功\n共 1 卷、1 章（已按章节分页，未用分段数 5）");
 
-    form.OutputMenu->ChaptersAction->trigger();
-    EXPECT_FALSE(form.OutputMenu->Options().chapters);
-    EXPECT_FALSE(form.OutputMenu->ChapterPatternAction->isEnabled());
+    form.outputMenu->ChaptersAction->trigger();
+    EXPECT_FALSE(form.outputMenu->Options().chapters);
+    EXPECT_FALSE(form.outputMenu->ChapterPatternAction->isEnabled());
     SaveAs(scratch / "c.epub");
     RunConvert();
     EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
     const std::string listing = test::Run("unzip -l " + test::Quote(scratch / "c.epub")).out;
     EXPECT_NE(listing.find("OEBPS/text/p00005.xhtml"), std::string::npos) << listing;
 
-    form.OutputMenu->ChaptersAction->trigger();
+    form.outputMenu->ChaptersAction->trigger();
     dialogs.texts = {QString()};
-    form.OutputMenu->ChapterPatternAction->trigger();
+    form.outputMenu->ChapterPatternAction->trigger();
 
     // An unmarked GBK book: the guessed encoding is named under the result,
     // not in a box of its own before it.
@@ -306,7 +305,7 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
                   0),
               0u)
         << dialogs.log[1];
-    form.OutputMenu->ClassicAction->trigger();
+    form.outputMenu->ClassicAction->trigger();
 }
 
 // A heading pattern that backtracks without end: the window handles its
@@ -314,9 +313,9 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
 // event loop without waiting for the pattern.
 TEST_F(Convert, ARunawayPatternKeepsTheWindowAliveAndASignalEndsIt) {
     TQuitOnSignals quitOnSignals;
-    form.OutputMenu->Epub3Action->trigger();
+    form.outputMenu->Epub3Action->trigger();
     dialogs.texts = {QString("(a+)+$")};
-    form.OutputMenu->ChapterPatternAction->trigger();
+    form.outputMenu->ChapterPatternAction->trigger();
     List("book.txt", "第一章\n" + std::string(39, 'a') + "!\n");
     SaveAs(scratch / "a.epub");
     // Counts the window's turns while the run is on the headings: the button
@@ -324,11 +323,11 @@ TEST_F(Convert, ARunawayPatternKeepsTheWindowAliveAndASignalEndsIt) {
     int turns = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (form.Button1->isEnabled() || form.ProgressBar1->value() != 15) return;
+        if (form.convertButton->isEnabled() || form.progressBar->value() != 15) return;
         if (++turns == 20) ::raise(SIGTERM);
     });
     ticker.start(0);
-    QTimer::singleShot(0, &form, [&] { form.Button1->click(); });
+    QTimer::singleShot(0, &form, [&] { form.convertButton->click(); });
     // No signal sent by then is a failure, not a hang.
     QTimer::singleShot(60000, &form, [] { QCoreApplication::exit(1); });
     EXPECT_EQ(QCoreApplication::exec(), 128 + SIGTERM);
@@ -341,8 +340,8 @@ TEST_F(Convert, ARunawayPatternKeepsTheWindowAliveAndASignalEndsIt) {
     EXPECT_FALSE(test::Exists(scratch / "a.epub"));
 
     dialogs.texts = {QString()};
-    form.OutputMenu->ChapterPatternAction->trigger();
-    form.OutputMenu->ClassicAction->trigger();
+    form.outputMenu->ChapterPatternAction->trigger();
+    form.outputMenu->ClassicAction->trigger();
 }
 
 }  // namespace
@@ -357,20 +356,46 @@ TEST_F(Convert, ClosingTheWindowStopsTheRunAndWaitsForIt) {
     std::string book;
     while (book.size() < 8'000'000) book += kBook;
     List("long.txt", book);
-    form.SpinEdit2->SetValue(1024);
+    form.partsSpin->SetValue(1024);
     SaveAs(scratch / "long.epub");
     bool closed = false;
-    QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged, &form, [&](int value) {
+    QObject::connect(form.progressBar, &QProgressBar::valueChanged, &form, [&](int value) {
         if (value > 0 && !closed) closed = form.close();
     });
     form.show();
-    form.Button1->click();
+    form.convertButton->click();
     ASSERT_TRUE(test::WaitUntil([&] { return closed; }));
     EXPECT_FALSE(form.Converting());
-    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.convertButton->isEnabled());
     EXPECT_FALSE(test::Exists(scratch / "long.epub"));
     EXPECT_FALSE(test::Exists(Staging()));
     EXPECT_EQ(dialogs.log, std::vector<std::string>{"file:保存EPUB:myepub.epub"});
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// A folder that no one may write in, root included: under the fixed failure
+// text the window gives the reason the command line prints, for both kinds.
+TEST_F(Convert, AFailureShowsTheReasonTheCommandLinePrints) {
+    List("book.txt", kBook);
+    const std::string target = "/proc/quillmark-test.epub";
+    for (bool epub3 : {true, false}) {  // the classic kind, remembered, last
+        SCOPED_TRACE(epub3);
+        (epub3 ? form.outputMenu->Epub3Action : form.outputMenu->ClassicAction)->trigger();
+        SaveAs(target);
+        RunConvert();
+        const test::CommandResult cli =
+            test::Run(test::Quote(test::BinPath("quillmark-cli")) + (epub3 ? " --epub3" : "") +
+                      " -o " + target + " " + test::Quote(scratch / "book.txt"));
+        ASSERT_EQ(cli.exitCode, 1) << cli.err;
+        EXPECT_NE(cli.err.find("Cannot create"), std::string::npos) << cli.err;
+        EXPECT_EQ(dialogs.log.back() + "\n", "result:Quillmark:" + cli.err);
+        EXPECT_TRUE(form.convertButton->isEnabled());
+    }
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include <QTest>
 
 #include "RecordingDialogs.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -32,7 +32,7 @@ class FileList : public ::testing::Test {
     }
     void Import(const std::string& path) {
         dialogs.answers.push_back(QString::fromStdString(path));
-        form.Button6->click();
+        form.importButton->click();
     }
     // Drags the files over `target` and drops them there, as a file manager does.
     void Drop(QWidget* target, const std::vector<std::string>& paths) {
@@ -48,14 +48,14 @@ class FileList : public ::testing::Test {
         QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &drop);
     }
-    int Rows() const { return form.m_list->rowCount(); }
+    int Rows() const { return form.fileList->rowCount(); }
     std::string Cell(int column) const {
-        return form.m_list->item(0, column)->text().toStdString();
+        return form.fileList->item(0, column)->text().toStdString();
     }
 
     test::ScratchDir scratch;
     test::TRecordingDialogs dialogs;
-    TForm1 form;
+    MainWindow form;
 };
 
 TEST_F(FileList, ImportByDialogFillsTheOneRow) {
@@ -66,19 +66,19 @@ TEST_F(FileList, ImportByDialogFillsTheOneRow) {
     EXPECT_EQ(Cell(1), "我的书");
     EXPECT_EQ(Cell(2), "1.54KB");
     EXPECT_EQ(Cell(3), path);
-    EXPECT_EQ(form.FileSize(), 1536);
+    EXPECT_EQ(form.ListedFileSize(), 1536);
     ASSERT_EQ(dialogs.log.size(), 1u);
     EXPECT_EQ(dialogs.log[0].rfind("file:导入TXT文件:", 0), 0u) << dialogs.log[0];
-    EXPECT_EQ(form.m_list->editTriggers(), QAbstractItemView::NoEditTriggers);
-    EXPECT_FALSE(form.m_list->item(0, 1)->flags() & Qt::ItemIsEditable);
+    EXPECT_EQ(form.fileList->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_FALSE(form.fileList->item(0, 1)->flags() & Qt::ItemIsEditable);
 }
 
 TEST_F(FileList, CancelledOrEmptyImportChangesNothing) {
     Import(MakeFile("a.txt", 10));
     dialogs.answers.push_back(std::nullopt);
-    form.Button6->click();
+    form.importButton->click();
     dialogs.answers.push_back(QString());
-    form.Button6->click();
+    form.importButton->click();
     ASSERT_EQ(Rows(), 1);
     EXPECT_EQ(Cell(1), "a");
     EXPECT_TRUE(dialogs.log.size() == 3u);
@@ -90,7 +90,7 @@ TEST_F(FileList, SecondImportReplacesAndOtherExtensionsAreRefused) {
     ASSERT_EQ(Rows(), 1);
     EXPECT_EQ(Cell(1), "a.b");
     EXPECT_EQ(Cell(2), "0.00KB");
-    EXPECT_EQ(form.FileSize(), 0);
+    EXPECT_EQ(form.ListedFileSize(), 0);
 
     // Byte-wise and case-sensitive: all of these leave the row and the size.
     Import(MakeFile("BOOK.TXT", 7));
@@ -99,7 +99,7 @@ TEST_F(FileList, SecondImportReplacesAndOtherExtensionsAreRefused) {
     Drop(&form, {MakeFile("DROP.TXT", 7)});
     ASSERT_EQ(Rows(), 1);
     EXPECT_EQ(Cell(1), "a.b");
-    EXPECT_EQ(form.FileSize(), 0);
+    EXPECT_EQ(form.ListedFileSize(), 0);
 
     // A dot in a directory name is no extension; a file named ".txt" has an
     // empty name.
@@ -111,33 +111,33 @@ TEST_F(FileList, SecondImportReplacesAndOtherExtensionsAreRefused) {
 
 TEST_F(FileList, DropListsOnlyTheFirstFileAndNeverTypesIntoTheEditBoxes) {
     const std::string first = MakeFile("one.txt", 125);
-    Drop(form.m_title, {first, MakeFile("two.txt", 1), MakeFile("three.txt", 2)});
+    Drop(form.titleEdit, {first, MakeFile("two.txt", 1), MakeFile("three.txt", 2)});
     ASSERT_EQ(Rows(), 1);
     EXPECT_EQ(Cell(1), "one");
     EXPECT_EQ(Cell(3), first);
-    EXPECT_EQ(form.FileSize(), 125);
-    EXPECT_TRUE(form.m_title->text().isEmpty());
+    EXPECT_EQ(form.ListedFileSize(), 125);
+    EXPECT_TRUE(form.titleEdit->text().isEmpty());
 
     // The list itself and the buttons take drops as well.
-    Drop(form.m_list->viewport(), {MakeFile("four.txt", 3)});
+    Drop(form.fileList->viewport(), {MakeFile("four.txt", 3)});
     EXPECT_EQ(Cell(1), "four");
-    Drop(form.Button1, {MakeFile("five.txt", 4)});
+    Drop(form.convertButton, {MakeFile("five.txt", 4)});
     EXPECT_EQ(Cell(1), "five");
     EXPECT_TRUE(dialogs.log.empty());
 }
 
 TEST_F(FileList, DeleteEmptiesTheListAndNextImportMeasuresAnew) {
-    form.m_del->click();  // nothing to delete
+    form.deleteButton->click();  // nothing to delete
     EXPECT_EQ(Rows(), 0);
     Import(MakeFile("a.txt", 1234567));
     EXPECT_EQ(Cell(2), "1234.57KB");
-    form.m_del->click();
+    form.deleteButton->click();
     EXPECT_EQ(Rows(), 0);
-    EXPECT_EQ(form.FileSize(), 1234567);  // Delete doesn't reset the size
-    form.m_del->click();
+    EXPECT_EQ(form.ListedFileSize(), 1234567);  // Delete doesn't reset the size
+    form.deleteButton->click();
     EXPECT_EQ(Rows(), 0);
     Import(MakeFile("b.txt", 125));
-    EXPECT_EQ(form.FileSize(), 125);
+    EXPECT_EQ(form.ListedFileSize(), 125);
     EXPECT_TRUE(dialogs.log.size() == 2u);
 }
 
@@ -149,13 +149,13 @@ TEST_F(FileList, FileThatCannotBeOpenedIsListedWithZeroSizeAndKeepsTheRecordedSi
     EXPECT_EQ(Cell(1), "missing");
     EXPECT_EQ(Cell(2), "0.00KB");
     EXPECT_EQ(Cell(3), missing);
-    EXPECT_EQ(form.FileSize(), 1536);
+    EXPECT_EQ(form.ListedFileSize(), 1536);
 
     test::MakeDirs(scratch / "folder.txt");
     Import(scratch / "folder.txt");
     EXPECT_EQ(Cell(1), "folder");
     EXPECT_EQ(Cell(2), "0.00KB");
-    EXPECT_EQ(form.FileSize(), 1536);
+    EXPECT_EQ(form.ListedFileSize(), 1536);
 
     // Opening a named pipe would wait for a writer and hang the window.
     const std::string pipe = scratch / "pipe.txt";
@@ -163,7 +163,7 @@ TEST_F(FileList, FileThatCannotBeOpenedIsListedWithZeroSizeAndKeepsTheRecordedSi
     Import(pipe);
     EXPECT_EQ(Cell(1), "pipe");
     EXPECT_EQ(Cell(2), "0.00KB");
-    EXPECT_EQ(form.FileSize(), 1536);
+    EXPECT_EQ(form.ListedFileSize(), 1536);
 }
 
 TEST_F(FileList, FileFromTheCommandLineIsListedOrRefusedWithTheReason) {

@@ -18,10 +18,10 @@
 
 #include "EventWait.h"
 #include "RecordingDialogs.h"
+#include "app/MainWindow.h"
 #include "app/OutputMenu.h"
 #include "app/Placement.h"
 #include "app/SpinEdit.h"
-#include "app/Unit1.h"
 #include "app/WebStrip.h"
 #include "support/TestSupport.h"
 
@@ -40,37 +40,37 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
     test::WriteFile(book, std::string(123456, 'a'));
     test::TRecordingDialogs dialogs;
     dialogs.answers.push_back(QString::fromStdString(book));
-    TForm1 form(dialogs, QUrl());
-    form.Button6->click();
-    form.m_title->setText(QString::fromUtf8("红楼梦"));
-    form.m_zz->setText(QString::fromUtf8("曹雪芹"));
-    form.SpinEdit2->SetValue(12);
+    MainWindow form(dialogs, QUrl());
+    form.importButton->click();
+    form.titleEdit->setText(QString::fromUtf8("红楼梦"));
+    form.authorEdit->setText(QString::fromUtf8("曹雪芹"));
+    form.partsSpin->SetValue(12);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
     EXPECT_EQ(form.windowTitle(), "Quillmark V1.0 ");
     // The classic client area keeps its size; the menu bar sits above it.
-    EXPECT_EQ(form.ClientArea->size(), QSize(423, 117));
-    EXPECT_EQ(form.ClientArea->geometry().top(), form.MainMenu1->geometry().bottom() + 1);
-    EXPECT_EQ(form.size(), QSize(423, 117 + form.MainMenu1->height()));
+    EXPECT_EQ(form.clientArea->size(), QSize(423, 117));
+    EXPECT_EQ(form.clientArea->geometry().top(), form.menuBar->geometry().bottom() + 1);
+    EXPECT_EQ(form.size(), QSize(423, 117 + form.menuBar->height()));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     const std::vector<std::pair<QWidget*, QRect>> layout = {
-        {form.m_title, {43, 8, 124, 21}},      {form.m_zz, {208, 8, 85, 21}},
-        {form.SpinEdit2, {360, 8, 55, 22}},    {form.m_list, {8, 35, 407, 45}},
-        {form.WebBrowser1, {8, -91, 261, 15}}, {form.Button6, {272, 85, 47, 26}},
-        {form.m_del, {320, 85, 47, 26}},       {form.Button1, {368, 85, 47, 26}},
-        {form.Label1, {8, 11, 36, 13}},        {form.Label2, {173, 11, 36, 13}},
-        {form.Label3, {301, 11, 60, 13}}};
+        {form.titleEdit, {43, 8, 124, 21}},     {form.authorEdit, {208, 8, 85, 21}},
+        {form.partsSpin, {360, 8, 55, 22}},     {form.fileList, {8, 35, 407, 45}},
+        {form.webStrip, {8, -91, 261, 15}},     {form.importButton, {272, 85, 47, 26}},
+        {form.deleteButton, {320, 85, 47, 26}}, {form.convertButton, {368, 85, 47, 26}},
+        {form.titleLabel, {8, 11, 36, 13}},     {form.authorLabel, {173, 11, 36, 13}},
+        {form.partsLabel, {301, 11, 60, 13}}};
     for (const auto& [widget, rect] : layout) EXPECT_EQ(widget->geometry(), rect);
 
     // Tab order: the tab stops met along the focus chain, from Convert on.
-    const std::vector<QWidget*> stops = {form.Button1,     form.m_title,  form.m_zz,
-                                         form.m_del,       form.Button6,  form.m_list,
-                                         form.WebBrowser1, form.SpinEdit2};
+    const std::vector<QWidget*> stops = {form.convertButton, form.titleEdit,    form.authorEdit,
+                                         form.deleteButton,  form.importButton, form.fileList,
+                                         form.webStrip,      form.partsSpin};
     std::vector<QWidget*> met;
-    QWidget* at = form.Button1;
+    QWidget* at = form.convertButton;
     do {
         for (QWidget* stop : stops) {
             if ((at == stop || stop->isAncestorOf(at)) && (met.empty() || met.back() != stop)) {
@@ -78,28 +78,28 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
             }
         }
         at = at->nextInFocusChain();
-    } while (at != form.Button1);
+    } while (at != form.convertButton);
     EXPECT_EQ(met, stops);
 
     // Chinese captions need a font that has the glyphs, or they show as boxes.
     EXPECT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty());
-    for (QLabel* label : {form.Label1, form.Label2, form.Label3}) {
+    for (QLabel* label : {form.titleLabel, form.authorLabel, form.partsLabel}) {
         EXPECT_TRUE(Fits(*label, label->text(), 0)) << label->text().toStdString();
     }
-    for (QPushButton* button : {form.Button1, form.Button6, form.m_del}) {
+    for (QPushButton* button : {form.convertButton, form.importButton, form.deleteButton}) {
         EXPECT_TRUE(Fits(*button, button->text(), 8)) << button->text().toStdString();
     }
-    EXPECT_TRUE(form.Button1->font().bold());
-    EXPECT_EQ(form.Button1->palette().color(QPalette::ButtonText), QColor(Qt::red));
-    EXPECT_TRUE(Fits(*form.SpinEdit2, QStringLiteral("1024"), 20));
+    EXPECT_TRUE(form.convertButton->font().bold());
+    EXPECT_EQ(form.convertButton->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    EXPECT_TRUE(Fits(*form.partsSpin, QStringLiteral("1024"), 20));
 
     // One header and one 20-pixel row fit into the list's 45 pixels.
-    QTableWidget& list = *form.m_list;
+    QTableWidget& list = *form.fileList;
     EXPECT_EQ(list.rowHeight(0), 20);
     EXPECT_LE(list.horizontalHeader()->height() + list.rowHeight(0) + 2 * list.frameWidth(), 45);
     const int widths[] = {20, 93, 64, 226};
     for (int column = 0; column < 4; ++column) EXPECT_EQ(list.columnWidth(column), widths[column]);
-    EXPECT_TRUE(Fits(*form.m_list, QString(), 20 + 93 + 64 + 226));
+    EXPECT_TRUE(Fits(*form.fileList, QString(), 20 + 93 + 64 + 226));
 
     // Centred and raised by 150 pixels, by the outer frame.
     QTest::qWait(50);
@@ -115,23 +115,23 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
     EXPECT_EQ(picture.size(), form.size() * form.devicePixelRatio());
     EXPECT_TRUE(picture.save(dir + QStringLiteral("/main-window.png")));
     // The output menu, opened, with its EPUB 3 options.
-    form.OutputMenu->Epub3Action->trigger();
-    QMenu* menu = form.MainMenu1->actions().front()->menu();
-    menu->popup(form.mapToGlobal(form.MainMenu1->geometry().bottomLeft()));
+    form.outputMenu->Epub3Action->trigger();
+    QMenu* menu = form.menuBar->actions().front()->menu();
+    menu->popup(form.mapToGlobal(form.menuBar->geometry().bottomLeft()));
     QTest::qWait(50);
     EXPECT_TRUE(menu->grab().toImage().save(dir + QStringLiteral("/main-window-output-menu.png")));
     menu->hide();
-    form.OutputMenu->ClassicAction->trigger();
+    form.outputMenu->ClassicAction->trigger();
 
     // During a run the progress bar stands where the strip would be.
     dialogs.answers.push_back(QString::fromStdString(scratch / "红楼梦.epub"));
     dialogs.onResult = [&] {
-        EXPECT_EQ(form.ProgressBar1->geometry(), QRect(8, 91, 261, 15));
-        EXPECT_TRUE(form.ProgressBar1->isVisible());
+        EXPECT_EQ(form.progressBar->geometry(), QRect(8, 91, 261, 15));
+        EXPECT_TRUE(form.progressBar->isVisible());
         EXPECT_TRUE(
             form.grab().toImage().save(dir + QStringLiteral("/main-window-converting.png")));
     };
-    form.Button1->click();
+    form.convertButton->click();
     ASSERT_TRUE(test::WaitUntil([&] { return !form.Converting(); }));
     EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
 }
@@ -142,7 +142,7 @@ TEST(Placement, FollowsAPrimaryScreenAwayFromTheDesktopsOrigin) {
     // the window is placed in a run of its own, on a screen at 300, 100.
     if (qEnvironmentVariableIsSet("QM_PLACEMENT_RUN")) {
         test::TRecordingDialogs dialogs;
-        TForm1 form(dialogs, QUrl());
+        MainWindow form(dialogs, QUrl());
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         QTest::qWait(50);

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 
 int main(int argc, char** argv) {
     // Runs without a display unless told otherwise (the screenshot script

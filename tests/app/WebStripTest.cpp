@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "RecordingDialogs.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "app/WebStrip.h"
 
 namespace qm {
@@ -56,10 +56,9 @@ class Strip : public ::testing::Test {
     Strip() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
 
     // Waits until the strip's load is over, whichever way it went.
-    static void WaitForLoad(TForm1& form) {
+    static void WaitForLoad(MainWindow& form) {
         EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return form.WebBrowser1->ReadyState() != TWebStrip::READYSTATE_LOADING; },
-            10000));
+            [&] { return form.webStrip->ReadyState() != TWebStrip::READYSTATE_LOADING; }, 10000));
         QTest::qWait(20);
     }
     test::TRecordingDialogs dialogs;
@@ -68,14 +67,14 @@ class Strip : public ::testing::Test {
 TEST_F(Strip, ComesIntoViewWhenThePageArrivedWhole) {
     const QByteArray page = "<html><body>Quillmark 新版</body></html>";
     TPageServer server(HttpResponse("200 OK", page, page.size()));
-    TForm1 form(dialogs, server.Address());
-    EXPECT_EQ(form.WebBrowser1->geometry(), QRect(8, -91, 261, 15));
+    MainWindow form(dialogs, server.Address());
+    EXPECT_EQ(form.webStrip->geometry(), QRect(8, -91, 261, 15));
     WaitForLoad(form);
     EXPECT_EQ(server.Requests(), 1);
     EXPECT_TRUE(server.Request().startsWith("GET /strip.html HTTP/1.1\r\n"));
-    EXPECT_EQ(form.WebBrowser1->ReadyState(), TWebStrip::READYSTATE_COMPLETE);
-    EXPECT_EQ(form.WebBrowser1->geometry(), QRect(8, 91, 261, 15));
-    EXPECT_TRUE(form.WebBrowser1->toPlainText().contains(QString::fromUtf8("新版")));
+    EXPECT_EQ(form.webStrip->ReadyState(), TWebStrip::READYSTATE_COMPLETE);
+    EXPECT_EQ(form.webStrip->geometry(), QRect(8, 91, 261, 15));
+    EXPECT_TRUE(form.webStrip->toPlainText().contains(QString::fromUtf8("新版")));
     EXPECT_TRUE(dialogs.log.empty());
 }
 
@@ -93,11 +92,11 @@ TEST_F(Strip, StaysOutOfSightWhenTheLoadFails) {
                                       TWebStrip::kMaxPageBytes + 10));
     for (const QUrl& address :
          {closedPort, notFound.Address(), cutShort.Address(), tooLarge.Address()}) {
-        TForm1 form(dialogs, address);
+        MainWindow form(dialogs, address);
         WaitForLoad(form);
-        EXPECT_NE(form.WebBrowser1->ReadyState(), TWebStrip::READYSTATE_COMPLETE)
+        EXPECT_NE(form.webStrip->ReadyState(), TWebStrip::READYSTATE_COMPLETE)
             << address.toString().toStdString();
-        EXPECT_EQ(form.WebBrowser1->y(), -91) << address.toString().toStdString();
+        EXPECT_EQ(form.webStrip->y(), -91) << address.toString().toStdString();
     }
     EXPECT_EQ(notFound.Requests(), 1);
     EXPECT_EQ(cutShort.Requests(), 1);

@@ -63,7 +63,9 @@ TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
     const TConversionResult result = RunConversion(request, ui, zip, tempDir());
     EXPECT_FALSE(result.success);
     ASSERT_EQ(ui.warnings.size(), 1u);
-    EXPECT_EQ(ui.results, std::vector<std::string>{"灰常遗憾，未能转换成功"});
+    // The reason under the fixed text, as the command line prints it.
+    EXPECT_EQ(ui.results, std::vector<std::string>{"灰常遗憾，未能转换成功\n" + result.reason});
+    EXPECT_EQ(result.reason, ui.warnings[0].second);
     EXPECT_FALSE(test::Exists(request.archiveName));
     EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }

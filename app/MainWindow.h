@@ -32,43 +32,45 @@ inline constexpr const char* kApplicationTitle = "Quillmark";
 // The page shown in the window's web strip.
 inline constexpr const char* kPageAddress = "https://quillmark.org/strip.html";
 
-class TForm1 : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
   public:
     // `dialogs` must outlive the window. The strip loads `pageAddress`.
-    explicit TForm1(TDialogs& dialogs, const QUrl& pageAddress = QUrl(kPageAddress),
-                    QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(TDialogs& dialogs, const QUrl& pageAddress = QUrl(kPageAddress),
+                        QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    // Controls, in the order the form declares them.
-    QPushButton* Button1;  // Convert
-    QLineEdit* m_title;
-    QLineEdit* m_zz;  // author
-    QFileDialog* SaveDialog1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QPushButton* m_del;
-    QPushButton* Button6;  // Import
-    QTableWidget* m_list;
-    TWebStrip* WebBrowser1;
-    QFileDialog* OpenDialog1;
-    TSpinEdit* SpinEdit2;
-    QLabel* Label3;
+    // Controls, in tab order where they take the focus.
+    QPushButton* convertButton;
+    QLineEdit* titleEdit;
+    QLineEdit* authorEdit;
+    QFileDialog* saveDialog;
+    QLabel* titleLabel;
+    QLabel* authorLabel;
+    QPushButton* deleteButton;
+    QPushButton* importButton;
+    QTableWidget* fileList;
+    TWebStrip* webStrip;
+    QFileDialog* openDialog;
+    TSpinEdit* partsSpin;
+    QLabel* partsLabel;
     // Stands where the web strip is while a conversion runs.
-    QProgressBar* ProgressBar1;
+    QProgressBar* progressBar;
     // Holds the controls above at their places: 423 x 117, below the menu bar.
-    QWidget* ClientArea;
-    QMenuBar* MainMenu1;
-    TOutputMenu* OutputMenu;  // the kind of book and the EPUB 3 options
+    QWidget* clientArea;
+    QMenuBar* menuBar;
+    TOutputMenu* outputMenu;  // the kind of book and the EPUB 3 options
 
-    // Handlers. Convert starts the run on a thread of its own and returns;
+    // Handlers. onConvert starts the run on a thread of its own and returns;
     // the window shows its boxes and progress as they come, and takes its
     // controls back when it ends.
-    void Button1Click();
-    void Button6Click();
-    void m_delClick();
-    bool ApplicationEvents1Message(QObject* receiver, QEvent* event);
-    void WebBrowser1DocumentComplete();
+    void onConvert();
+    void onImport();
+    void onDelete();
+    // Takes the first local file of a drop anywhere in the window; true
+    // when the event was the window's.
+    bool onApplicationEvent(QObject* receiver, QEvent* event);
+    void onStripLoaded();
 
     // Lists the file named on the command line as a drop would ("Open with"
     // from a file manager); a file the list cannot take is refused with a
@@ -76,7 +78,8 @@ class TForm1 : public QWidget {
     // one book at a time.
     void OpenFiles(const QStringList& paths);
 
-    int32_t FileSize() const { return m_filesize; }
+    // The size recorded when the listed file was added.
+    int32_t ListedFileSize() const { return listedFileSize_; }
     bool Converting() const { return converting_; }
 
   protected:
@@ -87,10 +90,10 @@ class TForm1 : public QWidget {
   private:
     void CreateControls();
     void SetTabOrder();
-    void FormCreate(const QUrl& pageAddress);
+    void StartUp(const QUrl& pageAddress);
     void PlaceOnScreen();
     void AddFileToList(const QString& path);
-    double GetFileSizeKB(const QString& path);
+    double ListedSizeKB(const QString& path);
     void StartRun(const TConversionRequest& request, const std::string& tempDirPath);
     void RunFinished();
     // Convert off and the bar in place of the strip for the length of a run.
@@ -98,7 +101,7 @@ class TForm1 : public QWidget {
 
     TDialogs& dialogs_;
     std::unique_ptr<TConversionJob> job_;  // the running or last run
-    int32_t m_filesize = 0;
+    int32_t listedFileSize_ = 0;
     bool converting_ = false;
     bool placedAfterShow_ = false;
 };

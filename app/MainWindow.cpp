@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -81,23 +81,23 @@ QString FirstLocalFile(const QMimeData* mime) {
 
 }  // namespace
 
-TForm1::TForm1(TDialogs& dialogs, const QUrl& pageAddress, QWidget* parent)
+MainWindow::MainWindow(TDialogs& dialogs, const QUrl& pageAddress, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       dialogs_(dialogs) {
     CreateControls();
     SetTabOrder();
-    FormCreate(pageAddress);
+    StartUp(pageAddress);
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
     // Before any control goes: the run's boxes are shown through them.
     job_.reset();
     qApp->removeEventFilter(this);
 }
 
-void TForm1::CreateControls() {
+void MainWindow::CreateControls() {
     setWindowTitle(QStringLiteral("Quillmark V1.0 "));
     QFont formFont(QStringLiteral("Sans Serif"));
     formFont.setStyleHint(QFont::SansSerif);
@@ -106,112 +106,112 @@ void TForm1::CreateControls() {
 
     // The classic controls keep a client area of their own; the menu bar
     // sits above it, outside, as a form's menu does.
-    ClientArea = new QWidget(this);
-    ClientArea->setFixedSize(kClientWidth, kClientHeight);
-    QWidget* client = ClientArea;
-    MainMenu1 = new QMenuBar(this);
-    OutputMenu = new TOutputMenu(*MainMenu1, dialogs_, this);
+    clientArea = new QWidget(this);
+    clientArea->setFixedSize(kClientWidth, kClientHeight);
+    QWidget* client = clientArea;
+    menuBar = new QMenuBar(this);
+    outputMenu = new TOutputMenu(*menuBar, dialogs_, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->setMenuBar(MainMenu1);
-    layout->addWidget(ClientArea);
+    layout->setMenuBar(menuBar);
+    layout->addWidget(clientArea);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    Button1 = MakeButton(client, "转换", 368);
+    convertButton = MakeButton(client, "转换", 368);
     QFont boldFont = formFont;
     boldFont.setBold(true);
-    Button1->setFont(boldFont);
-    QPalette red = Button1->palette();
+    convertButton->setFont(boldFont);
+    QPalette red = convertButton->palette();
     red.setColor(QPalette::Active, QPalette::ButtonText, Qt::red);
     red.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::red);
-    Button1->setPalette(red);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    convertButton->setPalette(red);
+    connect(convertButton, &QPushButton::clicked, this, [this] { onConvert(); });
 
-    m_title = new QLineEdit(client);
-    m_title->setGeometry(43, 8, 124, 21);
-    m_zz = new QLineEdit(client);
-    m_zz->setGeometry(208, 8, 85, 21);
+    titleEdit = new QLineEdit(client);
+    titleEdit->setGeometry(43, 8, 124, 21);
+    authorEdit = new QLineEdit(client);
+    authorEdit->setGeometry(208, 8, 85, 21);
 
-    SaveDialog1 = new QFileDialog(this, QString::fromUtf8("保存EPUB"));
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setFileMode(QFileDialog::AnyFile);
-    SaveDialog1->setNameFilters(
+    saveDialog = new QFileDialog(this, QString::fromUtf8("保存EPUB"));
+    saveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    saveDialog->setFileMode(QFileDialog::AnyFile);
+    saveDialog->setNameFilters(
         {QStringLiteral("*.epub (*.epub)"), QStringLiteral("*.zip (*.zip)")});
-    SaveDialog1->setOption(QFileDialog::HideNameFilterDetails);
-    SaveDialog1->setDefaultSuffix(QStringLiteral("epub"));
+    saveDialog->setOption(QFileDialog::HideNameFilterDetails);
+    saveDialog->setDefaultSuffix(QStringLiteral("epub"));
 
-    Label1 = MakeLabel(client, "书名：", 8, 11, 36, 13);
-    Label2 = MakeLabel(client, "作者：", 173, 11, 36, 13);
-    m_del = MakeButton(client, "删除", 320);
-    connect(m_del, &QPushButton::clicked, this, [this] { m_delClick(); });
-    Button6 = MakeButton(client, "导入", 272);
-    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+    titleLabel = MakeLabel(client, "书名：", 8, 11, 36, 13);
+    authorLabel = MakeLabel(client, "作者：", 173, 11, 36, 13);
+    deleteButton = MakeButton(client, "删除", 320);
+    connect(deleteButton, &QPushButton::clicked, this, [this] { onDelete(); });
+    importButton = MakeButton(client, "导入", 272);
+    connect(importButton, &QPushButton::clicked, this, [this] { onImport(); });
 
-    m_list = new QTableWidget(0, 4, client);
-    m_list->setGeometry(8, 35, 407, 45);
-    m_list->setHorizontalHeaderLabels({QStringLiteral("*"), QString::fromUtf8("文件名"),
-                                       QString::fromUtf8("大小"), QString::fromUtf8("文件路径")});
-    m_list->horizontalHeader()->setHighlightSections(false);
-    m_list->horizontalHeader()->setMinimumSectionSize(0);
+    fileList = new QTableWidget(0, 4, client);
+    fileList->setGeometry(8, 35, 407, 45);
+    fileList->setHorizontalHeaderLabels({QStringLiteral("*"), QString::fromUtf8("文件名"),
+                                         QString::fromUtf8("大小"), QString::fromUtf8("文件路径")});
+    fileList->horizontalHeader()->setHighlightSections(false);
+    fileList->horizontalHeader()->setMinimumSectionSize(0);
     const int widths[] = {20, 93, 64, 226};
-    for (int column = 0; column < 4; ++column) m_list->setColumnWidth(column, widths[column]);
-    m_list->verticalHeader()->hide();
-    m_list->verticalHeader()->setMinimumSectionSize(20);
-    m_list->verticalHeader()->setDefaultSectionSize(20);
-    m_list->setShowGrid(true);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setSortingEnabled(false);
-    m_list->setWordWrap(false);
-    m_list->setTextElideMode(Qt::ElideRight);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    for (int column = 0; column < 4; ++column) fileList->setColumnWidth(column, widths[column]);
+    fileList->verticalHeader()->hide();
+    fileList->verticalHeader()->setMinimumSectionSize(20);
+    fileList->verticalHeader()->setDefaultSectionSize(20);
+    fileList->setShowGrid(true);
+    fileList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    fileList->setSelectionMode(QAbstractItemView::SingleSelection);
+    fileList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    fileList->setSortingEnabled(false);
+    fileList->setWordWrap(false);
+    fileList->setTextElideMode(Qt::ElideRight);
+    fileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fileList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The selection keeps its colour when the list loses the focus.
-    QPalette listPalette = m_list->palette();
+    QPalette listPalette = fileList->palette();
     listPalette.setColor(QPalette::Inactive, QPalette::Highlight,
                          listPalette.color(QPalette::Active, QPalette::Highlight));
     listPalette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                          listPalette.color(QPalette::Active, QPalette::HighlightedText));
-    m_list->setPalette(listPalette);
+    fileList->setPalette(listPalette);
 
-    WebBrowser1 = new TWebStrip(client);
-    WebBrowser1->setGeometry(8, kStripHiddenTop, 261, 15);
-    connect(WebBrowser1, &TWebStrip::DocumentComplete, this,
-            [this] { WebBrowser1DocumentComplete(); });
+    webStrip = new TWebStrip(client);
+    webStrip->setGeometry(8, kStripHiddenTop, 261, 15);
+    connect(webStrip, &TWebStrip::DocumentComplete, this, [this] { onStripLoaded(); });
 
-    ProgressBar1 = new QProgressBar(client);
-    ProgressBar1->setGeometry(8, kStripShownTop, 261, 15);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->hide();
+    progressBar = new QProgressBar(client);
+    progressBar->setGeometry(8, kStripShownTop, 261, 15);
+    progressBar->setRange(0, 100);
+    progressBar->setTextVisible(false);
+    progressBar->hide();
 
-    OpenDialog1 = new QFileDialog(this, QString::fromUtf8("导入TXT文件"));
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    openDialog = new QFileDialog(this, QString::fromUtf8("导入TXT文件"));
+    openDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    openDialog->setFileMode(QFileDialog::ExistingFile);
     // One entry shown as "*.txt" that matches "*.txt*".
-    OpenDialog1->setNameFilter(QStringLiteral("*.txt (*.txt*)"));
-    OpenDialog1->setOption(QFileDialog::HideNameFilterDetails);
+    openDialog->setNameFilter(QStringLiteral("*.txt (*.txt*)"));
+    openDialog->setOption(QFileDialog::HideNameFilterDetails);
 
-    SpinEdit2 = new TSpinEdit(client);
-    SpinEdit2->setGeometry(360, 8, 55, 22);
-    SpinEdit2->SetMinValue(1);
-    SpinEdit2->SetMaxValue(1024);
-    SpinEdit2->SetValue(1);
+    partsSpin = new TSpinEdit(client);
+    partsSpin->setGeometry(360, 8, 55, 22);
+    partsSpin->SetMinValue(1);
+    partsSpin->SetMaxValue(1024);
+    partsSpin->SetValue(1);
 
-    Label3 = MakeLabel(client, "切割份数：", 301, 11, 60, 13);
+    partsLabel = MakeLabel(client, "切割份数：", 301, 11, 60, 13);
 }
 
-void TForm1::SetTabOrder() {
-    QWidget* order[] = {Button1, m_title, m_zz, m_del, Button6, m_list, WebBrowser1, SpinEdit2};
+void MainWindow::SetTabOrder() {
+    QWidget* order[] = {convertButton, titleEdit, authorEdit, deleteButton,
+                        importButton,  fileList,  webStrip,   partsSpin};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-    Button1->setFocus();
+    convertButton->setFocus();
 }
 
-void TForm1::FormCreate(const QUrl& pageAddress) {
+void MainWindow::StartUp(const QUrl& pageAddress) {
     PlaceOnScreen();
-    if (pageAddress.isValid() && !pageAddress.isEmpty()) WebBrowser1->Navigate(pageAddress);
+    if (pageAddress.isValid() && !pageAddress.isEmpty()) webStrip->Navigate(pageAddress);
     // Made now, so the first conversion finds it; a failure here shows up as
     // that conversion's error instead.
     try {
@@ -222,7 +222,7 @@ void TForm1::FormCreate(const QUrl& pageAddress) {
     qApp->installEventFilter(this);
 }
 
-void TForm1::PlaceOnScreen() {
+void MainWindow::PlaceOnScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect screenRect = screen->geometry();
@@ -234,7 +234,7 @@ void TForm1::PlaceOnScreen() {
     move(screenRect.x() + position.left, screenRect.y() + position.top);
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (placedAfterShow_) return;
     placedAfterShow_ = true;
@@ -243,7 +243,7 @@ void TForm1::showEvent(QShowEvent* event) {
     QTimer::singleShot(0, this, [this] { PlaceOnScreen(); });
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // A run still going is stopped; the window goes once its thread has.
     if (converting_) {
         job_->CancelAndJoin();
@@ -252,33 +252,33 @@ void TForm1::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-void TForm1::WebBrowser1DocumentComplete() {
-    if (WebBrowser1->ReadyState() == TWebStrip::READYSTATE_COMPLETE) {
-        WebBrowser1->move(WebBrowser1->x(), kStripShownTop);
+void MainWindow::onStripLoaded() {
+    if (webStrip->ReadyState() == TWebStrip::READYSTATE_COMPLETE) {
+        webStrip->move(webStrip->x(), kStripShownTop);
     }
 }
 
-double TForm1::GetFileSizeKB(const QString& path) {
+double MainWindow::ListedSizeKB(const QString& path) {
     // A named pipe counts as a file that cannot be opened.
     const TSourceProbe probe = ProbeSource(NativePath(path));
     if (probe.state != TSourceState::Readable) return 0;
-    m_filesize = RecordedFileSize(probe.size);
+    listedFileSize_ = RecordedFileSize(probe.size);
     return static_cast<double>(probe.size) / 1000.0;
 }
 
-void TForm1::AddFileToList(const QString& path) {
+void MainWindow::AddFileToList(const QString& path) {
     const std::string native = NativePath(path);
     if (ExtractFileExt(native) != ".txt") return;
     const QString name = QFile::decodeName(QByteArray::fromStdString(ExtractBaseName(native)));
-    if (m_list->rowCount() > 0) m_list->removeRow(0);
-    m_list->insertRow(0);
-    m_list->setItem(0, colCaption, MakeItem(QStringLiteral("*")));
-    m_list->setItem(0, colName, MakeItem(name));
-    const double kiloBytes = GetFileSizeKB(path);
+    if (fileList->rowCount() > 0) fileList->removeRow(0);
+    fileList->insertRow(0);
+    fileList->setItem(0, colCaption, MakeItem(QStringLiteral("*")));
+    fileList->setItem(0, colName, MakeItem(name));
+    const double kiloBytes = ListedSizeKB(path);
     const std::string separator = QLocale().decimalPoint().toStdString();
-    m_list->setItem(0, colSize,
-                    MakeItem(QString::fromStdString(FormatSizeText(kiloBytes, separator))));
-    m_list->setItem(0, colPath, MakeItem(path));
+    fileList->setItem(0, colSize,
+                      MakeItem(QString::fromStdString(FormatSizeText(kiloBytes, separator))));
+    fileList->setItem(0, colPath, MakeItem(path));
 }
 
 namespace {
@@ -306,7 +306,7 @@ QString RefusalOf(const QString& path) {
 
 }  // namespace
 
-void TForm1::OpenFiles(const QStringList& paths) {
+void MainWindow::OpenFiles(const QStringList& paths) {
     if (paths.isEmpty()) return;
     const QString refusal = RefusalOf(paths.front());
     if (refusal.isEmpty()) {
@@ -321,18 +321,18 @@ void TForm1::OpenFiles(const QStringList& paths) {
     }
 }
 
-void TForm1::Button6Click() {
+void MainWindow::onImport() {
     QString fileName;
-    if (dialogs_.RunFileDialog(*OpenDialog1, fileName) && !fileName.isEmpty()) {
+    if (dialogs_.RunFileDialog(*openDialog, fileName) && !fileName.isEmpty()) {
         AddFileToList(fileName);
     }
 }
 
-void TForm1::m_delClick() {
-    if (m_list->rowCount() == 1) m_list->removeRow(0);
+void MainWindow::onDelete() {
+    if (fileList->rowCount() == 1) fileList->removeRow(0);
 }
 
-bool TForm1::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
+bool MainWindow::onApplicationEvent(QObject* receiver, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
         return false;
@@ -349,41 +349,43 @@ bool TForm1::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
     return true;
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (ApplicationEvents1Message(watched, event)) return true;
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (onApplicationEvent(watched, event)) return true;
     return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::Button1Click() {
-    if (m_list->rowCount() == 0 || converting_) return;
-    TEpub3Options options = OutputMenu->Options();
+void MainWindow::onConvert() {
+    if (fileList->rowCount() == 0 || converting_) return;
+    TEpub3Options options = outputMenu->Options();
     if (const std::string problem = CheckEpub3Options(options); options.epub3 && !problem.empty()) {
         dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(problem));
         return;
     }
     // The proposal stays in the folder the dialog shows, whatever the title;
     // the ending is given, as a title with a dot would seem to have one.
-    SaveDialog1->selectFile(
-        QString::fromStdString(BookFileStem(m_title->text().toStdString()) + ".epub"));
+    saveDialog->selectFile(
+        QString::fromStdString(BookFileStem(titleEdit->text().toStdString()) + ".epub"));
     QString archiveName;
-    if (!dialogs_.RunFileDialog(*SaveDialog1, archiveName)) return;
+    if (!dialogs_.RunFileDialog(*saveDialog, archiveName)) return;
 
     TConversionInput input;
-    input.sourcePath = NativePath(m_list->item(0, colPath)->text());
-    input.listedSize = m_filesize;
-    input.title = m_title->text().toStdString();
-    input.author = m_zz->text().toStdString();
+    input.sourcePath = NativePath(fileList->item(0, colPath)->text());
+    input.listedSize = listedFileSize_;
+    input.title = titleEdit->text().toStdString();
+    input.author = authorEdit->text().toStdString();
     // Leaving the field brings the count into bounds; this covers a click
     // that took no focus.
-    input.parts = SpinEdit2->CheckValue(SpinEdit2->Value());
+    input.parts = partsSpin->CheckValue(partsSpin->Value());
     input.archiveName = NativePath(archiveName);
     input.options = options;
     TConversionRequest request;
     std::string reason;
     if (PrepareConversion(input, request, reason) != TSourceState::Readable) {
-        // As a run that could not read its book would end.
-        dialogs_.Result(QString::fromUtf8(kApplicationTitle),
-                        QString::fromUtf8(kConversionFailedText));
+        // As a run that could not read its book would end: the fixed text,
+        // and under it why, as the command line prints it.
+        std::string shown = kConversionFailedText;
+        if (!reason.empty()) shown.append("\n").append(reason);
+        dialogs_.Result(QString::fromUtf8(kApplicationTitle), QString::fromStdString(shown));
         return;
     }
 
@@ -397,15 +399,15 @@ void TForm1::Button1Click() {
     StartRun(request, tempDirPath);
 }
 
-void TForm1::SetBusy(bool busy) {
+void MainWindow::SetBusy(bool busy) {
     converting_ = busy;
-    Button1->setEnabled(!busy);
-    WebBrowser1->setVisible(!busy);
-    if (busy) ProgressBar1->setValue(0);
-    ProgressBar1->setVisible(busy);
+    convertButton->setEnabled(!busy);
+    webStrip->setVisible(!busy);
+    if (busy) progressBar->setValue(0);
+    progressBar->setVisible(busy);
 }
 
-void TForm1::StartRun(const TConversionRequest& request, const std::string& tempDirPath) {
+void MainWindow::StartRun(const TConversionRequest& request, const std::string& tempDirPath) {
     SetBusy(true);
     job_ = std::make_unique<TConversionJob>(request, tempDirPath, TQuitOnSignals::StopRequests());
     TConversionJob* job = job_.get();
@@ -417,7 +419,7 @@ void TForm1::StartRun(const TConversionRequest& request, const std::string& temp
     connect(
         job, &TConversionJob::Progressed, this,
         [this, current](int value) {
-            if (current() && value > ProgressBar1->value()) ProgressBar1->setValue(value);
+            if (current() && value > progressBar->value()) progressBar->setValue(value);
         },
         Qt::QueuedConnection);
     // Emitted on this thread while the run waits for the box to close.
@@ -436,7 +438,7 @@ void TForm1::StartRun(const TConversionRequest& request, const std::string& temp
     job->Start();
 }
 
-void TForm1::RunFinished() {
+void MainWindow::RunFinished() {
     job_->CancelAndJoin();  // its thread is at its end
     const TConversionResult& result = job_->Result();
     if (result.resultText.empty()) {
