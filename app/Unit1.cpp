@@ -420,7 +420,7 @@ void TForm1::Button1Click() {
         dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(error.what()));
         return;
     }
-    const TConversionResult result = RunConversion(request, ui, m_zip, tempDirPath);
+    const TConversionResult result = RunConversion(request, ui, tempDirPath);
     if (result.resultText.empty()) {
         dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(result.reason));
     }

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "zip/ZipBuilder.h"
+#include "conversion/ConversionRun.h"
 
 class QCloseEvent;
 class QFileDialog;
@@ -42,7 +42,6 @@ class TForm1 : public QWidget {
     QPushButton* Button1;  // Convert
     QLineEdit* m_title;
     QLineEdit* m_zz;  // author
-    TZipBuilder m_zip;
     QFileDialog* SaveDialog1;
     QLabel* Label1;
     QLabel* Label2;

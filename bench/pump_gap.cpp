@@ -16,7 +16,6 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/PrepareConversion.h"
 #include "platform/TempDir.h"
-#include "zip/ZipBuilder.h"
 
 namespace {
 
@@ -92,10 +91,9 @@ int main(int argc, char** argv) {
         request.options.epub3 = argc > 3 && std::string(argv[3]) == "--epub3";
         request.options.title = "book";
         request.archiveName = tempDirPath + "book.epub";
-        qm::TZipBuilder zip;
         GapRecorder ui;
         const Clock::time_point start = Clock::now();
-        const qm::TConversionResult result = qm::RunConversion(request, ui, zip, tempDirPath);
+        const qm::TConversionResult result = qm::RunConversion(request, ui, tempDirPath);
         const double total = Milliseconds(Clock::now() - start);
         if (!result.success) std::printf("failed: %s\n", result.reason.c_str());
         std::printf("book %lld bytes, %d parts: %.0f ms in all\n",
