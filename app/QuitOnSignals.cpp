@@ -60,8 +60,7 @@ void TQuitOnSignals::SignalArrived() {
     // A conversion stops at its next step, so the program does not wait
     // for a long book (or a slow heading pattern) to be done.
     stop_.RequestCancel();
-    // Leaves every event loop, also that of an open message box, without
-    // asking the window: during a conversion it would refuse to close.
+    // Leaves every event loop, also that of an open message box.
     QCoreApplication::exit(128 + number);
 }
 

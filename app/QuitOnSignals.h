@@ -16,9 +16,9 @@ class TQuitOnSignals : public QObject {
     // Takes SIGINT, SIGTERM and SIGHUP, unless they are ignored (as nohup
     // does), for the application's event loop: on the first, a running
     // conversion is asked to stop and the loop ends with the status 128 +
-    // the signal's number once the running handler has returned. A second
-    // signal ends the program at once, as usual. Make one, after the
-    // application.
+    // the signal's number; the window, as it goes, waits for the run's
+    // thread. A second signal ends the program at once, as usual. Make one,
+    // after the application.
     explicit TQuitOnSignals(QObject* parent = nullptr);
     ~TQuitOnSignals() override;
     TQuitOnSignals(const TQuitOnSignals&) = delete;

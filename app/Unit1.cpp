@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -21,10 +22,11 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "app/ConversionUi.h"
+#include "app/ConversionJob.h"
 #include "app/Dialogs.h"
 #include "app/OutputMenu.h"
 #include "app/Placement.h"
+#include "app/QuitOnSignals.h"
 #include "app/SizeText.h"
 #include "app/SpinEdit.h"
 #include "app/WebStrip.h"
@@ -77,34 +79,6 @@ QString FirstLocalFile(const QMimeData* mime) {
     return QString();
 }
 
-// Disables Convert and puts the progress bar in place of the strip for the
-// length of a run, whichever way the run ends.
-class TRunGuard {
-  public:
-    TRunGuard(bool& flag, QPushButton& button, QWidget& strip, QProgressBar& bar)
-        : flag_(flag), button_(button), strip_(strip), bar_(bar) {
-        flag_ = true;
-        button_.setEnabled(false);
-        strip_.hide();
-        bar_.setValue(0);
-        bar_.show();
-    }
-    ~TRunGuard() {
-        bar_.hide();
-        strip_.show();
-        button_.setEnabled(true);
-        flag_ = false;
-    }
-    TRunGuard(const TRunGuard&) = delete;
-    TRunGuard& operator=(const TRunGuard&) = delete;
-
-  private:
-    bool& flag_;
-    QPushButton& button_;
-    QWidget& strip_;
-    QProgressBar& bar_;
-};
-
 }  // namespace
 
 TForm1::TForm1(TDialogs& dialogs, const QUrl& pageAddress, QWidget* parent)
@@ -118,6 +92,8 @@ TForm1::TForm1(TDialogs& dialogs, const QUrl& pageAddress, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+    // Before any control goes: the run's boxes are shown through them.
+    job_.reset();
     qApp->removeEventFilter(this);
 }
 
@@ -268,10 +244,10 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // The run is inside Convert's handler; the window goes when it is over.
+    // A run still going is stopped; the window goes once its thread has.
     if (converting_) {
-        event->ignore();
-        return;
+        job_->CancelAndJoin();
+        SetBusy(false);
     }
     QWidget::closeEvent(event);
 }
@@ -411,8 +387,6 @@ void TForm1::Button1Click() {
         return;
     }
 
-    TRunGuard guard(converting_, *Button1, *WebBrowser1, *ProgressBar1);
-    TFormConversionUi ui(dialogs_, *ProgressBar1);
     std::string tempDirPath;
     try {
         tempDirPath = TempDirPath();
@@ -420,10 +394,55 @@ void TForm1::Button1Click() {
         dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(error.what()));
         return;
     }
-    const TConversionResult result = RunConversion(request, ui, tempDirPath);
+    StartRun(request, tempDirPath);
+}
+
+void TForm1::SetBusy(bool busy) {
+    converting_ = busy;
+    Button1->setEnabled(!busy);
+    WebBrowser1->setVisible(!busy);
+    if (busy) ProgressBar1->setValue(0);
+    ProgressBar1->setVisible(busy);
+}
+
+void TForm1::StartRun(const TConversionRequest& request, const std::string& tempDirPath) {
+    SetBusy(true);
+    job_ = std::make_unique<TConversionJob>(request, tempDirPath, TQuitOnSignals::StopRequests());
+    TConversionJob* job = job_.get();
+    // Queued news of a run that the closing window stopped, or that a later
+    // run replaced, is dropped.
+    auto current = [this, run = QPointer<TConversionJob>(job)] {
+        return converting_ && run && run == job_.get();
+    };
+    connect(
+        job, &TConversionJob::Progressed, this,
+        [this, current](int value) {
+            if (current() && value > ProgressBar1->value()) ProgressBar1->setValue(value);
+        },
+        Qt::QueuedConnection);
+    // Emitted on this thread while the run waits for the box to close.
+    connect(
+        job, &TConversionJob::WarningShown, this,
+        [this](const QString& caption, const QString& text) { dialogs_.Warning(caption, text); });
+    connect(job, &TConversionJob::ResultShown, this, [this](const QString& text) {
+        dialogs_.Result(QString::fromUtf8(kApplicationTitle), text);
+    });
+    connect(
+        job, &TConversionJob::Finished, this,
+        [this, current] {
+            if (current()) RunFinished();
+        },
+        Qt::QueuedConnection);
+    job->Start();
+}
+
+void TForm1::RunFinished() {
+    job_->CancelAndJoin();  // its thread is at its end
+    const TConversionResult& result = job_->Result();
     if (result.resultText.empty()) {
         dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(result.reason));
     }
+    SetBusy(false);
 }
 
 }  // namespace qm

@@ -5,8 +5,8 @@
 #include <QUrl>
 #include <QWidget>
 #include <cstdint>
-
-#include "conversion/ConversionRun.h"
+#include <memory>
+#include <string>
 
 class QCloseEvent;
 class QFileDialog;
@@ -19,7 +19,9 @@ class QTableWidget;
 
 namespace qm {
 
+class TConversionJob;
 class TDialogs;
+struct TConversionRequest;
 class TOutputMenu;
 class TSpinEdit;
 class TWebStrip;
@@ -59,7 +61,9 @@ class TForm1 : public QWidget {
     QMenuBar* MainMenu1;
     TOutputMenu* OutputMenu;  // the kind of book and the EPUB 3 options
 
-    // Handlers.
+    // Handlers. Convert starts the run on a thread of its own and returns;
+    // the window shows its boxes and progress as they come, and takes its
+    // controls back when it ends.
     void Button1Click();
     void Button6Click();
     void m_delClick();
@@ -87,8 +91,13 @@ class TForm1 : public QWidget {
     void PlaceOnScreen();
     void AddFileToList(const QString& path);
     double GetFileSizeKB(const QString& path);
+    void StartRun(const TConversionRequest& request, const std::string& tempDirPath);
+    void RunFinished();
+    // Convert off and the bar in place of the strip for the length of a run.
+    void SetBusy(bool busy);
 
     TDialogs& dialogs_;
+    std::unique_ptr<TConversionJob> job_;  // the running or last run
     int32_t m_filesize = 0;
     bool converting_ = false;
     bool placedAfterShow_ = false;

@@ -6,8 +6,8 @@ namespace qm {
 
 TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detector,
                                      const std::string& prefaceLabel,
-                                     const std::function<void()>& pump) {
-    constexpr size_t kPumpEvery = size_t{1} << 20;
+                                     const std::function<void()>& checkCancel) {
+    constexpr size_t kCheckEvery = size_t{1} << 20;
     book.sections.clear();
     TChapterCount count;
     const std::string_view text = book.text;
@@ -26,12 +26,12 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
         sections.push_back(std::move(front));
     };
     size_t start = 0;
-    size_t nextPump = kPumpEvery;
+    size_t nextCheck = kCheckEvery;
     const char* data = text.data();
     while (start < text.size()) {
-        if (pump && start >= nextPump) {
-            pump();
-            nextPump = start + kPumpEvery;
+        if (checkCancel && start >= nextCheck) {
+            checkCancel();
+            nextCheck = start + kCheckEvery;
         }
         const size_t end = LineEnd(text, start);
         size_t next = end;

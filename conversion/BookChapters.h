@@ -22,11 +22,11 @@ struct TChapterCount {
 // three paragraphs and with the book's title otherwise. A book whose only
 // headings are volumes gets them as chapters, so every page has a body.
 // With no heading at all the sections are left empty and the count is 0.
-// pump, when given, is called after about every megabyte of text read (it
-// may raise to stop the run).
+// checkCancel, when given, is called after about every megabyte of text read
+// (it may raise to stop the run).
 TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detector,
                                      const std::string& prefaceLabel,
-                                     const std::function<void()>& pump = {});
+                                     const std::function<void()>& checkCancel = {});
 
 // The label of the text before the first heading in the book's language.
 std::string PrefaceLabel(const std::string& language);

@@ -299,9 +299,7 @@ TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
     for (size_t taken = 0; taken < pieces.size(); ++taken) {
         while (submitted < pieces.size() && submitted < taken + window) submit();
         TDecodePiece& piece = pieces[taken];
-        WaitPumping(piece.done, [&] {
-            if (progress) progress(percent);
-        });
+        piece.done.get();
         result.text += piece.decoded.text;
         result.replaced += piece.decoded.replaced;
         std::string().swap(piece.decoded.text);

@@ -38,7 +38,7 @@ struct TDecodedText {
 // Decodes the bytes from the named encoding into UTF-8. A leading
 // byte-order mark is dropped; bytes that do not decode become U+FFFD and are
 // counted. progress, when given, gets the share done (0..100) after each
-// slice, and every kPumpInterval while workers are waited for. A long text in an
+// slice. A long text in an
 // encoding whose line feeds are always line feeds is decoded in pieces by
 // `threads` workers (0: one per core) with the same result. Raises
 // Exception for an encoding ICU does not know.

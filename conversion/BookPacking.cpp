@@ -21,10 +21,7 @@ void Require(const TZipStatus& status) {
 TZipWriterOptions WriterOptions(TConversionUi& ui, int threads, int64_t total) {
     TZipWriterOptions options;
     options.threads = threads;
-    options.stopRequested = [&ui] {
-        ui.ProcessMessages();
-        return ui.Control().CancelRequested();
-    };
+    options.stopRequested = [&ui] { return ui.Control().CancelRequested(); };
     auto done = std::make_shared<int64_t>(0);
     options.onRead = [&ui, done, total](int64_t count) {
         *done += count;

@@ -53,10 +53,10 @@ TPartEdges EdgesOf(const std::vector<std::string_view>& parts, size_t index) {
 }
 
 // The parts are independent once cut: workers write the pages, the calling
-// thread waits for each in order, handling events meanwhile. pageDone is
+// thread waits for each in order. pageDone is
 // told how many pages are complete.
 void WritePagesOnPool(const std::vector<std::string_view>& parts, const std::string& oebps,
-                      size_t sliceSize, int threads, TConversionUi& ui,
+                      size_t sliceSize, int threads,
                       const std::function<void(size_t pages)>& pageDone) {
     std::vector<std::future<void>> done;
     done.reserve(parts.size());
@@ -69,7 +69,7 @@ void WritePagesOnPool(const std::vector<std::string_view>& parts, const std::str
     }
     for (size_t index = 0; index < parts.size(); ++index) {
         // A page that failed fails the book.
-        WaitPumping(done[index], [&ui] { ui.ProcessMessages(); });
+        done[index].get();
         pageDone(index + 1);
     }
 }
@@ -131,7 +131,7 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
             size == 0 ? 0 : static_cast<int64_t>(done) * share / static_cast<int64_t>(size);
         ui.Progress(TConversionPhase::Pages,
                     writing.firstPercent + static_cast<int>((k * share + scaled) / count));
-        PumpAndCheckCancel(ui);
+        CheckCancel(ui);
     };
     for (int64_t k = 0; k < count; ++k) {
         const int page = static_cast<int>(k);
@@ -140,7 +140,7 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
         navigation.append(FormatNavPoint(page, label));
     }
     if (count > 1 && writing.threads != 1) {
-        WritePagesOnPool(parts, oebps, sliceSize, writing.threads, ui,
+        WritePagesOnPool(parts, oebps, sliceSize, writing.threads,
                          [&](size_t pages) { report(static_cast<int64_t>(pages), 0, 0); });
     } else {
         for (int64_t k = 0; k < count; ++k) {
@@ -182,7 +182,7 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
     try {
         const std::string text = LoadSourceText(request.sourcePath, [&ui](int percent) {
             ui.Progress(TConversionPhase::Pages, percent * kLoadingShare / 100);
-            PumpAndCheckCancel(ui);
+            CheckCancel(ui);
         });
         if (text.empty()) {
             return fail(Format("The file \"%s\" holds no text that could be read.",

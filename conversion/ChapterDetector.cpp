@@ -309,11 +309,12 @@ struct TChapterDetector::TUserPattern {
     std::unique_ptr<icu::RegexMatcher> matcher;
     UText* text = nullptr;
     char32_t first = 0;  // a literal the pattern's match must start the line with; 0: none
-    const std::function<void()>* pump = nullptr;
-    std::exception_ptr pumpError;  // what the pump raised inside a match
+    const std::function<void()>* checkCancel = nullptr;
+    std::exception_ptr stepError;  // what checkCancel raised inside a match
 
-    TUserPattern(const std::string& source_, const char* what_, const std::function<void()>* pump_)
-        : source(source_), what(what_), pump(pump_) {
+    TUserPattern(const std::string& source_, const char* what_,
+                 const std::function<void()>* checkCancel_)
+        : source(source_), what(what_), checkCancel(checkCancel_) {
         UParseError where{};
         UErrorCode status = U_ZERO_ERROR;
         pattern.reset(
@@ -327,7 +328,8 @@ struct TChapterDetector::TUserPattern {
         // A pattern that backtracks without end ((a+)+$ on a line of a's)
         // would otherwise run for hours on one line.
         matcher->setTimeLimit(kPatternTimeLimitSteps, status);
-        if (pump_ && *pump_) matcher->setMatchCallback(&TUserPattern::OnStep, this, status);
+        if (checkCancel_ && *checkCancel_)
+            matcher->setMatchCallback(&TUserPattern::OnStep, this, status);
         // "^X..." with X a plain character: lines not starting with X need
         // no regular expression at all.
         if (source.size() > 1 && source[0] == '^') {
@@ -344,13 +346,13 @@ struct TChapterDetector::TUserPattern {
     // ICU calls this at each step of a long match. Nothing may be thrown
     // through ICU's frames: a stop is kept and raised once ICU has returned.
     static UBool U_CALLCONV OnStep(const void* context, int32_t steps) {
-        constexpr int32_t kPumpEverySteps = 25;
+        constexpr int32_t kCheckEverySteps = 25;
         auto* self = static_cast<TUserPattern*>(const_cast<void*>(context));
-        if (steps % kPumpEverySteps != 0) return true;
+        if (steps % kCheckEverySteps != 0) return true;
         try {
-            (*self->pump)();
+            (*self->checkCancel)();
         } catch (...) {
-            self->pumpError = std::current_exception();
+            self->stepError = std::current_exception();
             return false;
         }
         return true;
@@ -366,7 +368,7 @@ struct TChapterDetector::TUserPattern {
         if (U_FAILURE(status)) return false;
         matcher->reset(text);
         const bool found = matcher->find(status);
-        if (pumpError) std::rethrow_exception(std::exchange(pumpError, nullptr));
+        if (stepError) std::rethrow_exception(std::exchange(stepError, nullptr));
         if (status == U_REGEX_TIME_OUT) {
             throw EChapterPattern(std::string("The ") + what + " pattern \"" + source +
                                   "\" ran for about a second on one line without an answer (it "
@@ -378,12 +380,13 @@ struct TChapterDetector::TUserPattern {
 };
 
 TChapterDetector::TChapterDetector(const std::string& chapterPattern,
-                                   const std::string& volumePattern, std::function<void()> pump)
-    : pump_(std::move(pump)) {
+                                   const std::string& volumePattern,
+                                   std::function<void()> checkCancel)
+    : checkCancel_(std::move(checkCancel)) {
     if (!chapterPattern.empty())
-        chapter_ = std::make_unique<TUserPattern>(chapterPattern, "chapter", &pump_);
+        chapter_ = std::make_unique<TUserPattern>(chapterPattern, "chapter", &checkCancel_);
     if (!volumePattern.empty())
-        volume_ = std::make_unique<TUserPattern>(volumePattern, "volume", &pump_);
+        volume_ = std::make_unique<TUserPattern>(volumePattern, "volume", &checkCancel_);
 }
 
 TChapterDetector::~TChapterDetector() = default;

@@ -41,12 +41,12 @@ class TChapterDetector {
   public:
     // Empty patterns keep the built-in rules of their kind; a pattern
     // replaces them and is searched for in the trimmed line (anchor it with
-    // ^ and $ to match the whole line). Raises EChapterPattern. pump, when
-    // given, is called every few hundredths of a second while a user pattern
-    // works on one line; what it raises ends that Classify call.
+    // ^ and $ to match the whole line). Raises EChapterPattern. checkCancel,
+    // when given, is called every few hundredths of a second while a user
+    // pattern works on one line; what it raises ends that Classify call.
     explicit TChapterDetector(const std::string& chapterPattern = {},
                               const std::string& volumePattern = {},
-                              std::function<void()> pump = {});
+                              std::function<void()> checkCancel = {});
     ~TChapterDetector();
     TChapterDetector(const TChapterDetector&) = delete;
     TChapterDetector& operator=(const TChapterDetector&) = delete;
@@ -59,7 +59,7 @@ class TChapterDetector {
 
   private:
     struct TUserPattern;
-    std::function<void()> pump_;  // before the patterns, which point to it
+    std::function<void()> checkCancel_;  // before the patterns, which point to it
     std::unique_ptr<TUserPattern> chapter_, volume_;
 };
 

@@ -28,7 +28,6 @@ class TWarningRecorder : public TConversionUi {
     }
     void ShowResult(const std::string& text) override { ui_.ShowResult(text); }
     void Progress(TConversionPhase phase, int percent) override { ui_.Progress(phase, percent); }
-    void ProcessMessages() override { ui_.ProcessMessages(); }
 
     std::vector<std::string> warnings;
 
@@ -63,8 +62,7 @@ TConversionResult RunClassicConversion(const TConversionRequest& request, TConve
 
 }  // namespace
 
-void PumpAndCheckCancel(TConversionUi& ui) {
-    ui.ProcessMessages();
+void CheckCancel(TConversionUi& ui) {
     if (ui.Control().CancelRequested()) throw Exception(kRunInterruptedText);
 }
 

@@ -4,14 +4,11 @@
 // A front end makes the request with PrepareConversion (PrepareConversion.h)
 // and hands it to RunConversion, which reports every outcome in its result.
 #include <cstdint>
-#include <future>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "conversion/Epub3Options.h"
 #include "zip/RunControl.h"
-#include "zip/WorkerPool.h"
 
 namespace qm {
 
@@ -31,10 +28,12 @@ struct TConversionRequest {
 enum class TConversionPhase { Pages, Packing };
 
 // The front end's side of a run: message boxes in the GUI, stderr in the CLI.
+// Every call comes from the thread that runs the conversion; a front end
+// with a window of its own hands them over to the window's thread.
 class TConversionUi {
   public:
     virtual ~TConversionUi() = default;
-    // Texts are UTF-8. Modal in the GUI.
+    // Texts are UTF-8. Modal in the GUI: the run goes on once it is closed.
     virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;
     // What the user may want to know but need not act on (an encoding that
     // was guessed): a warning unless the front end shows it with the result.
@@ -42,8 +41,6 @@ class TConversionUi {
     // Called while the staging tree still exists.
     virtual void ShowResult(const std::string& text) = 0;
     virtual void Progress(TConversionPhase /*phase*/, int /*percent*/) {}
-    // Lets the front end handle pending events during long work.
-    virtual void ProcessMessages() {}
 
     // Where the front end asks the run to stop; the run and the archive
     // builder read it at each step.
@@ -75,20 +72,8 @@ inline constexpr const char* kConversionSucceededText = "恭喜你，文件转�
 inline constexpr const char* kConversionFailedText = "灰常遗憾，未能转换成功";
 inline constexpr const char* kRunInterruptedText = "Interrupted";
 
-// Lets the front end handle its events, then stops the run (raising
-// kRunInterruptedText) when its control asks for that.
-void PumpAndCheckCancel(TConversionUi& ui);
-
-// Runs work, which must not touch the front end, on a thread of its own
-// while this one handles the front end's events every kPumpInterval: for a
-// step that takes tens of milliseconds in one library call (loading the
-// Chinese dictionaries, say). Returns what work returns, or raises what it
-// raises; a stop asked for meanwhile is raised once work is done.
-template <typename Work>
-auto WhilePumping(TConversionUi& ui, Work&& work) {
-    auto done = std::async(std::launch::async, std::forward<Work>(work));
-    return WaitPumping(done, [&ui] { PumpAndCheckCancel(ui); });
-}
+// Stops the run (raising kRunInterruptedText) when its control asks for that.
+void CheckCancel(TConversionUi& ui);
 
 // The reason given for a named pipe.
 std::string NamedPipeText(const std::string& path);

@@ -35,12 +35,12 @@ constexpr size_t kIdentifierPrefix = size_t{64} << 10;
 std::function<void(int)> Stage(TConversionUi& ui, int from, int to) {
     return [&ui, from, to](int percent) {
         ui.Progress(TConversionPhase::Pages, from + percent * (to - from) / 100);
-        PumpAndCheckCancel(ui);
+        CheckCancel(ui);
     };
 }
 
 // Converts the text a slice at a time, each slice ending at a line end, so a
-// phrase is never cut and the window stays responsive.
+// phrase is never cut and progress (and a stop) is looked at between slices.
 std::string ConvertChinese(const std::string& text, const TChineseConverter& converter,
                            const std::function<void(int)>& progress) {
     std::string out;
@@ -91,18 +91,14 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     }
     // A bad pattern fails before the source is read.
     std::optional<TChapterDetector> detector;
-    // The window stays responsive while a pattern works on a long line.
+    // A stop reaches a pattern that works long on one line.
     if (options.chapters)
-        detector.emplace(options.chapterPattern, options.volumePattern,
-                         [&ui] { PumpAndCheckCancel(ui); });
+        detector.emplace(options.chapterPattern, options.volumePattern, [&ui] { CheckCancel(ui); });
 
     std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
-    // Both look at every byte of a long book: on a thread of their own.
     bool guessed = false;
     const std::string encoding =
-        options.encoding.empty()
-            ? WhilePumping(ui, [&raw, &guessed] { return DetectBookEncoding(raw, &guessed); })
-            : options.encoding;
+        options.encoding.empty() ? DetectBookEncoding(raw, &guessed) : options.encoding;
     if (guessed) {
         ui.ShowNotice(
             Format("The source's encoding is not marked; it was read as %s. "
@@ -116,7 +112,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         // rather than a digest of every byte: SHA-1 over a 100 MB book cost a
         // twentieth of the run, and two different books that agree on all three
         // do not occur by chance.
-        const uint32_t crc = WhilePumping(ui, [&raw] { return Crc32Of(raw.data(), raw.size()); });
+        const uint32_t crc = Crc32Of(raw.data(), raw.size());
         digest->Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
         digest->Update(std::string_view(raw).substr(0, kIdentifierPrefix));
         digest->Update(OptionsFingerprint(request, encoding, named));
@@ -141,21 +137,18 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     book.title = IsBlankText(options.title) ? named.title : NameText(options.title);
     book.author = IsBlankText(options.author) ? named.author : NameText(options.author);
     if (!options.convert.empty()) {
-        const auto converter = WhilePumping(
-            ui, [&options] { return std::make_unique<TChineseConverter>(options.convert); });
+        const auto converter = std::make_unique<TChineseConverter>(options.convert);
         book.text = ConvertChinese(book.text, *converter, Stage(ui, kDecodeEnd, kConvertEnd));
         book.title = converter->Convert(book.title);
         book.author = converter->Convert(book.author);
     }
     if (IsBlankText(book.title)) book.title = "Untitled";
     if (IsBlankText(book.author)) book.author.clear();
-    book.language = options.language.empty()
-                        ? WhilePumping(ui, [&book] { return GuessLanguage(book.text); })
-                        : options.language;
+    book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
     found = {};
     if (detector) {
         found = DivideBookIntoChapters(book, *detector, PrefaceLabel(book.language),
-                                       [&ui] { PumpAndCheckCancel(ui); });
+                                       [&ui] { CheckCancel(ui); });
         if (!found.Found()) {
             ui.ShowWarning("Quillmark",
                            Format("No chapter headings were found; the book is cut into %d "
@@ -188,9 +181,7 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui) {
     // A bad date fails before anything is read.
     const int64_t timestamp = BookTimestamp(request.sourcePath);
     std::optional<TBookResource> cover, font;
-    // Decoding a large cover takes a moment: the window stays responsive.
-    if (!options.coverPath.empty())
-        cover = WhilePumping(ui, [&options] { return ReadCoverImage(options.coverPath); });
+    if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
     if (!options.fontPath.empty()) font = ReadFontFile(options.fontPath);
 
     TSha1 digest;

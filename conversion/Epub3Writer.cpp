@@ -162,8 +162,8 @@ void RenderBatch(const TBook& book, TSectionBatch& batch) {
 }
 
 // The sections' pages, rendered by workers batch by batch while the
-// calling thread takes each batch in order, telling progress (which also
-// handles the window's events) after each and every kPumpInterval while it waits.
+// calling thread takes each batch in order, telling progress (which may
+// raise to stop the run) after each.
 // sectionFirst gets each section's first page. One thread renders on the
 // calling thread.
 std::vector<std::string> RenderPages(const TBook& book, int threads,
@@ -196,9 +196,7 @@ std::vector<std::string> RenderPages(const TBook& book, int threads,
         batch.done = pool.Run([&book, &batch] { RenderBatch(book, batch); });
     }
     for (TSectionBatch& batch : batches) {
-        WaitPumping(batch.done, [&] {
-            if (progress) progress(percent);
-        });
+        batch.done.get();
         collect(batch);
     }
     return pages;
@@ -276,15 +274,15 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
     }
 
     // Each of these lists every page: for thousands of chapters a few
-    // milliseconds each, with the window's events handled in between.
-    auto pump = [&progress] {
+    // milliseconds each, with a stop looked for in between.
+    auto tell = [&progress] {
         if (progress) progress(100);
     };
-    pump();
+    tell();
     files[opf].bytes = PackageDocument(book, info);
-    pump();
+    tell();
     files[ncx].bytes = NcxDocument(book, extras.identifier, toc);
-    pump();
+    tell();
     files[nav].bytes = NavigationDocument(book, toc, "cover.xhtml", "title.xhtml",
                                           "text/" + PageName(1) + ".xhtml");
     return files;

@@ -34,8 +34,7 @@ struct TBookFile {
 // The book's files in the order the archive holds them, "mimetype" first.
 // The pages are rendered by `threads` workers (0: one per core; 1: on the
 // calling thread); progress gets the share of the text rendered (0..100)
-// as pages come in, and every kPumpInterval while they are waited for, so it may
-// handle the window's events and raise to stop the run.
+// as pages come in, and may raise to stop the run.
 std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras,
                                         int threads = 1,
                                         const std::function<void(int percent)>& progress = {});

@@ -82,7 +82,7 @@ int Percent(size_t done, size_t total) {
 // Converts UTF-16 units (an odd last byte is dropped). A zero unit is left
 // out like the other characters XML forbids; the text after it is kept.
 std::string ConvertUtf16(const std::string& raw, bool littleEndian, size_t sliceSize,
-                         const TLoadPump& progress) {
+                         const TLoadProgress& progress) {
     std::string text;
     text.reserve(raw.size());  // two bytes per unit at most
     TUtf16ToAnsiConverter converter;
@@ -145,7 +145,7 @@ bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
 // for UTF-8 over a long stretch, costs no conversion; then decodes and
 // converts it.
 bool ConvertUtf8(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
-                 const TLoadPump& checkProgress, const TLoadPump& convertProgress,
+                 const TLoadProgress& checkProgress, const TLoadProgress& convertProgress,
                  std::string& text) {
     const bool decodes = DecodeUtf8Slices(
         raw, sliceSize, cutEnd,
@@ -172,7 +172,7 @@ void CheckSourceSize(const std::string& path, int64_t size) {
 // Reads the file from position to its end into raw. Grown a slice at a
 // time: a whole-book resize would fill all its memory in one go before the
 // first slice is read.
-void ReadRest(TStream& file, int64_t position, std::string& raw, const TLoadPump& pump,
+void ReadRest(TStream& file, int64_t position, std::string& raw, const TLoadProgress& progress,
               size_t sliceSize) {
     file.SetPosition(position);
     const auto total = static_cast<size_t>(file.Size() - position);
@@ -184,28 +184,29 @@ void ReadRest(TStream& file, int64_t position, std::string& raw, const TLoadPump
         const size_t count = std::min(sliceSize, total - done);
         raw.resize(done + count);
         file.ReadBuffer(raw.data() + done, static_cast<int64_t>(count));
-        if (pump) pump(Percent(done + count, total));
+        if (progress) progress(Percent(done + count, total));
     }
 }
 
 }  // namespace
 
-std::string ReadSourceFile(const std::string& path, const TLoadPump& pump, size_t sliceSize) {
+std::string ReadSourceFile(const std::string& path, const TLoadProgress& progress,
+                           size_t sliceSize) {
     TFileStream file(path, fmOpenRead | fmShareDenyNone);
     CheckSourceSize(path, file.Size());
     std::string raw;
-    ReadRest(file, 0, raw, pump, sliceSize);
+    ReadRest(file, 0, raw, progress, sliceSize);
     return raw;
 }
 
 void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadPump& pump, size_t sliceSize) {
+                     const TLoadProgress& progress, size_t sliceSize) {
     TFileStream file(path, fmOpenRead | fmShareDenyNone);
-    ReadSourceBytes(file, path, kind, raw, pump, sliceSize);
+    ReadSourceBytes(file, path, kind, raw, progress, sliceSize);
 }
 
 void ReadSourceBytes(TStream& file, const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadPump& pump, size_t sliceSize) {
+                     const TLoadProgress& progress, size_t sliceSize) {
     CheckSourceSize(path, file.Size());
     unsigned char mark[3] = {0, 0, 0};
     int64_t position = 0;
@@ -224,21 +225,22 @@ void ReadSourceBytes(TStream& file, const std::string& path, TSourceKind& kind, 
             position = 3;
         }
     }
-    ReadRest(file, position, raw, pump, sliceSize);
+    ReadRest(file, position, raw, progress, sliceSize);
 }
 
-std::string LoadSourceText(const std::string& path, const TLoadPump& pump, size_t sliceSize) {
+std::string LoadSourceText(const std::string& path, const TLoadProgress& progress,
+                           size_t sliceSize) {
     TFileStream file(path, fmOpenRead | fmShareDenyNone);
-    return LoadSourceText(file, path, pump, sliceSize);
+    return LoadSourceText(file, path, progress, sliceSize);
 }
 
-std::string LoadSourceText(TStream& file, const std::string& path, const TLoadPump& pump,
+std::string LoadSourceText(TStream& file, const std::string& path, const TLoadProgress& progress,
                            size_t sliceSize) {
     sliceSize = std::max<size_t>(1, sliceSize);
     // Each stage reports its own 0..100 as its share of the whole load.
-    auto stage = [&pump](int from, int to) -> TLoadPump {
-        return [&pump, from, to](int percent) {
-            if (pump) pump(from + percent * (to - from) / 100);
+    auto stage = [&progress](int from, int to) -> TLoadProgress {
+        return [&progress, from, to](int percent) {
+            if (progress) progress(from + percent * (to - from) / 100);
         };
     };
     TSourceKind kind = skAnsi;

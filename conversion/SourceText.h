@@ -26,35 +26,35 @@ class ESourceTooLarge : public Exception {
 };
 
 // Called between the slices of a long load with the share of the work done
-// so far (0..100), so a window can handle its events and show progress.
-using TLoadPump = std::function<void(int percent)>;
+// so far (0..100), to show progress; it may raise to stop the load.
+using TLoadProgress = std::function<void(int percent)>;
 
-// The bytes read, decoded or converted between two calls of the pump.
+// The bytes read, decoded or converted between two progress reports.
 inline constexpr size_t kLoadSliceSize = size_t{1} << 20;
 
-// Reads the whole file as it is, mark included, calling the pump (when
+// Reads the whole file as it is, mark included, calling progress (when
 // given) after every slice. EFOpenError, EReadError, ESourceTooLarge.
-std::string ReadSourceFile(const std::string& path, const TLoadPump& pump = {},
+std::string ReadSourceFile(const std::string& path, const TLoadProgress& progress = {},
                            size_t sliceSize = kLoadSliceSize);
 
 // Reads the whole file: the kind and the bytes after the byte-order mark.
-// EFOpenError, EReadError ("Stream read error"), ESourceTooLarge. The pump,
+// EFOpenError, EReadError ("Stream read error"), ESourceTooLarge. progress,
 // when given, is called after every slice read.
 void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadPump& pump = {}, size_t sliceSize = kLoadSliceSize);
+                     const TLoadProgress& progress = {}, size_t sliceSize = kLoadSliceSize);
 // The same from the start of a stream, path only naming it in messages.
 void ReadSourceBytes(TStream& file, const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadPump& pump = {}, size_t sliceSize = kLoadSliceSize);
+                     const TLoadProgress& progress = {}, size_t sliceSize = kLoadSliceSize);
 
 // The working text of the file; empty when a marked file does not decode.
-// The text is decoded and converted slice by slice, with the pump, when
+// The text is decoded and converted slice by slice, with progress, when
 // given, called after each slice; the result does not depend on the slice
 // size.
-std::string LoadSourceText(const std::string& path, const TLoadPump& pump = {},
+std::string LoadSourceText(const std::string& path, const TLoadProgress& progress = {},
                            size_t sliceSize = kLoadSliceSize);
 // The same from the start of a stream (the bytes of a book in memory), path
 // only naming it in messages.
-std::string LoadSourceText(TStream& file, const std::string& path, const TLoadPump& pump = {},
-                           size_t sliceSize = kLoadSliceSize);
+std::string LoadSourceText(TStream& file, const std::string& path,
+                           const TLoadProgress& progress = {}, size_t sliceSize = kLoadSliceSize);
 
 }  // namespace qm

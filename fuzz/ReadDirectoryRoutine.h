@@ -25,8 +25,6 @@ inline ReadOutcome ReadArchiveOnce(const std::string& bytes, const std::string& 
                                    TIncompleteZipMode mode) {
     ReadOutcome outcome;
     TZipReader reader;
-    int pumps = 0;
-    reader.MessagePump = [&pumps] { ++pumps; };
     try {
         reader.SetIncompleteZipMode(mode);
         reader.OpenArchiveStream(std::make_unique<TMemoryStream>(bytes), name);

@@ -101,11 +101,11 @@ void TArchiveWriter::Drain() {
 }
 
 // The head's header is complete once its data is: written once, then the
-// data in blocks, with the messages handled after each.
+// data in blocks, with the hooks told after each.
 void TArchiveWriter::WriteHead() {
     Slot& slot = queue_.front();
     // A worker's failure is the run's.
-    for (std::future<void>& job : slot.done) WaitPumping(job, [this] { hooks_.BlockWritten(); });
+    for (std::future<void>& job : slot.done) job.get();
     TPendingEntry& pending = *slot.pending;
     TZipHeaderInfo& entry = *pending.entry;
     if (!pending.pieces.empty()) std::string().swap(pending.data);  // the source, now deflated
@@ -148,14 +148,9 @@ void TArchiveWriter::Finish(TEndCentral& end, TStream* sourceArchive) {
     output_->Flush();
 }
 
-void TArchiveWriter::Commit(const std::function<void()>& pump) {
-    // Closing a large new file may start its write-back (ext4 does so for a
-    // file created empty), which takes tens of milliseconds: on the worker too.
-    std::future<void> done = std::async(std::launch::async, [this] {
-        output_.reset();
-        workFile_.Commit();
-    });
-    WaitPumping(done, pump);
+void TArchiveWriter::Commit() {
+    output_.reset();
+    workFile_.Commit();
 }
 
 std::unique_ptr<TSortedZip> TArchiveWriter::TakeDirectory() {

@@ -51,7 +51,7 @@ class TArchiveWriter {
     // Creates the work file for target (EFCreateError naming the target).
     // threads < 1 means one per core. written is told of each queued entry
     // once its header and data are in the file; hooks.BlockWritten after
-    // every block written and every kPumpInterval while a worker is waited for.
+    // every block written.
     TArchiveWriter(const std::string& target, bool flushFilesOnClose, int threads,
                    TEntryHooks& hooks, std::function<void(TPendingEntry&)> written);
     // Waits for the workers, then removes the work file unless committed.
@@ -78,9 +78,8 @@ class TArchiveWriter {
     // entries came from, for their foreign extra blocks (may be null).
     void Finish(TEndCentral& end, TStream* sourceArchive);
     // Closes the finished archive and puts it in the target's place (see
-    // TWorkFile), both on a worker thread, calling pump every kPumpInterval until
-    // that is done.
-    void Commit(const std::function<void()>& pump);
+    // TWorkFile).
+    void Commit();
     // The records in archive order, as a directory the reader can load.
     std::unique_ptr<TSortedZip> TakeDirectory();
 

@@ -1,8 +1,8 @@
 #pragma once
 // Moves one source's bytes into the archive, stored or as raw deflate, with
 // the CRC computed on the way; and deflates a whole source held in memory.
-// Progress, message pumping, cancel and pause belong to the caller and are
-// reached through TEntryHooks.
+// Progress and cancel belong to the caller and are reached through
+// TEntryHooks.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -1,8 +1,7 @@
 #pragma once
 // What a running job and its front end share: a request to stop, which the
 // front end (or a signal's thread) sets from any thread and the run and the
-// archive builder read at each of their steps. The front end never has to
-// reach into the builder from inside the builder's own message pump.
+// archive builder read at each of their steps, on the run's own thread.
 #include <atomic>
 
 namespace qm {

@@ -41,7 +41,6 @@ std::optional<std::string> Inflated(const std::string& data, size_t limit) {
 std::optional<std::string> ReadSmallEntry(const std::string& archivePath,
                                           const std::string& storedName, size_t limit) {
     TZipReader reader;
-    reader.SetDoProcessMessages(false);
     // A torn archive is read from its local headers.
     reader.SetIncompleteZipMode(izAssumeBad);
     reader.SetZipName(archivePath);

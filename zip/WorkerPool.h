@@ -4,7 +4,6 @@
 // and renders pages; what a task produces is handed back through its own
 // state and its end (or failure) through a future, so the pool knows nothing
 // of either.
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -15,20 +14,6 @@
 #include <vector>
 
 namespace qm {
-
-// How long a thread that waits for workers goes without handling the
-// window's events: a quarter of the 20 ms the window may wait at most, as a
-// waiting thread wakes up late (10 to 15 ms late was seen) when the workers
-// keep every core busy.
-inline constexpr std::chrono::milliseconds kPumpInterval{5};
-
-// Waits for done, calling pump every kPumpInterval meanwhile, and gives
-// what it holds (or raises what its task raised).
-template <typename T>
-T WaitPumping(std::future<T>& done, const std::function<void()>& pump) {
-    while (done.wait_for(kPumpInterval) != std::future_status::ready) pump();
-    return done.get();
-}
 
 class TWorkerPool {
   public:

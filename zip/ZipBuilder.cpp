@@ -80,7 +80,6 @@ int32_t TZipBuilder::Run() {
     options.flushOnClose = FlushFilesOnClose();
     options.nameConversion = OEMConvert();
     options.stopRequested = [this] {
-        PumpMessages();
         CheckCancel();
         return false;
     };
@@ -181,7 +180,6 @@ void TZipBuilder::AddWildcardItem(RunState& run, const std::string& wildcardItem
             if (addDirEntriesOnRecurse_) filesList_.push_back(found);
             continue;
         }
-        PumpMessages();
         CheckCancel();
         // An archive never contains itself, nor the work files of its runs.
         if (found == run.archiveName) continue;

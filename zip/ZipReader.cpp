@@ -29,7 +29,7 @@ const char* const kUnrecoveredAttributesText =
 namespace {
 
 constexpr int64_t kLongestEndSearch = kEndRecordSize + 0xFFFF;  // 65557
-constexpr int64_t kScanPumpStep = 10240;
+constexpr int64_t kScanCheckStep = 10240;
 constexpr int64_t kSelfExtractorStart = 14000;
 constexpr int64_t kScanChunk = 65536;
 constexpr uint16_t kHostUnix = 3;                 // "version made by": the file system of origin
@@ -107,16 +107,6 @@ void TZipReader::CheckCancel() {
     if (!cancel_ && !(runControl_ && runControl_->CancelRequested())) return;
     cancel_ = false;
     throw EUserCanceled(kUserAbortedText);
-}
-
-void TZipReader::PumpMessages() {
-    if (doProcessMessages_ && MessagePump) MessagePump();
-}
-
-void TZipReader::PumpAndCheckCancel() {
-    if (!doProcessMessages_) return;
-    PumpMessages();
-    CheckCancel();
 }
 
 void TZipReader::DropReadHandle() {
@@ -295,7 +285,7 @@ void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, b
     }
     TZipHeaderInfo* previous = nullptr;
     for (uint64_t n = 0; n < count && !failed; ++n) {
-        PumpAndCheckCancel();
+        CheckCancel();
         auto entry = std::make_unique<TZipHeaderInfo>(oemConvert_);
         bool read = entry->ReadCentralHeader(in);
         if (!read && previous && previous->CentralExtraLength > 0) {
@@ -346,11 +336,11 @@ int64_t TZipReader::FindRecord(TStream& in, int64_t start, int64_t size, uint32_
     std::vector<unsigned char> chunk(static_cast<size_t>(kScanChunk));
     int64_t chunkStart = start;
     int64_t chunkLength = 0;
-    int64_t nextPump = start + kScanPumpStep;
+    int64_t nextCheck = start + kScanCheckStep;
     for (int64_t at = start; at + 6 <= size && found < 0;) {
-        if (at >= nextPump) {
-            PumpAndCheckCancel();
-            nextPump += kScanPumpStep;
+        if (at >= nextCheck) {
+            CheckCancel();
+            nextCheck += kScanCheckStep;
             continue;
         }
         if (at + 6 > chunkStart + chunkLength) {
@@ -359,7 +349,7 @@ int64_t TZipReader::FindRecord(TStream& in, int64_t start, int64_t size, uint32_
             chunkLength = std::max<int64_t>(0, in.Read(chunk.data(), kScanChunk));
             if (chunkLength < 6) break;
         }
-        const int64_t limit = std::min(chunkStart + chunkLength - 5, nextPump);
+        const int64_t limit = std::min(chunkStart + chunkLength - 5, nextCheck);
         const unsigned char* base = chunk.data();
         const void* hit =
             std::memchr(base + (at - chunkStart), 'P', static_cast<size_t>(limit - at));
@@ -400,7 +390,7 @@ bool TZipReader::RebuildFromLocalHeaders() {
     int64_t place = found;
     int64_t walkEnd = found;  // where the last entry found ends
     while (place >= 0 && place < size) {
-        PumpAndCheckCancel();
+        CheckCancel();
         auto entry = std::make_unique<TZipHeaderInfo>(oemConvert_);
         if (in.Seek(place, soBeginning) != place || !entry->ReadLocalHeader(in)) {
             // Bytes that are no header: the walk goes on at the next header
@@ -418,7 +408,7 @@ bool TZipReader::RebuildFromLocalHeaders() {
             // would lose it.
             TDataDescriptor descriptor;
             if (!FindDataDescriptor(
-                    in, *entry, dataStart, size, [this] { PumpAndCheckCancel(); }, descriptor)) {
+                    in, *entry, dataStart, size, [this] { CheckCancel(); }, descriptor)) {
                 rebuildFailure_ = Format(kDescriptorDisagreesFormat, entry->StoredName().c_str());
                 return false;
             }
@@ -458,7 +448,7 @@ void TZipReader::MatchCentralHeaders(TStream& in, int64_t size, int64_t start) {
     int left = count;
     for (int64_t at = FindRecord(in, start, size, kCentralHeaderSignature); at >= 0 && left > 0;
          at = FindRecord(in, at + 1, size, kCentralHeaderSignature)) {
-        PumpAndCheckCancel();
+        CheckCancel();
         TZipHeaderInfo central(oemConvert_);
         int index = 0;
         if (in.Seek(at, soBeginning) != at || !central.ReadCentralHeader(in) ||

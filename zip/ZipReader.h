@@ -48,8 +48,6 @@ class TZipReader {
     void SetSortMode(TZipSortMode mode);
     bool KeepZipOpen() const { return keepZipOpen_; }
     void SetKeepZipOpen(bool value) { keepZipOpen_ = value; }
-    bool DoProcessMessages() const { return doProcessMessages_; }
-    void SetDoProcessMessages(bool value) { doProcessMessages_ = value; }
     TIncompleteZipMode IncompleteZipMode() const { return incompleteZipMode_; }
     void SetIncompleteZipMode(TIncompleteZipMode mode) { incompleteZipMode_ = mode; }
     TOEMConvert OEMConvert() const { return oemConvert_; }
@@ -61,14 +59,10 @@ class TZipReader {
     bool Cancel() const { return cancel_; }
     void SetCancel(bool value) { cancel_ = value; }
     // A run's shared stop request, read at the same checks as Cancel (null:
-    // none). The front end sets it from wherever it likes; nothing has to
-    // reach into the builder from inside its message pump.
+    // none). The front end sets it from whatever thread it likes.
     const TRunControl* RunControl() const { return runControl_; }
     void SetRunControl(const TRunControl* control) { runControl_ = control; }
 
-    // Called where pending window messages are to be handled, when
-    // DoProcessMessages is on.
-    std::function<void()> MessagePump;
     // A file without an end record is being read; the handler may change
     // the mode for this read.
     std::function<void(TZipReader& sender, TIncompleteZipMode& mode)> OnInCompleteZip;
@@ -122,8 +116,6 @@ class TZipReader {
     // Raises EUserCanceled "User Aborted Operation" when cancel is
     // requested, clearing the request.
     void CheckCancel();
-    // Calls MessagePump when DoProcessMessages is on and it is set.
-    void PumpMessages();
 
     // Opens the read handle when it is closed (deny-write read mode).
     // EFOpenError when the archive was opened from a stream.
@@ -148,16 +140,12 @@ class TZipReader {
     int64_t FindRecord(TStream& in, int64_t start, int64_t size, uint32_t signature);
     int64_t FindLocalHeader(TStream& in, int64_t start, int64_t size);
     void MatchCentralHeaders(TStream& stream, int64_t streamSize, int64_t start);
-    // Between records of a read, when DoProcessMessages is on: handles
-    // messages, then the cancel request.
-    void PumpAndCheckCancel();
     [[noreturn]] void FailBadZip();
     void RebuildView();
 
     std::string zipName_;
     TZipSortMode sortMode_ = ByNone;
     bool keepZipOpen_ = false;
-    bool doProcessMessages_ = true;
     TIncompleteZipMode incompleteZipMode_ = izAssumeMulti;
     TOEMConvert oemConvert_ = oemAlways;
     bool flushFilesOnClose_ = false;

@@ -301,7 +301,7 @@ TZipResult<std::unique_ptr<TSortedZip>> TZipWriter::Commit(TEndCentral& end,
     TZipStatus finished = Writing([&] { out_->Finish(end, sourceArchive); });
     if (!finished) return finished.Error();
     return Capture([&] {
-        out_->Commit([] {});
+        out_->Commit();
         std::unique_ptr<TSortedZip> directory = out_->TakeDirectory();
         out_.reset();
         return directory;

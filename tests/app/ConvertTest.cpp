@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <csignal>
 
+#include "EventWait.h"
 #include "RecordingDialogs.h"
 #include "app/OutputMenu.h"
 #include "app/QuitOnSignals.h"
@@ -58,6 +59,12 @@ class Convert : public ::testing::Test {
     void SaveAs(const std::string& path) {
         dialogs.answers.push_back(QString::fromStdString(path));
     }
+    // Clicks Convert and handles the window's events until the run (if one
+    // started) has ended.
+    void RunConvert() {
+        form.Button1->click();
+        ASSERT_TRUE(test::WaitUntil([this] { return !form.Converting(); }));
+    }
 
     test::ScratchDir scratch;
     test::TRecordingDialogs dialogs;
@@ -68,21 +75,21 @@ const std::string kBook =
     "第一章 开始\r\n这是一本书。\r\n第二章 继续\r\n又是一段文字，里面有 <标记> & 符号。\r\n";
 
 TEST_F(Convert, DoesNothingWithoutAFileOrWhenTheSaveDialogIsCancelled) {
-    form.Button1->click();
+    RunConvert();
     EXPECT_TRUE(dialogs.log.empty());
 
     List("book.txt", kBook);
     form.m_title->setText(QString::fromUtf8("我的书"));
     dialogs.answers.push_back(std::nullopt);
-    form.Button1->click();
+    RunConvert();
     form.m_title->clear();
     dialogs.answers.push_back(std::nullopt);
-    form.Button1->click();
+    RunConvert();
     // Whatever the title, the proposal is a visible name in the folder shown.
     for (const char* title : {"../../escape", ".", ".."}) {
         form.m_title->setText(QString::fromUtf8(title));
         dialogs.answers.push_back(std::nullopt);
-        form.Button1->click();
+        RunConvert();
     }
     EXPECT_EQ(dialogs.log,
               (std::vector<std::string>{"file:保存EPUB:我的书.epub", "file:保存EPUB:myepub.epub",
@@ -116,9 +123,8 @@ TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResultBeforeTheTreeGoes) {
         const size_t before = dialogs.log.size();
         form.Button1Click();
         EXPECT_EQ(dialogs.log.size(), before);
-        EXPECT_FALSE(form.close());  // the window waits for the run to end
     };
-    form.Button1->click();
+    RunConvert();
 
     EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:我的书.epub",
                                                      "result:Quillmark:恭喜你，文件转换成功"}));
@@ -151,7 +157,7 @@ TEST_F(Convert, TooManyPartsWarnsFirstThenReportsFailure) {
     form.SpinEdit2->SetValue(3);  // not smaller than the 3 bytes
     const std::string archive = scratch / "tiny.epub";
     SaveAs(archive);
-    form.Button1->click();
+    RunConvert();
     EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:myepub.epub",
                                                      "warning:Quillmark:文件大小小于或等于分割数",
                                                      "result:Quillmark:灰常遗憾，未能转换成功"}));
@@ -171,7 +177,7 @@ TEST_F(Convert, AnArchiveThatIsNoBookIsLeftAsItWas) {
     for (bool epub3 : {true, false}) {  // the classic kind, remembered, last
         (epub3 ? form.OutputMenu->Epub3Action : form.OutputMenu->ClassicAction)->trigger();
         SaveAs(report);
-        form.Button1->click();
+        RunConvert();
         // The standard kind gives its reason under the fixed text; the
         // classic kind shows the fixed text alone.
         const std::string failed = "result:Quillmark:灰常遗憾，未能转换成功";
@@ -187,7 +193,7 @@ TEST_F(Convert, VanishedSourceFailsQuietlyAndUnwritableTreeShowsTheError) {
     List("gone.txt", kBook);
     std::remove((scratch / "gone.txt").c_str());
     SaveAs(scratch / "gone.epub");
-    form.Button1->click();
+    RunConvert();
     EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:myepub.epub",
                                                      "result:Quillmark:灰常遗憾，未能转换成功"}));
     EXPECT_FALSE(test::Exists(Staging()));
@@ -197,7 +203,7 @@ TEST_F(Convert, VanishedSourceFailsQuietlyAndUnwritableTreeShowsTheError) {
     List("book.txt", kBook);
     test::WriteFile(Staging(), "in the way");
     SaveAs(scratch / "book.epub");
-    form.Button1->click();
+    RunConvert();
     ASSERT_EQ(dialogs.log.size(), 2u);
     EXPECT_EQ(dialogs.log[1].rfind("error:Quillmark:Cannot create", 0), 0u) << dialogs.log[1];
     EXPECT_FALSE(test::Exists(scratch / "book.epub"));
@@ -223,7 +229,7 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
     List("book.txt", "第一章\r\n　　这是一个关于信的故事。😀\r\n");
     form.m_title->setText(QString::fromUtf8("海边的书信"));
     SaveAs(scratch / "book.epub");
-    form.Button1->click();
+    RunConvert();
     ASSERT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功\n共 1 章");
     const std::string opf =
         test::Run("unzip -p " + test::Quote(scratch / "book.epub") + " OEBPS/content.opf").out;
@@ -241,7 +247,7 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
     dialogs.answers.push_back(QString::fromStdString(scratch / "fake.png"));
     form.OutputMenu->CoverAction->trigger();
     dialogs.log.clear();
-    form.Button1->click();
+    RunConvert();
     ASSERT_EQ(dialogs.log.size(), 1u);
     EXPECT_EQ(dialogs.log[0].rfind("error:Quillmark:The cover image", 0), 0u) << dialogs.log[0];
     form.OutputMenu->NoCoverAction->trigger();
@@ -258,7 +264,7 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
     List("book.txt", "第一卷 上\r\n第一章 一\r\n一\r\nScene 9\r\n九\r\n第二章 二\r\n二\r\n");
     form.SpinEdit2->SetValue(5);
     SaveAs(scratch / "a.epub");
-    form.Button1->click();
+    RunConvert();
     EXPECT_EQ(dialogs.log.back(),
               "result:Quillmark:恭喜你，文件转换成功\n共 1 卷、2 章（已按章节分页，未用分段数 5）");
 
@@ -270,7 +276,7 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
     EXPECT_EQ(form.OutputMenu->Options().chapterPattern, "^Scene \\d+$");
     EXPECT_EQ(form.OutputMenu->Options().volumePattern, "");
     SaveAs(scratch / "b.epub");
-    form.Button1->click();
+    RunConvert();
     EXPECT_EQ(dialogs.log.back(),
               "result:Quillmark:恭喜你，文件转换成功\n共 1 卷、1 章（已按章节分页，未用分段数 5）");
 
@@ -278,7 +284,7 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
     EXPECT_FALSE(form.OutputMenu->Options().chapters);
     EXPECT_FALSE(form.OutputMenu->ChapterPatternAction->isEnabled());
     SaveAs(scratch / "c.epub");
-    form.Button1->click();
+    RunConvert();
     EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
     const std::string listing = test::Run("unzip -l " + test::Quote(scratch / "c.epub")).out;
     EXPECT_NE(listing.find("OEBPS/text/p00005.xhtml"), std::string::npos) << listing;
@@ -292,7 +298,7 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
     List("gbk.txt", test::Encode("第一章 一\r\n这是一个关于信的故事。\r\n", "GB18030"));
     SaveAs(scratch / "d.epub");
     dialogs.log.clear();
-    form.Button1->click();
+    RunConvert();
     ASSERT_EQ(dialogs.log.size(), 2u);  // the save dialog and the result
     EXPECT_EQ(dialogs.log[1].rfind(
                   "result:Quillmark:恭喜你，文件转换成功\n共 1 章（已按章节分页，未用分段数 5）\n"
@@ -304,8 +310,8 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
 }
 
 // A heading pattern that backtracks without end: the window handles its
-// events while it runs, and a signal stops the run and ends the program
-// without waiting for the pattern.
+// events while it runs, and a signal stops the run and ends the window's
+// event loop without waiting for the pattern.
 TEST_F(Convert, ARunawayPatternKeepsTheWindowAliveAndASignalEndsIt) {
     TQuitOnSignals quitOnSignals;
     form.OutputMenu->Epub3Action->trigger();
@@ -322,13 +328,14 @@ TEST_F(Convert, ARunawayPatternKeepsTheWindowAliveAndASignalEndsIt) {
         if (++turns == 20) ::raise(SIGTERM);
     });
     ticker.start(0);
-    QTimer::singleShot(0, &form, [&] {
-        form.Button1->click();
-        if (turns < 20) QCoreApplication::exit(1);  // no signal was sent: a failure, not a hang
-    });
+    QTimer::singleShot(0, &form, [&] { form.Button1->click(); });
+    // No signal sent by then is a failure, not a hang.
+    QTimer::singleShot(60000, &form, [] { QCoreApplication::exit(1); });
     EXPECT_EQ(QCoreApplication::exec(), 128 + SIGTERM);
     ticker.stop();
     EXPECT_GE(turns, 20);
+    // The stopped run still shows its result while the window is there.
+    ASSERT_TRUE(test::WaitUntil([this] { return !form.Converting(); }));
     EXPECT_EQ(dialogs.log.back(),
               std::string("result:Quillmark:灰常遗憾，未能转换成功\n") + kRunInterruptedText);
     EXPECT_FALSE(test::Exists(scratch / "a.epub"));
@@ -336,6 +343,34 @@ TEST_F(Convert, ARunawayPatternKeepsTheWindowAliveAndASignalEndsIt) {
     dialogs.texts = {QString()};
     form.OutputMenu->ChapterPatternAction->trigger();
     form.OutputMenu->ClassicAction->trigger();
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// Closing the window while a run goes on stops the run and waits for its
+// thread: no book, no staging tree and no box are left behind.
+TEST_F(Convert, ClosingTheWindowStopsTheRunAndWaitsForIt) {
+    std::string book;
+    while (book.size() < 8'000'000) book += kBook;
+    List("long.txt", book);
+    form.SpinEdit2->SetValue(1024);
+    SaveAs(scratch / "long.epub");
+    bool closed = false;
+    QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged, &form, [&](int value) {
+        if (value > 0 && !closed) closed = form.close();
+    });
+    form.show();
+    form.Button1->click();
+    ASSERT_TRUE(test::WaitUntil([&] { return closed; }));
+    EXPECT_FALSE(form.Converting());
+    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_FALSE(test::Exists(scratch / "long.epub"));
+    EXPECT_FALSE(test::Exists(Staging()));
+    EXPECT_EQ(dialogs.log, std::vector<std::string>{"file:保存EPUB:myepub.epub"});
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "EventWait.h"
 #include "RecordingDialogs.h"
 #include "app/OutputMenu.h"
 #include "app/Placement.h"
@@ -131,6 +132,7 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
             form.grab().toImage().save(dir + QStringLiteral("/main-window-converting.png")));
     };
     form.Button1->click();
+    ASSERT_TRUE(test::WaitUntil([&] { return !form.Converting(); }));
     EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
 }
 

@@ -117,19 +117,19 @@ TEST(ChapterDetection, UserPatternsReplaceTheBuiltInRules) {
 }
 
 // A pattern that backtracks without end on a line stops the run with a
-// message that names it; meanwhile the pump runs, and a stop it raises ends
-// the match at once.
-TEST(ChapterDetection, ARunawayPatternIsStoppedAndKeepsThePumpGoing) {
+// message that names it; meanwhile it looks for a stop, and a stop raised
+// there ends the match at once.
+TEST(ChapterDetection, ARunawayPatternIsStoppedAndLooksForAStop) {
     const std::string hostile = std::string(39, 'a') + "!";
-    int pumped = 0;
-    const TChapterDetector detector("(a+)+$", {}, [&pumped] { ++pumped; });
+    int checks = 0;
+    const TChapterDetector detector("(a+)+$", {}, [&checks] { ++checks; });
     try {
         detector.Classify(hostile);
         FAIL() << "the match was not stopped";
     } catch (const EChapterPattern& error) {
         EXPECT_NE(std::string(error.what()).find("\"(a+)+$\""), std::string::npos) << error.what();
     }
-    EXPECT_GT(pumped, 0);
+    EXPECT_GT(checks, 0);
     EXPECT_EQ(detector.Classify(std::string(39, 'a')), THeadingKind::Chapter);
 
     struct TStop {};

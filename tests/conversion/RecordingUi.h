@@ -22,12 +22,10 @@ class RecordingUi : public TConversionUi {
         (phase == TConversionPhase::Pages ? pagePercents : packPercents).push_back(percent);
         if (onProgress) onProgress(phase);
     }
-    void ProcessMessages() override { ++pumps; }
 
     std::vector<std::pair<std::string, std::string>> warnings;
     std::vector<std::string> results;
     std::vector<int> pagePercents, packPercents;
-    int pumps = 0;
     std::function<void()> onResult;
     std::function<void(TConversionPhase)> onProgress;
 };

@@ -67,7 +67,7 @@ TEST_F(Slicing, PagesWrittenInSlicesEqualPagesWrittenWhole) {
         WriteBookFiles(parts, request, sliced, scratch.Path(), TPageWriting{slice, 40});
         for (int k = 0; k < 4; ++k) EXPECT_EQ(Page(k), whole[static_cast<size_t>(k)]) << k;
         // A slice grows by one byte where it would cut a CR LF pair.
-        EXPECT_GE(sliced.pumps, static_cast<int>((first.size() + second.size()) / (slice + 1)));
+        EXPECT_GE(sliced.pagePercents.size(), (first.size() + second.size()) / (slice + 1));
         EXPECT_TRUE(NonDecreasing(sliced.pagePercents));
         EXPECT_GE(sliced.pagePercents.front(), 40);
         EXPECT_EQ(sliced.pagePercents.back(), 100);
@@ -123,9 +123,9 @@ TEST_F(Slicing, LoadingInSlicesGivesTheSameWorkingText) {
     }
 }
 
-TEST_F(Slicing, LargeSinglePageBookHandlesEventsAllAlong) {
-    // 20 MB of GBK text in one part: at least one pump per slice read and
-    // per slice written, with the page still whole.
+TEST_F(Slicing, LargeSinglePageBookReportsProgressAllAlong) {
+    // 20 MB of GBK text in one part: at least one report (and a look for a
+    // stop) per slice read and per slice written, with the page still whole.
     std::string line;
     for (int i = 0; i < 30; ++i) line += Hex("D6 D0 CE C4");
     line += "a&b\r\n";
@@ -140,7 +140,7 @@ TEST_F(Slicing, LargeSinglePageBookHandlesEventsAllAlong) {
     // "</p><p>"; then the first "<p>" and the last "</p>".
     const size_t lines = book.size() / line.size();
     EXPECT_EQ(Page(0).size(), kPageHead.size() + lines * (180 + 7 + 7) + 7 + kPageTail.size());
-    EXPECT_GE(ui.pumps, 2 * static_cast<int>(book.size() / kPageSliceSize));
+    EXPECT_GE(ui.pagePercents.size(), 2 * (book.size() / kPageSliceSize));
     EXPECT_TRUE(NonDecreasing(ui.pagePercents));
     EXPECT_EQ(ui.pagePercents.back(), 100);
 }

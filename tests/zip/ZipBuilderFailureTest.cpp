@@ -134,10 +134,10 @@ TEST(ZipBuilderFailure, TroubleMidRunEndsAsCleanlyOnAnyThreadCount) {
             test::ConfigureTree(zip, dir / "src", archive);
             zip.SetZipAction(zaReplace);
             zip.SetThreads(threads);
-            int pumps = 0;
+            int started = 0;
             if (trouble == Cancel) {
-                zip.MessagePump = [&] {
-                    if (++pumps == 40) zip.SetCancel(true);
+                zip.OnStartZip = [&](TZipBuilder&, const std::string&, TZipHeaderInfo&, bool&) {
+                    if (++started == 20) zip.SetCancel(true);
                 };
                 EXPECT_EQ(MessageOf(zip, TZipError::Kind::Canceled), "User Aborted Operation");
             } else if (trouble == FullDisk) {
@@ -226,9 +226,9 @@ TEST(ZipBuilderFailure, CancelAndStopDeleteTheArchive) {
 
     TZipBuilder zip;
     test::ConfigureTree(zip, dir / "src", dir / "out.zip");
-    int pumps = 0;
-    zip.MessagePump = [&] {
-        if (++pumps == 4) zip.SetCancel(true);
+    // Asked for before a is read; looked at once its first block is written.
+    zip.OnStartZip = [&](TZipBuilder&, const std::string&, TZipHeaderInfo&, bool&) {
+        zip.SetCancel(true);
     };
     EXPECT_EQ(MessageOf(zip, TZipError::Kind::Canceled), "User Aborted Operation");
     EXPECT_FALSE(zip.Cancel());
@@ -236,7 +236,7 @@ TEST(ZipBuilderFailure, CancelAndStopDeleteTheArchive) {
     EXPECT_TRUE(zip.FilesList().empty());
 
     // A cancel left over from before is cleared when a run starts.
-    zip.MessagePump = nullptr;
+    zip.OnStartZip = nullptr;
     zip.SetCancel(true);
     test::ConfigureTree(zip, dir / "src", dir / "out.zip");
     EXPECT_EQ(test::Packed(zip), 2);

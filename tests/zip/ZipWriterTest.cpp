@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "support/TestSupport.h"
 #include "zip/ArchiveBytes.h"
+#include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
 
 namespace qm {
@@ -118,14 +119,19 @@ TEST(ZipWriter, NothingTakesTheTargetsPlaceWithoutCommit) {
     options.stopRequested = [] { return true; };
     auto stopped = Writer(target, std::move(options));
     ASSERT_TRUE(stopped);
+    // Heard once the entry's data is written: at the latest when committing.
     const TZipStatus first = stopped->AddBytes(values, std::string(200000, 'x'));
-    ASSERT_FALSE(first);
-    EXPECT_EQ(first.Error().kind, TZipError::Kind::Canceled);
-    EXPECT_EQ(first.Error().message, "User Aborted Operation");
     TEndCentral end;
     const auto committed = stopped->Commit(end, nullptr);
     ASSERT_FALSE(committed);
+    EXPECT_EQ(committed.Error().kind, TZipError::Kind::Canceled);
     EXPECT_EQ(committed.Error().message, "User Aborted Operation");
+    if (!first) {
+        EXPECT_EQ(first.Error().message, "User Aborted Operation");
+    }
+    const TZipStatus later = stopped->AddBytes(values, "abc");
+    ASSERT_FALSE(later);
+    EXPECT_EQ(later.Error().message, "User Aborted Operation");
     stopped.reset();
     EXPECT_EQ(test::ReadFile(target), "earlier book");
 
@@ -137,6 +143,43 @@ TEST(ZipWriter, NothingTakesTheTargetsPlaceWithoutCommit) {
     EXPECT_TRUE(writer->AddBytes(values, "abc"));
     ASSERT_TRUE(Commit(*writer));
     EXPECT_EQ(test::PythonZipCheck(target).out, "1\n");
+}
+
+TEST(ZipWriter, CopiesStopAndLeaveTheTarget) {
+    // A kept entry copied raw from an archive: whole when undisturbed; a stop
+    // request while it is copied leaves the target as it was.
+    ScratchDir dir;
+    const std::string source = dir / "old.zip";
+    {
+        auto writer = Writer(source);
+        TEntryValues values;
+        values.name = "a.bin";
+        ASSERT_TRUE(writer->AddBytes(values, Text(300000)));
+        ASSERT_TRUE(Commit(*writer));
+    }
+    const std::string before = test::ReadFile(source);
+    TZipReader reader;
+    reader.SetZipName(source);
+    reader.OpenArchive();
+    const TZipHeaderInfo& old = reader.Entry(0);
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop);
+        TBufferedFileStream in(source, fmOpenRead | fmShareDenyNone);
+        TZipWriterOptions options;
+        options.stopRequested = [stop] { return stop; };
+        auto writer = Writer(dir / "copy.zip", std::move(options));
+        const TZipStatus copied = writer->CopyEntry(in, old);
+        if (stop) {
+            ASSERT_FALSE(copied);
+            EXPECT_EQ(copied.Error().kind, TZipError::Kind::Canceled);
+            writer.reset();
+            EXPECT_EQ(test::ReadFile(dir / "copy.zip"), before);
+            continue;
+        }
+        ASSERT_TRUE(copied);
+        ASSERT_TRUE(Commit(*writer));
+        EXPECT_EQ(test::ReadFile(dir / "copy.zip"), before);  // a copy, byte for byte
+    }
 }
 
 TEST(ZipWriter, ASourceThatChangesWhileItIsRead) {
