@@ -58,7 +58,7 @@ qm::TConversionRequest RequestFor(const char* book, int argc, char** argv, off_t
     request.parts = argc > 2 ? std::atoi(argv[2]) : 1;
     // The standard EPUB 3 kind, divided at the book's headings.
     request.options.epub3 = argc > 3 && std::string(argv[3]) == "--epub3";
-    request.options.title = "book";
+    request.title = "book";
     request.archiveName = tempDirPath + "book.epub";
     return request;
 }

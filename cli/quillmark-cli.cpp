@@ -106,11 +106,9 @@ int ListChapters(const qm::TCliOptions& options) {
         qm::TConsoleUi ui(watch, false);
         qm::TChapterCount found;
         const qm::TBook book = qm::ReadEpub3Book(request, ui, found);
-        bool inVolume = false;
-        for (const qm::TBookSection& section : book.sections) {
-            inVolume = inVolume || section.kind == qm::TSectionKind::Volume;
-            const bool nested = section.kind == qm::TSectionKind::Chapter && inVolume;
-            std::printf("%s%s\n", nested ? "  " : "", section.title.c_str());
+        const std::vector<int> levels = qm::SectionLevels(book.sections);
+        for (size_t k = 0; k < book.sections.size(); ++k) {
+            std::printf("%s%s\n", levels[k] > 0 ? "  " : "", book.sections[k].title.c_str());
         }
         WarnPartsSetAside(options, found.Found() ? 1 : 0);
         if (found.Found()) {

@@ -2,7 +2,20 @@
 
 #include <algorithm>
 
+#include "conversion/BookCutting.h"
+
 namespace qm {
+
+std::vector<int> SectionLevels(const std::vector<TBookSection>& sections) {
+    std::vector<int> levels;
+    levels.reserve(sections.size());
+    bool inVolume = false;
+    for (const TBookSection& section : sections) {
+        if (section.kind != TSectionKind::Chapter) inVolume = section.kind == TSectionKind::Volume;
+        levels.push_back(section.kind == TSectionKind::Chapter && inVolume ? 1 : 0);
+    }
+    return levels;
+}
 
 size_t LeadingSpaceLength(std::string_view line) {
     size_t i = 0;
@@ -35,25 +48,6 @@ void AppendParagraphs(std::string_view piece, std::vector<TParagraph>& paragraph
         start =
             end + (piece[end] == '\r' && end + 1 < piece.size() && piece[end + 1] == '\n' ? 2 : 1);
     }
-}
-
-std::vector<size_t> PartEnds(std::string_view text, int32_t n) {
-    std::vector<size_t> ends;
-    if (text.empty()) return ends;
-    const size_t share = text.size() / static_cast<size_t>(std::max(1, n)) + 1;
-    size_t from = 0;
-    while (from < text.size() && ends.size() + 1 < static_cast<size_t>(std::max(1, n))) {
-        const size_t target = std::min(text.size(), std::max(from + 1, share * (ends.size() + 1)));
-        // The line that holds the cut ends the part, its break included.
-        size_t end = LineEnd(text, target - 1);
-        if (end == text.size()) break;
-        end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
-        if (end >= text.size()) break;
-        ends.push_back(end);
-        from = end;
-    }
-    ends.push_back(text.size());
-    return ends;
 }
 
 void CutBookIntoParts(TBook& book, int32_t n, const std::string& label) {

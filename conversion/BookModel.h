@@ -34,6 +34,10 @@ struct TBook {
     std::vector<TBookSection> sections;
 };
 
+// How deep each section sits in the table of contents: 1 for a chapter
+// after a volume, 0 for everything else (a part ends a volume's reach).
+std::vector<int> SectionLevels(const std::vector<TBookSection>& sections);
+
 // True for the spaces a line's indent is made of: ASCII space and tab and
 // the full-width space U+3000 (the CSS gives the indent instead).
 size_t LeadingSpaceLength(std::string_view line);
@@ -53,12 +57,6 @@ inline size_t LineEnd(std::string_view text, size_t from) {
 // ends a line), leading spaces dropped; blank lines make no paragraph but
 // mark the next one.
 void AppendParagraphs(std::string_view piece, std::vector<TParagraph>& paragraphs);
-
-// Where the text is cut into at most n parts: the ends of the parts, each at
-// the end of the first line that reaches its share of the bytes (text.size()
-// / n each), so no line and no character is cut. Fewer parts when lines are
-// longer than a share; none for an empty text.
-std::vector<size_t> PartEnds(std::string_view text, int32_t n);
 
 // Fills book.sections with the text cut into n parts, labelled "label" when
 // there is one part and "label (k)" otherwise. An empty text gives one empty

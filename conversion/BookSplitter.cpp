@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
-#include <future>
 
-#include "conversion/EpubTemplates.h"
+#include "conversion/ClassicDocuments.h"
 #include "conversion/PageText.h"
+#include "conversion/PoolRendering.h"
 #include "conversion/SourceText.h"
 #include "conversion/StagingTree.h"
 #include "conversion/Utf8FileWriter.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
-#include "zip/WorkerPool.h"
 
 namespace qm {
 namespace {
@@ -25,7 +25,8 @@ constexpr int kLoadingShare = 25;
 void WritePage(const std::string& path, std::string_view part, TPartEdges edges, size_t sliceSize,
                const std::function<void(size_t done)>& afterSlice) {
     TUtf8FileWriter file(path);
-    std::string buffer(kPageHead);
+    const TPageFrame& frame = ClassicPageFrame();
+    std::string buffer(frame.head);
     OpenPageBody(buffer);
     size_t start = 0;
     while (part.size() - start > sliceSize) {
@@ -38,7 +39,7 @@ void WritePage(const std::string& path, std::string_view part, TPartEdges edges,
     }
     AppendPageBodySlice(buffer, part, start, part.size(), edges);
     ClosePageBody(buffer);
-    buffer.append(kPageTail);
+    buffer.append(frame.tail);
     file.Append(buffer);
     file.Finish();
 }
@@ -52,74 +53,11 @@ TPartEdges EdgesOf(const std::vector<std::string_view>& parts, size_t index) {
                      index + 1 < parts.size() ? parts[index + 1] : std::string_view());
 }
 
-// The parts are independent once cut: workers write the pages, the calling
-// thread waits for each in order. pageDone is
-// told how many pages are complete.
-void WritePagesOnPool(const std::vector<std::string_view>& parts, const std::string& oebps,
-                      size_t sliceSize, int threads,
-                      const std::function<void(size_t pages)>& pageDone) {
-    std::vector<std::future<void>> done;
-    done.reserve(parts.size());
-    TWorkerPool pool(threads);  // goes first: no worker outlives the parts
-    for (size_t index = 0; index < parts.size(); ++index) {
-        done.push_back(pool.Run([&parts, &oebps, sliceSize, index] {
-            WritePage(PagePath(oebps, index), parts[index], EdgesOf(parts, index), sliceSize,
-                      [](size_t) {});
-        }));
-    }
-    for (size_t index = 0; index < parts.size(); ++index) {
-        // A page that failed fails the book.
-        done[index].get();
-        pageDone(index + 1);
-    }
-}
-
 }  // namespace
-
-std::vector<std::string_view> CutText(std::string_view text, int32_t n) {
-    std::vector<std::string_view> parts;
-    if (text.empty() || n < 1) return parts;
-    const size_t size = text.size();
-    const size_t partSize = size / static_cast<size_t>(n) + 1;
-    parts.reserve(static_cast<size_t>(n));
-    size_t next = 0;
-    for (int32_t pass = 0; pass < n && next < size; ++pass) {
-        const size_t start = next;
-        size_t end = std::min(size, start + partSize);
-        if (end > start && end < size) {
-            // A character the code page lacks goes whole with the part it
-            // begins in; otherwise a lead byte takes the byte after it.
-            const size_t whole = start + SequenceEndAtCut(text.substr(start), end - start);
-            if (whole != end) {
-                end = whole;
-            } else if (EndsInOpenLeadByte(text.substr(start, end - start))) {
-                ++end;
-            }
-        }
-        parts.push_back(text.substr(start, end - start));
-        next = end;
-    }
-    return parts;
-}
 
 void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversionRequest& request,
                     TConversionUi& ui, const std::string& tempDirPath,
                     const TPageWriting& writing) {
-    const std::string label = XmlText(request.labelName);
-    std::string manifest;
-    manifest.append(kOpfIdentifierCreator)
-        .append(XmlText(request.author))
-        .append(kOpfCreatorPublisher)
-        .append(kPublisherAddress)
-        .append(kOpfPublisherSource)
-        .append(kSourceAddress)
-        .append(kOpfSourceTitle)
-        .append(XmlText(request.title))
-        .append(kOpfTitleManifest)
-        .append(kOpfCssItem);
-    std::string spine(kOpfSpineStart);
-    std::string navigation(kNavMapStart);
-
     const std::string oebps = OebpsDir(tempDirPath);
     const size_t sliceSize = std::max<size_t>(1, writing.sliceSize);
     const int64_t count = static_cast<int64_t>(parts.size());
@@ -133,32 +71,25 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
                     writing.firstPercent + static_cast<int>((k * share + scaled) / count));
         CheckCancel(ui);
     };
-    for (int64_t k = 0; k < count; ++k) {
-        const int page = static_cast<int>(k);
-        manifest.append(FormatManifestItem(page));
-        spine.append(FormatSpineRef(page));
-        navigation.append(FormatNavPoint(page, label));
-    }
-    if (count > 1 && writing.threads != 1) {
-        WritePagesOnPool(parts, oebps, sliceSize, writing.threads,
-                         [&](size_t pages) { report(static_cast<int64_t>(pages), 0, 0); });
-    } else {
-        for (int64_t k = 0; k < count; ++k) {
-            const size_t index = static_cast<size_t>(k);
+    // The parts are independent once cut. On workers a page is written
+    // whole; on this thread slice by slice, reporting each slice.
+    const bool onCaller = RendersOnCaller(parts.size(), writing.threads);
+    RenderInOrder(
+        parts.size(), writing.threads,
+        [&](size_t index) {
             const std::string_view part = parts[index];
+            const auto k = static_cast<int64_t>(index);
             WritePage(PagePath(oebps, index), part, EdgesOf(parts, index), sliceSize,
-                      [&](size_t done) { report(k, done, part.size()); });
-            report(k + 1, 0, 0);
-        }
-    }
+                      [&](size_t done) {
+                          if (onCaller) report(k, done, part.size());
+                      });
+        },
+        [&](size_t index) { report(static_cast<int64_t>(index) + 1, 0, 0); });
 
-    std::string opf(kOpfPackageHead);
-    opf.append(manifest).append(kOpfManifestEnd).append(spine).append(kOpfSpineEnd);
-    WriteUtf8File(oebps + "/content.opf", opf);
-
-    std::string ncx(kTocNcxHead);
-    ncx.append(navigation).append(kNavMapEnd);
-    WriteUtf8File(oebps + "/toc.ncx", ncx);
+    WriteUtf8File(oebps + "/content.opf",
+                  ClassicPackageDocument(Utf8ToAnsi(request.title), Utf8ToAnsi(request.author),
+                                         parts.size()));
+    WriteUtf8File(oebps + "/toc.ncx", ClassicNcxDocument(request.labelName, parts.size()));
 }
 
 bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,

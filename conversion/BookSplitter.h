@@ -1,27 +1,20 @@
 #pragma once
-// Cutting the book's text into parts and writing one XHTML page per part,
-// then the package document (content.opf) and the table of contents
-// (toc.ncx) that list them.
+// Writing the classic book's parts (cut by CutText, BookCutting.h) as one
+// XHTML page each, then the package document (content.opf) and the table of
+// contents (toc.ncx) that list them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "conversion/BookCutting.h"
 #include "conversion/ConversionRun.h"
 
 namespace qm {
 
 inline constexpr const char* kSplitWarningCaption = "Quillmark";
 inline constexpr const char* kSplitWarningText = "文件大小小于或等于分割数";
-
-// Cuts text into at most n parts of about text.size() / n + 1 bytes each,
-// never inside a character: a four-byte sequence (CodePageExtension.h) cut
-// by the part's end joins it whole; else, when a part ends in an odd run of
-// lead-range bytes, the next byte of the text joins it. The parts
-// are views into text, in order, and together hold all of it; an empty text
-// gives no part. n must be at least 1.
-std::vector<std::string_view> CutText(std::string_view text, int32_t n);
 
 // How pages are written. A part longer than sliceSize bytes is escaped,
 // converted and written one slice at a time, with progress told and a stop

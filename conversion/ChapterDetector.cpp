@@ -36,8 +36,20 @@ size_t CharCount(std::string_view s) {
         s.begin(), s.end(), [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; }));
 }
 
+// The one definition of space for headings: what the trim removes and
+// what may separate a number from its title.
+constexpr char32_t kSpaceChars[] = {U' ', U'\t', U'\u00A0', U'\u3000'};
+
 bool IsSpaceChar(char32_t c) {
-    return c == ' ' || c == '\t' || c == 0x3000 || c == 0xA0;
+    return std::find(std::begin(kSpaceChars), std::end(kSpaceChars), c) != std::end(kSpaceChars);
+}
+
+// The length of the space character at i of s; 0 when there is none there.
+// A stray byte that reads as a space's code is no space.
+size_t SpaceLengthAt(std::string_view s, size_t i) {
+    size_t end = i;
+    const char32_t c = NextChar(s, end);
+    return IsSpaceChar(c) && (c < 0x80 || end - i > 1) ? end - i : 0;
 }
 
 bool IsDigitChar(char32_t c) {
@@ -93,6 +105,32 @@ bool SkipNumber(std::string_view s, size_t& i) {
     return any;
 }
 
+// Latin headings: a word and a number, or a word alone.
+constexpr std::pair<std::string_view, THeadingKind> kNumberedWords[] = {
+    {"Chapter", THeadingKind::Chapter},
+    {"Part", THeadingKind::Volume},
+    {"Book", THeadingKind::Volume},
+    {"Volume", THeadingKind::Volume}};
+constexpr std::string_view kLatinNamedParts[] = {"Prologue", "Epilogue", "Interlude"};
+
+// The characters headings start with, taken from the rules' own tables so
+// that a name added to a table is reached: 第 and 卷 (numbered), 正 (正文),
+// the named parts' and the Latin words' first characters.
+bool MayStartHeading(char32_t c) {
+    static const std::u32string kStarts = [] {
+        std::u32string starts = U"第卷正";
+        auto add = [&starts](std::string_view name) {
+            size_t i = 0;
+            starts.push_back(NextChar(name, i));
+        };
+        for (const TNamedPart& part : NamedParts()) add(part.name);
+        for (const auto& numbered : kNumberedWords) add(numbered.first);
+        for (std::string_view word : kLatinNamedParts) add(word);
+        return starts;
+    }();
+    return kStarts.find(c) != std::u32string::npos;
+}
+
 // 第 + number + unit, after the 第.
 THeadingKind OrdinalHeading(std::string_view s, size_t i) {
     SkipAsciiSpaces(s, i);
@@ -122,19 +160,6 @@ THeadingKind OrdinalHeading(std::string_view s, size_t i) {
     return EndsAsHeading(s, i) ? kind : THeadingKind::None;
 }
 
-struct TNamedPart {
-    std::string_view name;
-    bool numbered;  // may carry a number (or 篇) right after the name
-};
-
-// Longer names first where one begins another (序章 before 序).
-constexpr TNamedPart kNamedParts[] = {
-    {"序章", false},     {"序言", false},     {"序", false},       {"前言", false}, {"引子", false},
-    {"楔子", false},     {"尾声", false},     {"尾聲", false},     {"后记", false}, {"後記", false},
-    {"终章", false},     {"終章", false},     {"番外", true},      {"外传", false}, {"外傳", false},
-    {"完本感言", false}, {"作者的话", false}, {"作者的話", false},
-};
-
 THeadingKind NamedPartHeading(std::string_view s) {
     if (s.starts_with("正文")) {
         // "正文 第一章 ..." as many downloads have it: what follows decides.
@@ -145,7 +170,7 @@ THeadingKind NamedPartHeading(std::string_view s) {
         const THeadingKind inner = BuiltInHeadingKind(rest);
         return inner == THeadingKind::None ? THeadingKind::Chapter : inner;
     }
-    for (const TNamedPart& part : kNamedParts) {
+    for (const TNamedPart& part : NamedParts()) {
         if (!s.starts_with(part.name)) continue;
         size_t i = part.name.size();
         if (part.numbered && i < s.size()) {
@@ -208,12 +233,7 @@ bool StartsWithWord(std::string_view s, std::string_view word) {
 }
 
 THeadingKind LatinHeading(std::string_view s) {
-    static constexpr std::pair<std::string_view, THeadingKind> kNumbered[] = {
-        {"Chapter", THeadingKind::Chapter},
-        {"Part", THeadingKind::Volume},
-        {"Book", THeadingKind::Volume},
-        {"Volume", THeadingKind::Volume}};
-    for (const auto& [word, kind] : kNumbered) {
+    for (const auto& [word, kind] : kNumberedWords) {
         if (!StartsWithWord(s, word)) continue;
         size_t i = word.size();
         if (i == s.size() || s[i] != ' ') return THeadingKind::None;
@@ -228,7 +248,7 @@ THeadingKind LatinHeading(std::string_view s) {
                               s.substr(i).find(' ') != std::string_view::npos;
         return sentence ? THeadingKind::None : kind;
     }
-    for (std::string_view word : {"Prologue", "Epilogue", "Interlude"}) {
+    for (std::string_view word : kLatinNamedParts) {
         if (StartsWithWord(s, word)) {
             const size_t i = word.size();
             if (i < s.size() && IsAsciiAlnum(static_cast<unsigned char>(s[i])))
@@ -243,19 +263,27 @@ THeadingKind LatinHeading(std::string_view s) {
 }  // namespace
 
 std::string_view TrimHeadingLine(std::string_view line) {
-    auto space_at_start = [&line] {
-        if (line.empty()) return size_t{0};
-        if (line[0] == ' ' || line[0] == '\t') return size_t{1};
-        return line.starts_with("\xE3\x80\x80") ? size_t{3} : size_t{0};
-    };
-    auto space_at_end = [&line] {
-        if (line.empty()) return size_t{0};
-        if (line.back() == ' ' || line.back() == '\t') return size_t{1};
-        return line.ends_with("\xE3\x80\x80") ? size_t{3} : size_t{0};
-    };
-    for (size_t n; (n = space_at_start()) != 0;) line.remove_prefix(n);
-    for (size_t n; (n = space_at_end()) != 0;) line.remove_suffix(n);
+    for (size_t n; !line.empty() && (n = SpaceLengthAt(line, 0)) != 0;) line.remove_prefix(n);
+    while (!line.empty()) {
+        size_t last = line.size() - 1;
+        while (last > 0 && (static_cast<unsigned char>(line[last]) & 0xC0) == 0x80) --last;
+        const size_t n = SpaceLengthAt(line, last);
+        if (n == 0 || last + n != line.size()) break;
+        line.remove_suffix(n);
+    }
     return line;
+}
+
+std::span<const TNamedPart> NamedParts() {
+    // Longer names first where one begins another (序章 before 序).
+    static constexpr TNamedPart kNamedParts[] = {
+        {"序章", false},     {"序言", false},     {"序", false},   {"前言", false},
+        {"引子", false},     {"楔子", false},     {"尾声", false}, {"尾聲", false},
+        {"后记", false},     {"後記", false},     {"终章", false}, {"終章", false},
+        {"番外", true},      {"外传", false},     {"外傳", false}, {"完本感言", false},
+        {"作者的话", false}, {"作者的話", false},
+    };
+    return kNamedParts;
 }
 
 THeadingKind BuiltInHeadingKind(std::string_view s) {
@@ -264,33 +292,7 @@ THeadingKind BuiltInHeadingKind(std::string_view s) {
     const char32_t first = NextChar(s, i);
     // The cheap test first: nearly every line starts with a character no
     // heading starts with.
-    switch (first) {
-        case U'第':
-        case U'卷':
-        case U'序':
-        case U'前':
-        case U'引':
-        case U'楔':
-        case U'正':
-        case U'尾':
-        case U'后':
-        case U'後':
-        case U'终':
-        case U'終':
-        case U'番':
-        case U'外':
-        case U'完':
-        case U'作':
-        case 'C':
-        case 'P':
-        case 'B':
-        case 'V':
-        case 'E':
-        case 'I':
-            break;
-        default:
-            return THeadingKind::None;
-    }
+    if (!MayStartHeading(first)) return THeadingKind::None;
     if (CharCount(s) > kMaxHeadingChars) return THeadingKind::None;
     if (first == U'第') return OrdinalHeading(s, i);
     if (first == U'卷') {

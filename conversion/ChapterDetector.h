@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,9 +34,19 @@ class EChapterPattern : public Exception {
     using Exception::Exception;
 };
 
-// The line without its leading and trailing ASCII spaces, tabs and
-// full-width spaces (U+3000).
+// The line without its leading and trailing spaces: ASCII space and tab,
+// no-break space (U+00A0) and full-width space (U+3000), the same spaces
+// that may stand between a heading's number and its title.
 std::string_view TrimHeadingLine(std::string_view line);
+
+// A part of a book known by its name (序章, 尾声, 番外 ...): a line that is
+// the name, or the name and a separator and a title, is a chapter heading.
+struct TNamedPart {
+    std::string_view name;  // UTF-8
+    bool numbered;          // may carry a number (or 篇) right after the name
+};
+// The built-in table; the quick pre-check of every line is derived from it.
+std::span<const TNamedPart> NamedParts();
 
 class TChapterDetector {
   public:

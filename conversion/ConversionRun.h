@@ -18,7 +18,7 @@ struct TConversionRequest {
     std::string labelName;    // code page 936: the list's name column (file name without extension)
     int32_t fileSize = 0;     // the size recorded when the file was listed
     int64_t sourceSize = -1;  // the file's real size when prepared; -1 not looked at yet
-    std::string title, author;  // code page 936
+    std::string title, author;  // UTF-8 as typed; the classic layout writes code page 936
     int32_t parts = 1;          // 1..1024
     std::string archiveName;    // native path of the .epub
     TEpub3Options options;      // the kind of book and what the EPUB 3 kind takes

@@ -9,7 +9,9 @@
 namespace qm {
 namespace {
 
-constexpr const char* kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+const TXmlStyle& Style() {
+    return LayoutFor(TBookKind::Epub3).xml;
+}
 
 const TBookWords kChineseSimplified{"封面", "扉页", "目录", "正文"};
 const TBookWords kChineseTraditional{"封面", "扉頁", "目錄", "正文"};
@@ -72,59 +74,35 @@ std::vector<std::string> CoverLines(const std::string& text, int width) {
     return lines;
 }
 
-void AppendSvgText(std::string& out, const std::vector<std::string>& lines, int top, int size,
-                   const char* weight) {
+void WriteSvgText(TXmlWriter& w, const std::vector<std::string>& lines, int top, int size,
+                  const char* weight) {
     for (size_t k = 0; k < lines.size(); ++k) {
-        out += Format(
-            "<text x=\"300\" y=\"%d\" font-size=\"%d\" font-weight=\"%s\" "
-            "text-anchor=\"middle\">",
-            top + static_cast<int>(k) * size * 13 / 10, size, weight);
-        AppendXmlUtf8(out, lines[k]);
-        out += "</text>\n";
+        w.Open("text").Attr("x", 300).Attr("y", top + static_cast<int>(k) * size * 13 / 10);
+        w.Attr("font-size", size).Attr("font-weight", weight).Attr("text-anchor", "middle");
+        w.Text(lines[k]).Close().Line();
     }
+}
+
+// A list item of the table of contents; a volume's entry stands out from
+// the chapters under it, which it holds in a list of their own.
+void WriteNavEntry(TXmlWriter& w, const TTocEntry& entry, int next) {
+    w.Open("li");
+    if (next > entry.level) w.Attr("class", "group");
+    w.Open("a").Attr("href", entry.href).Text(entry.label).Close();
+    if (next > entry.level) {
+        w.Line().Open("ol").Line();
+        return;
+    }
+    w.Close().Line();
+    if (next < entry.level) w.Close().Line().Close().Line();
+}
+
+void WriteLandmark(TXmlWriter& w, const char* type, const std::string& href, const char* word) {
+    w.Open("li").Open("a").Attr("epub:type", type).Attr("href", href).Text(word);
+    w.Close().Close().Line();
 }
 
 }  // namespace
-
-size_t AppendXmlUtf8(std::string& out, std::string_view text) {
-    size_t leftOut = 0;
-    size_t plain = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const char* replacement = nullptr;
-        size_t skip = 1;
-        if (byte == '&') {
-            replacement = "&amp;";
-        } else if (byte == '<') {
-            replacement = "&lt;";
-        } else if (byte == '>') {
-            replacement = "&gt;";
-        } else if (byte == '"') {
-            replacement = "&quot;";
-        } else if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
-            replacement = "";
-        } else if (byte == 0xEF && text.substr(i, 2) == "\xEF\xBF" && i + 2 < text.size() &&
-                   (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
-            replacement = "";  // U+FFFE, U+FFFF
-            skip = 3;
-        } else {
-            continue;
-        }
-        out.append(text.data() + plain, i - plain);
-        out.append(replacement);
-        if (*replacement == '\0') ++leftOut;
-        i += skip - 1;
-        plain = i + 1;
-    }
-    out.append(text.data() + plain, text.size() - plain);
-    return leftOut;
-}
-
-std::string XmlUtf8(std::string_view text) {
-    std::string out;
-    AppendXmlUtf8(out, text);
-    return out;
-}
 
 const TBookWords& BookWordsFor(const std::string& language) {
     if (StartsWith(language, "ja")) return kJapanese;
@@ -135,33 +113,33 @@ const TBookWords& BookWordsFor(const std::string& language) {
 }
 
 std::string PackageDocument(const TBook& book, const TPackageInfo& info) {
-    std::string opf(kXmlDeclaration);
-    opf +=
-        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\" "
-        "unique-identifier=\"bookid\" xml:lang=\"" +
-        XmlUtf8(book.language) + "\">\n";
-    opf += "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n";
-    opf += "<dc:identifier id=\"bookid\">" + info.identifier + "</dc:identifier>\n";
-    opf += "<dc:title>" + XmlUtf8(book.title) + "</dc:title>\n";
-    if (!book.author.empty()) opf += "<dc:creator>" + XmlUtf8(book.author) + "</dc:creator>\n";
-    opf += "<dc:language>" + XmlUtf8(book.language) + "</dc:language>\n";
-    opf += "<meta property=\"dcterms:modified\">" + info.modified + "</meta>\n";
+    std::string opf;
+    TXmlWriter w(opf, Style());
+    w.Declaration().Line();
+    w.Open("package").Attr("xmlns", "http://www.idpf.org/2007/opf").Attr("version", "3.0");
+    w.Attr("unique-identifier", "bookid").Attr("xml:lang", book.language).Line();
+    w.Open("metadata").Attr("xmlns:dc", "http://purl.org/dc/elements/1.1/").Line();
+    w.Open("dc:identifier").Attr("id", "bookid").Text(info.identifier).Close().Line();
+    w.Element("dc:title", book.title).Line();
+    if (!book.author.empty()) w.Element("dc:creator", book.author).Line();
+    w.Element("dc:language", book.language).Line();
+    w.Open("meta").Attr("property", "dcterms:modified").Text(info.modified).Close().Line();
     // Readers of EPUB 2 find the cover image only this way.
     if (!info.coverImageId.empty()) {
-        opf += "<meta name=\"cover\" content=\"" + info.coverImageId + "\"/>\n";
+        w.Open("meta").Attr("name", "cover").Attr("content", info.coverImageId).Close().Line();
     }
-    opf += "</metadata>\n<manifest>\n";
+    w.Close().Line().Open("manifest").Line();
     for (const TManifestItem& item : info.items) {
-        opf += "<item id=\"" + item.id + "\" href=\"" + item.href + "\" media-type=\"" +
-               item.mediaType + "\"";
-        if (!item.properties.empty()) opf += " properties=\"" + item.properties + "\"";
-        opf += "/>\n";
+        w.Open("item").Attr("id", item.id).Attr("href", item.href);
+        w.Attr("media-type", item.mediaType);
+        if (!item.properties.empty()) w.Attr("properties", item.properties);
+        w.Close().Line();
     }
-    opf += "</manifest>\n<spine toc=\"ncx\"";
-    if (info.vertical) opf += " page-progression-direction=\"rtl\"";
-    opf += ">\n";
-    for (const std::string& id : info.spine) opf += "<itemref idref=\"" + id + "\"/>\n";
-    opf += "</spine>\n</package>\n";
+    w.Close().Line().Open("spine").Attr("toc", "ncx");
+    if (info.vertical) w.Attr("page-progression-direction", "rtl");
+    w.Line();
+    for (const std::string& id : info.spine) w.Open("itemref").Attr("idref", id).Close().Line();
+    w.Close().Line().Close().Line();
     return opf;
 }
 
@@ -169,61 +147,52 @@ std::string NavigationDocument(const TBook& book, const std::vector<TTocEntry>& 
                                const std::string& coverHref, const std::string& titleHref,
                                const std::string& startHref) {
     const TBookWords& words = BookWordsFor(book.language);
-    std::string nav = PageHead(book.language, words.contents, "css/book.css", "nav");
-    nav += "<nav epub:type=\"toc\" id=\"toc\">\n<h1>";
-    nav += words.contents;
-    nav += "</h1>\n<ol>\n";
-    for (size_t k = 0; k < toc.size(); ++k) {
-        const int next = k + 1 < toc.size() ? toc[k + 1].level : 0;
-        // A volume's entry stands out from the chapters under it.
-        nav += next > toc[k].level ? "<li class=\"group\"><a href=\"" : "<li><a href=\"";
-        nav += toc[k].href + "\">" + XmlUtf8(toc[k].label) + "</a>";
-        if (next > toc[k].level) {
-            nav += "\n<ol>\n";
-        } else {
-            nav += "</li>\n";
-            if (next < toc[k].level) nav += "</ol>\n</li>\n";
-        }
-    }
-    nav +=
-        "</ol>\n</nav>\n<nav epub:type=\"landmarks\" id=\"landmarks\" hidden=\"hidden\">\n<ol>\n";
-    nav += "<li><a epub:type=\"cover\" href=\"" + coverHref + "\">" + words.cover + "</a></li>\n";
-    nav += "<li><a epub:type=\"titlepage\" href=\"" + titleHref + "\">" + words.titlePage +
-           "</a></li>\n";
-    nav += std::string("<li><a epub:type=\"toc\" href=\"nav.xhtml#toc\">") + words.contents +
-           "</a></li>\n";
-    nav +=
-        "<li><a epub:type=\"bodymatter\" href=\"" + startHref + "\">" + words.start + "</a></li>\n";
-    nav += "</ol>\n</nav>\n";
-    nav += kPageTail;
-    return nav;
+    const TPageFrame frame = Epub3PageFrame(book.language, words.contents, "css/book.css", "nav");
+    std::string nav = frame.head;
+    TXmlWriter w(nav, Style());
+    w.Open("nav").Attr("epub:type", "toc").Attr("id", "toc").Line();
+    w.Element("h1", words.contents).Line().Open("ol").Line();
+    for (size_t k = 0; k < toc.size(); ++k)
+        WriteNavEntry(w, toc[k], k + 1 < toc.size() ? toc[k + 1].level : 0);
+    w.Close().Line().Close().Line();
+    w.Open("nav").Attr("epub:type", "landmarks").Attr("id", "landmarks");
+    w.Attr("hidden", "hidden").Line().Open("ol").Line();
+    WriteLandmark(w, "cover", coverHref, words.cover);
+    WriteLandmark(w, "titlepage", titleHref, words.titlePage);
+    WriteLandmark(w, "toc", "nav.xhtml#toc", words.contents);
+    WriteLandmark(w, "bodymatter", startHref, words.start);
+    w.Close().Line().Close().Line();
+    return nav + frame.tail;
 }
 
 std::string NcxDocument(const TBook& book, const std::string& identifier,
                         const std::vector<TTocEntry>& toc) {
     int depth = 1;
     for (const TTocEntry& entry : toc) depth = std::max(depth, entry.level + 1);
-    std::string ncx(kXmlDeclaration);
-    ncx += "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\" version=\"2005-1\" xml:lang=\"" +
-           XmlUtf8(book.language) + "\">\n<head>\n";
-    ncx += "<meta name=\"dtb:uid\" content=\"" + identifier + "\"/>\n";
-    ncx += Format("<meta name=\"dtb:depth\" content=\"%d\"/>\n", depth);
-    ncx +=
-        "<meta name=\"dtb:totalPageCount\" content=\"0\"/>\n"
-        "<meta name=\"dtb:maxPageNumber\" content=\"0\"/>\n</head>\n";
-    ncx += "<docTitle><text>" + XmlUtf8(book.title) + "</text></docTitle>\n";
-    if (!book.author.empty())
-        ncx += "<docAuthor><text>" + XmlUtf8(book.author) + "</text></docAuthor>\n";
-    ncx += "<navMap>\n";
+    std::string ncx;
+    TXmlWriter w(ncx, Style());
+    w.Declaration().Line();
+    w.Open("ncx").Attr("xmlns", "http://www.daisy.org/z3986/2005/ncx/");
+    w.Attr("version", "2005-1").Attr("xml:lang", book.language).Line();
+    w.Open("head").Line();
+    w.Open("meta").Attr("name", "dtb:uid").Attr("content", identifier).Close().Line();
+    w.Open("meta").Attr("name", "dtb:depth").Attr("content", depth).Close().Line();
+    w.Open("meta").Attr("name", "dtb:totalPageCount").Attr("content", 0).Close().Line();
+    w.Open("meta").Attr("name", "dtb:maxPageNumber").Attr("content", 0).Close().Line();
+    w.Close().Line();
+    w.Open("docTitle").Element("text", book.title).Close().Line();
+    if (!book.author.empty()) w.Open("docAuthor").Element("text", book.author).Close().Line();
+    w.Open("navMap").Line();
     for (size_t k = 0; k < toc.size(); ++k) {
-        ncx += Format("<navPoint id=\"np%zu\" playOrder=\"%zu\">\n<navLabel><text>", k + 1, k + 1);
-        AppendXmlUtf8(ncx, toc[k].label);
-        ncx += "</text></navLabel>\n<content src=\"" + toc[k].href + "\"/>\n";
+        const auto order = static_cast<long long>(k + 1);
+        w.Open("navPoint").Attr("id", "np" + std::to_string(order)).Attr("playOrder", order);
+        w.Line().Open("navLabel").Element("text", toc[k].label).Close().Line();
+        w.Open("content").Attr("src", toc[k].href).Close().Line();
         const int next = k + 1 < toc.size() ? toc[k + 1].level : 0;
-        if (next <= toc[k].level) ncx += "</navPoint>\n";
-        if (next < toc[k].level) ncx += "</navPoint>\n";
+        if (next <= toc[k].level) w.Close().Line();
+        if (next < toc[k].level) w.Close().Line();
     }
-    ncx += "</navMap>\n</ncx>\n";
+    w.Close().Line().Close().Line();
     return ncx;
 }
 
@@ -271,56 +240,58 @@ std::string BookStyleSheet(const std::string& language, bool vertical,
     return css;
 }
 
-std::string PageHead(const std::string& language, std::string_view title,
-                     const std::string& cssHref, const char* bodyClass) {
-    std::string head(kXmlDeclaration);
-    const std::string lang = XmlUtf8(language);
-    head +=
-        "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" "
-        "xmlns:epub=\"http://www.idpf.org/2007/ops\" xml:lang=\"" +
-        lang + "\" lang=\"" + lang + "\">\n<head>\n<title>";
-    AppendXmlUtf8(head, title);
-    head += "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"" + cssHref +
-            "\"/>\n</head>\n";
-    head += bodyClass ? std::string("<body class=\"") + bodyClass + "\">\n" : "<body>\n";
-    return head;
+TPageFrame Epub3PageFrame(const std::string& language, std::string_view title,
+                          const std::string& cssHref, const char* bodyClass) {
+    TPageFrame frame;
+    TXmlWriter w(frame.head, Style());
+    w.Declaration().Line().Doctype("html").Line();
+    w.Open("html").Attr("xmlns", "http://www.w3.org/1999/xhtml");
+    w.Attr("xmlns:epub", "http://www.idpf.org/2007/ops");
+    w.Attr("xml:lang", language).Attr("lang", language).Line();
+    w.Open("head").Line().Element("title", title).Line();
+    w.Open("link").Attr("rel", "stylesheet").Attr("type", "text/css").Attr("href", cssHref);
+    w.Close().Line().Close().Line();
+    w.Open("body");
+    if (bodyClass) w.Attr("class", bodyClass);
+    w.Line().Redirect(frame.tail);
+    w.Close().Line().Close().Line();
+    return frame;
 }
 
 std::string CoverPage(const TBook& book, const std::string& cssHref, const std::string& imageHref,
                       int width, int height) {
     const TBookWords& words = BookWordsFor(book.language);
-    std::string page = PageHead(book.language, words.cover, cssHref, "cover");
+    const TPageFrame frame = Epub3PageFrame(book.language, words.cover, cssHref, "cover");
+    std::string page = frame.head;
+    TXmlWriter w(page, Style());
+    w.Open("section").Attr("epub:type", "cover");
     if (!imageHref.empty()) {
-        page += Format(
-            "<section epub:type=\"cover\"><img src=\"%s\" width=\"%d\" height=\"%d\" "
-            "alt=\"",
-            imageHref.c_str(), width, height);
-        AppendXmlUtf8(page, book.title);
-        page += "\"/></section>\n";
-    } else {
-        page +=
-            "<section epub:type=\"cover\">\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
-            "version=\"1.1\" viewBox=\"0 0 600 900\" preserveAspectRatio=\"xMidYMid meet\">\n"
-            "<rect width=\"600\" height=\"900\" fill=\"#f3ede2\"/>\n"
-            "<rect x=\"36\" y=\"36\" width=\"528\" height=\"828\" fill=\"none\" "
-            "stroke=\"#7a5c3a\" stroke-width=\"3\"/>\n"
-            "<g fill=\"#3b2a1a\" font-family=\"serif\">\n";
-        const std::vector<std::string> title = CoverLines(book.title, 8);
-        AppendSvgText(page, title, 330 - static_cast<int>(title.size()) * 30, 56, "bold");
-        AppendSvgText(page, CoverLines(book.author, 14), 660, 30, "normal");
-        page += "</g>\n</svg>\n</section>\n";
+        w.Open("img").Attr("src", imageHref).Attr("width", width).Attr("height", height);
+        w.Attr("alt", book.title).Close().Close().Line();
+        return page + frame.tail;
     }
-    page += kPageTail;
-    return page;
+    w.Line().Open("svg").Attr("xmlns", "http://www.w3.org/2000/svg").Attr("version", "1.1");
+    w.Attr("viewBox", "0 0 600 900").Attr("preserveAspectRatio", "xMidYMid meet").Line();
+    w.Open("rect").Attr("width", 600).Attr("height", 900).Attr("fill", "#f3ede2").Close().Line();
+    w.Open("rect").Attr("x", 36).Attr("y", 36).Attr("width", 528).Attr("height", 828);
+    w.Attr("fill", "none").Attr("stroke", "#7a5c3a").Attr("stroke-width", 3).Close().Line();
+    w.Open("g").Attr("fill", "#3b2a1a").Attr("font-family", "serif").Line();
+    const std::vector<std::string> title = CoverLines(book.title, 8);
+    WriteSvgText(w, title, 330 - static_cast<int>(title.size()) * 30, 56, "bold");
+    WriteSvgText(w, CoverLines(book.author, 14), 660, 30, "normal");
+    w.Close().Line().Close().Line().Close().Line();
+    return page + frame.tail;
 }
 
 std::string TitlePage(const TBook& book, const std::string& cssHref) {
-    std::string page = PageHead(book.language, book.title, cssHref, "title");
-    page += "<section epub:type=\"titlepage\">\n<h1>" + XmlUtf8(book.title) + "</h1>\n";
-    if (!book.author.empty()) page += "<p>" + XmlUtf8(book.author) + "</p>\n";
-    page += "</section>\n";
-    page += kPageTail;
-    return page;
+    const TPageFrame frame = Epub3PageFrame(book.language, book.title, cssHref, "title");
+    std::string page = frame.head;
+    TXmlWriter w(page, Style());
+    w.Open("section").Attr("epub:type", "titlepage").Line();
+    w.Element("h1", book.title).Line();
+    if (!book.author.empty()) w.Element("p", book.author).Line();
+    w.Close().Line();
+    return page + frame.tail;
 }
 
 }  // namespace qm

@@ -1,21 +1,16 @@
 #pragma once
 // The documents of a standard EPUB 3 book, built from the book model: the
 // package document, the navigation document and its EPUB 2 twin (NCX), the
-// style sheet, the cover and title pages, and the head and tail of a text
-// page. Every text put in is XML-escaped here.
+// style sheet, the cover and title pages, and the frame of a text page.
+// Each is written as a tree in the EPUB 3 layout, which escapes every text.
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "conversion/BookLayout.h"
 #include "conversion/BookModel.h"
 
 namespace qm {
-
-// Appends UTF-8 text as XML character data: "&", "<", ">" and '"' escaped,
-// the characters XML 1.0 forbids (C0 controls other than tab, CR and LF,
-// U+FFFE and U+FFFF) left out. Returns how many were left out.
-size_t AppendXmlUtf8(std::string& out, std::string_view text);
-std::string XmlUtf8(std::string_view text);
 
 // One entry of the table of contents: level 0 at the top, 1 under the
 // level-0 entry before it.
@@ -55,11 +50,10 @@ std::string NcxDocument(const TBook& book, const std::string& identifier,
 // fontFile: the embedded font's file name relative to the style sheet, or empty.
 std::string BookStyleSheet(const std::string& language, bool vertical, const std::string& fontFile);
 
-// A page's head up to and including "<body>", and its tail from "</body>".
-// cssHref is relative to the page.
-std::string PageHead(const std::string& language, std::string_view title,
-                     const std::string& cssHref, const char* bodyClass = nullptr);
-inline constexpr std::string_view kPageTail = "</body>\n</html>\n";
+// A page's frame: its head up to and including "<body>", its tail from
+// "</body>". cssHref is relative to the page.
+TPageFrame Epub3PageFrame(const std::string& language, std::string_view title,
+                          const std::string& cssHref, const char* bodyClass = nullptr);
 
 // The cover page: the image when there is one (imageHref relative to the
 // page), else a typographic cover of title and author drawn in SVG.

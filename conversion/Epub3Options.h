@@ -8,8 +8,6 @@ namespace qm {
 
 struct TEpub3Options {
     bool epub3 = false;     // write a standard EPUB 3 book instead of the classic layout
-    std::string title;      // UTF-8, as typed (the request's copies are code page 936)
-    std::string author;     // UTF-8
     std::string encoding;   // the source's encoding; empty: detected
     std::string language;   // BCP 47; empty: guessed from the text's script
     std::string convert;    // OpenCC conversion such as "s2t"; empty: none

@@ -68,8 +68,8 @@ std::string OptionsFingerprint(const TConversionRequest& request, const std::str
     const auto given = [](const std::string& value, const std::string& fromName) {
         return IsBlankText(value) || value == fromName ? std::string() : value;
     };
-    const std::string title = given(o.title, named.title);
-    const std::string author = given(o.author, named.author);
+    const std::string title = given(request.title, named.title);
+    const std::string author = given(request.author, named.author);
     std::string f;
     for (const std::string& field :
          {title, author, encoding, o.language, o.convert, std::to_string(request.parts),
@@ -134,8 +134,8 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     // A title or author of spaces and control characters alone would leave
     // the package's title empty: it counts as none given. Bytes that are not
     // UTF-8 are read as the text is, so they never reach a document raw.
-    book.title = IsBlankText(options.title) ? named.title : NameText(options.title);
-    book.author = IsBlankText(options.author) ? named.author : NameText(options.author);
+    book.title = IsBlankText(request.title) ? named.title : NameText(request.title);
+    book.author = IsBlankText(request.author) ? named.author : NameText(request.author);
     if (!options.convert.empty()) {
         const auto converter = std::make_unique<TChineseConverter>(options.convert);
         book.text = ConvertChinese(book.text, *converter, Stage(ui, kDecodeEnd, kConvertEnd));

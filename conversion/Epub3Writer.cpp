@@ -1,23 +1,17 @@
 #include "conversion/Epub3Writer.h"
 
 #include <algorithm>
-#include <future>
 
 #include "conversion/BookIdentifier.h"
 #include "conversion/BookTarget.h"
 #include "conversion/Epub3Documents.h"
+#include "conversion/EpubTemplates.h"
+#include "conversion/PoolRendering.h"
 #include "platform/Format.h"
-#include "zip/WorkerPool.h"
 
 namespace qm {
 namespace {
 
-constexpr const char* kContainer =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">\n"
-    "<rootfiles>\n"
-    "<rootfile full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/>\n"
-    "</rootfiles>\n</container>\n";
 constexpr const char* kXhtml = "application/xhtml+xml";
 constexpr const char* kPageCss = "../css/book.css";
 
@@ -30,17 +24,17 @@ class TPageSet {
     void WriteSection(const TBookSection& section) {
         Start(section.title);
         if (section.kind != TSectionKind::Part) {
-            const char* tag = section.kind == TSectionKind::Volume ? "h1" : "h2";
-            page_ += Format("<%s>", tag) + XmlUtf8(section.title) + Format("</%s>\n", tag);
+            TXmlWriter(page_, Style())
+                .Element(section.kind == TSectionKind::Volume ? "h1" : "h2", section.title)
+                .Line();
         }
         std::string paragraph;
         for (const TParagraph& p : section.paragraphs) {
-            paragraph.assign(p.afterBlank ? "<p class=\"gap\">" : "<p>");
-            AppendXmlUtf8(paragraph, p.text);
-            paragraph += "</p>\n";
+            paragraph.clear();
+            WriteParagraph(paragraph, p.afterBlank ? "gap" : nullptr, p.text);
             if (Fits(paragraph.size())) {
                 page_ += paragraph;
-            } else if (headSize_ + paragraph.size() + kPageTail.size() <= kMaxPageBytes) {
+            } else if (headSize_ + paragraph.size() + frame_.tail.size() <= kMaxPageBytes) {
                 Flush();
                 Start(section.title);
                 page_ += paragraph;
@@ -55,10 +49,22 @@ class TPageSet {
     std::vector<std::string> pages;
 
   private:
-    bool Fits(size_t more) const { return page_.size() + more + kPageTail.size() <= kMaxPageBytes; }
+    static const TXmlStyle& Style() { return LayoutFor(TBookKind::Epub3).xml; }
+
+    static void WriteParagraph(std::string& out, const char* cls, std::string_view text) {
+        TXmlWriter w(out, Style());
+        w.Open("p");
+        if (cls) w.Attr("class", cls);
+        w.Text(text).Close().Line();
+    }
+
+    bool Fits(size_t more) const {
+        return page_.size() + more + frame_.tail.size() <= kMaxPageBytes;
+    }
 
     void Start(const std::string& title) {
-        page_ = PageHead(book_.language, title, kPageCss);
+        frame_ = Epub3PageFrame(book_.language, title, kPageCss);
+        page_ = frame_.head;
         headSize_ = page_.size();
     }
 
@@ -69,7 +75,7 @@ class TPageSet {
             Flush();
             Start(title);
         }
-        const size_t budget = kMaxPageBytes - headSize_ - kPageTail.size() - 32;
+        const size_t budget = kMaxPageBytes - headSize_ - frame_.tail.size() - 32;
         std::string_view rest = p.text;
         bool first = true;
         while (!rest.empty()) {
@@ -91,9 +97,8 @@ class TPageSet {
                 escaped += cost;
                 end = std::min(rest.size(), end + length);
             }
-            page_ += first ? (p.afterBlank ? "<p class=\"gap\">" : "<p>") : "<p class=\"cont\">";
-            AppendXmlUtf8(page_, rest.substr(0, end));
-            page_ += "</p>\n";
+            WriteParagraph(page_, first ? (p.afterBlank ? "gap" : nullptr) : "cont",
+                           rest.substr(0, end));
             rest.remove_prefix(end);
             first = false;
             if (!rest.empty()) {
@@ -104,12 +109,13 @@ class TPageSet {
     }
 
     void Flush() {
-        page_ += kPageTail;
+        page_ += frame_.tail;
         pages.push_back(std::move(page_));
         page_.clear();
     }
 
     const TBook& book_;
+    TPageFrame frame_;
     std::string page_;
     size_t headSize_ = 0;
 };
@@ -120,7 +126,6 @@ struct TSectionBatch {
     size_t reached = 0;                // bytes of the text up to the batch's end
     std::vector<std::string> pages;    // the batch's pages, in order
     std::vector<size_t> sectionPages;  // pages of each section
-    std::future<void> done;
 };
 
 // Sections are batched up to this many bytes of text, so a book of
@@ -184,21 +189,9 @@ std::vector<std::string> RenderPages(const TBook& book, int threads,
         }
         if (progress) progress(percent);
     };
-    if (threads == 1 || batches.size() < 2) {
-        for (TSectionBatch& batch : batches) {
-            RenderBatch(book, batch);
-            collect(batch);
-        }
-        return pages;
-    }
-    TWorkerPool pool(threads);  // goes first: no worker outlives the batches
-    for (TSectionBatch& batch : batches) {
-        batch.done = pool.Run([&book, &batch] { RenderBatch(book, batch); });
-    }
-    for (TSectionBatch& batch : batches) {
-        batch.done.get();
-        collect(batch);
-    }
+    RenderInOrder(
+        batches.size(), threads, [&](size_t k) { RenderBatch(book, batches[k]); },
+        [&](size_t k) { collect(batches[k]); });
     return pages;
 }
 
@@ -223,8 +216,8 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
 
     std::vector<TBookFile> files;
     files.reserve(pages.size() + 10);
-    files.push_back({"mimetype", "application/epub+zip"});
-    files.push_back({"META-INF/container.xml", kContainer});
+    files.push_back({"mimetype", std::string(kMimetypeText)});
+    files.push_back({"META-INF/container.xml", ContainerDocument(LayoutFor(TBookKind::Epub3))});
     // The package, navigation and style documents are filled in last, when
     // the pages are known; their places in the archive come first.
     const size_t opf = files.size(), ncx = opf + 1, nav = opf + 2, css = opf + 3;
@@ -257,13 +250,10 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
     info.spine = {"cover", "titlepage", "nav"};
 
     std::vector<TTocEntry> toc;
-    bool inVolume = false;
+    const std::vector<int> levels = SectionLevels(book.sections);
     for (size_t k = 0; k < book.sections.size(); ++k) {
-        const TBookSection& section = book.sections[k];
-        if (section.kind == TSectionKind::Volume) inVolume = true;
-        if (section.kind == TSectionKind::Part) inVolume = false;
-        const int level = section.kind == TSectionKind::Chapter && inVolume ? 1 : 0;
-        toc.push_back({section.title, "text/" + PageName(sectionFirst[k] + 1) + ".xhtml", level});
+        toc.push_back({book.sections[k].title, "text/" + PageName(sectionFirst[k] + 1) + ".xhtml",
+                       levels[k]});
     }
     for (size_t k = 0; k < pages.size(); ++k) {
         const std::string id = PageName(k + 1);

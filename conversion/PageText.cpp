@@ -40,54 +40,6 @@ size_t SequenceEndAtCut(std::string_view text, size_t cut) {
     return cut;
 }
 
-void AppendXmlText(std::string& out, std::string_view text, std::string_view before) {
-    size_t plainStart = 0;
-    auto flushPlain = [&](size_t end) { out.append(text.data() + plainStart, end - plainStart); };
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const char* replacement = nullptr;
-        switch (byte) {
-            case '&':
-                replacement = "&amp;";
-                break;
-            case '<':
-                replacement = "&lt;";
-                break;
-            case '>':
-                replacement = "&gt;";
-                break;
-            default:
-                if (!IsForbiddenXmlByte(byte)) continue;
-                replacement = "";
-        }
-        flushPlain(i);
-        // A lead byte just before a left-out byte, with no second byte of its
-        // own, would take the byte after the gap and swallow it.
-        if (*replacement == '\0' && i > 0 && !out.empty() &&
-            EndsInOpenLeadByte(text.substr(0, i), before)) {
-            out.back() = '?';
-        }
-        // A lead byte and a digit may be half of a four-byte character; the
-        // bytes after the gap must not complete one the text never held. An
-        // empty comment keeps them apart and adds nothing to the reading. A
-        // code page 936 text never pairs a lead byte with a digit.
-        if (*replacement == '\0' && i > 0 && text[i - 1] >= '0' && text[i - 1] <= '9' &&
-            EndsInOpenLeadByte(text.substr(0, i - 1), before)) {
-            out.append("<!---->");
-        }
-        out.append(replacement);
-        plainStart = i + 1;
-    }
-    flushPlain(text.size());
-}
-
-std::string XmlText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    AppendXmlText(out, text);
-    return out;
-}
-
 TPartEdges PartEdges(std::string_view previous, std::string_view part, std::string_view next) {
     TPartEdges edges;
     edges.lfEndsCutPair =

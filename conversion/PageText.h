@@ -1,16 +1,13 @@
 #pragma once
-// Turning code page 936 text into XML character data: the page bodies and
-// the title, author and label put into the package documents.
+// The body of a classic page: code page 936 text as paragraphs of XML
+// character data, written slice by slice, and where a part's characters and
+// line breaks begin and end.
 #include <string>
 #include <string_view>
 
-namespace qm {
+#include "conversion/XmlEscape.h"
 
-// Bytes XML 1.0 does not allow at all: the control characters other than
-// tab, line feed and carriage return (a zero byte among them).
-inline bool IsForbiddenXmlByte(unsigned char byte) {
-    return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
-}
+namespace qm {
 
 // True when the last byte of text, preceded by before, starts a two-byte
 // character of code page 936: it ends an odd run of lead-range bytes, since
@@ -21,16 +18,6 @@ bool EndsInOpenLeadByte(std::string_view text, std::string_view before = {});
 // of a character) has to go so as not to split a four-byte sequence: the end
 // of the sequence it falls in, else cut itself.
 size_t SequenceEndAtCut(std::string_view text, size_t cut);
-
-// Appends text with "&", "<" and ">" escaped and forbidden bytes left out.
-// None of these bytes can be the second byte of a two-byte character in code
-// page 936 (those are 0x40 and above), so the text's characters stay whole.
-// A lead byte that a left-out byte leaves without its second byte becomes
-// "?", as it reads anyway, rather than pairing with the byte after the gap.
-// before: the bytes of the same part that precede text, consulted only to
-// tell whether a byte of text still waits for its second byte.
-void AppendXmlText(std::string& out, std::string_view text, std::string_view before = {});
-std::string XmlText(std::string_view text);
 
 // Where a CR LF pair falls across the cut between two parts (CR ends one
 // part, LF begins the next), neither half is a line break: each stays text.

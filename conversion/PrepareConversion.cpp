@@ -60,15 +60,12 @@ TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest
     request.sourceSize = probe.size;
     request.fileSize = input.listedSize.value_or(RecordedFileSize(probe.size));
     // A title or author typed in GBK reads as text, as a GBK file name does.
-    const std::string title = NameText(input.title), author = NameText(input.author);
-    request.title = Utf8ToAnsi(title);
-    request.author = Utf8ToAnsi(author);
+    request.title = NameText(input.title);
+    request.author = NameText(input.author);
     request.parts = input.parts;
     request.threads = input.threads;
     request.archiveName = input.archiveName;
     request.options = input.options;
-    request.options.title = title;
-    request.options.author = author;
     return probe.state;
 }
 

@@ -49,7 +49,7 @@ bool HasTxtExtension(const std::string& path);
 std::string LabelNameOf(const std::string& path);
 
 // Fills request from input: the checks above, the recorded and real sizes,
-// the label, and title and author in code page 936. Returns the probe's
+// the label, and title and author as text (NameText). Returns the probe's
 // state; unless Readable, reason says why (UTF-8) and the request is not to
 // be run.
 TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest& request,

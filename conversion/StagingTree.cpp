@@ -1,5 +1,6 @@
 #include "conversion/StagingTree.h"
 
+#include "conversion/BookLayout.h"
 #include "conversion/EpubTemplates.h"
 #include "conversion/Utf8FileWriter.h"
 #include "platform/FileSystem.h"
@@ -29,7 +30,7 @@ void CreateStagingTree(const std::string& tempDirPath) {
         MakeDirectory(dir);  // a directory that cannot be made shows at the writes
     }
     WriteUtf8File(staging + "/mimetype", kMimetypeText);
-    WriteUtf8File(metaInf + "/container.xml", kContainerXml);
+    WriteUtf8File(metaInf + "/container.xml", ContainerDocument(LayoutFor(TBookKind::Classic)));
     WriteUtf8File(oebps + "/css/main.css", kMainCss);
 }
 

@@ -125,8 +125,8 @@ inline std::string CheckEpub3Book(const TBookFields& fields, int32_t parts, uint
     request.threads = 1;
     TEpub3Options& options = request.options;
     options.epub3 = true;
-    options.title = std::string(fields.title);
-    options.author = std::string(fields.author);
+    request.title = std::string(fields.title);
+    request.author = std::string(fields.author);
     options.language = std::string(fields.language);
     options.convert = std::string(fields.convert);
     options.vertical = (flags & 1) != 0;

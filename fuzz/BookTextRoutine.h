@@ -16,6 +16,7 @@
 #include "conversion/BookModel.h"
 #include "conversion/BookSplitter.h"
 #include "conversion/ChapterDetector.h"
+#include "conversion/ClassicDocuments.h"
 #include "conversion/Epub3Writer.h"
 #include "conversion/EpubTemplates.h"
 #include "conversion/PageText.h"
@@ -164,7 +165,7 @@ inline std::string CheckClassicLayout(std::string_view bytes, int32_t parts, siz
     for (size_t k = 0; k < cut.size(); ++k) {
         const TPartEdges edges = PartEdges(k > 0 ? cut[k - 1] : std::string_view(), cut[k],
                                            k + 1 < cut.size() ? cut[k + 1] : std::string_view());
-        std::string page(kPageHead);
+        std::string page(ClassicPageFrame().head);
         OpenPageBody(page);
         for (size_t start = 0; start < cut[k].size();) {
             const size_t end = PageSliceEnd(cut[k], start, sliceSize);
@@ -172,7 +173,7 @@ inline std::string CheckClassicLayout(std::string_view bytes, int32_t parts, siz
             start = end;
         }
         ClosePageBody(page);
-        page.append(kPageTail);
+        page.append(ClassicPageFrame().tail);
         if (!ReadWellFormed(AnsiToUtf8(page), "body", &reading))
             return Format("page %d is not well-formed XML", static_cast<int>(k));
     }

@@ -216,7 +216,7 @@ void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size) {
     if (readFile_ && RegularFileExists(sidePath)) {
         TBufferedFileStream side(sidePath, fmOpenRead | fmShareDenyWrite);
         const int64_t sideSize = side.Size();
-        if (FindEndRecord(side, sideSize)) {
+        if (FindEndRecord(side, sideSize, true)) {
             ReadCentralHeaders(side, sideSize, endCentral_.TotalEntries(), true);
             return;
         }
@@ -229,7 +229,7 @@ void TZipReader::ReadDirectoryFrom(TStream& in, int64_t size) {
     if (!RebuildFromLocalHeaders()) FailBadZip();
 }
 
-bool TZipReader::FindEndRecord(TStream& in, int64_t size) {
+bool TZipReader::FindEndRecord(TStream& in, int64_t size, bool sideFile) {
     if (size < kEndRecordSize) return false;
     const int64_t tailLength = std::min(kLongestEndSearch, size);
     const int64_t tailStart = size - tailLength;
@@ -237,20 +237,24 @@ bool TZipReader::FindEndRecord(TStream& in, int64_t size) {
     if (in.Seek(tailStart, soBeginning) != tailStart ||
         in.Read(tail.data(), tailLength) != tailLength)
         return false;
-    int64_t found = -1;
+    // The nearest signature to the end wins unless the directory it describes
+    // could not stand before it: such a one is a name or data that happens to
+    // hold the signature, and taking it would lose the real directory.
     for (int64_t i = tailLength - kEndRecordSize; i >= 0; --i) {
         if (tail[static_cast<size_t>(i)] == 'P' &&
-            le::Get32(&tail[static_cast<size_t>(i)]) == kEndRecordSignature) {
-            found = i;
-            break;
-        }
+            le::Get32(&tail[static_cast<size_t>(i)]) == kEndRecordSignature &&
+            TakeEndRecord(in, size, tailStart + i, &tail[static_cast<size_t>(i)], sideFile))
+            return endCentral_.ThisDiskNo() >= endCentral_.CentralDiskNo();
     }
-    if (found < 0) return false;
-    const int64_t signatureAt = tailStart + found;
-    endCentral_.ClearWithZip64();
-    endCentral_.EndRecord = TEndCentral::ParseEndRecord(&tail[static_cast<size_t>(found)]);
-    endCentral_.CommentPosition = signatureAt + kEndRecordSize;
+    return false;
+}
 
+bool TZipReader::TakeEndRecord(TStream& in, int64_t size, int64_t signatureAt,
+                               const unsigned char* record, bool sideFile) {
+    endCentral_.ClearWithZip64();
+    endCentral_.EndRecord = TEndCentral::ParseEndRecord(record);
+    endCentral_.CommentPosition = signatureAt + kEndRecordSize;
+    int64_t directoryEnd = signatureAt;
     if (signatureAt >= kZip64LocatorSize) {
         unsigned char locatorBytes[kZip64LocatorSize];
         if (in.Seek(signatureAt - kZip64LocatorSize, soBeginning) ==
@@ -266,10 +270,15 @@ bool TZipReader::FindEndRecord(TStream& in, int64_t size) {
                 endCentral_.Zip64Locator = std::make_unique<TZip64LocatorImage>(locator);
                 endCentral_.Zip64EndRecord = std::make_unique<TZip64EndRecordImage>(
                     TEndCentral::ParseZip64EndRecord(recordBytes));
+                directoryEnd = std::min(directoryEnd, at);
             }
         }
     }
-    return endCentral_.ThisDiskNo() >= endCentral_.CentralDiskNo();
+    // A side file holds its directory from its start; an archive holds it
+    // where the record says.
+    const int64_t start = sideFile ? 0 : endCentral_.CentralDirOffset();
+    const int64_t length = endCentral_.CentralDirSize();
+    return start >= 0 && length >= 0 && length <= directoryEnd - start;
 }
 
 void TZipReader::ReadCentralHeaders(TStream& in, int64_t size, uint64_t count, bool fromSideFile) {

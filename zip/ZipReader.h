@@ -134,7 +134,13 @@ class TZipReader {
     void ReadDirectory();
     void DropReadHandle();
     void ReadDirectoryFrom(TStream& stream, int64_t streamSize);
-    bool FindEndRecord(TStream& stream, int64_t streamSize);
+    // Finds the end record nearest to the end whose directory stands before
+    // it; a side file holds its directory from its start.
+    bool FindEndRecord(TStream& stream, int64_t streamSize, bool sideFile = false);
+    // Takes the end record (and its Zip64 records) whose signature is at
+    // signatureAt; false when its directory could not stand before it.
+    bool TakeEndRecord(TStream& stream, int64_t streamSize, int64_t signatureAt,
+                       const unsigned char* record, bool sideFile);
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
     bool RebuildFromLocalHeaders();
     int64_t FindRecord(TStream& in, int64_t start, int64_t size, uint32_t signature);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "conversion/BookSplitter.h"
+#include "conversion/ClassicDocuments.h"
 #include "conversion/EpubTemplates.h"
 #include "conversion/PageText.h"
 #include "conversion/RecordingUi.h"
@@ -150,9 +151,10 @@ TEST_F(BookFiles, PagesAndPackageDocumentsListEveryPartInOrder) {
     WriteBookFiles(parts, request, ui, scratch.Path());
 
     EXPECT_EQ(Oebps("0.html"),
-              std::string(kPageHead) + "<p>one</p><p>two\r</p>" + std::string(kPageTail));
-    EXPECT_EQ(Oebps("1.html"), std::string(kPageHead) + "<p>\nthree</p>" + std::string(kPageTail));
-    EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "<p>four</p>" + std::string(kPageTail));
+              ClassicPageFrame().head + "<p>one</p><p>two\r</p>" + ClassicPageFrame().tail);
+    EXPECT_EQ(Oebps("1.html"),
+              ClassicPageFrame().head + "<p>\nthree</p>" + ClassicPageFrame().tail);
+    EXPECT_EQ(Oebps("2.html"), ClassicPageFrame().head + "<p>four</p>" + ClassicPageFrame().tail);
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/3.html"));
 
     const std::string ncx = Oebps("toc.ncx");
@@ -208,7 +210,7 @@ TEST_F(BookFiles, SplitTextWarnsWhenPartsAreNotFewerThanBytes) {
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/content.opf"));
 
     EXPECT_TRUE(SplitText(3, request, ui, scratch.Path(), &reason));
-    EXPECT_EQ(Oebps("2.html"), std::string(kPageHead) + "<p>89</p>" + std::string(kPageTail));
+    EXPECT_EQ(Oebps("2.html"), ClassicPageFrame().head + "<p>89</p>" + ClassicPageFrame().tail);
     EXPECT_EQ(ui.warnings.size(), 1u);
 }
 
@@ -247,8 +249,10 @@ TEST_F(BookFiles, ShrunkSourceGetsAboutTheAskedPartsAndNoEmptyPage) {
     for (; test::Exists(OebpsDir(scratch.Path()) + "/" + std::to_string(pages) + ".html");
          ++pages) {
         const std::string page = Oebps(std::to_string(pages) + ".html");
-        const size_t around = kPageHead.size() + 3 + 4 + kPageTail.size();  // and <p>, </p>
-        const std::string body = page.substr(kPageHead.size() + 3, page.size() - around);
+        const size_t around = ClassicPageFrame().head.size() + 3 + 4 +
+                              ClassicPageFrame().tail.size();  // and <p>, </p>
+        const std::string body =
+            page.substr(ClassicPageFrame().head.size() + 3, page.size() - around);
         EXPECT_FALSE(body.empty());
         joined += body;
     }

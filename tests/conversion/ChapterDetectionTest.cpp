@@ -145,6 +145,42 @@ TEST(ChapterDetection, NoHeadingLeavesTheBookUndivided) {
     EXPECT_TRUE(book.sections.empty());
 }
 
+// Every name in the table is reached: alone, and followed by a title, as
+// the built-in rules and the detector see it.
+TEST(ChapterDetection, EveryNamedPartOfTheTableIsAHeading) {
+    ASSERT_FALSE(NamedParts().empty());
+    for (const TNamedPart& part : NamedParts()) {
+        const std::string name(part.name);
+        EXPECT_EQ(BuiltInHeadingKind(name), THeadingKind::Chapter) << name;
+        EXPECT_EQ(TChapterDetector().Classify("\xC2\xA0" + name + "：题目 "), THeadingKind::Chapter)
+            << name;
+        EXPECT_EQ(BuiltInHeadingKind(name + "是一句话。"), THeadingKind::None) << name;
+    }
+}
+
+// The trim removes exactly the spaces that may separate a number from its
+// title, no-break space included; a stray byte is no space.
+TEST(ChapterDetection, TrimRemovesTheSpacesTheRulesCount) {
+    const std::pair<std::string, std::string> cases[] = {
+        {" \t\xC2\xA0\xE3\x80\x80第一章 开始\xC2\xA0\xE3\x80\x80\t ", "第一章 开始"},
+        {"\xC2\xA0\xC2\xA0", ""},
+        {"\xA0第一章\xA0", "\xA0第一章\xA0"},
+        {"Chapter 1", "Chapter 1"},
+    };
+    for (const auto& [line, trimmed] : cases) EXPECT_EQ(TrimHeadingLine(line), trimmed) << line;
+    EXPECT_EQ(TChapterDetector().Classify("第一章\xC2\xA0开始\xC2\xA0"), THeadingKind::Chapter);
+}
+
+// A chapter nests under the volume before it until a part ends the volume.
+TEST(ChapterDetection, SectionLevelsNestChaptersUnderTheirVolume) {
+    std::vector<TBookSection> sections(7);
+    const TSectionKind kinds[] = {
+        TSectionKind::Part,    TSectionKind::Chapter, TSectionKind::Volume, TSectionKind::Chapter,
+        TSectionKind::Chapter, TSectionKind::Part,    TSectionKind::Chapter};
+    for (size_t k = 0; k < sections.size(); ++k) sections[k].kind = kinds[k];
+    EXPECT_EQ(SectionLevels(sections), (std::vector<int>{0, 0, 0, 1, 1, 0, 0}));
+}
+
 TEST(BookNameParts, BlankTextShowsNothing) {
     for (const char* blank : {"", "   ", "\t\r\n", "\x01\x1F\x7F", "\xE3\x80\x80\xC2\xA0",
                               "\xE2\x80\x8B\xEF\xBB\xBF", "\xEF\xBF\xBE"})

@@ -141,8 +141,7 @@ TEST(PrepareConversion, ChecksTheSourceOnceAndFillsTheRequest) {
         EXPECT_EQ(request.fileSize, 1500);
         EXPECT_EQ(request.sourceSize, 1500);
         EXPECT_EQ(request.labelName, test::Hex("CA E9"));
-        EXPECT_EQ(request.title, test::Hex("B1 EA CC E2"));
-        EXPECT_EQ(request.options.title, "标题");
+        EXPECT_EQ(request.title, "标题");
         EXPECT_EQ(request.parts, 7);
         // The window's size, recorded when it listed the file, holds.
         input.listedSize = 12;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "conversion/BookCutting.h"
 #include "conversion/BookIdentifier.h"
 #include "conversion/BookModel.h"
 #include "conversion/BookResources.h"

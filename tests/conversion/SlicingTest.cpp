@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "conversion/BookSplitter.h"
+#include "conversion/ClassicDocuments.h"
 #include "conversion/EpubTemplates.h"
 #include "conversion/RecordingUi.h"
 #include "conversion/SourceText.h"
@@ -59,7 +60,7 @@ TEST_F(Slicing, PagesWrittenInSlicesEqualPagesWrittenWhole) {
     WriteBookFiles(parts, request, ui, scratch.Path());
     std::vector<std::string> whole;
     for (int k = 0; k < 4; ++k) whole.push_back(Page(k));
-    EXPECT_EQ(whole[2], std::string(kPageHead) + "<p></p><p></p>" + std::string(kPageTail));
+    EXPECT_EQ(whole[2], ClassicPageFrame().head + "<p></p><p></p>" + ClassicPageFrame().tail);
 
     for (size_t slice : {1, 2, 3, 4, 7, 100}) {
         SCOPED_TRACE(slice);
@@ -139,7 +140,8 @@ TEST_F(Slicing, LargeSinglePageBookReportsProgressAllAlong) {
     // Per line: 60 characters of three UTF-8 bytes, "a&amp;b" and
     // "</p><p>"; then the first "<p>" and the last "</p>".
     const size_t lines = book.size() / line.size();
-    EXPECT_EQ(Page(0).size(), kPageHead.size() + lines * (180 + 7 + 7) + 7 + kPageTail.size());
+    EXPECT_EQ(Page(0).size(), ClassicPageFrame().head.size() + lines * (180 + 7 + 7) + 7 +
+                                  ClassicPageFrame().tail.size());
     EXPECT_GE(ui.pagePercents.size(), 2 * (book.size() / kPageSliceSize));
     EXPECT_TRUE(NonDecreasing(ui.pagePercents));
     EXPECT_EQ(ui.pagePercents.back(), 100);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "conversion/ClassicDocuments.h"
 #include "conversion/EpubTemplates.h"
 #include "conversion/StagingTree.h"
 #include "platform/Exceptions.h"
@@ -12,34 +13,64 @@ using qm::test::ReadFile;
 namespace qm {
 namespace {
 
-// The page template filled with a body.
+// The page frame filled with a body.
 std::string FormatPage(std::string_view body) {
-    return std::string(kPageHead).append(body).append(kPageTail);
+    return ClassicPageFrame().head + std::string(body) + ClassicPageFrame().tail;
+}
+
+std::string ClassicContainer() {
+    return ContainerDocument(LayoutFor(TBookKind::Classic));
 }
 
 TEST(EpubTemplates, FixedTextsHaveTheirExactSizes) {
     EXPECT_EQ(kMimetypeText.size(), 20u);
-    EXPECT_EQ(kContainerXml.size(), 238u);
+    EXPECT_EQ(ClassicContainer().size(), 238u);
     EXPECT_EQ(kMainCss.size(), 220u);
     EXPECT_EQ(FormatPage("").size(), 224u - 2);  // the template less its "%s"
-    EXPECT_EQ(kTocNcxHead.size(), 380u);
     EXPECT_NE(kMainCss.find("margin-bottom:-0.8em;}"), std::string_view::npos);
     EXPECT_NE(kMainCss.find("body {padding"), std::string_view::npos);
     EXPECT_NE(FormatPage("").find("charset=utf-8\" /><link"), std::string::npos);
 }
 
-TEST(EpubTemplates, PerPartFormatsFilledWithSampleValues) {
+// The one-line templates, byte for byte, as the tree writer fills them.
+TEST(EpubTemplates, ClassicDocumentsMatchTheirTemplates) {
     EXPECT_EQ(FormatPage("a<p>b"),
               "<html xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"zh-CN\"><head><meta "
               "http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" /><link "
               "rel=\"stylesheet\" type=\"text/css\" href=\"css/main.css\"/></head><body>a<p>b"
               "</body></html>");
-    EXPECT_EQ(FormatManifestItem(12),
-              "<item id=\"txt12\" href=\"12.html\" media-type=\"application/xhtml+xml\"/>");
-    EXPECT_EQ(FormatSpineRef(0), "<itemref idref=\"txt0\"/>");
-    EXPECT_EQ(FormatNavPoint(2, "Book"),
-              "<navPoint id=\"txt2\" playOrder=\"2\"><navLabel><text>Book(3)</text></navLabel>"
-              "<content src=\"2.html\"/></navPoint>");
+    EXPECT_EQ(ClassicContainer(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><container version=\"1.0\" "
+              "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles><rootfile "
+              "full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/>"
+              "</rootfiles></container>");
+    EXPECT_EQ(ClassicPackageDocument("T&", "<A>", 2),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><package version=\"2.0\" "
+              "unique-identifier=\"PrimaryID\" xmlns=\"http://www.idpf.org/2007/opf\"><metadata "
+              "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+              "xmlns:opf=\"http://www.idpf.org/2007/opf\"><dc:identifier opf:scheme=\"ISBN\">"
+              "</dc:identifier><dc:creator>&lt;A&gt;</dc:creator><dc:publisher>"
+              "https://quillmark.org/</dc:publisher><dc:source>https://quillmark.org/books/"
+              "</dc:source><dc:title>T&amp;</dc:title></metadata><manifest><item id=\"ncx\" "
+              "href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/><item id=\"main-css\" "
+              "href=\"css/main.css\" media-type=\"text/css\"/><item id=\"txt0\" href=\"0.html\" "
+              "media-type=\"application/xhtml+xml\"/><item id=\"txt1\" href=\"1.html\" "
+              "media-type=\"application/xhtml+xml\"/></manifest><spine toc=\"ncx\"><itemref "
+              "idref=\"txt0\"/><itemref idref=\"txt1\"/></spine></package>");
+    const std::string ncx = ClassicNcxDocument("Book", 3);
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!DOCTYPE ncx PUBLIC \"-//NISO//DTD ncx "
+        "2005-1//EN\" \"http://www.daisy.org/z3986/2005/ncx-2005-1.dtd\"><ncx version=\"2005-1\" "
+        "xmlns=\"http://www.daisy.org/z3986/2005/ncx/\"><head><meta name=\"dtb:uid\" "
+        "content=\"ISBN\"/><meta name=\"dtb:depth\" content=\"0\"/><meta "
+        "name=\"dtb:totalPageCount\" content=\"0\"/><meta name=\"dtb:maxPageNumber\" "
+        "content=\"0\"/></head>";
+    EXPECT_EQ(head.size(), 380u);
+    EXPECT_EQ(ncx.substr(0, head.size()), head);
+    EXPECT_NE(ncx.find("<navMap><navPoint id=\"txt0\" playOrder=\"0\">"), std::string::npos);
+    EXPECT_NE(ncx.find("<navPoint id=\"txt2\" playOrder=\"2\"><navLabel><text>Book(3)</text>"
+                       "</navLabel><content src=\"2.html\"/></navPoint></navMap></ncx>"),
+              std::string::npos);
 }
 
 TEST(StagingTree, WritesUtf8WithoutMarkAndEmptyFiles) {
@@ -57,7 +88,7 @@ TEST(StagingTree, CreatesTreeAndRewritesFixedFilesOfAnExistingOne) {
     test::WriteFile(dir / "EPUB/OEBPS/extra.txt", "stays");
     CreateStagingTree(dir.Path());
     EXPECT_EQ(ReadFile(dir / "EPUB/mimetype"), "application/epub+zip");
-    EXPECT_EQ(ReadFile(dir / "EPUB/META-INF/container.xml"), std::string(kContainerXml));
+    EXPECT_EQ(ReadFile(dir / "EPUB/META-INF/container.xml"), ClassicContainer());
     EXPECT_EQ(ReadFile(dir / "EPUB/OEBPS/css/main.css"), std::string(kMainCss));
     EXPECT_EQ(ReadFile(dir / "EPUB/OEBPS/extra.txt"), "stays");
     EXPECT_TRUE(DeleteDirectoryTree(StagingDir(dir.Path())));
