@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "zip/ZipBuilder.h"
-
 namespace qm {
 namespace {
 
@@ -66,8 +64,7 @@ void TConversionJob::Start() {
 }
 
 void TConversionJob::Run() {
-    TZipBuilder zip;
-    result_ = RunConversion(request_, *ui_, zip, tempDirPath_);
+    result_ = RunConversion(request_, *ui_, tempDirPath_);
     emit Finished();
 }
 

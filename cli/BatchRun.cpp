@@ -20,7 +20,6 @@
 #include "platform/FileSystem.h"
 #include "platform/TempDir.h"
 #include "platform/WorkFile.h"
-#include "zip/ZipBuilder.h"
 
 namespace qm {
 namespace {
@@ -83,9 +82,8 @@ bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& set
     // Each book packs on one thread when several convert at a time: the
     // jobs share the cores.
     if (request.threads == 0 && settings.jobs > 1) request.threads = 1;
-    TZipBuilder zip;
     TBatchBookUi ui(index, watch, progress);
-    const TConversionResult result = RunConversion(request, ui, zip, tempDirPath);
+    const TConversionResult result = RunConversion(request, ui, tempDirPath);
     if (!result.success) {
         RemoveTree(stagedPath);
         reason = JoinReasons(result.warnings, result.reason);

@@ -19,7 +19,6 @@
 #include "conversion/Epub3Run.h"
 #include "conversion/FileNames.h"
 #include "platform/TempDir.h"
-#include "zip/ZipBuilder.h"
 
 namespace {
 
@@ -72,9 +71,8 @@ int ConvertOne(const qm::TCliOptions& options) {
     try {
         const std::string& tempDirPath = qm::TempDirPath();
         qm::TInterruptWatch watch(tempDirPath);
-        qm::TZipBuilder zip;
         qm::TConsoleUi ui(watch, ::isatty(STDERR_FILENO) != 0);
-        const qm::TConversionResult result = qm::RunConversion(request, ui, zip, tempDirPath);
+        const qm::TConversionResult result = qm::RunConversion(request, ui, tempDirPath);
         // Once the book is in place the run has succeeded, whenever a signal
         // came: only the clean-up was left.
         if (!result.success && watch.Signal() != 0) {

@@ -3,14 +3,13 @@
 #include <exception>
 #include <utility>
 
+#include "conversion/BookPacking.h"
 #include "conversion/BookSplitter.h"
 #include "conversion/BookTarget.h"
-#include "conversion/BuilderHooks.h"
 #include "conversion/Epub3Run.h"
 #include "conversion/StagingTree.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
-#include "zip/ZipBuilder.h"
 
 namespace qm {
 namespace {
@@ -37,7 +36,7 @@ class TWarningRecorder : public TConversionUi {
 };
 
 TConversionResult RunClassicConversion(const TConversionRequest& request, TConversionUi& ui,
-                                       TZipBuilder& zip, const std::string& tempDirPath) {
+                                       const std::string& tempDirPath) {
     TConversionResult result;
     try {
         CreateStagingTree(tempDirPath);
@@ -49,8 +48,8 @@ TConversionResult RunClassicConversion(const TConversionRequest& request, TConve
     }
     result.resultText = kConversionFailedText;
     if (SplitText(request.parts, request, ui, tempDirPath, &result.reason)) {
-        BuilderHooks hooks(zip, ui);
-        if (ZipStagingTree(zip, StagingDir(tempDirPath), request.archiveName, &result.reason)) {
+        if (ZipStagingTree(StagingDir(tempDirPath), request.archiveName, ui, request.threads,
+                           &result.reason)) {
             result.success = true;
             result.resultText = kConversionSucceededText;
             result.reason.clear();
@@ -74,23 +73,13 @@ std::string NamedPipeText(const std::string& path) {
     return Format("\"%s\" is a named pipe, not a file.", path.c_str());
 }
 
-bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::string& archiveName,
-                    std::string* reason) {
+bool ZipStagingTree(const std::string& rootDir, const std::string& archiveName, TConversionUi& ui,
+                    int threads, std::string* reason) {
     try {
         CheckBookTarget(archiveName);
-        zip.SetRootDir(rootDir);
-        zip.FilesList() = {"*.*"};
-        zip.SetRelativePaths(true);
-        zip.SetRecurse(true);
-        zip.SetStorePaths(true);
-        zip.SetZipName(archiveName);
-        // Converting again into the same book must replace its files even
-        // within one two-second step of the archive's time stamps.
-        zip.SetZipAction(zaReplace);
-        // The book holds this conversion's files only: nothing of an earlier
-        // book (its extra pages, its packing) survives in it.
-        zip.SetFreshArchive(true);
-        zip.BuildArchive();
+        // A new archive every time: the book holds this conversion's files
+        // only, and nothing of an earlier book survives in it.
+        PackBook(archiveName, TreeEntries(rootDir), ui, threads);
         return true;
     } catch (const std::exception& error) {
         if (reason) *reason = error.what();
@@ -99,13 +88,12 @@ bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::str
 }
 
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
-                                TZipBuilder& zip, const std::string& tempDirPath) {
+                                const std::string& tempDirPath) {
     TWarningRecorder recorder(ui);
-    zip.SetThreads(request.threads);
     TConversionResult result;
     try {
-        result = request.options.epub3 ? RunEpub3Conversion(request, recorder, zip, tempDirPath)
-                                       : RunClassicConversion(request, recorder, zip, tempDirPath);
+        result = request.options.epub3 ? RunEpub3Conversion(request, recorder)
+                                       : RunClassicConversion(request, recorder, tempDirPath);
     } catch (const std::exception& error) {
         // The front end's own handlers (a result box, say) raised.
         result.success = false;

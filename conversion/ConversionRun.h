@@ -12,8 +12,6 @@
 
 namespace qm {
 
-class TZipBuilder;
-
 // What the front end knows when the user asks for a conversion.
 struct TConversionRequest {
     std::string sourcePath;   // native path (UTF-8 bytes on Linux)
@@ -86,13 +84,13 @@ std::string NamedPipeText(const std::string& path);
 // and package documents, packs them into request.archiveName, shows the result and removes the
 // tree. Never raises: every outcome, warnings included, is in the result.
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
-                                TZipBuilder& zip, const std::string& tempDirPath);
+                                const std::string& tempDirPath);
 
 // Packs everything below rootDir into a new archive that takes the place of
 // archiveName; an existing file there that is not a book is left as it is
-// (CheckBookTarget). True unless that check or the builder raised; the
-// message goes to *reason.
-bool ZipStagingTree(TZipBuilder& zip, const std::string& rootDir, const std::string& archiveName,
-                    std::string* reason = nullptr);
+// (CheckBookTarget). True unless that check or the packing failed; the
+// reason goes to *reason.
+bool ZipStagingTree(const std::string& rootDir, const std::string& archiveName, TConversionUi& ui,
+                    int threads, std::string* reason = nullptr);
 
 }  // namespace qm

@@ -10,9 +10,10 @@
 #include "conversion/BookIdentifier.h"
 #include "conversion/BookModel.h"
 #include "conversion/BookNameParts.h"
+#include "conversion/BookPacking.h"
 #include "conversion/BookResources.h"
 #include "conversion/BookSplitter.h"
-#include "conversion/BuilderHooks.h"
+#include "conversion/BookTarget.h"
 #include "conversion/ChineseConvert.h"
 #include "conversion/Epub3Writer.h"
 #include "conversion/FileNames.h"
@@ -20,7 +21,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "zip/Crc32.h"
-#include "zip/ZipBuilder.h"
 
 namespace qm {
 namespace {
@@ -160,8 +160,23 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     return book;
 }
 
-TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZipBuilder& zip,
-                        const std::string& rootDir) {
+// The book's files as its archive takes them, in order: the mimetype stored
+// (readers sniff the type from its name and content at offset 30), the rest
+// deflated from memory.
+std::vector<TBookEntry> BookEntries(std::vector<TBookFile> files) {
+    std::vector<TBookEntry> entries;
+    entries.reserve(files.size());
+    for (TBookFile& file : files) {
+        TBookEntry entry;
+        entry.packing = file.name == "mimetype" ? TPacking::Store : TPacking::Deflate;
+        entry.name = std::move(file.name);
+        entry.bytes = std::move(file.bytes);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui) {
     const TEpub3Options& options = request.options;
     // A bad date fails before anything is read.
     const int64_t timestamp = BookTimestamp(request.sourcePath);
@@ -186,12 +201,11 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui, TZ
     book.sections.clear();
     std::string().swap(book.text);
 
-    // The builder makes a fresh archive beside the target and moves it into
-    // place only when complete, so a failed run leaves any earlier book as
-    // it was and no entry of an earlier book ever joins this one.
-    BuilderHooks hooks(zip, ui);
-    PackEpub3Files(zip, rootDir, std::move(files), request.archiveName,
-                   DosDateTimeUtc(extras.timestamp));
+    // A fresh archive, put in place only when complete: a failed run leaves
+    // any earlier book as it was, and no entry of an earlier book joins this one.
+    CheckBookTarget(request.archiveName);
+    PackBook(request.archiveName, BookEntries(std::move(files)), ui, request.threads,
+             DosDateTimeUtc(extras.timestamp));
     return found;
 }
 
@@ -201,13 +215,12 @@ TBook ReadEpub3Book(const TConversionRequest& request, TConversionUi& ui, TChapt
     return ReadBook(request, ui, nullptr, found);
 }
 
-TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui,
-                                     TZipBuilder& zip, const std::string& tempDirPath) {
+TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui) {
     TConversionResult result;
     result.resultText = kConversionFailedText;
     try {
-        // The book's files stay in memory; the root only names them.
-        const TChapterCount found = BuildBook(request, ui, zip, tempDirPath + "EPUB3");
+        // The book's files stay in memory until the archive takes them.
+        const TChapterCount found = BuildBook(request, ui);
         result.chaptersSought = request.options.chapters;
         result.volumes = found.volumes;
         result.chapters = found.chapters;

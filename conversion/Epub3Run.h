@@ -9,15 +9,12 @@
 
 namespace qm {
 
-class TZipBuilder;
-
 // Reads and decodes the source (the options' encoding, or the detected one),
 // applies the Chinese conversion, builds the book model and writes it as an
 // EPUB 3 book to request.archiveName, replacing any file there once the new
 // book is complete. Undecodable bytes are reported through ui.ShowWarning.
 // Shows the result; every failure becomes the result's reason.
-TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui,
-                                     TZipBuilder& zip, const std::string& tempDirPath);
+TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui);
 
 // The book as the conversion would write it (read, decoded, converted and
 // divided into chapters or parts) without writing anything: what a user

@@ -8,7 +8,6 @@
 #include "conversion/EpubTemplates.h"
 #include "conversion/PoolRendering.h"
 #include "platform/Format.h"
-#include "zip/ZipBuilder.h"
 
 namespace qm {
 namespace {
@@ -277,43 +276,6 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
     files[nav].bytes = NavigationDocument(book, toc, "cover.xhtml", "title.xhtml",
                                           "text/" + PageName(1) + ".xhtml");
     return files;
-}
-
-void PackEpub3Files(TZipBuilder& zip, const std::string& rootDir, std::vector<TBookFile> files,
-                    const std::string& archiveName, uint32_t dosDateTime) {
-    CheckBookTarget(archiveName);
-    zip.SetRootDir(rootDir);
-    zip.SetRelativePaths(true);
-    zip.SetStorePaths(true);
-    zip.SetRecurse(false);
-    zip.SetZipName(archiveName);
-    zip.SetZipAction(zaReplace);
-    // A new book every time: nothing of an earlier one at that path survives
-    // in it, and mimetype stays the first entry.
-    zip.SetFreshArchive(true);
-    // Listed one by one, the files keep this order in the archive; held in
-    // memory, none of them touches the disk before the archive does.
-    zip.FilesList().clear();
-    for (TBookFile& file : files) {
-        zip.FilesList().push_back(zip.RootDir() + file.name);
-        zip.AddMemoryFile(zip.RootDir() + file.name, std::move(file.bytes));
-    }
-    std::vector<TBookFile>().swap(files);
-    // Readers sniff the type from the bytes at offset 30: the mimetype
-    // entry's name and its stored content.
-    zip.NoCompressList() = {"mimetype"};
-    auto saved = std::move(zip.OnStartZip);
-    zip.OnStartZip = [dosDateTime](TZipBuilder&, const std::string&, TZipHeaderInfo& header,
-                                   bool&) { header.LastModFileDateTime = dosDateTime; };
-    try {
-        zip.BuildArchive();
-    } catch (...) {
-        zip.OnStartZip = std::move(saved);
-        zip.NoCompressList().clear();
-        throw;
-    }
-    zip.OnStartZip = std::move(saved);
-    zip.NoCompressList().clear();
 }
 
 }  // namespace qm

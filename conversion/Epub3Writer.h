@@ -13,8 +13,6 @@
 
 namespace qm {
 
-class TZipBuilder;
-
 // Readers such as Adobe's engine refuse larger XHTML files; a section that
 // would be larger continues on further pages.
 inline constexpr size_t kMaxPageBytes = size_t{256} << 10;
@@ -40,13 +38,5 @@ struct TBookFile {
 std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras,
                                         int threads = 1,
                                         const std::function<void(int percent)>& progress = {});
-
-// Packs the files, in order and straight from memory, into a new archive at
-// archiveName: mimetype stored, everything else deflated, every entry dated
-// dosDateTime. rootDir only names the files for the builder (nothing is
-// read from it). Raises what the builder raises, and CheckBookTarget's
-// refusal of a file there that is not a book.
-void PackEpub3Files(TZipBuilder& zip, const std::string& rootDir, std::vector<TBookFile> files,
-                    const std::string& archiveName, uint32_t dosDateTime);
 
 }  // namespace qm

@@ -106,7 +106,8 @@ inline void PackFolder(const std::string& archive, const std::string& root,
     zip.SetIncludeReadOnlyFiles(true);
     zip.SetIncludeHiddenFiles(true);
     zip.SetZipName(archive);
-    zip.BuildArchive();
+    const TZipResult<int32_t> packed = zip.BuildArchive();
+    if (!packed) throw Exception(packed.Error().message);
 }
 
 // The first byte picks the damage: the directory cut off, one central

@@ -29,11 +29,7 @@ inline bool UpdateKeepsItsPromises(const std::string& path, const std::string& s
     zip.FilesList().push_back("*.*");
     zip.SetRelativePaths(true);
     zip.SetZipName(path);
-    try {
-        zip.BuildArchive();
-    } catch (const Exception&) {
-        return FileBytes(path) == before;
-    }
+    if (!zip.BuildArchive()) return FileBytes(path) == before;
     try {
         TZipReader reader;
         reader.SetZipName(path);

@@ -19,7 +19,7 @@
 #include "fuzz/BookTextRoutine.h"
 #include "fuzz/EntryBytes.h"
 #include "platform/FileSystem.h"
-#include "zip/ZipBuilder.h"
+#include "zip/ZipReader.h"
 
 namespace qm::fuzz {
 
@@ -135,8 +135,7 @@ inline std::string CheckEpub3Book(const TBookFields& fields, int32_t parts, uint
     WriteBytes(request.sourcePath, fields.book);
     ::unlink(request.archiveName.c_str());
     QuietUi ui;
-    TZipBuilder zip;
-    const TConversionResult result = RunEpub3Conversion(request, ui, zip, dir);
+    const TConversionResult result = RunEpub3Conversion(request, ui);
     ::unlink(request.sourcePath.c_str());
     if (!result.success) {
         if (result.reason.empty()) return "a failed run gave no reason";

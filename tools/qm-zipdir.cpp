@@ -203,7 +203,12 @@ int main(int argc, char** argv) {
             header.ExternalAttributes =
                 (static_cast<uint32_t>(st.st_mode) << 16) | (header.ExternalAttributes & 0xFF);
         };
-        std::printf("%d\n", zip.BuildArchive());
+        const qm::TZipResult<int32_t> packed = zip.BuildArchive();
+        if (!packed) {
+            std::fprintf(stderr, "%s\n", packed.Error().message.c_str());
+            return 1;
+        }
+        std::printf("%d\n", *packed);
         if (filesLeftOut) {
             std::fprintf(stderr, "qm-zipdir: some files could not be packed (named above)\n");
             return 1;

@@ -68,10 +68,8 @@ void TArchiveWriter::Queue(std::unique_ptr<TPendingEntry> pending) {
         }
     } else {
         submit([job] {
-            // A file held in memory has no earlier bytes to match: libdeflate
-            // takes it whatever its size.
             std::string deflated =
-                TEntryCompressor::DeflateBuffer(job->data, job->level, !job->inMemory);
+                TEntryCompressor::DeflateBuffer(job->data, job->level, job->smallAsStreamed);
             job->data.swap(deflated);
         });
     }

@@ -29,10 +29,12 @@ namespace qm {
 // its compressed size, which the writer sets.
 struct TPendingEntry {
     std::unique_ptr<TZipHeaderInfo> entry;
-    std::string path;       // the source file
-    std::string data;       // the source's bytes; the entry's data once deflated
-    int level = 0;          // deflate level; 0 stores the bytes as they are
-    bool inMemory = false;  // no file on disk: path only names the entry
+    std::string path;  // the source file
+    std::string data;  // the source's bytes; the entry's data once deflated
+    int level = 0;     // deflate level; 0 stores the bytes as they are
+    // Below kWholeBufferMin through zlib, as the streaming path would; else
+    // libdeflate at any size.
+    bool smallAsStreamed = true;
     // A large source's data deflated in pieces, in order (see
     // kSplitDeflateMin); data is then the source until the entry is written.
     std::vector<std::string> pieces;

@@ -119,52 +119,55 @@ void TEndCentral::SetCentralDirOffset(int64_t value) {
     StoreLarge(&TEndRecordImage::CentralDirOffset, &TZip64EndRecordImage::CentralDirOffset, value);
 }
 
+void TEndCentral::AppendZip64Records(std::string& out, int64_t position) {
+    if (!Zip64EndRecord) return;
+    if (!Zip64Locator) Zip64Locator = std::make_unique<TZip64LocatorImage>();
+    TZip64EndRecordImage& z = *Zip64EndRecord;
+    TZip64LocatorImage& locator = *Zip64Locator;
+    const uint32_t thisDisk = ThisDiskNo();
+    locator.Zip64EndDisk = thisDisk;
+    locator.Zip64EndOffset = position;
+    locator.TotalDisks = thisDisk + 1;
+    // A field holding its sentinel needs the Zip64 record; any other
+    // value is copied there so both records agree.
+    bool needed = false;
+    auto take = [&needed](auto field, auto& target) {
+        if (field == std::numeric_limits<decltype(field)>::max())
+            needed = true;
+        else
+            target = field;
+    };
+    take(EndRecord.CentralDiskNo, z.CentralDiskNo);
+    take(EndRecord.ThisDiskNo, z.ThisDiskNo);
+    take(EndRecord.EntriesOnThisDisk, z.EntriesOnThisDisk);
+    take(EndRecord.TotalEntries, z.TotalEntries);
+    take(EndRecord.CentralDirSize, z.CentralDirSize);
+    take(EndRecord.CentralDirOffset, z.CentralDirOffset);
+    if (needed) {
+        TWriteCursor(out)
+            .U32(z.Signature)
+            .I64(z.RecordSize)
+            .U16(z.VersionMadeBy)
+            .U16(z.VersionNeeded)
+            .U32(z.ThisDiskNo)
+            .U32(z.CentralDiskNo)
+            .I64(z.EntriesOnThisDisk)
+            .I64(z.TotalEntries)
+            .I64(z.CentralDirSize)
+            .I64(z.CentralDirOffset)
+            .U32(locator.Signature)
+            .U32(locator.Zip64EndDisk)
+            .I64(locator.Zip64EndOffset)
+            .U32(locator.TotalDisks);
+    } else {
+        Zip64EndRecord.reset();
+        Zip64Locator.reset();
+    }
+}
+
 void TEndCentral::WriteEndRecord(TStream& stream) {
     std::string out;
-    if (Zip64EndRecord) {
-        if (!Zip64Locator) Zip64Locator = std::make_unique<TZip64LocatorImage>();
-        TZip64EndRecordImage& z = *Zip64EndRecord;
-        TZip64LocatorImage& locator = *Zip64Locator;
-        const uint32_t thisDisk = ThisDiskNo();
-        locator.Zip64EndDisk = thisDisk;
-        locator.Zip64EndOffset = stream.Position();
-        locator.TotalDisks = thisDisk + 1;
-        // A field holding its sentinel needs the Zip64 record; any other
-        // value is copied there so both records agree.
-        bool needed = false;
-        auto take = [&needed](auto field, auto& target) {
-            if (field == std::numeric_limits<decltype(field)>::max())
-                needed = true;
-            else
-                target = field;
-        };
-        take(EndRecord.CentralDiskNo, z.CentralDiskNo);
-        take(EndRecord.ThisDiskNo, z.ThisDiskNo);
-        take(EndRecord.EntriesOnThisDisk, z.EntriesOnThisDisk);
-        take(EndRecord.TotalEntries, z.TotalEntries);
-        take(EndRecord.CentralDirSize, z.CentralDirSize);
-        take(EndRecord.CentralDirOffset, z.CentralDirOffset);
-        if (needed) {
-            TWriteCursor(out)
-                .U32(z.Signature)
-                .I64(z.RecordSize)
-                .U16(z.VersionMadeBy)
-                .U16(z.VersionNeeded)
-                .U32(z.ThisDiskNo)
-                .U32(z.CentralDiskNo)
-                .I64(z.EntriesOnThisDisk)
-                .I64(z.TotalEntries)
-                .I64(z.CentralDirSize)
-                .I64(z.CentralDirOffset)
-                .U32(locator.Signature)
-                .U32(locator.Zip64EndDisk)
-                .I64(locator.Zip64EndOffset)
-                .U32(locator.TotalDisks);
-        } else {
-            Zip64EndRecord.reset();
-            Zip64Locator.reset();
-        }
-    }
+    AppendZip64Records(out, stream.Position());
     // A comment announced but not loaded is not announced; one that is
     // loaded is written at exactly its announced length.
     const uint16_t commentLength = ArchiveComment ? EndRecord.CommentLength : 0;

@@ -89,6 +89,11 @@ class TEndCentral {
     static TZip64LocatorImage ParseZip64Locator(const unsigned char* bytes);
 
   private:
+    // Fills the Zip64 end record and locator (which would stand at position)
+    // and appends them when a field of the end record holds its sentinel;
+    // otherwise forgets them.
+    void AppendZip64Records(std::string& out, int64_t position);
+
     TZip64EndRecordImage& EnsureZip64();
     template <typename Field, typename Wide>
     void StoreLarge(Field TEndRecordImage::*field, Wide TZip64EndRecordImage::*wide, int64_t value);

@@ -1,7 +1,11 @@
 #pragma once
-// The archive builder's own exceptions. The message texts are part of the
-// component's interface.
+// The archive layer's own exceptions, raised inside it only: at its edge
+// they become a TZipError (see ZipResult.h). The message texts are part of
+// the component's interface.
+#include <utility>
+
 #include "platform/Exceptions.h"
+#include "zip/ZipResult.h"
 
 namespace qm {
 
@@ -33,6 +37,17 @@ class ENotEnoughRoom : public EZipException {
 class EZCompressionError : public Exception {
   public:
     using Exception::Exception;
+};
+
+// A failure a call of the layer returned, raised again inside the layer
+// and given back unchanged at its edge.
+class EZipFailure : public Exception {
+  public:
+    explicit EZipFailure(TZipError error) : Exception(error.message), error_(std::move(error)) {}
+    const TZipError& Error() const { return error_; }
+
+  private:
+    TZipError error_;
 };
 
 extern const char* const kUserAbortedText;        // "User Aborted Operation"

@@ -1,4 +1,4 @@
-// A whole conversion through the real archive builder, seen from the front
+// A whole conversion through the real archive writer, seen from the front
 // end's side: what is shown, in which order, and what is left on disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,6 @@
 #include "conversion/StagingTree.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
-#include "zip/ZipBuilder.h"
 
 namespace qm {
 namespace {
@@ -29,17 +28,13 @@ class ConversionRun : public ::testing::Test {
 
     test::ScratchDir scratch;
     test::RecordingUi ui;
-    TZipBuilder zip;
     TConversionRequest request;
 };
 
 TEST_F(ConversionRun, SuccessIsShownWhileTheTreeExistsAndTheTreeGoesAfterwards) {
     bool treeWhileShown = false;
     ui.onResult = [&] { treeWhileShown = test::Exists(OebpsDir(tempDir()) + "/content.opf"); };
-    int ownPercentCalls = 0;
-    zip.OnTotalPercentDone = [&](TZipBuilder&, int32_t) { ++ownPercentCalls; };
-
-    const TConversionResult result = RunConversion(request, ui, zip, tempDir());
+    const TConversionResult result = RunConversion(request, ui, tempDir());
     EXPECT_TRUE(result.success) << result.reason;
     EXPECT_EQ(result.resultText, "恭喜你，文件转换成功");
     EXPECT_EQ(result.reason, "");
@@ -51,16 +46,11 @@ TEST_F(ConversionRun, SuccessIsShownWhileTheTreeExistsAndTheTreeGoesAfterwards) 
     ASSERT_FALSE(ui.packPercents.empty());
     EXPECT_EQ(ui.packPercents.back(), 100);
     EXPECT_EQ(ui.pagePercents.back(), 100);
-    // The builder's own handler is back once the run is over.
-    EXPECT_EQ(ownPercentCalls, 0);
-    zip.OnTotalPercentDone(zip, 5);
-    EXPECT_EQ(ownPercentCalls, 1);
-    EXPECT_TRUE(zip.ZipAction() == zaReplace);
 }
 
 TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
     request.parts = 32;
-    const TConversionResult result = RunConversion(request, ui, zip, tempDir());
+    const TConversionResult result = RunConversion(request, ui, tempDir());
     EXPECT_FALSE(result.success);
     ASSERT_EQ(ui.warnings.size(), 1u);
     // The reason under the fixed text, as the command line prints it.
@@ -70,9 +60,9 @@ TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
     EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }
 
-TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheBuildersReason) {
+TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheWritersReason) {
     request.archiveName = scratch / "no/such/dir/book.epub";
-    const TConversionResult result = RunConversion(request, ui, zip, tempDir());
+    const TConversionResult result = RunConversion(request, ui, tempDir());
     EXPECT_FALSE(result.success);
     EXPECT_EQ(result.resultText, "灰常遗憾，未能转换成功");
     EXPECT_NE(result.reason.find("book.epub"), std::string::npos) << result.reason;
@@ -83,7 +73,7 @@ TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheBuildersReason) {
 TEST_F(ConversionRun, AStagingTreeThatCannotBeMadeIsAReasonWithNoResultShown) {
     // A file where the staging directory would go.
     test::WriteFile(scratch / "tmp/EPUB", "in the way");
-    const TConversionResult result = RunConversion(request, ui, zip, tempDir());
+    const TConversionResult result = RunConversion(request, ui, tempDir());
     EXPECT_FALSE(result.success);
     EXPECT_EQ(result.resultText, "");
     EXPECT_NE(result.reason.find("EPUB"), std::string::npos) << result.reason;
@@ -93,30 +83,29 @@ TEST_F(ConversionRun, AStagingTreeThatCannotBeMadeIsAReasonWithNoResultShown) {
 
 TEST_F(ConversionRun, WarningsComeBackInTheResult) {
     request.parts = 32;
-    const TConversionResult result = RunConversion(request, ui, zip, tempDir());
+    const TConversionResult result = RunConversion(request, ui, tempDir());
     EXPECT_EQ(result.warnings, std::vector<std::string>{"文件大小小于或等于分割数"});
 }
 
 TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
     // Asked while pages are written, the run stops there; asked while the
-    // builder packs, the builder reads the same control and stops.
+    // book is packed, the archive writer hears the same control and stops.
     for (const TConversionPhase phase : {TConversionPhase::Pages, TConversionPhase::Packing}) {
         test::RecordingUi stopping;
         stopping.onProgress = [&](TConversionPhase at) {
             if (at == phase) stopping.Control().RequestCancel();
         };
-        const TConversionResult result = RunConversion(request, stopping, zip, tempDir());
+        const TConversionResult result = RunConversion(request, stopping, tempDir());
         EXPECT_FALSE(result.success);
         EXPECT_FALSE(result.reason.empty());
         EXPECT_FALSE(test::Exists(request.archiveName));
         EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
-        EXPECT_EQ(zip.RunControl(), nullptr);
     }
 }
 
 TEST_F(ConversionRun, ZipStagingTreeReportsWithoutRaising) {
     std::string reason;
-    EXPECT_FALSE(ZipStagingTree(zip, scratch / "missing-root", scratch / "x/y.epub", &reason));
+    EXPECT_FALSE(ZipStagingTree(scratch / "missing-root", scratch / "x/y.epub", ui, 1, &reason));
     EXPECT_FALSE(reason.empty());
 }
 
