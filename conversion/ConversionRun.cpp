@@ -55,15 +55,19 @@ TConversionResult RunClassicConversion(const TConversionRequest& request, TConve
             result.reason.clear();
         }
     }
-    std::string shown = result.resultText;
-    // The window shows why, as the command line prints it.
-    if (!result.success && !result.reason.empty()) shown.append("\n").append(result.reason);
+    const std::string shown = ResultBoxText(result);
     ui.ShowResult(shown);
     DeleteDirectoryTree(StagingDir(tempDirPath));
     return result;
 }
 
 }  // namespace
+
+std::string ResultBoxText(const TConversionResult& result) {
+    std::string shown = result.resultText;
+    if (!result.success && !result.reason.empty()) shown.append("\n").append(result.reason);
+    return shown;
+}
 
 void CheckCancel(TConversionUi& ui) {
     if (ui.Control().CancelRequested()) throw Exception(kRunInterruptedText);

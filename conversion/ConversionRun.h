@@ -73,6 +73,10 @@ inline constexpr const char* kConversionSucceededText = "恭喜你，文件转�
 inline constexpr const char* kConversionFailedText = "灰常遗憾，未能转换成功";
 inline constexpr const char* kRunInterruptedText = "Interrupted";
 
+// The result box's text: the result, and under a failure the reason, as the
+// command line prints it.
+std::string ResultBoxText(const TConversionResult& result);
+
 // Stops the run (raising kRunInterruptedText) when its control asks for that.
 void CheckCancel(TConversionUi& ui);
 

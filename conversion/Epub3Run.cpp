@@ -229,9 +229,7 @@ TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConvers
     } catch (const std::exception& error) {
         result.reason = error.what();
     }
-    std::string shown = result.resultText;
-    // The window shows why, as the command line prints it.
-    if (!result.success && !result.reason.empty()) shown.append("\n").append(result.reason);
+    std::string shown = ResultBoxText(result);
     if (result.success && (result.volumes + result.chapters) > 0) {
         shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
         if (request.parts != 1)
