@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "conversion/ConversionRun.h"
+#include "conversion/run/ConversionRun.h"
 
 namespace qm {
 

@@ -30,9 +30,9 @@
 #include "app/SizeText.h"
 #include "app/SpinEdit.h"
 #include "app/WebStrip.h"
-#include "conversion/ConversionRun.h"
-#include "conversion/FileNames.h"
-#include "conversion/PrepareConversion.h"
+#include "conversion/run/ConversionRun.h"
+#include "conversion/run/FileNames.h"
+#include "conversion/run/PrepareConversion.h"
 #include "platform/TempDir.h"
 
 namespace qm {

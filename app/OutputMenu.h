@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-#include "conversion/Epub3Options.h"
+#include "conversion/run/Epub3Options.h"
 
 class QAction;
 class QActionGroup;

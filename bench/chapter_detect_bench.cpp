@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "conversion/BookChapters.h"
+#include "conversion/book/BookChapters.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "app/ConversionJob.h"
-#include "conversion/PrepareConversion.h"
+#include "conversion/run/PrepareConversion.h"
 #include "platform/TempDir.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "cli/CliOptions.h"
-#include "conversion/FileNames.h"
+#include "conversion/run/FileNames.h"
 #include "platform/FileSystem.h"
 
 namespace qm {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/ConversionRun.h"
+#include "conversion/run/ConversionRun.h"
 
 namespace qm {
 

@@ -16,7 +16,7 @@
 #include "cli/BatchProgress.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
-#include "conversion/BookTarget.h"
+#include "conversion/run/BookTarget.h"
 #include "platform/FileSystem.h"
 #include "platform/TempDir.h"
 #include "platform/WorkFile.h"

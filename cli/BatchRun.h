@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/BatchPlan.h"
-#include "conversion/PrepareConversion.h"
+#include "conversion/run/PrepareConversion.h"
 
 namespace qm {
 

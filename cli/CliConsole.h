@@ -3,7 +3,7 @@
 // and Ctrl+C / kill handled so that the temporary directory goes away.
 #include <string>
 
-#include "conversion/ConversionRun.h"
+#include "conversion/run/ConversionRun.h"
 
 namespace qm {
 

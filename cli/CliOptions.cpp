@@ -1,7 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "cli/Epub3CliOptions.h"
-#include "conversion/FileNames.h"
+#include "conversion/run/FileNames.h"
 
 namespace qm {
 namespace {

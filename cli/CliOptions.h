@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "conversion/Epub3Options.h"
-#include "conversion/PrepareConversion.h"
+#include "conversion/run/Epub3Options.h"
+#include "conversion/run/PrepareConversion.h"
 
 namespace qm {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "conversion/Epub3Options.h"
+#include "conversion/run/Epub3Options.h"
 
 namespace qm {
 

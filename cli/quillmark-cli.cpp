@@ -14,10 +14,10 @@
 #include "cli/BatchRun.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
-#include "conversion/BookNameParts.h"
-#include "conversion/ConversionRun.h"
-#include "conversion/Epub3Run.h"
-#include "conversion/FileNames.h"
+#include "conversion/book/BookNameParts.h"
+#include "conversion/run/ConversionRun.h"
+#include "conversion/run/Epub3Run.h"
+#include "conversion/run/FileNames.h"
 #include "platform/TempDir.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/BookSplitter.h"
-#include "conversion/Epub3Run.h"
-#include "conversion/StagingTree.h"
+#include "conversion/run/BookSplitter.h"
+#include "conversion/run/Epub3Run.h"
+#include "conversion/run/StagingTree.h"
 #include "fuzz/BookTextRoutine.h"
 #include "fuzz/EntryBytes.h"
 #include "platform/FileSystem.h"

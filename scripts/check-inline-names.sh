@@ -5,7 +5,7 @@
 # rule, and the linker may silently keep either.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -t headers < <(ls platform/*.h zip/*.h conversion/*.h cli/*.h app/*.h 2>/dev/null || true)
+mapfile -t headers < <(ls platform/*.h zip/*.h conversion/*/*.h cli/*.h app/*.h 2>/dev/null || true)
 # "inline [constexpr] TYPE NAME =|(|{" at the start of a line, one name a line.
 names=$(for header in "${headers[@]}"; do
   sed -nE 's/^[[:space:]]*inline[[:space:]]+(constexpr[[:space:]]+)?[^=({;]*[^[:alnum:]_:]([[:alpha:]_][[:alnum:]_]*)[[:space:]]*(=|\(|\{).*/\2/p' \

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 lists=(CMakeLists.txt */CMakeLists.txt tests/*/CMakeLists.txt)
 status=0
-for dir in platform zip conversion cli app bench fuzz tools tests/*/; do
+for dir in platform zip conversion conversion/*/ cli app bench fuzz tools tests/*/; do
   dir=${dir%/}
   for file in "$dir"/*.cpp "$dir"/*.h; do
     [ -e "$file" ] || continue

@@ -19,7 +19,7 @@
 #include "app/QuitOnSignals.h"
 #include "app/SpinEdit.h"
 #include "app/WebStrip.h"
-#include "conversion/ConversionRun.h"
+#include "conversion/run/ConversionRun.h"
 #include "platform/TempDir.h"
 #include "support/IcuText.h"
 #include "support/TestSupport.h"

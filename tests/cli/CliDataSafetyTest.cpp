@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/ConversionRun.h"
+#include "conversion/run/ConversionRun.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "conversion/ConversionRun.h"
+#include "conversion/run/ConversionRun.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 

@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "conversion/BookEncoding.h"
-#include "conversion/ChineseConvert.h"
+#include "conversion/text/BookEncoding.h"
+#include "conversion/text/ChineseConvert.h"
 #include "support/IcuText.h"
 #include "support/TestSupport.h"
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "conversion/BookSplitter.h"
-#include "conversion/ClassicDocuments.h"
-#include "conversion/EpubTemplates.h"
-#include "conversion/PageText.h"
 #include "conversion/RecordingUi.h"
-#include "conversion/StagingTree.h"
+#include "conversion/layout/ClassicDocuments.h"
+#include "conversion/layout/EpubTemplates.h"
+#include "conversion/layout/PageText.h"
+#include "conversion/run/BookSplitter.h"
+#include "conversion/run/StagingTree.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 

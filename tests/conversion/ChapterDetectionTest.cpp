@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <map>
 
-#include "conversion/BookChapters.h"
-#include "conversion/BookNameParts.h"
-#include "conversion/ChapterDetector.h"
+#include "conversion/book/BookChapters.h"
+#include "conversion/book/BookNameParts.h"
+#include "conversion/book/ChapterDetector.h"
 #include "support/TestSupport.h"
 
 namespace qm {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "conversion/ConversionRun.h"
-#include "conversion/PrepareConversion.h"
 #include "conversion/RecordingUi.h"
-#include "conversion/StagingTree.h"
+#include "conversion/run/ConversionRun.h"
+#include "conversion/run/PrepareConversion.h"
+#include "conversion/run/StagingTree.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
 

@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "conversion/BookCutting.h"
-#include "conversion/BookIdentifier.h"
-#include "conversion/BookModel.h"
-#include "conversion/BookResources.h"
-#include "conversion/ChineseConvert.h"
-#include "conversion/Epub3Writer.h"
+#include "conversion/book/BookCutting.h"
+#include "conversion/book/BookIdentifier.h"
+#include "conversion/book/BookModel.h"
+#include "conversion/layout/BookResources.h"
+#include "conversion/run/Epub3Writer.h"
+#include "conversion/text/ChineseConvert.h"
 #include "platform/Exceptions.h"
 #include "support/TestImages.h"
 #include "support/TestSupport.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/FileNames.h"
+#include "conversion/run/FileNames.h"
 
 namespace qm {
 namespace {

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "conversion/PoolRendering.h"
+#include "conversion/run/PoolRendering.h"
 
 namespace qm {
 namespace {

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "conversion/BookSplitter.h"
-#include "conversion/ClassicDocuments.h"
-#include "conversion/EpubTemplates.h"
 #include "conversion/RecordingUi.h"
-#include "conversion/SourceText.h"
-#include "conversion/StagingTree.h"
-#include "conversion/Utf8FileWriter.h"
+#include "conversion/layout/ClassicDocuments.h"
+#include "conversion/layout/EpubTemplates.h"
+#include "conversion/run/BookSplitter.h"
+#include "conversion/run/StagingTree.h"
+#include "conversion/run/Utf8FileWriter.h"
+#include "conversion/text/SourceText.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
 

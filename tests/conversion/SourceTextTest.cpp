@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "conversion/SourceText.h"
+#include "conversion/text/SourceText.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"

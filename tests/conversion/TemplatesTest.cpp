@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "conversion/ClassicDocuments.h"
-#include "conversion/EpubTemplates.h"
-#include "conversion/StagingTree.h"
+#include "conversion/layout/ClassicDocuments.h"
+#include "conversion/layout/EpubTemplates.h"
+#include "conversion/run/StagingTree.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "conversion/XmlWriter.h"
+#include "conversion/layout/XmlWriter.h"
 #include "support/TestSupport.h"
 
 using qm::test::Hex;

@@ -1,0 +1,33 @@
+#pragma once
+// What sets the two kinds of book apart where they do the same job: how
+// their XML is written (text rule, line ends), where their text may be cut
+// into parts, and the documents both kinds hold in their own layout
+// (container.xml). The classic layout is the fixed one-line templates in
+// code page 936, cut between characters; the EPUB 3 layout is UTF-8 with a
+// line per element, cut at line ends.
+#include <string>
+
+#include "conversion/book/BookCutting.h"
+#include "conversion/layout/XmlWriter.h"
+
+namespace qm {
+
+enum class TBookKind : unsigned char { Classic, Epub3 };
+
+struct TBookLayout {
+    TBookKind kind = TBookKind::Classic;
+    TXmlStyle xml;
+    TCutRule cut = TCutRule::Characters;
+};
+
+const TBookLayout& LayoutFor(TBookKind kind);
+
+// A page's frame: everything before its body and everything after it.
+struct TPageFrame {
+    std::string head, tail;
+};
+
+// META-INF/container.xml, pointing at OEBPS/content.opf.
+std::string ContainerDocument(const TBookLayout& layout);
+
+}  // namespace qm

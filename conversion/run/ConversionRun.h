@@ -1,0 +1,100 @@
+#pragma once
+// One whole conversion from the staging tree to the packed .epub: what the
+// Convert button does after the save dialog, shared by the GUI and the CLI.
+// A front end makes the request with PrepareConversion (PrepareConversion.h)
+// and hands it to RunConversion, which reports every outcome in its result.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "conversion/run/Epub3Options.h"
+#include "zip/RunControl.h"
+
+namespace qm {
+
+// What the front end knows when the user asks for a conversion.
+struct TConversionRequest {
+    std::string sourcePath;   // native path (UTF-8 bytes on Linux)
+    std::string labelName;    // code page 936: the list's name column (file name without extension)
+    int32_t fileSize = 0;     // the size recorded when the file was listed
+    int64_t sourceSize = -1;  // the file's real size when prepared; -1 not looked at yet
+    std::string title, author;  // UTF-8 as typed; the classic layout writes code page 936
+    int32_t parts = 1;          // 1..1024
+    std::string archiveName;    // native path of the .epub
+    TEpub3Options options;      // the kind of book and what the EPUB 3 kind takes
+    int32_t threads = 0;        // threads writing pages and packing; 0: one per core
+};
+
+enum class TConversionPhase { Pages, Packing };
+
+// The front end's side of a run: message boxes in the GUI, stderr in the CLI.
+// Every call comes from the thread that runs the conversion; a front end
+// with a window of its own hands them over to the window's thread.
+class TConversionUi {
+  public:
+    virtual ~TConversionUi() = default;
+    // Texts are UTF-8. Modal in the GUI: the run goes on once it is closed.
+    virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;
+    // What the user may want to know but need not act on (an encoding that
+    // was guessed): a warning unless the front end shows it with the result.
+    virtual void ShowNotice(const std::string& text) { ShowWarning("Quillmark", text); }
+    // Called while the staging tree still exists. A failure's text gives
+    // its reason on a line under the fixed one.
+    virtual void ShowResult(const std::string& text) = 0;
+    virtual void Progress(TConversionPhase /*phase*/, int /*percent*/) {}
+
+    // Where the front end asks the run to stop; the run and the archive
+    // builder read it at each step.
+    TRunControl& Control() { return control_; }
+
+  protected:
+    TConversionUi() = default;
+    // A front end whose stop requests come from a program-wide control.
+    explicit TConversionUi(const TRunControl* source) : control_(source) {}
+
+  private:
+    TRunControl control_;
+};
+
+struct TConversionResult {
+    bool success = false;
+    // The text shown to the user; empty when the run stopped before it had a
+    // result to show (the staging tree could not be made): the front end then
+    // shows the reason as an error.
+    std::string resultText;
+    std::string reason;                 // UTF-8 text of the underlying error; empty on success
+    std::vector<std::string> warnings;  // the texts shown with ShowWarning, in order
+    // EPUB 3 books: whether headings were looked for, and how many were found.
+    bool chaptersSought = false;
+    size_t volumes = 0, chapters = 0;
+};
+
+inline constexpr const char* kConversionSucceededText = "恭喜你，文件转换成功";
+inline constexpr const char* kConversionFailedText = "灰常遗憾，未能转换成功";
+inline constexpr const char* kRunInterruptedText = "Interrupted";
+
+// The result box's text: the result, and under a failure the reason, as the
+// command line prints it.
+std::string ResultBoxText(const TConversionResult& result);
+
+// Stops the run (raising kRunInterruptedText) when its control asks for that.
+void CheckCancel(TConversionUi& ui);
+
+// The reason given for a named pipe.
+std::string NamedPipeText(const std::string& path);
+
+// With request.options.epub3 set, writes a standard EPUB 3 book instead
+// (see RunEpub3Conversion). Otherwise builds the staging tree under tempDirPath, writes the pages
+// and package documents, packs them into request.archiveName, shows the result and removes the
+// tree. Never raises: every outcome, warnings included, is in the result.
+TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
+                                const std::string& tempDirPath);
+
+// Packs everything below rootDir into a new archive that takes the place of
+// archiveName; an existing file there that is not a book is left as it is
+// (CheckBookTarget). True unless that check or the packing failed; the
+// reason goes to *reason.
+bool ZipStagingTree(const std::string& rootDir, const std::string& archiveName, TConversionUi& ui,
+                    int threads, std::string* reason = nullptr);
+
+}  // namespace qm

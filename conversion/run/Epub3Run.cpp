@@ -1,0 +1,242 @@
+#include "conversion/run/Epub3Run.h"
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <optional>
+
+#include "conversion/book/BookChapters.h"
+#include "conversion/book/BookIdentifier.h"
+#include "conversion/book/BookModel.h"
+#include "conversion/book/BookNameParts.h"
+#include "conversion/layout/BookResources.h"
+#include "conversion/run/BookPacking.h"
+#include "conversion/run/BookSplitter.h"
+#include "conversion/run/BookTarget.h"
+#include "conversion/run/Epub3Writer.h"
+#include "conversion/run/FileNames.h"
+#include "conversion/text/BookEncoding.h"
+#include "conversion/text/ChineseConvert.h"
+#include "conversion/text/SourceText.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "zip/Crc32.h"
+
+namespace qm {
+namespace {
+
+// Shares of the Pages progress: reading, decoding, converting, then writing.
+constexpr int kReadEnd = 10;
+constexpr int kDecodeEnd = 30;
+constexpr int kConvertEnd = 50;
+constexpr size_t kConvertSlice = size_t{1} << 20;
+constexpr size_t kIdentifierPrefix = size_t{64} << 10;
+
+std::function<void(int)> Stage(TConversionUi& ui, int from, int to) {
+    return [&ui, from, to](int percent) {
+        ui.Progress(TConversionPhase::Pages, from + percent * (to - from) / 100);
+        CheckCancel(ui);
+    };
+}
+
+// Converts the text a slice at a time, each slice ending at a line end, so a
+// phrase is never cut and progress (and a stop) is looked at between slices.
+std::string ConvertChinese(const std::string& text, const TChineseConverter& converter,
+                           const std::function<void(int)>& progress) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', std::min(text.size(), start + kConvertSlice));
+        end = end == std::string::npos ? text.size() : end + 1;
+        out += converter.Convert(std::string_view(text).substr(start, end - start));
+        start = end;
+        progress(static_cast<int>(start * uint64_t{100} / text.size()));
+    }
+    return out;
+}
+
+// What besides the source makes the book what it is; part of its identifier.
+// A title or author given as the file's name would give it counts as not
+// given: a batch names its books so, and the same source must be the same
+// book whether converted alone or in a batch.
+std::string OptionsFingerprint(const TConversionRequest& request, const std::string& encoding,
+                               const TBookNameParts& named) {
+    const TEpub3Options& o = request.options;
+    // What the file name gives counts as not given, whether typed or left
+    // blank, so a book made alone and in a batch get one identifier.
+    const auto given = [](const std::string& value, const std::string& fromName) {
+        return IsBlankText(value) || value == fromName ? std::string() : value;
+    };
+    const std::string title = given(request.title, named.title);
+    const std::string author = given(request.author, named.author);
+    std::string f;
+    for (const std::string& field :
+         {title, author, encoding, o.language, o.convert, std::to_string(request.parts),
+          std::string(o.vertical ? "v" : "h"), std::string(o.chapters ? "c" : "-"),
+          o.chapterPattern, o.volumePattern}) {
+        f += field;
+        f += '\0';
+    }
+    return f;
+}
+
+// The book read, decoded, converted and divided as the request asks; the
+// digest (when given) takes what makes the book what it is.
+TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* digest,
+               TChapterCount& found) {
+    const TEpub3Options& options = request.options;
+    if (request.sourceSize < 0 && IsNamedPipe(request.sourcePath)) {
+        throw Exception(NamedPipeText(request.sourcePath));
+    }
+    // A bad pattern fails before the source is read.
+    std::optional<TChapterDetector> detector;
+    // A stop reaches a pattern that works long on one line.
+    if (options.chapters)
+        detector.emplace(options.chapterPattern, options.volumePattern, [&ui] { CheckCancel(ui); });
+
+    std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
+    bool guessed = false;
+    const std::string encoding =
+        options.encoding.empty() ? DetectBookEncoding(raw, &guessed) : options.encoding;
+    if (guessed) {
+        ui.ShowNotice(
+            Format("The source's encoding is not marked; it was read as %s. "
+                   "If the text looks wrong, give its encoding (--encoding, or "
+                   "文本编码 in the window's EPUB 3 options).",
+                   encoding.c_str()));
+    }
+    const TBookNameParts named = BookNamePartsOf(BaseNameText(request.sourcePath));
+    if (digest) {
+        // The identifier names the source by its size, CRC-32 and first bytes
+        // rather than a digest of every byte: SHA-1 over a 100 MB book cost a
+        // twentieth of the run, and two different books that agree on all three
+        // do not occur by chance.
+        const uint32_t crc = Crc32Of(raw.data(), raw.size());
+        digest->Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
+        digest->Update(std::string_view(raw).substr(0, kIdentifierPrefix));
+        digest->Update(OptionsFingerprint(request, encoding, named));
+    }
+
+    TBook book;
+    {
+        TDecodedText decoded =
+            DecodeBookText(raw, encoding, Stage(ui, kReadEnd, kDecodeEnd), request.threads);
+        std::string().swap(raw);  // the source's bytes are no longer needed
+        if (decoded.replaced > 0) {
+            ui.ShowWarning("Quillmark",
+                           Format("%lld byte sequences of the source are not valid %s; each was "
+                                  "replaced with U+FFFD.",
+                                  static_cast<long long>(decoded.replaced), encoding.c_str()));
+        }
+        book.text = std::move(decoded.text);
+    }
+    // A title or author of spaces and control characters alone would leave
+    // the package's title empty: it counts as none given. Bytes that are not
+    // UTF-8 are read as the text is, so they never reach a document raw.
+    book.title = IsBlankText(request.title) ? named.title : NameText(request.title);
+    book.author = IsBlankText(request.author) ? named.author : NameText(request.author);
+    if (!options.convert.empty()) {
+        const auto converter = std::make_unique<TChineseConverter>(options.convert);
+        book.text = ConvertChinese(book.text, *converter, Stage(ui, kDecodeEnd, kConvertEnd));
+        book.title = converter->Convert(book.title);
+        book.author = converter->Convert(book.author);
+    }
+    if (IsBlankText(book.title)) book.title = "Untitled";
+    if (IsBlankText(book.author)) book.author.clear();
+    book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
+    found = {};
+    if (detector) {
+        found = DivideBookIntoChapters(book, *detector, PrefaceLabel(book.language),
+                                       [&ui] { CheckCancel(ui); });
+        if (!found.Found()) {
+            ui.ShowWarning("Quillmark",
+                           Format("No chapter headings were found; the book is cut into %d "
+                                  "parts at line ends instead.",
+                                  static_cast<int>(request.parts)));
+        }
+    }
+    if (!found.Found()) CutBookIntoParts(book, request.parts, book.title);
+    return book;
+}
+
+// The book's files as its archive takes them, in order: the mimetype stored
+// (readers sniff the type from its name and content at offset 30), the rest
+// deflated from memory.
+std::vector<TBookEntry> BookEntries(std::vector<TBookFile> files) {
+    std::vector<TBookEntry> entries;
+    entries.reserve(files.size());
+    for (TBookFile& file : files) {
+        TBookEntry entry;
+        entry.packing = file.name == "mimetype" ? TPacking::Store : TPacking::Deflate;
+        entry.name = std::move(file.name);
+        entry.bytes = std::move(file.bytes);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui) {
+    const TEpub3Options& options = request.options;
+    // A bad date fails before anything is read.
+    const int64_t timestamp = BookTimestamp(request.sourcePath);
+    std::optional<TBookResource> cover, font;
+    if (!options.coverPath.empty()) cover = ReadCoverImage(options.coverPath);
+    if (!options.fontPath.empty()) font = ReadFontFile(options.fontPath);
+
+    TSha1 digest;
+    TChapterCount found;
+    TBook book = ReadBook(request, ui, &digest, found);
+    if (cover) digest.Update(cover->bytes);
+    if (font) digest.Update(font->bytes);
+
+    TEpub3Extras extras;
+    extras.identifier = UuidUrnFromDigest(digest.Final());
+    extras.timestamp = timestamp;
+    extras.vertical = options.vertical;
+    extras.cover = cover ? &*cover : nullptr;
+    extras.font = font ? &*font : nullptr;
+    std::vector<TBookFile> files =
+        RenderEpub3Files(book, extras, request.threads, Stage(ui, kConvertEnd, 100));
+    book.sections.clear();
+    std::string().swap(book.text);
+
+    // A fresh archive, put in place only when complete: a failed run leaves
+    // any earlier book as it was, and no entry of an earlier book joins this one.
+    CheckBookTarget(request.archiveName);
+    PackBook(request.archiveName, BookEntries(std::move(files)), ui, request.threads,
+             DosDateTimeUtc(extras.timestamp));
+    return found;
+}
+
+}  // namespace
+
+TBook ReadEpub3Book(const TConversionRequest& request, TConversionUi& ui, TChapterCount& found) {
+    return ReadBook(request, ui, nullptr, found);
+}
+
+TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui) {
+    TConversionResult result;
+    result.resultText = kConversionFailedText;
+    try {
+        // The book's files stay in memory until the archive takes them.
+        const TChapterCount found = BuildBook(request, ui);
+        result.chaptersSought = request.options.chapters;
+        result.volumes = found.volumes;
+        result.chapters = found.chapters;
+        result.success = true;
+        result.resultText = kConversionSucceededText;
+    } catch (const std::exception& error) {
+        result.reason = error.what();
+    }
+    std::string shown = ResultBoxText(result);
+    if (result.success && (result.volumes + result.chapters) > 0) {
+        shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
+        if (request.parts != 1)
+            shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(request.parts));
+    }
+    ui.ShowResult(shown);
+    return result;
+}
+
+}  // namespace qm

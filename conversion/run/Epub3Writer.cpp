@@ -1,0 +1,281 @@
+#include "conversion/run/Epub3Writer.h"
+
+#include <algorithm>
+
+#include "conversion/book/BookIdentifier.h"
+#include "conversion/layout/Epub3Documents.h"
+#include "conversion/layout/EpubTemplates.h"
+#include "conversion/run/BookTarget.h"
+#include "conversion/run/PoolRendering.h"
+#include "platform/Format.h"
+
+namespace qm {
+namespace {
+
+constexpr const char* kXhtml = "application/xhtml+xml";
+constexpr const char* kPageCss = "../css/book.css";
+
+// The text pages of the book: each section starts a page, and a page that
+// would grow past kMaxPageBytes continues on the next one.
+class TPageSet {
+  public:
+    explicit TPageSet(const TBook& book) : book_(book) {}
+
+    void WriteSection(const TBookSection& section) {
+        Start(section.title);
+        if (section.kind != TSectionKind::Part) {
+            TXmlWriter(page_, Style())
+                .Element(section.kind == TSectionKind::Volume ? "h1" : "h2", section.title)
+                .Line();
+        }
+        std::string paragraph;
+        for (const TParagraph& p : section.paragraphs) {
+            paragraph.clear();
+            WriteParagraph(paragraph, p.afterBlank ? "gap" : nullptr, p.text);
+            if (Fits(paragraph.size())) {
+                page_ += paragraph;
+            } else if (headSize_ + paragraph.size() + frame_.tail.size() <= kMaxPageBytes) {
+                Flush();
+                Start(section.title);
+                page_ += paragraph;
+            } else {
+                WriteLongParagraph(section.title, p);
+            }
+        }
+        Flush();
+    }
+
+    // The pages in order, each complete.
+    std::vector<std::string> pages;
+
+  private:
+    static const TXmlStyle& Style() { return LayoutFor(TBookKind::Epub3).xml; }
+
+    static void WriteParagraph(std::string& out, const char* cls, std::string_view text) {
+        TXmlWriter w(out, Style());
+        w.Open("p");
+        if (cls) w.Attr("class", cls);
+        w.Text(text).Close().Line();
+    }
+
+    bool Fits(size_t more) const {
+        return page_.size() + more + frame_.tail.size() <= kMaxPageBytes;
+    }
+
+    void Start(const std::string& title) {
+        frame_ = Epub3PageFrame(book_.language, title, kPageCss);
+        page_ = frame_.head;
+        headSize_ = page_.size();
+    }
+
+    // A line larger than a page alone is cut between characters, the
+    // pieces after the first set without an indent.
+    void WriteLongParagraph(const std::string& title, const TParagraph& p) {
+        if (page_.size() > headSize_) {
+            Flush();
+            Start(title);
+        }
+        const size_t budget = kMaxPageBytes - headSize_ - frame_.tail.size() - 32;
+        std::string_view rest = p.text;
+        bool first = true;
+        while (!rest.empty()) {
+            size_t end = 0, escaped = 0;
+            while (end < rest.size()) {
+                size_t length = 1;
+                const auto lead = static_cast<unsigned char>(rest[end]);
+                if (lead >= 0xF0)
+                    length = 4;
+                else if (lead >= 0xE0)
+                    length = 3;
+                else if (lead >= 0xC0)
+                    length = 2;
+                const size_t cost = lead == '&'                  ? 5
+                                    : lead == '<' || lead == '>' ? 4
+                                    : lead == '"'                ? 6
+                                                                 : length;
+                if (escaped + cost > budget) break;
+                escaped += cost;
+                end = std::min(rest.size(), end + length);
+            }
+            WriteParagraph(page_, first ? (p.afterBlank ? "gap" : nullptr) : "cont",
+                           rest.substr(0, end));
+            rest.remove_prefix(end);
+            first = false;
+            if (!rest.empty()) {
+                Flush();
+                Start(title);
+            }
+        }
+    }
+
+    void Flush() {
+        page_ += frame_.tail;
+        pages.push_back(std::move(page_));
+        page_.clear();
+    }
+
+    const TBook& book_;
+    TPageFrame frame_;
+    std::string page_;
+    size_t headSize_ = 0;
+};
+
+// A run of consecutive sections whose pages one worker renders.
+struct TSectionBatch {
+    size_t first = 0, end = 0;         // sections [first, end)
+    size_t reached = 0;                // bytes of the text up to the batch's end
+    std::vector<std::string> pages;    // the batch's pages, in order
+    std::vector<size_t> sectionPages;  // pages of each section
+};
+
+// Sections are batched up to this many bytes of text, so a book of
+// thousands of short chapters costs a few hundred tasks, not thousands.
+constexpr size_t kBatchText = size_t{256} << 10;
+
+std::vector<TSectionBatch> BatchSections(const TBook& book) {
+    std::vector<TSectionBatch> batches;
+    size_t text = 0;
+    for (size_t k = 0; k < book.sections.size(); ++k) {
+        if (batches.empty() || text >= kBatchText) {
+            batches.emplace_back();
+            batches.back().first = k;
+            text = 0;
+        }
+        TSectionBatch& batch = batches.back();
+        batch.end = k + 1;
+        const auto& paragraphs = book.sections[k].paragraphs;
+        if (paragraphs.empty()) continue;
+        const std::string_view last = paragraphs.back().text;
+        const size_t end = static_cast<size_t>(last.data() + last.size() - book.text.data());
+        text += end - std::min(end, batch.reached);
+        batch.reached = std::max(batch.reached, end);
+    }
+    // A batch without paragraphs has reached what the one before it reached.
+    for (size_t k = 1; k < batches.size(); ++k)
+        batches[k].reached = std::max(batches[k].reached, batches[k - 1].reached);
+    return batches;
+}
+
+void RenderBatch(const TBook& book, TSectionBatch& batch) {
+    TPageSet set(book);
+    for (size_t k = batch.first; k < batch.end; ++k) {
+        const size_t before = set.pages.size();
+        set.WriteSection(book.sections[k]);
+        batch.sectionPages.push_back(set.pages.size() - before);
+    }
+    batch.pages = std::move(set.pages);
+}
+
+// The sections' pages, rendered by workers batch by batch while the
+// calling thread takes each batch in order, telling progress (which may
+// raise to stop the run) after each.
+// sectionFirst gets each section's first page. One thread renders on the
+// calling thread.
+std::vector<std::string> RenderPages(const TBook& book, int threads,
+                                     const std::function<void(int)>& progress,
+                                     std::vector<size_t>& sectionFirst) {
+    std::vector<TSectionBatch> batches = BatchSections(book);
+    std::vector<std::string> pages;
+    int percent = 0;
+    auto collect = [&](TSectionBatch& batch) {
+        size_t next = 0;
+        for (size_t count : batch.sectionPages) {
+            sectionFirst.push_back(pages.size());
+            for (size_t k = 0; k < count; ++k) pages.push_back(std::move(batch.pages[next++]));
+        }
+        std::vector<std::string>().swap(batch.pages);
+        if (!book.text.empty()) {
+            percent = static_cast<int>(batch.reached * uint64_t{100} / book.text.size());
+        }
+        if (progress) progress(percent);
+    };
+    RenderInOrder(
+        batches.size(), threads, [&](size_t k) { RenderBatch(book, batches[k]); },
+        [&](size_t k) { collect(batches[k]); });
+    return pages;
+}
+
+std::string PageName(size_t number) {
+    return Format("p%05zu", number);
+}
+
+}  // namespace
+
+std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras, int threads,
+                                        const std::function<void(int)>& progress) {
+    std::vector<size_t> sectionFirst;
+    std::vector<std::string> pages = RenderPages(book, threads, progress, sectionFirst);
+
+    TPackageInfo info;
+    info.identifier = extras.identifier;
+    info.modified = Iso8601Utc(extras.timestamp);
+    info.vertical = extras.vertical;
+    info.items.push_back({"nav", "nav.xhtml", kXhtml, "nav"});
+    info.items.push_back({"ncx", "toc.ncx", "application/x-dtbncx+xml", ""});
+    info.items.push_back({"css", "css/book.css", "text/css", ""});
+
+    std::vector<TBookFile> files;
+    files.reserve(pages.size() + 10);
+    files.push_back({"mimetype", std::string(kMimetypeText)});
+    files.push_back({"META-INF/container.xml", ContainerDocument(LayoutFor(TBookKind::Epub3))});
+    // The package, navigation and style documents are filled in last, when
+    // the pages are known; their places in the archive come first.
+    const size_t opf = files.size(), ncx = opf + 1, nav = opf + 2, css = opf + 3;
+    for (const char* name :
+         {"OEBPS/content.opf", "OEBPS/toc.ncx", "OEBPS/nav.xhtml", "OEBPS/css/book.css"}) {
+        files.push_back({name, ""});
+    }
+
+    // A cover image or a font goes into the book as one more manifest item.
+    auto embed = [&](const TBookResource& resource, const std::string& stem, const std::string& id,
+                     const std::string& properties) {
+        const std::string href = stem + resource.extension;
+        files.push_back({"OEBPS/" + href, resource.bytes});
+        info.items.push_back({id, href, resource.mediaType, properties});
+        return href;
+    };
+    const std::string imageHref =
+        extras.cover ? embed(*extras.cover, "images/cover", "cover-image", "cover-image") : "";
+    if (extras.cover) info.coverImageId = "cover-image";
+    const std::string fontHref = extras.font ? embed(*extras.font, "fonts/book", "font", "") : "";
+    files[css].bytes =
+        BookStyleSheet(book.language, extras.vertical, fontHref.empty() ? "" : "../" + fontHref);
+
+    files.push_back({"OEBPS/cover.xhtml", CoverPage(book, "css/book.css", imageHref,
+                                                    extras.cover ? extras.cover->width : 0,
+                                                    extras.cover ? extras.cover->height : 0)});
+    files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css")});
+    info.items.push_back({"cover", "cover.xhtml", kXhtml, extras.cover ? "" : "svg"});
+    info.items.push_back({"titlepage", "title.xhtml", kXhtml, ""});
+    info.spine = {"cover", "titlepage", "nav"};
+
+    std::vector<TTocEntry> toc;
+    const std::vector<int> levels = SectionLevels(book.sections);
+    for (size_t k = 0; k < book.sections.size(); ++k) {
+        toc.push_back({book.sections[k].title, "text/" + PageName(sectionFirst[k] + 1) + ".xhtml",
+                       levels[k]});
+    }
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const std::string id = PageName(k + 1);
+        const std::string href = "text/" + id + ".xhtml";
+        files.push_back({"OEBPS/" + href, std::move(pages[k])});
+        info.items.push_back({id, href, kXhtml, ""});
+        info.spine.push_back(id);
+    }
+
+    // Each of these lists every page: for thousands of chapters a few
+    // milliseconds each, with a stop looked for in between.
+    auto tell = [&progress] {
+        if (progress) progress(100);
+    };
+    tell();
+    files[opf].bytes = PackageDocument(book, info);
+    tell();
+    files[ncx].bytes = NcxDocument(book, extras.identifier, toc);
+    tell();
+    files[nav].bytes = NavigationDocument(book, toc, "cover.xhtml", "title.xhtml",
+                                          "text/" + PageName(1) + ".xhtml");
+    return files;
+}
+
+}  // namespace qm

@@ -1,0 +1,72 @@
+#include "conversion/run/PrepareConversion.h"
+
+#include <exception>
+
+#include "conversion/run/FileNames.h"
+#include "platform/CodePage.h"
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+
+namespace qm {
+
+bool HasTxtExtension(const std::string& path) {
+    return ExtractFileExt(path) == ".txt";
+}
+
+std::string LabelNameOf(const std::string& path) {
+    return Utf8ToAnsi(BaseNameText(path));
+}
+
+TSourceProbe ProbeSource(const std::string& path) {
+    TSourceProbe probe;
+    if (!HasTxtExtension(path)) {
+        probe.state = TSourceState::NotTxt;
+    } else if (IsNamedPipe(path)) {
+        probe.state = TSourceState::NamedPipe;
+    } else {
+        try {
+            TFileStream source(path, fmOpenRead | fmShareDenyNone);
+            probe.size = source.Size();
+            probe.state = TSourceState::Readable;
+        } catch (const std::exception& error) {
+            probe.error = error.what();
+        }
+    }
+    return probe;
+}
+
+TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest& request,
+                               std::string& reason) {
+    const TSourceProbe probe = ProbeSource(input.sourcePath);
+    switch (probe.state) {
+        case TSourceState::NotTxt:
+            reason =
+                Format("\"%s\" is not a .txt file; only files ending in \".txt\" can be converted.",
+                       input.sourcePath.c_str());
+            return probe.state;
+        case TSourceState::NamedPipe:
+            reason = NamedPipeText(input.sourcePath);
+            return probe.state;
+        case TSourceState::Unreadable:
+            reason = probe.error;
+            return probe.state;
+        case TSourceState::Readable:
+            break;
+    }
+    request = TConversionRequest{};
+    request.sourcePath = input.sourcePath;
+    request.labelName = LabelNameOf(input.sourcePath);
+    request.sourceSize = probe.size;
+    request.fileSize = input.listedSize.value_or(RecordedFileSize(probe.size));
+    // A title or author typed in GBK reads as text, as a GBK file name does.
+    request.title = NameText(input.title);
+    request.author = NameText(input.author);
+    request.parts = input.parts;
+    request.threads = input.threads;
+    request.archiveName = input.archiveName;
+    request.options = input.options;
+    return probe.state;
+}
+
+}  // namespace qm
