@@ -143,6 +143,52 @@ bool CheckDirectory(const std::string& dir) {
     return false;
 }
 
+// An entry whose name is UTF-8 beyond ASCII is flagged so and marked as made
+// by Unix: unzip reads a name from an MS-DOS host as an OEM code page
+// whatever the flag says; from a Unix host it takes it as it is. A Unix
+// host's entry carries its file mode in the high half.
+void MarkUtf8Entry(const std::string& path, qm::TZipHeaderInfo& header) {
+    if (!qm::IsUtf8BeyondAscii(header.StoredName())) return;
+    header.GeneralPurposeFlags |= qm::kFlagUtf8Names;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return;
+    header.VersionMadeBy = static_cast<uint16_t>((kHostUnix << 8) | (header.VersionMadeBy & 0xFF));
+    header.ExternalAttributes =
+        (static_cast<uint32_t>(st.st_mode) << 16) | (header.ExternalAttributes & 0xFF);
+}
+
+// The builder set to pack every file below dir into archive; what it leaves
+// out is named on stderr and sets filesLeftOut.
+void SetUpBuilder(qm::TZipBuilder& zip, const TZipDirOptions& options, const std::string& archive,
+                  const std::string& dir, bool& filesLeftOut) {
+    zip.SetRootDir(dir);
+    zip.FilesList().push_back("*.*");
+    zip.SetRelativePaths(true);
+    zip.SetRecurse(true);
+    zip.SetStorePaths(true);
+    zip.SetZipName(archive);
+    zip.SetPackLevel(options.level);
+    zip.SetThreads(options.threads);
+    zip.SetZipAction(options.action);
+    zip.SetIncludeHiddenFiles(true);
+    zip.SetCaseSensitiveNames(true);
+    zip.WarningBox = [](const std::string& caption, const std::string& text) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    };
+    zip.OnSkippingFile = [&filesLeftOut](qm::TZipBuilder&, qm::TSkipReason reason,
+                                         const std::string& name, int32_t, bool&) {
+        std::fprintf(stderr, "skipped: %s (%s)\n", name.c_str(), SkipReasonText(reason));
+        // Freshening leaves out what the archive lacks by design.
+        if (reason != qm::srNoFileToFreshen) filesLeftOut = true;
+    };
+    zip.OnNoSuchFile = [&filesLeftOut](qm::TZipBuilder&, const std::string& name) {
+        std::fprintf(stderr, "skipped: %s (%s)\n", name.c_str(), "no longer there");
+        filesLeftOut = true;
+    };
+    zip.OnStartZip = [](qm::TZipBuilder&, const std::string& path, qm::TZipHeaderInfo& header,
+                        bool&) { MarkUtf8Entry(path, header); };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,51 +204,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (operands.size() != 2) return Usage("ARCHIVE and DIR are needed, and nothing more");
-    const int level = options.level;
-    const qm::TZipAction action = options.action;
     if (!CheckDirectory(operands[1])) return 1;
     bool filesLeftOut = false;
     try {
         NamePassedOver(operands[1]);
         qm::TZipBuilder zip;
-        zip.SetRootDir(operands[1]);
-        zip.FilesList().push_back("*.*");
-        zip.SetRelativePaths(true);
-        zip.SetRecurse(true);
-        zip.SetStorePaths(true);
-        zip.SetZipName(operands[0]);
-        zip.SetPackLevel(level);
-        zip.SetThreads(options.threads);
-        zip.SetZipAction(action);
-        zip.SetIncludeHiddenFiles(true);
-        zip.SetCaseSensitiveNames(true);
-        zip.WarningBox = [](const std::string& caption, const std::string& text) {
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        };
-        zip.OnSkippingFile = [&filesLeftOut](qm::TZipBuilder&, qm::TSkipReason reason,
-                                             const std::string& name, int32_t, bool&) {
-            std::fprintf(stderr, "skipped: %s (%s)\n", name.c_str(), SkipReasonText(reason));
-            // Freshening leaves out what the archive lacks by design.
-            if (reason != qm::srNoFileToFreshen) filesLeftOut = true;
-        };
-        zip.OnNoSuchFile = [&filesLeftOut](qm::TZipBuilder&, const std::string& name) {
-            std::fprintf(stderr, "skipped: %s (%s)\n", name.c_str(), "no longer there");
-            filesLeftOut = true;
-        };
-        zip.OnStartZip = [](qm::TZipBuilder&, const std::string& path, qm::TZipHeaderInfo& header,
-                            bool&) {
-            if (!qm::IsUtf8BeyondAscii(header.StoredName())) return;
-            header.GeneralPurposeFlags |= qm::kFlagUtf8Names;
-            // unzip reads a name from an MS-DOS host as an OEM code page
-            // whatever the flag says; from a Unix host it takes it as it is.
-            // A Unix host's entry carries its file mode in the high half.
-            struct stat st {};
-            if (::stat(path.c_str(), &st) != 0) return;
-            header.VersionMadeBy =
-                static_cast<uint16_t>((kHostUnix << 8) | (header.VersionMadeBy & 0xFF));
-            header.ExternalAttributes =
-                (static_cast<uint32_t>(st.st_mode) << 16) | (header.ExternalAttributes & 0xFF);
-        };
+        SetUpBuilder(zip, options, operands[0], operands[1], filesLeftOut);
         const qm::TZipResult<int32_t> packed = zip.BuildArchive();
         if (!packed) {
             std::fprintf(stderr, "%s\n", packed.Error().message.c_str());

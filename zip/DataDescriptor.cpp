@@ -183,51 +183,77 @@ class TRunningCrc {
 // the local header's size when it gave one, else where a "PK" begins (the
 // descriptor's signature, or the next record's behind a descriptor without
 // one). Stored data is checked at each place; other data only by its size.
-bool ScanForDescriptor(TStream& in, const TZipHeaderInfo& entry, int64_t dataStart, int64_t size,
-                       bool wideFirst, const std::function<void()>& progress,
-                       TDataDescriptor& found) {
-    const bool checkable = entry.CompressionMethod == kMethodStored &&
-                           (entry.GeneralPurposeFlags & kFlagEncrypted) == 0;
-    // base: no later place is checked below it.
-    auto endsAt = [&](TRunningCrc& crc, int64_t base, int64_t at) {
-        if (at < dataStart) return false;
-        const int64_t length = at - dataStart;
-        const std::vector<TReading> readings = ReadingsAt(in, at, size, wideFirst);
+class TDescriptorScan {
+  public:
+    TDescriptorScan(TStream& in, const TZipHeaderInfo& entry, int64_t dataStart, int64_t size,
+                    bool wideFirst, const std::function<void()>& progress)
+        : in_(in),
+          dataStart_(dataStart),
+          size_(size),
+          wideFirst_(wideFirst),
+          progress_(progress),
+          checkable_(entry.CompressionMethod == kMethodStored &&
+                     (entry.GeneralPurposeFlags & kFlagEncrypted) == 0) {}
+
+    bool AtSize(int64_t hint, TDataDescriptor& found) {
+        if (hint <= 0 || hint > size_ - dataStart_) return false;
+        TRunningCrc crc(in_, dataStart_, progress_);
+        return EndsAt(crc, dataStart_, dataStart_ + hint, found);
+    }
+
+    bool AtEachSignature(TDataDescriptor& found) {
+        TRunningCrc crc(in_, dataStart_, progress_);
+        std::vector<unsigned char> chunk(static_cast<size_t>(kChunk));
+        for (int64_t chunkStart = dataStart_; chunkStart < size_;) {
+            const int64_t want = std::min<int64_t>(kChunk, size_ - chunkStart);
+            if (!ReadAt(in_, chunkStart, chunk.data(), want)) return false;
+            for (int64_t i = 0; i + 1 < want; ++i) {
+                const auto k = static_cast<size_t>(i);
+                if (chunk[k] == 'P' && chunk[k + 1] == 'K' &&
+                    AtSignature(crc, chunkStart + i, found)) {
+                    return true;
+                }
+            }
+            if (progress_) progress_();
+            chunkStart += want - 1;  // a "PK" across the chunk border is seen next time
+            if (want == 1) break;
+        }
+        return false;
+    }
+
+  private:
+    // The places a descriptor may stand for a "PK" at `at`, in rising order
+    // so that the places checked only move forward.
+    bool AtSignature(TRunningCrc& crc, int64_t at, TDataDescriptor& found) {
+        const int64_t base = std::max(dataStart_, at - 20);
+        for (const int64_t candidate : {at - 20, at - 12, at}) {
+            if (EndsAt(crc, base, candidate, found)) return true;
+        }
+        return false;
+    }
+
+    // True when a reading at `at` agrees with the data before it; no later
+    // place is checked below base.
+    bool EndsAt(TRunningCrc& crc, int64_t base, int64_t at, TDataDescriptor& found) {
+        if (at < dataStart_) return false;
+        const int64_t length = at - dataStart_;
+        const std::vector<TReading> readings = ReadingsAt(in_, at, size_, wideFirst_);
         const bool sized = std::any_of(readings.begin(), readings.end(), [&](const TReading& r) {
             return r.descriptor.compressedSize == length;
         });
         if (!sized) return false;
-        if (!checkable) return Choose(readings, length, nullptr, found);
+        if (!checkable_) return Choose(readings, length, nullptr, found);
         TDataFacts facts;
-        return crc.MoveTo(base) && crc.FactsAt(dataStart, at, facts) &&
+        return crc.MoveTo(base) && crc.FactsAt(dataStart_, at, facts) &&
                Choose(readings, length, &facts, found);
-    };
-    const int64_t hint = entry.CompressedSize();
-    if (hint > 0 && hint <= size - dataStart) {
-        TRunningCrc crc(in, dataStart, progress);
-        if (endsAt(crc, dataStart, dataStart + hint)) return true;
     }
-    TRunningCrc crc(in, dataStart, progress);
-    std::vector<unsigned char> chunk(static_cast<size_t>(kChunk));
-    for (int64_t chunkStart = dataStart; chunkStart < size;) {
-        const int64_t want = std::min<int64_t>(kChunk, size - chunkStart);
-        if (!ReadAt(in, chunkStart, chunk.data(), want)) return false;
-        for (int64_t i = 0; i + 1 < want; ++i) {
-            if (chunk[static_cast<size_t>(i)] != 'P' || chunk[static_cast<size_t>(i) + 1] != 'K')
-                continue;
-            // In rising order, so that the places checked only move forward.
-            const int64_t at = chunkStart + i;
-            const int64_t base = std::max(dataStart, at - 20);
-            for (const int64_t candidate : {at - 20, at - 12, at}) {
-                if (endsAt(crc, base, candidate)) return true;
-            }
-        }
-        if (progress) progress();
-        chunkStart += want - 1;  // a "PK" across the chunk border is seen next time
-        if (want == 1) break;
-    }
-    return false;
-}
+
+    TStream& in_;
+    int64_t dataStart_, size_;
+    bool wideFirst_;
+    const std::function<void()>& progress_;
+    bool checkable_;
+};
 
 }  // namespace
 
@@ -245,7 +271,8 @@ bool FindDataDescriptor(TStream& in, const TZipHeaderInfo& entry, int64_t dataSt
         return Choose(ReadingsAt(in, dataStart + facts.compressedSize, size, wideFirst),
                       facts.compressedSize, &facts, found);
     }
-    return ScanForDescriptor(in, entry, dataStart, size, wideFirst, progress, found);
+    TDescriptorScan scan(in, entry, dataStart, size, wideFirst, progress);
+    return scan.AtSize(entry.CompressedSize(), found) || scan.AtEachSignature(found);
 }
 
 }  // namespace qm

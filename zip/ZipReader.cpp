@@ -381,6 +381,29 @@ int64_t TZipReader::FindLocalHeader(TStream& in, int64_t start, int64_t size) {
     return FindRecord(in, start, size, kLocalHeaderSignature);
 }
 
+bool TZipReader::FindEntryEnd(TStream& in, TZipHeaderInfo& entry, int64_t dataStart, int64_t size,
+                              int64_t& next) {
+    if ((entry.GeneralPurposeFlags & kFlagDataDescriptor) == 0) {
+        const int64_t compressed = entry.CompressedSize();
+        if (compressed >= 0 && compressed <= size) next = dataStart + compressed;
+        return true;
+    }
+    // The local sizes may be zero: only the descriptor behind the data tells
+    // where the entry ends. Without one that agrees with the data the entry
+    // cannot be kept, and a rebuild without it would lose it.
+    TDataDescriptor descriptor;
+    if (!FindDataDescriptor(
+            in, entry, dataStart, size, [this] { CheckCancel(); }, descriptor)) {
+        rebuildFailure_ = Format(kDescriptorDisagreesFormat, entry.StoredName().c_str());
+        return false;
+    }
+    entry.Crc32 = descriptor.crc32;
+    entry.SetCompressedSize(descriptor.compressedSize);
+    entry.SetUncompressedSize(descriptor.uncompressedSize);
+    next = dataStart + descriptor.compressedSize + descriptor.length;
+    return true;
+}
+
 bool TZipReader::RebuildFromLocalHeaders() {
     if (rebuilding_ || !readHandle_) return false;
     rebuilding_ = true;
@@ -410,25 +433,7 @@ bool TZipReader::RebuildFromLocalHeaders() {
         const int64_t dataStart =
             place + kLocalHeaderSize + entry->FileNameLength + entry->LocalExtraLength;
         int64_t next = size;  // a size beyond the file ends the list there
-        if (entry->GeneralPurposeFlags & kFlagDataDescriptor) {
-            // The local sizes may be zero: only the descriptor behind the
-            // data tells where the entry ends. Without one that agrees with
-            // the data the entry cannot be kept, and a rebuild without it
-            // would lose it.
-            TDataDescriptor descriptor;
-            if (!FindDataDescriptor(
-                    in, *entry, dataStart, size, [this] { CheckCancel(); }, descriptor)) {
-                rebuildFailure_ = Format(kDescriptorDisagreesFormat, entry->StoredName().c_str());
-                return false;
-            }
-            entry->Crc32 = descriptor.crc32;
-            entry->SetCompressedSize(descriptor.compressedSize);
-            entry->SetUncompressedSize(descriptor.uncompressedSize);
-            next = dataStart + descriptor.compressedSize + descriptor.length;
-        } else {
-            const int64_t compressed = entry->CompressedSize();
-            if (compressed >= 0 && compressed <= size) next = dataStart + compressed;
-        }
+        if (!FindEntryEnd(in, *entry, dataStart, size, next)) return false;
         try {
             directory->Add(entry.get());
         } catch (const EListError&) {

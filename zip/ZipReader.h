@@ -143,6 +143,11 @@ class TZipReader {
                        const unsigned char* record, bool sideFile);
     void ReadCentralHeaders(TStream& stream, int64_t streamSize, uint64_t count, bool fromSideFile);
     bool RebuildFromLocalHeaders();
+    // Where the entry whose data starts at dataStart ends (next): told by its
+    // local sizes, or for a streamed entry by the descriptor that agrees with
+    // its data. False, with the reason kept, when no descriptor agrees.
+    bool FindEntryEnd(TStream& in, TZipHeaderInfo& entry, int64_t dataStart, int64_t size,
+                      int64_t& next);
     int64_t FindRecord(TStream& in, int64_t start, int64_t size, uint32_t signature);
     int64_t FindLocalHeader(TStream& in, int64_t start, int64_t size);
     void MatchCentralHeaders(TStream& stream, int64_t streamSize, int64_t start);
