@@ -107,7 +107,9 @@ bool TZipBuilder::ZipFile(RunState& run, const std::string& item, TEntryValues& 
         return false;
     }
     values.attributes = attributes;
-    values.packing = packLevel_ == 0 ? TPacking::Store : TPacking::DeflateAsStreamed;
+    // libdeflate at every size: about twice zlib's speed at the same ratio,
+    // and a tree of small files gains most. Only a book keeps zlib's bytes.
+    values.packing = packLevel_ == 0 ? TPacking::Store : TPacking::Deflate;
     if (OnStartZip) {
         TZipHeaderInfo header(OEMConvert());
         header.SetStoredName(values.name);

