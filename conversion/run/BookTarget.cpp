@@ -44,21 +44,23 @@ bool SaysEpub(std::string type) {
 
 }  // namespace
 
-void CheckBookTarget(const std::string& path) {
+TRunStatus CheckBookTarget(const std::string& path) {
     int64_t size = 0;
-    if (FileKindOf(path) != TFileKind::Regular || !FileSizeOf(path, size) || size == 0) return;
+    if (FileKindOf(path) != TFileKind::Regular || !FileSizeOf(path, size) || size == 0) return {};
     std::optional<std::string> type;
     bool archive = true;
     try {
         archive = StartsLikeAnArchive(path);
         if (archive) type = ReadSmallEntry(path, "mimetype", kTypeLimit);
-    } catch (const EFOpenError&) {
-        throw;  // unreadable says more than "not an archive"
+    } catch (const EFOpenError& error) {
+        // Unreadable says more than "not an archive".
+        return TRunError{TRunError::Kind::Unreadable, error.what()};
     } catch (const std::exception&) {
         archive = false;
     }
-    if (type && SaysEpub(*type)) return;
-    throw Exception(Format(archive ? kNotABookTargetFormat : kNotAZipTargetFormat, path.c_str()));
+    if (type && SaysEpub(*type)) return {};
+    return TRunError{TRunError::Kind::NotABook,
+                     Format(archive ? kNotABookTargetFormat : kNotAZipTargetFormat, path.c_str())};
 }
 
 }  // namespace qm
