@@ -30,7 +30,7 @@ class TConversionJob::TJobUi : public TConversionUi {
     // stop every conversion with a box of its own.
     void ShowNotice(const std::string& text) override { notices_.append("\n").append(text); }
     // The box is shown while the run waits, before its staging tree goes.
-    void ShowResult(const std::string& text) override {
+    void ShowResult(const std::string& text, bool) override {
         const QString shown = QString::fromStdString(text + notices_);
         job_.AskWindow([this, shown] { emit job_.ResultShown(shown); });
     }
@@ -53,7 +53,8 @@ TConversionJob::TConversionJob(TConversionRequest request, std::string tempDirPa
     : QObject(parent),
       request_(std::move(request)),
       tempDirPath_(std::move(tempDirPath)),
-      ui_(std::make_unique<TJobUi>(*this, stopSource)) {}
+      ui_(std::make_unique<TJobUi>(*this, stopSource)),
+      result_(TRunError{TRunError::Kind::NotStarted, {}}) {}
 
 TConversionJob::~TConversionJob() {
     CancelAndJoin();

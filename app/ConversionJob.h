@@ -36,7 +36,7 @@ class TConversionJob : public QObject {
     // asked the window to show, then waits for the thread to end. Safe to
     // call from a box's own event loop, and more than once.
     void CancelAndJoin();
-    // The run's outcome: complete once Finished has been emitted.
+    // The run's outcome once Finished has been emitted (before: NotStarted).
     const TConversionResult& Result() const { return result_; }
 
   signals:

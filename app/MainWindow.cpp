@@ -378,13 +378,11 @@ void MainWindow::onConvert() {
     input.parts = partsSpin->CheckValue(partsSpin->Value());
     input.archiveName = NativePath(archiveName);
     input.options = options;
-    TConversionRequest request;
-    std::string reason;
-    if (PrepareConversion(input, request, reason) != TSourceState::Readable) {
+    const TRunResult<TConversionRequest> request = PrepareConversion(input);
+    if (!request) {
         // As a run that could not read its book would end: the fixed text,
         // and under it why, as the command line prints it.
-        std::string shown = kConversionFailedText;
-        if (!reason.empty()) shown.append("\n").append(reason);
+        const std::string shown = FailedBoxText(request.Error().message);
         dialogs_.Result(QString::fromUtf8(kApplicationTitle), QString::fromStdString(shown));
         return;
     }
@@ -396,7 +394,7 @@ void MainWindow::onConvert() {
         dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(error.what()));
         return;
     }
-    StartRun(request, tempDirPath);
+    StartRun(*request, tempDirPath);
 }
 
 void MainWindow::SetBusy(bool busy) {
@@ -441,8 +439,9 @@ void MainWindow::StartRun(const TConversionRequest& request, const std::string& 
 void MainWindow::RunFinished() {
     job_->CancelAndJoin();  // its thread is at its end
     const TConversionResult& result = job_->Result();
-    if (result.resultText.empty()) {
-        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(result.reason));
+    if (!result && result.Error().kind == TRunError::Kind::NotStarted) {
+        const std::string& reason = result.Error().message;
+        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(reason));
     }
     SetBusy(false);
 }

@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         application.exec();
         ticker.stop();
         const qm::TConversionResult& result = job.Result();
-        if (!result.success) std::printf("failed: %s\n", result.reason.c_str());
+        if (!result) std::printf("failed: %s\n", result.Error().message.c_str());
         std::printf("book %lld bytes, %d parts%s: %lld ms in all\n",
                     static_cast<long long>(st.st_size), request.parts,
                     request.options.epub3 ? ", EPUB 3" : "",
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         std::printf(
             "1 ms timer on the window's thread: %ld ticks, at worst %.1f ms late (bar at %d)\n",
             lateness.Ticks(), lateness.Worst(), lateness.WorstAt());
-        return result.success ? 0 : 1;
+        return result ? 0 : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

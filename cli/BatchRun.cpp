@@ -31,11 +31,15 @@ class TBatchBookUi : public TConversionUi {
     TBatchBookUi(size_t index, const TInterruptWatch& watch, TBatchProgress& progress)
         : TConversionUi(&watch.Control()), index_(index), progress_(progress) {}
 
-    void ShowWarning(const std::string&, const std::string&) override {}
-    void ShowResult(const std::string&) override {}
+    void ShowWarning(const std::string&, const std::string& text) override {
+        warnings.push_back(text);
+    }
+    void ShowResult(const std::string&, bool) override {}
     void Progress(TConversionPhase phase, int percent) override {
         progress_.Update(index_, phase, percent);
     }
+
+    std::vector<std::string> warnings;  // the run's, in order
 
   private:
     size_t index_;
@@ -55,54 +59,41 @@ std::string JoinReasons(const std::vector<std::string>& warnings, const std::str
     return text.empty() ? kConversionFailedText : text;
 }
 
-// Converts one book into stagedPath and renames it onto its name. False with
-// the reason when the book was not made.
-bool ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
-                 const std::string& tempDirPath, const std::string& stagedPath,
-                 TBatchProgress& progress, const TInterruptWatch& watch, std::string& reason,
-                 bool& divided) {
+// Converts one book into stagedPath and renames it onto its name; the
+// reason when the book was not made.
+TConversionResult ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
+                              const std::string& tempDirPath, const std::string& stagedPath,
+                              TBatchProgress& progress, const TInterruptWatch& watch) {
     // Only an earlier book is replaced: checked before the work and again
     // just before the rename.
-    auto refused = [&book, &reason] {
-        try {
-            CheckBookTarget(book.bookPath);
-            return false;
-        } catch (const std::exception& error) {
-            reason = error.what();
-            return true;
-        }
-    };
-    if (refused()) return false;
+    if (TRunStatus target = CheckBookTarget(book.bookPath); !target) return target.Error();
     TConversionInput input = settings.common;
     input.sourcePath = book.sourcePath;
     input.title = book.title;
     input.archiveName = stagedPath;
-    TConversionRequest request;
-    if (PrepareConversion(input, request, reason) != TSourceState::Readable) return false;
+    TRunResult<TConversionRequest> request = PrepareConversion(input);
+    if (!request) return request.Error();
     // Each book packs on one thread when several convert at a time: the
     // jobs share the cores.
-    if (request.threads == 0 && settings.jobs > 1) request.threads = 1;
+    if (request->threads == 0 && settings.jobs > 1) request->threads = 1;
     TBatchBookUi ui(index, watch, progress);
-    const TConversionResult result = RunConversion(request, ui, tempDirPath);
-    if (!result.success) {
+    const TConversionResult result = RunConversion(*request, ui, tempDirPath);
+    if (!result) {
         RemoveTree(stagedPath);
-        reason = JoinReasons(result.warnings, result.reason);
-        return false;
+        return TRunError{result.Error().kind, JoinReasons(ui.warnings, result.Error().message)};
     }
-    divided = result.volumes + result.chapters > 0;
-    for (const std::string& warning : result.warnings)
-        progress.Note(book.sourcePath + ": " + warning);
-    if (refused()) {
+    for (const std::string& warning : ui.warnings) progress.Note(book.sourcePath + ": " + warning);
+    if (TRunStatus target = CheckBookTarget(book.bookPath); !target) {
         RemoveTree(stagedPath);
-        return false;
+        return target.Error();
     }
     if (const int error = RenameFile(stagedPath, book.bookPath); error != 0) {
         RemoveTree(stagedPath);
-        reason =
-            "Cannot put the book in place as \"" + book.bookPath + "\". " + std::strerror(error);
-        return false;
+        return TRunError{
+            TRunError::Kind::Failed,
+            "Cannot put the book in place as \"" + book.bookPath + "\". " + std::strerror(error)};
     }
-    return true;
+    return result;
 }
 
 }  // namespace
@@ -145,15 +136,16 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
         while (watch.Signal() == 0) {
             const size_t index = next.fetch_add(1);
             if (index >= books.size()) break;
-            std::string reason = setupError;
-            bool divided = false;
-            const bool made =
-                reason.empty() && ConvertBook(books[index], index, settings, jobTemp,
-                                              staging->Path() + std::to_string(index) + ".epub",
-                                              progress, watch, reason, divided);
+            const TConversionResult made =
+                !setupError.empty()
+                    ? TConversionResult(TRunError{TRunError::Kind::NotStarted, setupError})
+                    : ConvertBook(books[index], index, settings, jobTemp,
+                                  staging->Path() + std::to_string(index) + ".epub", progress,
+                                  watch);
+            const bool divided = made && made->volumes + made->chapters > 0;
             states[index] = !made ? Failed : divided ? MadeByHeadings : Made;
-            reasons[index] = reason;
-            progress.BookDone(index, made);
+            if (!made) reasons[index] = made.Error().message;
+            progress.BookDone(index, static_cast<bool>(made));
         }
         if (commonError.empty()) RemoveTree(jobTemp);
     };

@@ -93,9 +93,9 @@ void TConsoleUi::ShowWarning(const std::string& caption, const std::string& text
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
-void TConsoleUi::ShowResult(const std::string& text) {
+void TConsoleUi::ShowResult(const std::string&, bool bookMade) {
     // The caller prints the result with its reason; here the progress line ends.
-    if (text == kConversionSucceededText) bookInPlace.store(true);
+    if (bookMade) bookInPlace.store(true);
     EndProgressLine();
 }
 

@@ -32,7 +32,7 @@ class TConsoleUi : public TConversionUi {
     TConsoleUi(const TInterruptWatch& watch, bool showProgress);
 
     void ShowWarning(const std::string& caption, const std::string& text) override;
-    void ShowResult(const std::string& text) override;
+    void ShowResult(const std::string& text, bool bookMade) override;
     void Progress(TConversionPhase phase, int percent) override;
 
   private:

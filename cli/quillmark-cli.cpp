@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "conversion/run/ConversionRun.h"
 #include "conversion/run/Epub3Run.h"
 #include "conversion/run/FileNames.h"
+#include "conversion/run/PrepareConversion.h"
 #include "platform/TempDir.h"
 
 namespace {
@@ -56,34 +58,29 @@ int ConvertOne(const qm::TCliOptions& options) {
     qm::TConversionInput input = qm::InputOf(options);
     input.sourcePath = options.files.front();
     input.archiveName = qm::ArchiveNameOf(options);
-    qm::TConversionRequest request;
-    std::string reason;
-    switch (qm::PrepareConversion(input, request, reason)) {
-        case qm::TSourceState::Readable:
-            break;
-        case qm::TSourceState::NotTxt:
-            std::fprintf(stderr, "quillmark-cli: %s\n", reason.c_str());
-            return kExitUsage;
-        default:
-            return Failed(reason);
+    const qm::TRunResult<qm::TConversionRequest> request = qm::PrepareConversion(input);
+    if (!request && request.Error().kind == qm::TRunError::Kind::NotTxt) {
+        std::fprintf(stderr, "quillmark-cli: %s\n", request.Error().message.c_str());
+        return kExitUsage;
     }
+    if (!request) return Failed(request.Error().message);
 
     try {
         const std::string& tempDirPath = qm::TempDirPath();
         qm::TInterruptWatch watch(tempDirPath);
         qm::TConsoleUi ui(watch, ::isatty(STDERR_FILENO) != 0);
-        const qm::TConversionResult result = qm::RunConversion(request, ui, tempDirPath);
+        const qm::TConversionResult result = qm::RunConversion(*request, ui, tempDirPath);
         // Once the book is in place the run has succeeded, whenever a signal
         // came: only the clean-up was left.
-        if (!result.success && watch.Signal() != 0) {
+        if (!result && watch.Signal() != 0) {
             std::fprintf(stderr, "%s\nInterrupted\n", qm::kConversionFailedText);
             return 128 + watch.Signal();
         }
-        if (!result.success) return Failed(result.reason);
-        WarnPartsSetAside(options, result.volumes + result.chapters > 0 ? 1 : 0);
-        std::printf("%s\n", result.resultText.c_str());
-        if (result.chaptersSought && result.volumes + result.chapters > 0) {
-            std::printf("%s\n", qm::ChapterCountText(result.volumes, result.chapters).c_str());
+        if (!result) return Failed(result.Error().message);
+        WarnPartsSetAside(options, result->volumes + result->chapters > 0 ? 1 : 0);
+        std::printf("%s\n", qm::kConversionSucceededText);
+        if (result->chaptersSought && result->volumes + result->chapters > 0) {
+            std::printf("%s\n", qm::ChapterCountText(result->volumes, result->chapters).c_str());
         }
         return 0;
     } catch (const std::exception& e) {
@@ -95,21 +92,25 @@ int ConvertOne(const qm::TCliOptions& options) {
 int ListChapters(const qm::TCliOptions& options) {
     qm::TConversionInput input = qm::InputOf(options);
     input.sourcePath = options.files.front();
-    qm::TConversionRequest request;
-    std::string reason;
-    if (qm::PrepareConversion(input, request, reason) != qm::TSourceState::Readable) {
-        std::fprintf(stderr, "quillmark-cli: %s\n", reason.c_str());
+    const qm::TRunResult<qm::TConversionRequest> request = qm::PrepareConversion(input);
+    if (!request) {
+        std::fprintf(stderr, "quillmark-cli: %s\n", request.Error().message.c_str());
         return kExitFailure;
     }
     try {
         qm::TInterruptWatch watch(qm::TempDirPath());
         qm::TConsoleUi ui(watch, false);
-        qm::TChapterCount found;
-        const qm::TBook book = qm::ReadEpub3Book(request, ui, found);
-        const std::vector<int> levels = qm::SectionLevels(book.sections);
-        for (size_t k = 0; k < book.sections.size(); ++k) {
-            std::printf("%s%s\n", levels[k] > 0 ? "  " : "", book.sections[k].title.c_str());
+        const qm::TRunResult<qm::TListedBook> listed = qm::ReadEpub3Book(*request, ui);
+        if (!listed) {
+            std::fprintf(stderr, "quillmark-cli: %s\n", listed.Error().message.c_str());
+            return kExitFailure;
         }
+        const std::vector<qm::TBookSection>& sections = listed->book.sections;
+        const std::vector<int> levels = qm::SectionLevels(sections);
+        for (size_t k = 0; k < sections.size(); ++k) {
+            std::printf("%s%s\n", levels[k] > 0 ? "  " : "", sections[k].title.c_str());
+        }
+        const qm::TChapterCount& found = listed->found;
         WarnPartsSetAside(options, found.Found() ? 1 : 0);
         if (found.Found()) {
             std::printf("%s\n", qm::ChapterCountText(found.volumes, found.chapters).c_str());
@@ -121,59 +122,36 @@ int ListChapters(const qm::TCliOptions& options) {
     }
 }
 
-int ConvertBatch(const qm::TCliOptions& options) {
-    std::vector<std::string> sources;
-    std::vector<qm::TRefusedSource> refused;
-    qm::CollectSources(options.files, options.recursive, sources, refused);
-    if (sources.size() > 1 && !options.singleFileOptions.empty()) {
-        return UsageError(options.singleFileOptions.front() +
-                          " applies to a single book only, and these FILEs hold " +
-                          std::to_string(sources.size()));
-    }
-    if (sources.empty() && refused.empty()) {
-        std::fprintf(stderr, "quillmark-cli: no .txt files found\n");
-        return kExitFailure;
-    }
+// The directory the batch's books go into, made when missing ("" for the
+// current one, else ending in "/"); nullopt, said on stderr, when it cannot be.
+std::optional<std::string> OutputDirOf(const qm::TCliOptions& options) {
     std::string outputDir = options.outputDir;
-    if (!outputDir.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(outputDir, error);
-        if (!std::filesystem::is_directory(outputDir)) {
-            std::fprintf(stderr, "quillmark-cli: cannot make the directory \"%s\": %s\n",
-                         outputDir.c_str(), error.message().c_str());
-            return kExitFailure;
-        }
-        if (outputDir.back() != '/') outputDir += '/';
+    if (outputDir.empty()) return outputDir;
+    std::error_code error;
+    std::filesystem::create_directories(outputDir, error);
+    if (!std::filesystem::is_directory(outputDir)) {
+        std::fprintf(stderr, "quillmark-cli: cannot make the directory \"%s\": %s\n",
+                     outputDir.c_str(), error.message().c_str());
+        return std::nullopt;
     }
-    qm::TTitleRule titleOf = qm::FileNameTitle;
-    if (options.epub3.epub3) {
-        // "《书名》作者：某某.txt" gives the book 书名 as title and file name.
-        titleOf = [](const std::string& path) {
-            return qm::BookNamePartsOf(qm::BaseNameText(path)).title;
-        };
-    }
-    if (!options.title.empty()) titleOf = [&options](const std::string&) { return options.title; };
-    const std::vector<qm::TBatchBook> books = qm::PlanBatch(sources, outputDir, titleOf);
+    if (outputDir.back() != '/') outputDir += '/';
+    return outputDir;
+}
 
-    qm::TBatchSettings settings;
-    settings.common = qm::InputOf(options);
-    settings.jobs = options.jobs > 0 ? options.jobs : qm::DefaultJobCount();
-    qm::TBatchOutcome outcome;
-    int signal = 0;
-    try {
-        qm::TInterruptWatch watch(qm::TempDirPath());
-        qm::TBatchProgress progress(books.size(), ::isatty(STDERR_FILENO) != 0);
-        outcome = qm::RunBatch(books, settings, outputDir, progress, watch);
-        progress.Finish();
-        signal = watch.Signal();
-    } catch (const std::exception& e) {
-        for (const qm::TBatchBook& book : books)
-            outcome.failures.push_back({book.sourcePath, e.what()});
-    }
+// Where each book of a batch takes its title from.
+qm::TTitleRule TitleRuleOf(const qm::TCliOptions& options) {
+    if (!options.title.empty()) return [&options](const std::string&) { return options.title; };
+    if (!options.epub3.epub3) return qm::FileNameTitle;
+    // "《书名》作者：某某.txt" gives the book 书名 as title and file name.
+    return
+        [](const std::string& path) { return qm::BookNamePartsOf(qm::BaseNameText(path)).title; };
+}
 
-    WarnPartsSetAside(options, outcome.dividedByHeadings, books.size());
+// Prints what became of the batch; the exit status.
+int ReportBatch(const qm::TBatchOutcome& outcome, const std::vector<qm::TRefusedSource>& refused,
+                size_t books, int signal) {
     const size_t failed = outcome.failures.size() + refused.size();
-    std::printf("Converted %zu of %zu books.\n", outcome.converted, books.size() + refused.size());
+    std::printf("Converted %zu of %zu books.\n", outcome.converted, books + refused.size());
     std::fflush(stdout);
     if (failed > 0) {
         std::fprintf(stderr, "Failed: %zu\n", failed);
@@ -189,6 +167,43 @@ int ConvertBatch(const qm::TCliOptions& options) {
         return 128 + signal;
     }
     return failed > 0 ? kExitFailure : 0;
+}
+
+int ConvertBatch(const qm::TCliOptions& options) {
+    std::vector<std::string> sources;
+    std::vector<qm::TRefusedSource> refused;
+    qm::CollectSources(options.files, options.recursive, sources, refused);
+    if (sources.size() > 1 && !options.singleFileOptions.empty()) {
+        return UsageError(options.singleFileOptions.front() +
+                          " applies to a single book only, and these FILEs hold " +
+                          std::to_string(sources.size()));
+    }
+    if (sources.empty() && refused.empty()) {
+        std::fprintf(stderr, "quillmark-cli: no .txt files found\n");
+        return kExitFailure;
+    }
+    const std::optional<std::string> outputDir = OutputDirOf(options);
+    if (!outputDir) return kExitFailure;
+    const std::vector<qm::TBatchBook> books =
+        qm::PlanBatch(sources, *outputDir, TitleRuleOf(options));
+
+    qm::TBatchSettings settings;
+    settings.common = qm::InputOf(options);
+    settings.jobs = options.jobs > 0 ? options.jobs : qm::DefaultJobCount();
+    qm::TBatchOutcome outcome;
+    int signal = 0;
+    try {
+        qm::TInterruptWatch watch(qm::TempDirPath());
+        qm::TBatchProgress progress(books.size(), ::isatty(STDERR_FILENO) != 0);
+        outcome = qm::RunBatch(books, settings, *outputDir, progress, watch);
+        progress.Finish();
+        signal = watch.Signal();
+    } catch (const std::exception& e) {
+        for (const qm::TBatchBook& book : books)
+            outcome.failures.push_back({book.sourcePath, e.what()});
+    }
+    WarnPartsSetAside(options, outcome.dividedByHeadings, books.size());
+    return ReportBatch(outcome, refused, books.size(), signal);
 }
 
 int Run(const std::vector<std::string>& args) {

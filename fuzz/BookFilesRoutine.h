@@ -26,7 +26,7 @@ namespace qm::fuzz {
 class QuietUi : public TConversionUi {
   public:
     void ShowWarning(const std::string&, const std::string&) override {}
-    void ShowResult(const std::string&) override {}
+    void ShowResult(const std::string&, bool) override {}
 };
 
 inline std::string FileText(const std::string& path) {
@@ -137,8 +137,8 @@ inline std::string CheckEpub3Book(const TBookFields& fields, int32_t parts, uint
     QuietUi ui;
     const TConversionResult result = RunEpub3Conversion(request, ui);
     ::unlink(request.sourcePath.c_str());
-    if (!result.success) {
-        if (result.reason.empty()) return "a failed run gave no reason";
+    if (!result) {
+        if (result.Error().message.empty()) return "a failed run gave no reason";
         return RegularFileExists(request.archiveName) ? "a failed run left a book" : "";
     }
     const std::string archive = FileText(request.archiveName);

@@ -6,6 +6,7 @@
 
 #include "zip/BufferedStream.h"
 #include "zip/Crc32.h"
+#include "zip/LittleEndian.h"
 #include "zip/RecordCursor.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipRecords.h"
@@ -36,10 +37,8 @@ std::optional<std::string> Inflated(const std::string& data, size_t limit) {
     return out;
 }
 
-}  // namespace
-
-std::optional<std::string> ReadSmallEntry(const std::string& archivePath,
-                                          const std::string& storedName, size_t limit) {
+std::optional<std::string> ReadEntry(const std::string& archivePath, const std::string& storedName,
+                                     size_t limit) {
     TZipReader reader;
     // A torn archive is read from its local headers.
     reader.SetIncompleteZipMode(izAssumeBad);
@@ -82,6 +81,24 @@ std::optional<std::string> ReadSmallEntry(const std::string& archivePath,
         Crc32Of(content->data(), content->size()) != entry->Crc32)
         return std::nullopt;
     return content;
+}
+
+}  // namespace
+
+TZipResult<bool> StartsLikeAnArchive(const std::string& path) {
+    return Capture([&path] {
+        unsigned char head[4] = {};
+        TBufferedFileStream file(path, fmOpenRead | fmShareDenyNone);
+        if (file.Read(head, sizeof head) != sizeof head) return false;
+        const uint32_t signature = le::Get32(head);
+        return signature == kLocalHeaderSignature || signature == kEndRecordSignature ||
+               signature == kDataDescriptorSignature;
+    });
+}
+
+TZipResult<std::optional<std::string>> ReadSmallEntry(const std::string& archivePath,
+                                                      const std::string& storedName, size_t limit) {
+    return Capture([&] { return ReadEntry(archivePath, storedName, limit); });
 }
 
 }  // namespace qm

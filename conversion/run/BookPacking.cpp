@@ -14,10 +14,6 @@ namespace {
 // or system ones.
 constexpr uint32_t kPlainFiles = 0x39;
 
-void Require(const TZipStatus& status) {
-    if (!status) throw Exception(status.Error().message);
-}
-
 TZipWriterOptions WriterOptions(TConversionUi& ui, int threads, int64_t total) {
     TZipWriterOptions options;
     options.threads = threads;
@@ -64,21 +60,19 @@ void PackBook(const std::string& archiveName, std::vector<TBookEntry> entries, T
         if (!entry.path.empty() && !FileSizeOf(entry.path, size)) size = 0;
         total += size;
     }
-    TZipResult<std::unique_ptr<TZipWriter>> writer =
-        TZipWriter::Create(archiveName, WriterOptions(ui, threads, total));
-    if (!writer) throw Exception(writer.Error().message);
+    const std::unique_ptr<TZipWriter> writer =
+        Require(TZipWriter::Create(archiveName, WriterOptions(ui, threads, total)));
     for (TBookEntry& entry : entries) {
         TEntryValues values;
         values.name = std::move(entry.name);
         values.dosDateTime = dosDateTime;
         values.packing = entry.packing;
-        Require(entry.path.empty() ? (*writer)->AddBytes(values, std::move(entry.bytes))
-                                   : (*writer)->AddFile(values, entry.path));
+        Require(entry.path.empty() ? writer->AddBytes(values, std::move(entry.bytes))
+                                   : writer->AddFile(values, entry.path));
     }
     std::vector<TBookEntry>().swap(entries);
     TEndCentral end;
-    TZipResult<std::unique_ptr<TSortedZip>> committed = (*writer)->Commit(end, nullptr);
-    if (!committed) throw Exception(committed.Error().message);
+    Require(writer->Commit(end, nullptr));
     ui.Progress(TConversionPhase::Packing, 100);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "conversion/run/ConversionRun.h"
+#include "conversion/run/RunResult.h"
 #include "zip/ZipWriter.h"
 
 namespace qm {
@@ -30,7 +31,8 @@ std::vector<TBookEntry> TreeEntries(const std::string& rootDir);
 // Packs entries, in order, into a new archive that takes archiveName's
 // place once complete; a failed run leaves what was there as it was. Every
 // entry is dated dosDateTime when given, else as its file (bytes: now).
-// Raises Exception with the writer's reason (its stop request included).
+// Raises ERunFailure with the writer's reason (a stop of kind Canceled);
+// an entry the writer could not add fails the whole packing.
 void PackBook(const std::string& archiveName, std::vector<TBookEntry> entries, TConversionUi& ui,
               int threads, std::optional<uint32_t> dosDateTime = std::nullopt);
 

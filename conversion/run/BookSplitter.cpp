@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <utility>
 
 #include "conversion/layout/ClassicDocuments.h"
 #include "conversion/layout/PageText.h"
@@ -92,16 +93,13 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
     WriteUtf8File(oebps + "/toc.ncx", ClassicNcxDocument(request.labelName, parts.size()));
 }
 
-bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
-               const std::string& tempDirPath, std::string* reason) {
-    auto fail = [&](const std::string& why) {
-        if (reason) *reason = why;
-        return false;
-    };
+TRunStatus SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
+                     const std::string& tempDirPath) {
+    auto fail = [](std::string why) { return TRunError{TRunError::Kind::Failed, std::move(why)}; };
     // A request made by hand (tests) has not looked at the file yet.
     int64_t size = request.sourceSize;
     if (size < 0 && FileKindOf(request.sourcePath) == TFileKind::NamedPipe) {
-        return fail(NamedPipeText(request.sourcePath));
+        return TRunError{TRunError::Kind::NamedPipe, NamedPipeText(request.sourcePath)};
     }
     if (size < 0 && !FileSizeOf(request.sourcePath, size)) size = 0;
     // A book of 2 GiB or more, whatever its recorded size says, goes straight
@@ -110,7 +108,7 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
         ui.ShowWarning(kSplitWarningCaption, kSplitWarningText);
         return fail(kSplitWarningText);
     }
-    try {
+    return CaptureRun([&]() -> TRunStatus {
         const std::string text = LoadSourceText(request.sourcePath, [&ui](int percent) {
             ui.Progress(TConversionPhase::Pages, percent * kLoadingShare / 100);
             CheckCancel(ui);
@@ -124,10 +122,8 @@ bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
         // empty page.
         WriteBookFiles(CutText(text, n), request, ui, tempDirPath,
                        TPageWriting{kPageSliceSize, kLoadingShare, request.threads});
-        return true;
-    } catch (const std::exception& error) {
-        return fail(error.what());
-    }
+        return {};
+    });
 }
 
 }  // namespace qm

@@ -41,10 +41,9 @@ void WriteBookFiles(const std::vector<std::string_view>& parts, const TConversio
 // The size check, loading, cutting and writing for n parts, with
 // request.threads writing the pages. Loading and writing report progress and
 // look for a stop request as they go, however large the parts. A size not greater than
-// n shows the warning and gives false without reading the file. Never
-// raises: false when anything failed, with the reason (UTF-8) in *reason
-// when given.
-bool SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
-               const std::string& tempDirPath, std::string* reason = nullptr);
+// n shows the warning and fails with its text without reading the file.
+// Never raises: every failure is in the result.
+TRunStatus SplitText(int32_t n, const TConversionRequest& request, TConversionUi& ui,
+                     const std::string& tempDirPath);
 
 }  // namespace qm

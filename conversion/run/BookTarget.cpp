@@ -1,17 +1,12 @@
 #include "conversion/run/BookTarget.h"
 
 #include <cstdint>
-#include <exception>
 #include <optional>
 
-#include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
-#include "zip/BufferedStream.h"
-#include "zip/LittleEndian.h"
 #include "zip/SmallEntry.h"
 #include "zip/ZipBuilder.h"
-#include "zip/ZipRecords.h"
 
 namespace qm {
 
@@ -25,15 +20,12 @@ constexpr const char* kEpubType = "application/epub+zip";
 // something else.
 constexpr size_t kTypeLimit = 64;
 
-// Whether the file starts as an archive does: an entry, or the end record
-// of an empty one. Anything else is no archive, and is not searched for one.
-bool StartsLikeAnArchive(const std::string& path) {
-    unsigned char head[4] = {};
-    TBufferedFileStream file(path, fmOpenRead | fmShareDenyNone);
-    if (file.Read(head, sizeof head) != sizeof head) return false;
-    const uint32_t signature = le::Get32(head);
-    return signature == kLocalHeaderSignature || signature == kEndRecordSignature ||
-           signature == kDataDescriptorSignature;
+// Unreadable says more than "not an archive".
+bool Unopened(const TZipError& error) {
+    return error.kind == TZipError::Kind::OpenFailed;
+}
+TRunError Unreadable(const TZipError& error) {
+    return {TRunError::Kind::Unreadable, error.message};
 }
 
 bool SaysEpub(std::string type) {
@@ -44,21 +36,21 @@ bool SaysEpub(std::string type) {
 
 }  // namespace
 
-void CheckBookTarget(const std::string& path) {
+TRunStatus CheckBookTarget(const std::string& path) {
     int64_t size = 0;
-    if (FileKindOf(path) != TFileKind::Regular || !FileSizeOf(path, size) || size == 0) return;
-    std::optional<std::string> type;
-    bool archive = true;
-    try {
-        archive = StartsLikeAnArchive(path);
-        if (archive) type = ReadSmallEntry(path, "mimetype", kTypeLimit);
-    } catch (const EFOpenError&) {
-        throw;  // unreadable says more than "not an archive"
-    } catch (const std::exception&) {
-        archive = false;
+    if (FileKindOf(path) != TFileKind::Regular || !FileSizeOf(path, size) || size == 0) return {};
+    const TZipResult<bool> starts = StartsLikeAnArchive(path);
+    if (!starts && Unopened(starts.Error())) return Unreadable(starts.Error());
+    bool archive = starts && *starts;
+    if (archive) {
+        const TZipResult<std::optional<std::string>> type =
+            ReadSmallEntry(path, "mimetype", kTypeLimit);
+        if (!type && Unopened(type.Error())) return Unreadable(type.Error());
+        if (type && *type && SaysEpub(**type)) return {};
+        archive = static_cast<bool>(type);
     }
-    if (type && SaysEpub(*type)) return;
-    throw Exception(Format(archive ? kNotABookTargetFormat : kNotAZipTargetFormat, path.c_str()));
+    return TRunError{TRunError::Kind::NotABook,
+                     Format(archive ? kNotABookTargetFormat : kNotAZipTargetFormat, path.c_str())};
 }
 
 }  // namespace qm

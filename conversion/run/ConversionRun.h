@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "conversion/run/Epub3Options.h"
+#include "conversion/run/RunResult.h"
 #include "zip/RunControl.h"
 
 namespace qm {
@@ -38,9 +39,9 @@ class TConversionUi {
     // What the user may want to know but need not act on (an encoding that
     // was guessed): a warning unless the front end shows it with the result.
     virtual void ShowNotice(const std::string& text) { ShowWarning("Quillmark", text); }
-    // Called while the staging tree still exists. A failure's text gives
-    // its reason on a line under the fixed one.
-    virtual void ShowResult(const std::string& text) = 0;
+    // Called while the staging tree still exists, bookMade telling the
+    // outcome. A failure's text gives its reason on a line under the fixed one.
+    virtual void ShowResult(const std::string& text, bool bookMade) = 0;
     virtual void Progress(TConversionPhase /*phase*/, int /*percent*/) {}
 
     // Where the front end asks the run to stop; the run and the archive
@@ -56,28 +57,29 @@ class TConversionUi {
     TRunControl control_;
 };
 
-struct TConversionResult {
-    bool success = false;
-    // The text shown to the user; empty when the run stopped before it had a
-    // result to show (the staging tree could not be made): the front end then
-    // shows the reason as an error.
-    std::string resultText;
-    std::string reason;                 // UTF-8 text of the underlying error; empty on success
-    std::vector<std::string> warnings;  // the texts shown with ShowWarning, in order
+// What a run that made its book reports.
+struct TBookReport {
     // EPUB 3 books: whether headings were looked for, and how many were found.
     bool chaptersSought = false;
     size_t volumes = 0, chapters = 0;
 };
 
+// A run's outcome. A failure of kind NotStarted came before the run had a
+// result to show (the staging tree could not be made): the front end then
+// shows the reason as an error. Warnings reach the front end only through
+// ShowWarning.
+using TConversionResult = TRunResult<TBookReport>;
+
 inline constexpr const char* kConversionSucceededText = "恭喜你，文件转换成功";
 inline constexpr const char* kConversionFailedText = "灰常遗憾，未能转换成功";
 inline constexpr const char* kRunInterruptedText = "Interrupted";
 
-// The result box's text: the result, and under a failure the reason, as the
-// command line prints it.
-std::string ResultBoxText(const TConversionResult& result);
+// The result box's text for a failure: the fixed text, and under it the
+// reason (when there is one), as the command line prints it.
+std::string FailedBoxText(const std::string& reason);
 
-// Stops the run (raising kRunInterruptedText) when its control asks for that.
+// Stops the run (raising a failure of kind Canceled, kRunInterruptedText)
+// when its control asks for that.
 void CheckCancel(TConversionUi& ui);
 
 // The reason given for a named pipe.
@@ -86,15 +88,15 @@ std::string NamedPipeText(const std::string& path);
 // With request.options.epub3 set, writes a standard EPUB 3 book instead
 // (see RunEpub3Conversion). Otherwise builds the staging tree under tempDirPath, writes the pages
 // and package documents, packs them into request.archiveName, shows the result and removes the
-// tree. Never raises: every outcome, warnings included, is in the result.
+// tree. Never raises: every outcome is in the result.
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 const std::string& tempDirPath);
 
 // Packs everything below rootDir into a new archive that takes the place of
 // archiveName; an existing file there that is not a book is left as it is
-// (CheckBookTarget). True unless that check or the packing failed; the
-// reason goes to *reason.
-bool ZipStagingTree(const std::string& rootDir, const std::string& archiveName, TConversionUi& ui,
-                    int threads, std::string* reason = nullptr);
+// (CheckBookTarget). Fails when that check or the packing failed, or when
+// any file below rootDir could not be packed.
+TRunStatus ZipStagingTree(const std::string& rootDir, const std::string& archiveName,
+                          TConversionUi& ui, int threads);
 
 }  // namespace qm

@@ -176,7 +176,7 @@ std::vector<TBookEntry> BookEntries(std::vector<TBookFile> files) {
     return entries;
 }
 
-TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui) {
+TBookReport BuildBook(const TConversionRequest& request, TConversionUi& ui) {
     const TEpub3Options& options = request.options;
     // A bad date fails before anything is read.
     const int64_t timestamp = BookTimestamp(request.sourcePath);
@@ -203,39 +203,37 @@ TChapterCount BuildBook(const TConversionRequest& request, TConversionUi& ui) {
 
     // A fresh archive, put in place only when complete: a failed run leaves
     // any earlier book as it was, and no entry of an earlier book joins this one.
-    CheckBookTarget(request.archiveName);
+    Require(CheckBookTarget(request.archiveName));
     PackBook(request.archiveName, BookEntries(std::move(files)), ui, request.threads,
              DosDateTimeUtc(extras.timestamp));
-    return found;
+    return TBookReport{options.chapters, found.volumes, found.chapters};
+}
+
+// The result box's text: the result, and under a success the headings found.
+std::string Epub3BoxText(const TConversionResult& result, int32_t parts) {
+    if (!result) return FailedBoxText(result.Error().message);
+    std::string shown = kConversionSucceededText;
+    if (result->volumes + result->chapters > 0) {
+        shown.append("\n").append(ChapterCountTextZh(result->volumes, result->chapters));
+        if (parts != 1) shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(parts));
+    }
+    return shown;
 }
 
 }  // namespace
 
-TBook ReadEpub3Book(const TConversionRequest& request, TConversionUi& ui, TChapterCount& found) {
-    return ReadBook(request, ui, nullptr, found);
+TRunResult<TListedBook> ReadEpub3Book(const TConversionRequest& request, TConversionUi& ui) {
+    return CaptureRun([&] {
+        TListedBook listed;
+        listed.book = ReadBook(request, ui, nullptr, listed.found);
+        return listed;
+    });
 }
 
 TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui) {
-    TConversionResult result;
-    result.resultText = kConversionFailedText;
-    try {
-        // The book's files stay in memory until the archive takes them.
-        const TChapterCount found = BuildBook(request, ui);
-        result.chaptersSought = request.options.chapters;
-        result.volumes = found.volumes;
-        result.chapters = found.chapters;
-        result.success = true;
-        result.resultText = kConversionSucceededText;
-    } catch (const std::exception& error) {
-        result.reason = error.what();
-    }
-    std::string shown = ResultBoxText(result);
-    if (result.success && (result.volumes + result.chapters) > 0) {
-        shown.append("\n").append(ChapterCountTextZh(result.volumes, result.chapters));
-        if (request.parts != 1)
-            shown += Format("（已按章节分页，未用分段数 %d）", static_cast<int>(request.parts));
-    }
-    ui.ShowResult(shown);
+    // The book's files stay in memory until the archive takes them.
+    TConversionResult result = CaptureRun([&] { return BuildBook(request, ui); });
+    ui.ShowResult(Epub3BoxText(result, request.parts), static_cast<bool>(result));
     return result;
 }
 

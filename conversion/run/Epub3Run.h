@@ -17,9 +17,14 @@ namespace qm {
 TConversionResult RunEpub3Conversion(const TConversionRequest& request, TConversionUi& ui);
 
 // The book as the conversion would write it (read, decoded, converted and
-// divided into chapters or parts) without writing anything: what a user
-// checks a pattern with. found gets the headings' count. Raises what
-// reading the source or compiling a pattern raises.
-TBook ReadEpub3Book(const TConversionRequest& request, TConversionUi& ui, TChapterCount& found);
+// divided into chapters or parts), and the headings found in it.
+struct TListedBook {
+    TBook book;
+    TChapterCount found;
+};
+
+// The book without writing anything: what a user checks a pattern with.
+// Fails with what reading the source or compiling a pattern raised.
+TRunResult<TListedBook> ReadEpub3Book(const TConversionRequest& request, TConversionUi& ui);
 
 }  // namespace qm

@@ -36,25 +36,23 @@ TSourceProbe ProbeSource(const std::string& path) {
     return probe;
 }
 
-TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest& request,
-                               std::string& reason) {
+TRunResult<TConversionRequest> PrepareConversion(const TConversionInput& input) {
+    using Kind = TRunError::Kind;
     const TSourceProbe probe = ProbeSource(input.sourcePath);
     switch (probe.state) {
         case TSourceState::NotTxt:
-            reason =
+            return TRunError{
+                Kind::NotTxt,
                 Format("\"%s\" is not a .txt file; only files ending in \".txt\" can be converted.",
-                       input.sourcePath.c_str());
-            return probe.state;
+                       input.sourcePath.c_str())};
         case TSourceState::NamedPipe:
-            reason = NamedPipeText(input.sourcePath);
-            return probe.state;
+            return TRunError{Kind::NamedPipe, NamedPipeText(input.sourcePath)};
         case TSourceState::Unreadable:
-            reason = probe.error;
-            return probe.state;
+            return TRunError{Kind::Unreadable, probe.error};
         case TSourceState::Readable:
             break;
     }
-    request = TConversionRequest{};
+    TConversionRequest request;
     request.sourcePath = input.sourcePath;
     request.labelName = LabelNameOf(input.sourcePath);
     request.sourceSize = probe.size;
@@ -66,7 +64,7 @@ TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest
     request.threads = input.threads;
     request.archiveName = input.archiveName;
     request.options = input.options;
-    return probe.state;
+    return request;
 }
 
 }  // namespace qm

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "conversion/run/ConversionRun.h"
+#include "conversion/run/RunResult.h"
 
 namespace qm {
 
@@ -48,11 +49,9 @@ bool HasTxtExtension(const std::string& path);
 // in code page 936 (a GBK name decoded first, see NameText).
 std::string LabelNameOf(const std::string& path);
 
-// Fills request from input: the checks above, the recorded and real sizes,
-// the label, and title and author as text (NameText). Returns the probe's
-// state; unless Readable, reason says why (UTF-8) and the request is not to
-// be run.
-TSourceState PrepareConversion(const TConversionInput& input, TConversionRequest& request,
-                               std::string& reason);
+// The request for input: the checks above, the recorded and real sizes, the
+// label, and title and author as text (NameText). A source that is not
+// Readable gives the reason, of kind NotTxt, NamedPipe or Unreadable.
+TRunResult<TConversionRequest> PrepareConversion(const TConversionInput& input);
 
 }  // namespace qm

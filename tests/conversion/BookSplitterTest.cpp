@@ -201,37 +201,43 @@ TEST_F(BookFiles, SplitTextWarnsWhenPartsAreNotFewerThanBytes) {
     request.sourcePath = scratch / "book.txt";
     test::WriteFile(request.sourcePath, "0123456789");
     request.fileSize = 10;
-    std::string reason;
-    EXPECT_FALSE(SplitText(10, request, ui, scratch.Path(), &reason));
+    const TRunStatus refused = SplitText(10, request, ui, scratch.Path());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.Error().message, "文件大小小于或等于分割数");
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_EQ(ui.warnings[0].first, "Quillmark");
     EXPECT_EQ(ui.warnings[0].second, "文件大小小于或等于分割数");
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/0.html"));
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/content.opf"));
 
-    EXPECT_TRUE(SplitText(3, request, ui, scratch.Path(), &reason));
+    EXPECT_TRUE(SplitText(3, request, ui, scratch.Path()));
     EXPECT_EQ(Oebps("2.html"), ClassicPageFrame().head + "<p>89</p>" + ClassicPageFrame().tail);
     EXPECT_EQ(ui.warnings.size(), 1u);
 }
 
 TEST_F(BookFiles, SplitTextFailsQuietlyOnUnreadableOrEmptyText) {
-    std::string reason;
-    request.sourcePath = scratch / "missing.txt";
+    ASSERT_EQ(::mkfifo((scratch / "pipe.txt").c_str(), 0600), 0);
+    test::WriteFile(scratch / "bad.txt", Hex("EF BB BF C3 28 41 42"));
+    const struct {
+        const char* file;
+        TRunError::Kind kind;
+        const char* reasonPart;
+    } cases[] = {
+        {"missing.txt", TRunError::Kind::Failed, "missing.txt"},
+        // A marked UTF-8 file whose content does not decode yields no text.
+        {"bad.txt", TRunError::Kind::Failed, "bad.txt"},
+        // Refused before it is opened, which would wait for a writer.
+        {"pipe.txt", TRunError::Kind::NamedPipe, "named pipe"},
+    };
     request.fileSize = 100;
-    EXPECT_FALSE(SplitText(2, request, ui, scratch.Path(), &reason));
-    EXPECT_NE(reason.find("missing.txt"), std::string::npos) << reason;
-    // A marked UTF-8 file whose content does not decode yields no text.
-    request.sourcePath = scratch / "bad.txt";
-    test::WriteFile(request.sourcePath, Hex("EF BB BF C3 28 41 42"));
-    reason.clear();
-    EXPECT_FALSE(SplitText(2, request, ui, scratch.Path(), &reason));
-    EXPECT_FALSE(reason.empty());
-    // A named pipe is refused before it is opened, which would wait for a writer.
-    request.sourcePath = scratch / "pipe.txt";
-    ASSERT_EQ(::mkfifo(request.sourcePath.c_str(), 0600), 0);
-    reason.clear();
-    EXPECT_FALSE(SplitText(2, request, ui, scratch.Path(), &reason));
-    EXPECT_NE(reason.find("named pipe"), std::string::npos) << reason;
+    for (const auto& c : cases) {
+        request.sourcePath = scratch / c.file;
+        const TRunStatus split = SplitText(2, request, ui, scratch.Path());
+        ASSERT_FALSE(split) << c.file;
+        EXPECT_EQ(split.Error().kind, c.kind) << c.file;
+        EXPECT_NE(split.Error().message.find(c.reasonPart), std::string::npos)
+            << split.Error().message;
+    }
     EXPECT_TRUE(ui.warnings.empty());
     EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/0.html"));
 }

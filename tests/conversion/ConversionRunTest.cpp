@@ -2,6 +2,12 @@
 // end's side: what is shown, in which order, and what is left on disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "conversion/RecordingUi.h"
 #include "conversion/run/ConversionRun.h"
@@ -35,9 +41,7 @@ TEST_F(ConversionRun, SuccessIsShownWhileTheTreeExistsAndTheTreeGoesAfterwards) 
     bool treeWhileShown = false;
     ui.onResult = [&] { treeWhileShown = test::Exists(OebpsDir(tempDir()) + "/content.opf"); };
     const TConversionResult result = RunConversion(request, ui, tempDir());
-    EXPECT_TRUE(result.success) << result.reason;
-    EXPECT_EQ(result.resultText, "恭喜你，文件转换成功");
-    EXPECT_EQ(result.reason, "");
+    EXPECT_TRUE(result) << result.Error().message;
     EXPECT_EQ(ui.results, std::vector<std::string>{"恭喜你，文件转换成功"});
     EXPECT_TRUE(treeWhileShown);
     EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
@@ -51,11 +55,13 @@ TEST_F(ConversionRun, SuccessIsShownWhileTheTreeExistsAndTheTreeGoesAfterwards) 
 TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
     request.parts = 32;
     const TConversionResult result = RunConversion(request, ui, tempDir());
-    EXPECT_FALSE(result.success);
+    ASSERT_FALSE(result);
     ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_EQ(ui.warnings[0].second, "文件大小小于或等于分割数");
     // The reason under the fixed text, as the command line prints it.
-    EXPECT_EQ(ui.results, std::vector<std::string>{"灰常遗憾，未能转换成功\n" + result.reason});
-    EXPECT_EQ(result.reason, ui.warnings[0].second);
+    const std::string& reason = result.Error().message;
+    EXPECT_EQ(ui.results, std::vector<std::string>{"灰常遗憾，未能转换成功\n" + reason});
+    EXPECT_EQ(reason, ui.warnings[0].second);
     EXPECT_FALSE(test::Exists(request.archiveName));
     EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }
@@ -63,9 +69,10 @@ TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
 TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheWritersReason) {
     request.archiveName = scratch / "no/such/dir/book.epub";
     const TConversionResult result = RunConversion(request, ui, tempDir());
-    EXPECT_FALSE(result.success);
-    EXPECT_EQ(result.resultText, "灰常遗憾，未能转换成功");
-    EXPECT_NE(result.reason.find("book.epub"), std::string::npos) << result.reason;
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.Error().kind, TRunError::Kind::Failed);
+    EXPECT_EQ(ui.results, std::vector<std::string>{FailedBoxText(result.Error().message)});
+    EXPECT_NE(result.Error().message.find("book.epub"), std::string::npos);
     EXPECT_TRUE(ui.warnings.empty());
     EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }
@@ -74,17 +81,11 @@ TEST_F(ConversionRun, AStagingTreeThatCannotBeMadeIsAReasonWithNoResultShown) {
     // A file where the staging directory would go.
     test::WriteFile(scratch / "tmp/EPUB", "in the way");
     const TConversionResult result = RunConversion(request, ui, tempDir());
-    EXPECT_FALSE(result.success);
-    EXPECT_EQ(result.resultText, "");
-    EXPECT_NE(result.reason.find("EPUB"), std::string::npos) << result.reason;
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.Error().kind, TRunError::Kind::NotStarted);
+    EXPECT_NE(result.Error().message.find("EPUB"), std::string::npos) << result.Error().message;
     EXPECT_TRUE(ui.results.empty());
     EXPECT_FALSE(test::Exists(request.archiveName));
-}
-
-TEST_F(ConversionRun, WarningsComeBackInTheResult) {
-    request.parts = 32;
-    const TConversionResult result = RunConversion(request, ui, tempDir());
-    EXPECT_EQ(result.warnings, std::vector<std::string>{"文件大小小于或等于分割数"});
 }
 
 TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
@@ -96,17 +97,56 @@ TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
             if (at == phase) stopping.Control().RequestCancel();
         };
         const TConversionResult result = RunConversion(request, stopping, tempDir());
-        EXPECT_FALSE(result.success);
-        EXPECT_FALSE(result.reason.empty());
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.Error().kind, TRunError::Kind::Canceled);
+        EXPECT_FALSE(result.Error().message.empty());
         EXPECT_FALSE(test::Exists(request.archiveName));
         EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
     }
 }
 
 TEST_F(ConversionRun, ZipStagingTreeReportsWithoutRaising) {
-    std::string reason;
-    EXPECT_FALSE(ZipStagingTree(scratch / "missing-root", scratch / "x/y.epub", ui, 1, &reason));
-    EXPECT_FALSE(reason.empty());
+    const TRunStatus packed = ZipStagingTree(scratch / "missing-root", scratch / "x/y.epub", ui, 1);
+    ASSERT_FALSE(packed);
+    EXPECT_FALSE(packed.Error().message.empty());
+}
+
+// A page the packing cannot read, however it went, fails the run: no book
+// with a page left out, and the book that was there stays as it was.
+TEST_F(ConversionRun, APageLostBeforeItIsPackedFailsTheRunAndKeepsTheOldBook) {
+    const std::string page = OebpsDir(tempDir()) + "/2.html";
+    const struct {
+        const char* how;
+        std::function<void()> lose;
+    } cases[] = {
+        {"vanished", [&] { ASSERT_EQ(::unlink(page.c_str()), 0); }},
+        {"a directory in its place",
+         [&] {
+             ASSERT_EQ(::unlink(page.c_str()), 0);
+             ASSERT_EQ(::mkdir(page.c_str(), 0700), 0);
+         }},
+    };
+    ASSERT_TRUE(RunConversion(request, ui, tempDir()));
+    const std::string earlier = test::ReadFile(request.archiveName);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        test::RecordingUi losing;
+        bool lost = false;
+        // The first bytes packed come from before the pages.
+        losing.onProgress = [&](TConversionPhase at) {
+            if (at != TConversionPhase::Packing || lost) return;
+            lost = true;
+            c.lose();
+        };
+        const TConversionResult result = RunConversion(request, losing, tempDir());
+        ASSERT_TRUE(lost);
+        ASSERT_FALSE(result);
+        EXPECT_NE(result.Error().message.find("2.html"), std::string::npos)
+            << result.Error().message;
+        EXPECT_EQ(test::ReadFile(request.archiveName), earlier);
+        EXPECT_EQ(test::Run("ls -A " + test::Quote(scratch.Path())).out,
+                  "book.epub\nbook.txt\ntmp\n");
+    }
 }
 
 }  // namespace
@@ -120,35 +160,41 @@ TEST(PrepareConversion, ChecksTheSourceOnceAndFillsTheRequest) {
     test::WriteFile(scratch / "书.txt", std::string(1500, 'x'));
     test::WriteFile(scratch / "book.TXT", "x");
     ASSERT_EQ(::mkfifo((scratch / "pipe.txt").c_str(), 0600), 0);
+    using Kind = TRunError::Kind;
     const struct {
         std::string file;
-        TSourceState state;
+        std::optional<Kind> refusal;
         const char* reasonPart;
     } cases[] = {
-        {"书.txt", TSourceState::Readable, ""},
-        {"book.TXT", TSourceState::NotTxt, "not a .txt file"},
-        {"pipe.txt", TSourceState::NamedPipe, "named pipe"},
-        {"missing.txt", TSourceState::Unreadable, "missing.txt"},
+        {"书.txt", std::nullopt, ""},
+        {"book.TXT", Kind::NotTxt, "not a .txt file"},
+        {"pipe.txt", Kind::NamedPipe, "named pipe"},
+        {"missing.txt", Kind::Unreadable, "missing.txt"},
     };
     for (const auto& c : cases) {
         TConversionInput input;
         input.sourcePath = scratch / c.file;
         input.title = "标题";
         input.parts = 7;
-        TConversionRequest request;
-        std::string reason;
-        EXPECT_EQ(PrepareConversion(input, request, reason), c.state) << c.file;
-        EXPECT_NE(reason.find(c.reasonPart), std::string::npos) << reason;
-        if (c.state != TSourceState::Readable) continue;
-        EXPECT_EQ(request.fileSize, 1500);
-        EXPECT_EQ(request.sourceSize, 1500);
-        EXPECT_EQ(request.labelName, test::Hex("CA E9"));
-        EXPECT_EQ(request.title, "标题");
-        EXPECT_EQ(request.parts, 7);
+        const TRunResult<TConversionRequest> request = PrepareConversion(input);
+        if (c.refusal) {
+            ASSERT_FALSE(request) << c.file;
+            EXPECT_EQ(request.Error().kind, *c.refusal) << c.file;
+            EXPECT_NE(request.Error().message.find(c.reasonPart), std::string::npos)
+                << request.Error().message;
+            continue;
+        }
+        ASSERT_TRUE(request) << request.Error().message;
+        EXPECT_EQ(request->fileSize, 1500);
+        EXPECT_EQ(request->sourceSize, 1500);
+        EXPECT_EQ(request->labelName, test::Hex("CA E9"));
+        EXPECT_EQ(request->title, "标题");
+        EXPECT_EQ(request->parts, 7);
         // The window's size, recorded when it listed the file, holds.
         input.listedSize = 12;
-        PrepareConversion(input, request, reason);
-        EXPECT_EQ(request.fileSize, 12);
+        const TRunResult<TConversionRequest> listed = PrepareConversion(input);
+        ASSERT_TRUE(listed);
+        EXPECT_EQ(listed->fileSize, 12);
     }
 }
 

@@ -14,7 +14,7 @@ class RecordingUi : public TConversionUi {
     void ShowWarning(const std::string& caption, const std::string& text) override {
         warnings.emplace_back(caption, text);
     }
-    void ShowResult(const std::string& text) override {
+    void ShowResult(const std::string& text, bool) override {
         results.push_back(text);
         if (onResult) onResult();
     }
