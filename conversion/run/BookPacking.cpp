@@ -4,15 +4,10 @@
 #include <utility>
 
 #include "platform/Exceptions.h"
-#include "zip/DirSearch.h"
-#include "zip/StoredName.h"
+#include "platform/FileSystem.h"
 
 namespace qm {
 namespace {
-
-// The search mask of a plain walk: read-only and archived files, no hidden
-// or system ones.
-constexpr uint32_t kPlainFiles = 0x39;
 
 void Require(const TZipStatus& status) {
     if (!status) throw Exception(status.Error().message);
@@ -32,29 +27,6 @@ TZipWriterOptions WriterOptions(TConversionUi& ui, int threads, int64_t total) {
 }
 
 }  // namespace
-
-std::vector<TBookEntry> TreeEntries(const std::string& rootDir) {
-    const std::string root = !rootDir.empty() && rootDir.back() != '/' ? rootDir + "/" : rootDir;
-    const std::vector<std::string> relativeTo{root};
-    TDirSearch search(root, kPlainFiles, true, "*");
-    search.OnTooDeep = [](const std::string& path) {
-        throw Exception("Too deep to pack: " + path);
-    };
-    search.OnUnreadable = [](const std::string& path) {
-        throw Exception("Cannot read directory " + path);
-    };
-    std::vector<TBookEntry> entries;
-    TSearchRec rec;
-    for (std::string found = search.NextFile(rec); !found.empty(); found = search.NextFile(rec)) {
-        if (found.back() == '/') continue;
-        TBookEntry entry;
-        entry.name = StoredNameOf(found, true, &relativeTo);
-        entry.path = found;
-        entry.packing = TPacking::DeflateAsStreamed;
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
 
 void PackBook(const std::string& archiveName, std::vector<TBookEntry> entries, TConversionUi& ui,
               int threads, std::optional<uint32_t> dosDateTime) {

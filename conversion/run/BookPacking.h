@@ -21,12 +21,6 @@ struct TBookEntry {
     TPacking packing = TPacking::Deflate;
 };
 
-// The files below rootDir (a walk of the whole tree, each directory in the
-// order it lists), stored by their paths relative to it and deflated as a
-// file from disk is: the classic book's packing. A directory that cannot be
-// read, or lies too deep to walk, raises: no page is left out in silence.
-std::vector<TBookEntry> TreeEntries(const std::string& rootDir);
-
 // Packs entries, in order, into a new archive that takes archiveName's
 // place once complete; a failed run leaves what was there as it was. Every
 // entry is dated dosDateTime when given, else as its file (bytes: now).

@@ -7,7 +7,6 @@
 #include "conversion/run/BookSplitter.h"
 #include "conversion/run/BookTarget.h"
 #include "conversion/run/Epub3Run.h"
-#include "conversion/run/StagingTree.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
@@ -35,29 +34,25 @@ class TWarningRecorder : public TConversionUi {
     TConversionUi& ui_;
 };
 
-TConversionResult RunClassicConversion(const TConversionRequest& request, TConversionUi& ui,
-                                       const std::string& tempDirPath) {
+// The classic book: its files rendered in memory, then packed into a new
+// archive every time, so that the book holds this conversion's files only
+// and nothing of an earlier book survives in it.
+TConversionResult RunClassicConversion(const TConversionRequest& request, TConversionUi& ui) {
     TConversionResult result;
-    try {
-        CreateStagingTree(tempDirPath);
-    } catch (const std::exception& error) {
-        // No result to show yet: the front end shows the reason.
-        result.reason = error.what();
-        DeleteDirectoryTree(StagingDir(tempDirPath));
-        return result;
-    }
     result.resultText = kConversionFailedText;
-    if (SplitText(request.parts, request, ui, tempDirPath, &result.reason)) {
-        if (ZipStagingTree(StagingDir(tempDirPath), request.archiveName, ui, request.threads,
-                           &result.reason)) {
+    std::vector<TBookEntry> files;
+    if (SplitText(request.parts, request, ui, files, &result.reason)) {
+        try {
+            CheckBookTarget(request.archiveName);
+            PackBook(request.archiveName, std::move(files), ui, request.threads);
             result.success = true;
             result.resultText = kConversionSucceededText;
             result.reason.clear();
+        } catch (const std::exception& error) {
+            result.reason = error.what();
         }
     }
-    const std::string shown = ResultBoxText(result);
-    ui.ShowResult(shown);
-    DeleteDirectoryTree(StagingDir(tempDirPath));
+    ui.ShowResult(ResultBoxText(result));
     return result;
 }
 
@@ -77,27 +72,13 @@ std::string NamedPipeText(const std::string& path) {
     return Format("\"%s\" is a named pipe, not a file.", path.c_str());
 }
 
-bool ZipStagingTree(const std::string& rootDir, const std::string& archiveName, TConversionUi& ui,
-                    int threads, std::string* reason) {
-    try {
-        CheckBookTarget(archiveName);
-        // A new archive every time: the book holds this conversion's files
-        // only, and nothing of an earlier book survives in it.
-        PackBook(archiveName, TreeEntries(rootDir), ui, threads);
-        return true;
-    } catch (const std::exception& error) {
-        if (reason) *reason = error.what();
-        return false;
-    }
-}
-
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
-                                const std::string& tempDirPath) {
+                                const std::string& /*tempDirPath*/) {
     TWarningRecorder recorder(ui);
     TConversionResult result;
     try {
         result = request.options.epub3 ? RunEpub3Conversion(request, recorder)
-                                       : RunClassicConversion(request, recorder, tempDirPath);
+                                       : RunClassicConversion(request, recorder);
     } catch (const std::exception& error) {
         // The front end's own handlers (a result box, say) raised.
         result.success = false;

@@ -1,17 +1,39 @@
 // A whole conversion through the real archive writer, seen from the front
 // end's side: what is shown, in which order, and what is left on disk.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include "conversion/RecordingUi.h"
 #include "conversion/run/ConversionRun.h"
 #include "conversion/run/PrepareConversion.h"
-#include "conversion/run/StagingTree.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
 
 namespace qm {
 namespace {
+
+// Lets the process write files only up to a size, as a full disk would.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+  private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
 
 class ConversionRun : public ::testing::Test {
   protected:
@@ -31,16 +53,14 @@ class ConversionRun : public ::testing::Test {
     TConversionRequest request;
 };
 
-TEST_F(ConversionRun, SuccessIsShownWhileTheTreeExistsAndTheTreeGoesAfterwards) {
-    bool treeWhileShown = false;
-    ui.onResult = [&] { treeWhileShown = test::Exists(OebpsDir(tempDir()) + "/content.opf"); };
+TEST_F(ConversionRun, SuccessIsShownOnceAndNothingIsWrittenBesideTheBook) {
     const TConversionResult result = RunConversion(request, ui, tempDir());
     EXPECT_TRUE(result.success) << result.reason;
     EXPECT_EQ(result.resultText, "恭喜你，文件转换成功");
     EXPECT_EQ(result.reason, "");
     EXPECT_EQ(ui.results, std::vector<std::string>{"恭喜你，文件转换成功"});
-    EXPECT_TRUE(treeWhileShown);
-    EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
+    // The pages go from memory into the book: no file is written and read back.
+    EXPECT_EQ(test::Run("find " + test::Quote(tempDir()) + " -mindepth 1").out, "");
     EXPECT_EQ(test::Run("unzip -tq " + test::Quote(request.archiveName)).exitCode, 0);
 
     ASSERT_FALSE(ui.packPercents.empty());
@@ -57,7 +77,6 @@ TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
     EXPECT_EQ(ui.results, std::vector<std::string>{"灰常遗憾，未能转换成功\n" + result.reason});
     EXPECT_EQ(result.reason, ui.warnings[0].second);
     EXPECT_FALSE(test::Exists(request.archiveName));
-    EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }
 
 TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheWritersReason) {
@@ -67,18 +86,26 @@ TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheWritersReason) {
     EXPECT_EQ(result.resultText, "灰常遗憾，未能转换成功");
     EXPECT_NE(result.reason.find("book.epub"), std::string::npos) << result.reason;
     EXPECT_TRUE(ui.warnings.empty());
-    EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }
 
-TEST_F(ConversionRun, AStagingTreeThatCannotBeMadeIsAReasonWithNoResultShown) {
-    // A file where the staging directory would go.
+TEST_F(ConversionRun, AFullDiskFailsTheRunAndLeavesNoTornBook) {
+    // The first archive records fit, the pages do not.
+    {
+        FileSizeLimit limit(300);
+        const TConversionResult result = RunConversion(request, ui, tempDir());
+        EXPECT_FALSE(result.success);
+        EXPECT_EQ(result.reason, "Not enough room to write archive");
+    }
+    EXPECT_FALSE(test::Exists(request.archiveName));
+    EXPECT_EQ(ui.results.size(), 1u);
+}
+
+TEST_F(ConversionRun, ATemporaryDirectoryInTheWayDoesNotMatter) {
+    // Where the book's files were once laid out on disk.
     test::WriteFile(scratch / "tmp/EPUB", "in the way");
     const TConversionResult result = RunConversion(request, ui, tempDir());
-    EXPECT_FALSE(result.success);
-    EXPECT_EQ(result.resultText, "");
-    EXPECT_NE(result.reason.find("EPUB"), std::string::npos) << result.reason;
-    EXPECT_TRUE(ui.results.empty());
-    EXPECT_FALSE(test::Exists(request.archiveName));
+    EXPECT_TRUE(result.success) << result.reason;
+    EXPECT_EQ(test::ReadFile(scratch / "tmp/EPUB"), "in the way");
 }
 
 TEST_F(ConversionRun, WarningsComeBackInTheResult) {
@@ -99,14 +126,7 @@ TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
         EXPECT_FALSE(result.success);
         EXPECT_FALSE(result.reason.empty());
         EXPECT_FALSE(test::Exists(request.archiveName));
-        EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
     }
-}
-
-TEST_F(ConversionRun, ZipStagingTreeReportsWithoutRaising) {
-    std::string reason;
-    EXPECT_FALSE(ZipStagingTree(scratch / "missing-root", scratch / "x/y.epub", ui, 1, &reason));
-    EXPECT_FALSE(reason.empty());
 }
 
 }  // namespace
