@@ -29,7 +29,7 @@ class TConversionJob::TJobUi : public TConversionUi {
     // Held and shown under the result, so that a guessed encoding does not
     // stop every conversion with a box of its own.
     void ShowNotice(const std::string& text) override { notices_.append("\n").append(text); }
-    // The box is shown while the run waits, before its staging tree goes.
+    // The box is shown while the run waits, before it ends.
     void ShowResult(const std::string& text, bool) override {
         const QString shown = QString::fromStdString(text + notices_);
         job_.AskWindow([this, shown] { emit job_.ResultShown(shown); });

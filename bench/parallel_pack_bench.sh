@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Packing on every core, measured as a user would: in one run, alternating,
 #  - quillmark-cli -n 1024 and -n 1 on the generated ~100 MB GBK book, each
-#    against `zip -6 -r` of the same staging tree (targets: 0.35 and 0.5 of
-#    zip's wall time), with peak memory against the book (targets: 2 and 3);
+#    against `zip -6 -r` of the same book's files extracted into a tree
+#    (targets: 0.35 and 0.42 of zip's wall time), with peak memory against
+#    the book (targets: 2 and 3);
 #  - qm-zipdir against `zip -6 -r` on a ~100 MB tree of 5,000 files (0.4).
 # Not a test: it prints the figures and the targets beside them.
 set -euo pipefail
@@ -66,7 +67,7 @@ def ratio(a, b, target):
     r = best[a][0] / best[b][0]
     print("%s / %s: %.2f (target <= %.2f) %s" % (a, b, r, target, "ok" if r <= target else "MISSED"))
 ratio("cli -n 1024", "zip stage 1024", 0.35)
-ratio("cli -n 1", "zip stage 1", 0.5)
+ratio("cli -n 1", "zip stage 1", 0.42)
 ratio("qm-zipdir tree", "zip tree", 0.4)
 for name, target in (("cli -n 1024", 2), ("cli -n 1", 3)):
     m = best[name][1] / book

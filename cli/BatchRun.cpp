@@ -127,7 +127,7 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
     std::vector<std::string> reasons(books.size());
     std::atomic<size_t> next{0};
     auto work = [&](int slot) {
-        // Each job has a staging tree of its own.
+        // Each job has a temporary directory of its own.
         const std::string jobTemp = tempDirPath + "job" + std::to_string(slot) + "/";
         std::string setupError = commonError;
         if (setupError.empty() && ::mkdir(jobTemp.c_str(), 0700) != 0 && errno != EEXIST) {

@@ -1,7 +1,7 @@
 #pragma once
 // Takes arbitrary bytes as a .txt book, with a title, an author, a file name
 // and option values as raw bytes, through whole conversions: the classic
-// layout's files in a staging tree, and an EPUB 3 book packed into an
+// layout's files in memory, and an EPUB 3 book packed into an
 // archive. libxml2 and zlib judge what was written. Slow (files per input);
 // shared by the round-trip fuzz target and the corpus replay test.
 #include <unistd.h>
@@ -15,7 +15,6 @@
 
 #include "conversion/run/BookSplitter.h"
 #include "conversion/run/Epub3Run.h"
-#include "conversion/run/StagingTree.h"
 #include "fuzz/BookTextRoutine.h"
 #include "fuzz/EntryBytes.h"
 #include "platform/FileSystem.h"
@@ -92,23 +91,25 @@ inline std::string CheckClassicFiles(const TBookFields& fields, int32_t parts, s
     request.author = std::string(fields.author);
     request.parts = parts;
     QuietUi ui;
-    CreateStagingTree(dir);
-    WriteBookFiles(cut, request, ui, dir, TPageWriting{sliceSize, 0});
+    const std::vector<TBookEntry> files =
+        ClassicBookFiles(cut, request, ui, TPageWriting{sliceSize, 0});
+    auto file = [&files](const std::string& name) {
+        for (const TBookEntry& entry : files)
+            if (entry.name == "OEBPS/" + name) return entry.bytes;
+        return std::string();
+    };
 
-    const std::string oebps = OebpsDir(dir);
     std::string reading;
     for (size_t k = 0; k < cut.size(); ++k) {
-        const std::string page = Format("%s/%d.html", oebps.c_str(), static_cast<int>(k));
-        if (!ReadWellFormed(FileText(page), "body", &reading))
+        if (!ReadWellFormed(file(Format("%d.html", static_cast<int>(k))), "body", &reading))
             return Format("page %d is not well-formed XML", static_cast<int>(k));
     }
     for (const char* document : {"content.opf", "toc.ncx"}) {
-        if (!ReadWellFormed(FileText(oebps + "/" + document), nullptr, nullptr))
+        if (!ReadWellFormed(file(document), nullptr, nullptr))
             return std::string("the classic ") + document + " is not well-formed UTF-8 XML";
     }
     if (WithoutLineBreaks(reading) != ExpectedReading(text))
         return "the pages do not hold the source's text";
-    DeleteDirectoryTree(StagingDir(dir));
     ::unlink(source.c_str());
     return {};
 }

@@ -65,8 +65,8 @@ int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*) {
     return 0;
 }
 
-// A run killed before its end leaves its directory (a whole staging tree,
-// often twice the book's size) behind. Those of our own whose lock nobody
+// A run killed before its end leaves its directory, and whatever it held,
+// behind. Those of our own whose lock nobody
 // holds are such leftovers; one younger than a few seconds may be a run that
 // has not taken its lock yet and is spared.
 void RemoveStaleDirs(const std::string& root, const std::string& own) {

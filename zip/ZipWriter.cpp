@@ -1,8 +1,11 @@
 #include "zip/ZipWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <ctime>
+#include <string_view>
 #include <utility>
 
 #include "platform/FileSystem.h"
@@ -51,6 +54,32 @@ bool ReadWhole(TStream& source, int64_t sizeAtOpen, bool store, TEntryHooks& hoo
     }
     return true;
 }
+
+// Bytes held in memory, read as a file holding them would be.
+class TBytesSource : public TStream {
+  public:
+    explicit TBytesSource(std::string_view bytes) : bytes_(bytes) {}
+    int64_t Read(void* buffer, int64_t count) override {
+        const size_t take = std::min(bytes_.size() - next_, static_cast<size_t>(count));
+        std::memcpy(buffer, bytes_.data() + next_, take);
+        next_ += take;
+        return static_cast<int64_t>(take);
+    }
+    int64_t Write(const void* /*buffer*/, int64_t /*count*/) override { return 0; }
+    int64_t Seek(int64_t offset, int origin) override {
+        int64_t target = 0;
+        const auto size = static_cast<int64_t>(bytes_.size());
+        if (!ResolveSeekTarget(offset, origin, static_cast<int64_t>(next_), size, target) ||
+            target < 0 || target > size)
+            return -1;
+        next_ = static_cast<size_t>(target);
+        return target;
+    }
+
+  private:
+    std::string_view bytes_;
+    size_t next_ = 0;
+};
 
 // The descriptor behind a copied entry's data, through the record cursor.
 void WriteDataDescriptor(TStream& out, const TZipHeaderInfo& entry) {
@@ -147,6 +176,13 @@ TZipStatus TZipWriter::AddBytes(const TEntryValues& values, std::string bytes) {
                             values.attributes.value_or(faArchive));
         const int64_t size = static_cast<int64_t>(bytes.size());
         entry->SetUncompressedSize(size);
+        // Larger than a file read whole: streamed through zlib as that file
+        // would be, so the entry's bytes are the file's.
+        if (values.packing == TPacking::DeflateAsStreamed && size > kWholeBufferMax) {
+            TBytesSource source(bytes);
+            Stream(std::move(entry), values.name, source, false, {}, kCrcPreset);
+            return;
+        }
         const bool store = values.packing == TPacking::Store;
         FinishRecord(*entry, values.name, store, size, size, Crc32Of(bytes.data(), bytes.size()));
         SourceRead(size);
@@ -213,8 +249,7 @@ void TZipWriter::QueueWhole(std::unique_ptr<TZipHeaderInfo> entry, const std::st
 // sizes are known. A source that grew past what was read whole goes on from
 // where the reading stopped.
 void TZipWriter::Stream(std::unique_ptr<TZipHeaderInfo> entry, const std::string& path,
-                        TBufferedFileStream& source, bool store, const std::string& readAlready,
-                        uint32_t crc) {
+                        TStream& source, bool store, const std::string& readAlready, uint32_t crc) {
     const int64_t sizeAtOpen = entry->UncompressedSize();
     out_->Drain();
     TBufferedFileStream& file = out_->Output();

@@ -87,6 +87,9 @@ class TZipWriter : private TEntryHooks {
     // The file the archive will replace when committed (links resolved).
     const std::string& Target() const { return target_; }
 
+    // Takes bytes held in memory; with DeflateAsStreamed, more than
+    // kWholeBufferMax of them are streamed through zlib as a file of those
+    // bytes would be (AddFile), so the entry is the same either way.
     TZipStatus AddBytes(const TEntryValues& values, std::string bytes);
     // Reads the file (whole, or streamed through zlib when it is larger than
     // kWholeBufferMax). A file that cannot be opened fails with OpenFailed
@@ -116,9 +119,8 @@ class TZipWriter : private TEntryHooks {
                     std::string data, TPacking packing);
     void WriteFile(std::unique_ptr<TZipHeaderInfo> entry, const std::string& path,
                    TBufferedFileStream& source, TPacking packing);
-    void Stream(std::unique_ptr<TZipHeaderInfo> entry, const std::string& path,
-                TBufferedFileStream& source, bool store, const std::string& readAlready,
-                uint32_t crc);
+    void Stream(std::unique_ptr<TZipHeaderInfo> entry, const std::string& path, TStream& source,
+                bool store, const std::string& readAlready, uint32_t crc);
     void CopyRaw(TStream& archive, const TZipHeaderInfo& old);
     // Runs one step that writes into the archive: a failure poisons the writer.
     template <typename Work>

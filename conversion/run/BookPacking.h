@@ -13,24 +13,16 @@
 
 namespace qm {
 
-// One file of the book: its stored name and its content, held in memory or
-// (when path is set) read from that file.
+// One file of the book: its stored name and its content, held in memory.
 struct TBookEntry {
     std::string name;
     std::string bytes;
-    std::string path;
     TPacking packing = TPacking::Deflate;
 };
 
-// The files below rootDir (a walk of the whole tree, each directory in the
-// order it lists), stored by their paths relative to it and deflated as a
-// file from disk is: the classic book's packing. A directory that cannot be
-// read, or lies too deep to walk, raises: no page is left out in silence.
-std::vector<TBookEntry> TreeEntries(const std::string& rootDir);
-
 // Packs entries, in order, into a new archive that takes archiveName's
 // place once complete; a failed run leaves what was there as it was. Every
-// entry is dated dosDateTime when given, else as its file (bytes: now).
+// entry is dated dosDateTime when given, else now.
 // Raises ERunFailure with the writer's reason (a stop of kind Canceled);
 // an entry the writer could not add fails the whole packing.
 void PackBook(const std::string& archiveName, std::vector<TBookEntry> entries, TConversionUi& ui,

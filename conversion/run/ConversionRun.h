@@ -1,5 +1,5 @@
 #pragma once
-// One whole conversion from the staging tree to the packed .epub: what the
+// One whole conversion from the source to the packed .epub: what the
 // Convert button does after the save dialog, shared by the GUI and the CLI.
 // A front end makes the request with PrepareConversion (PrepareConversion.h)
 // and hands it to RunConversion, which reports every outcome in its result.
@@ -39,8 +39,8 @@ class TConversionUi {
     // What the user may want to know but need not act on (an encoding that
     // was guessed): a warning unless the front end shows it with the result.
     virtual void ShowNotice(const std::string& text) { ShowWarning("Quillmark", text); }
-    // Called while the staging tree still exists, bookMade telling the
-    // outcome. A failure's text gives its reason on a line under the fixed one.
+    // Called once the run is over, bookMade telling the outcome. A
+    // failure's text gives its reason on a line under the fixed one.
     virtual void ShowResult(const std::string& text, bool bookMade) = 0;
     virtual void Progress(TConversionPhase /*phase*/, int /*percent*/) {}
 
@@ -65,7 +65,7 @@ struct TBookReport {
 };
 
 // A run's outcome. A failure of kind NotStarted came before the run had a
-// result to show (the staging tree could not be made): the front end then
+// result to show (its set-up failed in the front end): the front end then
 // shows the reason as an error. Warnings reach the front end only through
 // ShowWarning.
 using TConversionResult = TRunResult<TBookReport>;
@@ -86,17 +86,13 @@ void CheckCancel(TConversionUi& ui);
 std::string NamedPipeText(const std::string& path);
 
 // With request.options.epub3 set, writes a standard EPUB 3 book instead
-// (see RunEpub3Conversion). Otherwise builds the staging tree under tempDirPath, writes the pages
-// and package documents, packs them into request.archiveName, shows the result and removes the
-// tree. Never raises: every outcome is in the result.
+// (see RunEpub3Conversion). Otherwise renders the classic book's pages and
+// package documents in memory and packs them into request.archiveName
+// (an existing file there that is not a book is left as it is:
+// CheckBookTarget), then shows the result. Neither kind writes anything
+// under tempDirPath, the run's private temporary directory. Never raises:
+// every outcome is in the result.
 TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
                                 const std::string& tempDirPath);
-
-// Packs everything below rootDir into a new archive that takes the place of
-// archiveName; an existing file there that is not a book is left as it is
-// (CheckBookTarget). Fails when that check or the packing failed, or when
-// any file below rootDir could not be packed.
-TRunStatus ZipStagingTree(const std::string& rootDir, const std::string& archiveName,
-                          TConversionUi& ui, int threads);
 
 }  // namespace qm

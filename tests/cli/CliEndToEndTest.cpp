@@ -223,7 +223,7 @@ TEST_F(CliRun, BadInputFailsWithItsReasonAndLeavesNothingBehind) {
     expectFailure("-o taken.epub ok.txt", "");
     EXPECT_EQ(test::ReadFile(work / "taken.epub"), notZip);
 
-    // No place for the staging tree.
+    // No private temporary directory.
     const auto noTemp =
         test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(work / "no-such-dir") + " " +
                   Quote(test::BinPath("quillmark-cli")) + " ok.txt");
@@ -256,8 +256,8 @@ TEST_F(CliRun, BooksOfTwoGibibytesOrMoreAreRefusedClearly) {
 
 TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
     // Big enough that the run is still going when the signal comes: while
-    // pages are written (as soon as the first one exists) and while the tree
-    // is packed (once the table of contents exists).
+    // pages are rendered (just after the start) and while the book is packed
+    // (once the archive's work file exists beside it).
     std::string big;
     for (int i = 0; big.size() < 48u << 20; ++i) {
         big += "　　第" + std::to_string(i) + "段，海风吹过灯塔，夜里的灯一圈一圈地照着海面。\r\n";
@@ -268,19 +268,22 @@ TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
     const std::string withInterrupts =
         "python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); "
         "os.execv(sys.argv[1], sys.argv[1:])' ";
+    const std::string packing = "[ -n \"$(ls -A " + Quote(work.Path()) + " | grep qmwork)\" ]";
+    // Started: the run has made its temporary directory (and set its
+    // handlers a moment later).
+    const std::string started = "[ -n \"$(ls -A " + Quote(tmp.Path()) + ")\" ] && sleep 0.1";
     const struct {
         const char* signal;
-        const char* marker;
+        std::string marker;
         int status;
-    } cases[] = {{"INT", "0.html", 130}, {"TERM", "toc.ncx", 143}};
+    } cases[] = {{"INT", started, 130}, {"TERM", packing, 143}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signal);
         const std::string script =
             "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " + withInterrupts +
             Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt & pid=$!; " +
-            "for i in $(seq 2000); do [ -e " + Quote(tmp.Path()) + "quillmark-*/EPUB/OEBPS/" +
-            c.marker + " ] && break; sleep 0.01; done; kill -" + c.signal +
-            " $pid; wait $pid; echo $?";
+            "for i in $(seq 2000); do " + c.marker + " && break; sleep 0.01; done; kill -" +
+            c.signal + " $pid; wait $pid; echo $?";
         const auto result = test::Run(script);
         EXPECT_EQ(result.out, std::to_string(c.status) + "\n") << result.err;
         EXPECT_NE(result.err.find("Interrupted"), std::string::npos) << result.err;
@@ -289,12 +292,11 @@ TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
     }
 
     // Under nohup a hang-up stays ignored and the book is made.
-    const auto nohup = test::Run(
-        "cd " + Quote(work.Path()) + " && (trap '' HUP; TMPDIR=" + Quote(tmp.Path()) + " exec " +
-        Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt) & pid=$!; " +
-        "for i in $(seq 2000); do [ -e " + Quote(tmp.Path()) +
-        "quillmark-*/EPUB/OEBPS/0.html ] && break; sleep 0.01; done; kill -HUP $pid; " +
-        "wait $pid; echo $?");
+    const auto nohup =
+        test::Run("cd " + Quote(work.Path()) + " && (trap '' HUP; TMPDIR=" + Quote(tmp.Path()) +
+                  " exec " + Quote(test::BinPath("quillmark-cli")) +
+                  " -n 1024 -o big.epub big.txt) & pid=$!; " + "for i in $(seq 2000); do " +
+                  packing + " && break; sleep 0.01; done; kill -HUP $pid; " + "wait $pid; echo $?");
     EXPECT_EQ(nohup.out, std::string(kConversionSucceededText) + "\n0\n") << nohup.err;
     EXPECT_EQ(Leftovers(), "");
     EXPECT_TRUE(test::Exists(work / "big.epub"));

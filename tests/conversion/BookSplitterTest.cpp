@@ -10,7 +10,6 @@
 #include "conversion/layout/EpubTemplates.h"
 #include "conversion/layout/PageText.h"
 #include "conversion/run/BookSplitter.h"
-#include "conversion/run/StagingTree.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 
@@ -132,15 +131,21 @@ TEST(PageText, EscapesMarkupAndDropsForbiddenControlBytes) {
 
 class BookFiles : public ::testing::Test {
   protected:
-    void SetUp() override { CreateStagingTree(scratch.Path()); }
-    std::string Oebps(const std::string& name) {
-        return ReadFile(OebpsDir(scratch.Path()) + "/" + name);
+    // The file of that name in OEBPS/; empty when the book has none.
+    std::string Oebps(const std::string& name) const {
+        for (const TBookEntry& file : files)
+            if (file.name == "OEBPS/" + name) return file.bytes;
+        return {};
     }
-    static std::string ReadFile(const std::string& path) { return test::ReadFile(path); }
+    bool Has(const std::string& name) const { return !Oebps(name).empty(); }
+    void Write(const std::vector<std::string_view>& parts) {
+        files = ClassicBookFiles(parts, request, ui);
+    }
 
     test::ScratchDir scratch;
     test::RecordingUi ui;
     TConversionRequest request;
+    std::vector<TBookEntry> files;
 };
 
 TEST_F(BookFiles, PagesAndPackageDocumentsListEveryPartInOrder) {
@@ -148,14 +153,14 @@ TEST_F(BookFiles, PagesAndPackageDocumentsListEveryPartInOrder) {
     request.title = "T";
     request.author = "A";
     const std::vector<std::string_view> parts = {"one\r\ntwo\r", "\nthree", "four"};
-    WriteBookFiles(parts, request, ui, scratch.Path());
+    Write(parts);
 
     EXPECT_EQ(Oebps("0.html"),
               ClassicPageFrame().head + "<p>one</p><p>two\r</p>" + ClassicPageFrame().tail);
     EXPECT_EQ(Oebps("1.html"),
               ClassicPageFrame().head + "<p>\nthree</p>" + ClassicPageFrame().tail);
     EXPECT_EQ(Oebps("2.html"), ClassicPageFrame().head + "<p>four</p>" + ClassicPageFrame().tail);
-    EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/3.html"));
+    EXPECT_FALSE(Has("3.html"));
 
     const std::string ncx = Oebps("toc.ncx");
     for (int k = 0; k < 3; ++k) {
@@ -176,13 +181,34 @@ TEST_F(BookFiles, PagesAndPackageDocumentsListEveryPartInOrder) {
     EXPECT_EQ(ui.pagePercents, (std::vector<int>{33, 66, 100}));
 }
 
+TEST_F(BookFiles, FilesComeInTheOrderAWalkOfTheirFoldersGave) {
+    // Twelve parts: 10.html and 11.html sort between 1.html and 2.html.
+    const std::string text = "abcdefghijkl";
+    std::vector<std::string_view> parts;
+    for (size_t k = 0; k < text.size(); ++k) parts.push_back(std::string_view(text).substr(k, 1));
+    Write(parts);
+    std::vector<std::string> names;
+    for (const TBookEntry& file : files) {
+        names.push_back(file.name);
+        EXPECT_EQ(file.packing, TPacking::DeflateAsStreamed) << file.name;
+    }
+    std::vector<std::string> expected = {"META-INF/container.xml", "mimetype"};
+    for (const char* page : {"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"})
+        expected.push_back(std::string("OEBPS/") + page + ".html");
+    for (const char* name : {"OEBPS/content.opf", "OEBPS/css/main.css", "OEBPS/toc.ncx"})
+        expected.emplace_back(name);
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(files[1].bytes, "application/epub+zip");
+    EXPECT_EQ(Oebps("css/main.css"), std::string(kMainCss));
+}
+
 TEST_F(BookFiles, MarkupInTitleAuthorLabelAndTextIsEscaped) {
     request.labelName = "a<b>";
     request.title = "<T&>";
     request.author = "A&B";
     // A zero byte is dropped like any forbidden control byte; the text
     // after it stays on the page.
-    WriteBookFiles({std::string_view("x&y<z>\x01\0tail", 12)}, request, ui, scratch.Path());
+    Write({std::string_view("x&y<z>\x01\0tail", 12)});
     const std::string opf = Oebps("content.opf");
     EXPECT_NE(opf.find("<dc:creator>A&amp;B</dc:creator>"), std::string::npos);
     EXPECT_NE(opf.find("<dc:title>&lt;T&amp;&gt;</dc:title>"), std::string::npos);
@@ -191,7 +217,7 @@ TEST_F(BookFiles, MarkupInTitleAuthorLabelAndTextIsEscaped) {
 }
 
 TEST_F(BookFiles, EmptyTitleAndAuthorGiveEmptyElements) {
-    WriteBookFiles({std::string_view("x")}, request, ui, scratch.Path());
+    Write({std::string_view("x")});
     const std::string opf = Oebps("content.opf");
     EXPECT_NE(opf.find("<dc:creator></dc:creator>"), std::string::npos);
     EXPECT_NE(opf.find("<dc:title></dc:title>"), std::string::npos);
@@ -201,16 +227,16 @@ TEST_F(BookFiles, SplitTextWarnsWhenPartsAreNotFewerThanBytes) {
     request.sourcePath = scratch / "book.txt";
     test::WriteFile(request.sourcePath, "0123456789");
     request.fileSize = 10;
-    const TRunStatus refused = SplitText(10, request, ui, scratch.Path());
+    const auto refused = SplitText(10, request, ui);
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.Error().message, "文件大小小于或等于分割数");
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_EQ(ui.warnings[0].first, "Quillmark");
     EXPECT_EQ(ui.warnings[0].second, "文件大小小于或等于分割数");
-    EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/0.html"));
-    EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/content.opf"));
 
-    EXPECT_TRUE(SplitText(3, request, ui, scratch.Path()));
+    auto made = SplitText(3, request, ui);
+    ASSERT_TRUE(made);
+    files = std::move(*made);
     EXPECT_EQ(Oebps("2.html"), ClassicPageFrame().head + "<p>89</p>" + ClassicPageFrame().tail);
     EXPECT_EQ(ui.warnings.size(), 1u);
 }
@@ -232,14 +258,13 @@ TEST_F(BookFiles, SplitTextFailsQuietlyOnUnreadableOrEmptyText) {
     request.fileSize = 100;
     for (const auto& c : cases) {
         request.sourcePath = scratch / c.file;
-        const TRunStatus split = SplitText(2, request, ui, scratch.Path());
+        const auto split = SplitText(2, request, ui);
         ASSERT_FALSE(split) << c.file;
         EXPECT_EQ(split.Error().kind, c.kind) << c.file;
         EXPECT_NE(split.Error().message.find(c.reasonPart), std::string::npos)
             << split.Error().message;
     }
     EXPECT_TRUE(ui.warnings.empty());
-    EXPECT_FALSE(test::Exists(OebpsDir(scratch.Path()) + "/0.html"));
 }
 
 TEST_F(BookFiles, ShrunkSourceGetsAboutTheAskedPartsAndNoEmptyPage) {
@@ -249,11 +274,12 @@ TEST_F(BookFiles, ShrunkSourceGetsAboutTheAskedPartsAndNoEmptyPage) {
     request.sourcePath = scratch / "wide.txt";
     test::WriteFile(request.sourcePath, utf16);
     request.fileSize = static_cast<int32_t>(utf16.size());
-    ASSERT_TRUE(SplitText(4, request, ui, scratch.Path()));
+    auto made = SplitText(4, request, ui);
+    ASSERT_TRUE(made);
+    files = std::move(*made);
     std::string joined;
     int pages = 0;
-    for (; test::Exists(OebpsDir(scratch.Path()) + "/" + std::to_string(pages) + ".html");
-         ++pages) {
+    for (; Has(std::to_string(pages) + ".html"); ++pages) {
         const std::string page = Oebps(std::to_string(pages) + ".html");
         const size_t around = ClassicPageFrame().head.size() + 3 + 4 +
                               ClassicPageFrame().tail.size();  // and <p>, </p>

@@ -1,9 +1,11 @@
 // A whole conversion through the real archive writer, seen from the front
 // end's side: what is shown, in which order, and what is left on disk.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,12 +14,31 @@
 #include "conversion/RecordingUi.h"
 #include "conversion/run/ConversionRun.h"
 #include "conversion/run/PrepareConversion.h"
-#include "conversion/run/StagingTree.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
 
 namespace qm {
 namespace {
+
+// Lets the process write files only up to a size, as a full disk would.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+  private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
 
 class ConversionRun : public ::testing::Test {
   protected:
@@ -37,14 +58,12 @@ class ConversionRun : public ::testing::Test {
     TConversionRequest request;
 };
 
-TEST_F(ConversionRun, SuccessIsShownWhileTheTreeExistsAndTheTreeGoesAfterwards) {
-    bool treeWhileShown = false;
-    ui.onResult = [&] { treeWhileShown = test::Exists(OebpsDir(tempDir()) + "/content.opf"); };
+TEST_F(ConversionRun, SuccessIsShownOnceAndNothingIsWrittenBesideTheBook) {
     const TConversionResult result = RunConversion(request, ui, tempDir());
     EXPECT_TRUE(result) << result.Error().message;
     EXPECT_EQ(ui.results, std::vector<std::string>{"恭喜你，文件转换成功"});
-    EXPECT_TRUE(treeWhileShown);
-    EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
+    // The pages go from memory into the book: no file is written and read back.
+    EXPECT_EQ(test::Run("find " + test::Quote(tempDir()) + " -mindepth 1").out, "");
     EXPECT_EQ(test::Run("unzip -tq " + test::Quote(request.archiveName)).exitCode, 0);
 
     ASSERT_FALSE(ui.packPercents.empty());
@@ -63,7 +82,6 @@ TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
     EXPECT_EQ(ui.results, std::vector<std::string>{"灰常遗憾，未能转换成功\n" + reason});
     EXPECT_EQ(reason, ui.warnings[0].second);
     EXPECT_FALSE(test::Exists(request.archiveName));
-    EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }
 
 TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheWritersReason) {
@@ -74,18 +92,26 @@ TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheWritersReason) {
     EXPECT_EQ(ui.results, std::vector<std::string>{FailedBoxText(result.Error().message)});
     EXPECT_NE(result.Error().message.find("book.epub"), std::string::npos);
     EXPECT_TRUE(ui.warnings.empty());
-    EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
 }
 
-TEST_F(ConversionRun, AStagingTreeThatCannotBeMadeIsAReasonWithNoResultShown) {
-    // A file where the staging directory would go.
+TEST_F(ConversionRun, AFullDiskFailsTheRunAndLeavesNoTornBook) {
+    // The first archive records fit, the pages do not.
+    {
+        FileSizeLimit limit(300);
+        const TConversionResult result = RunConversion(request, ui, tempDir());
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.Error().message, "Not enough room to write archive");
+    }
+    EXPECT_FALSE(test::Exists(request.archiveName));
+    EXPECT_EQ(ui.results.size(), 1u);
+}
+
+TEST_F(ConversionRun, ATemporaryDirectoryInTheWayDoesNotMatter) {
+    // Where the book's files were once laid out on disk.
     test::WriteFile(scratch / "tmp/EPUB", "in the way");
     const TConversionResult result = RunConversion(request, ui, tempDir());
-    ASSERT_FALSE(result);
-    EXPECT_EQ(result.Error().kind, TRunError::Kind::NotStarted);
-    EXPECT_NE(result.Error().message.find("EPUB"), std::string::npos) << result.Error().message;
-    EXPECT_TRUE(ui.results.empty());
-    EXPECT_FALSE(test::Exists(request.archiveName));
+    EXPECT_TRUE(result) << result.Error().message;
+    EXPECT_EQ(test::ReadFile(scratch / "tmp/EPUB"), "in the way");
 }
 
 TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
@@ -101,51 +127,6 @@ TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
         EXPECT_EQ(result.Error().kind, TRunError::Kind::Canceled);
         EXPECT_FALSE(result.Error().message.empty());
         EXPECT_FALSE(test::Exists(request.archiveName));
-        EXPECT_FALSE(test::Exists(StagingDir(tempDir())));
-    }
-}
-
-TEST_F(ConversionRun, ZipStagingTreeReportsWithoutRaising) {
-    const TRunStatus packed = ZipStagingTree(scratch / "missing-root", scratch / "x/y.epub", ui, 1);
-    ASSERT_FALSE(packed);
-    EXPECT_FALSE(packed.Error().message.empty());
-}
-
-// A page the packing cannot read, however it went, fails the run: no book
-// with a page left out, and the book that was there stays as it was.
-TEST_F(ConversionRun, APageLostBeforeItIsPackedFailsTheRunAndKeepsTheOldBook) {
-    const std::string page = OebpsDir(tempDir()) + "/2.html";
-    const struct {
-        const char* how;
-        std::function<void()> lose;
-    } cases[] = {
-        {"vanished", [&] { ASSERT_EQ(::unlink(page.c_str()), 0); }},
-        {"a directory in its place",
-         [&] {
-             ASSERT_EQ(::unlink(page.c_str()), 0);
-             ASSERT_EQ(::mkdir(page.c_str(), 0700), 0);
-         }},
-    };
-    ASSERT_TRUE(RunConversion(request, ui, tempDir()));
-    const std::string earlier = test::ReadFile(request.archiveName);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.how);
-        test::RecordingUi losing;
-        bool lost = false;
-        // The first bytes packed come from before the pages.
-        losing.onProgress = [&](TConversionPhase at) {
-            if (at != TConversionPhase::Packing || lost) return;
-            lost = true;
-            c.lose();
-        };
-        const TConversionResult result = RunConversion(request, losing, tempDir());
-        ASSERT_TRUE(lost);
-        ASSERT_FALSE(result);
-        EXPECT_NE(result.Error().message.find("2.html"), std::string::npos)
-            << result.Error().message;
-        EXPECT_EQ(test::ReadFile(request.archiveName), earlier);
-        EXPECT_EQ(test::Run("ls -A " + test::Quote(scratch.Path())).out,
-                  "book.epub\nbook.txt\ntmp\n");
     }
 }
 

@@ -1,6 +1,6 @@
-// Long books are loaded and their pages written a slice at a time, with the
-// window's events handled between slices; the files must come out exactly as
-// if each step ran in one piece.
+// Long books are loaded and their pages rendered a slice at a time, with
+// progress told and a stop looked for between slices; the pages must come
+// out exactly as if each step ran in one piece.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,8 +12,6 @@
 #include "conversion/layout/ClassicDocuments.h"
 #include "conversion/layout/EpubTemplates.h"
 #include "conversion/run/BookSplitter.h"
-#include "conversion/run/StagingTree.h"
-#include "conversion/run/Utf8FileWriter.h"
 #include "conversion/text/SourceText.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
@@ -42,14 +40,16 @@ bool NonDecreasing(const std::vector<int>& percents) {
 
 class Slicing : public ::testing::Test {
   protected:
-    void SetUp() override { CreateStagingTree(scratch.Path()); }
-    std::string Page(int k) {
-        return test::ReadFile(OebpsDir(scratch.Path()) + "/" + std::to_string(k) + ".html");
+    std::string Page(int k) const {
+        for (const TBookEntry& file : files)
+            if (file.name == "OEBPS/" + std::to_string(k) + ".html") return file.bytes;
+        return {};
     }
 
     test::ScratchDir scratch;
     test::RecordingUi ui;
     TConversionRequest request;
+    std::vector<TBookEntry> files;
 };
 
 TEST_F(Slicing, PagesWrittenInSlicesEqualPagesWrittenWhole) {
@@ -57,7 +57,7 @@ TEST_F(Slicing, PagesWrittenInSlicesEqualPagesWrittenWhole) {
     const std::string first = MixedText(1, 400) + "\r",
                       second = std::string("\n").append(MixedText(2, 400)) + Hex("D6");
     const std::vector<std::string_view> parts = {first, second, "\r\n", ""};
-    WriteBookFiles(parts, request, ui, scratch.Path());
+    files = ClassicBookFiles(parts, request, ui);
     std::vector<std::string> whole;
     for (int k = 0; k < 4; ++k) whole.push_back(Page(k));
     EXPECT_EQ(whole[2], ClassicPageFrame().head + "<p></p><p></p>" + ClassicPageFrame().tail);
@@ -65,7 +65,7 @@ TEST_F(Slicing, PagesWrittenInSlicesEqualPagesWrittenWhole) {
     for (size_t slice : {1, 2, 3, 4, 7, 100}) {
         SCOPED_TRACE(slice);
         test::RecordingUi sliced;
-        WriteBookFiles(parts, request, sliced, scratch.Path(), TPageWriting{slice, 40});
+        files = ClassicBookFiles(parts, request, sliced, TPageWriting{slice, 40});
         for (int k = 0; k < 4; ++k) EXPECT_EQ(Page(k), whole[static_cast<size_t>(k)]) << k;
         // A slice grows by one byte where it would cut a CR LF pair.
         EXPECT_GE(sliced.pagePercents.size(), (first.size() + second.size()) / (slice + 1));
@@ -78,13 +78,12 @@ TEST_F(Slicing, PagesWrittenInSlicesEqualPagesWrittenWhole) {
 TEST_F(Slicing, PagesWrittenByWorkersEqualPagesWrittenInTurn) {
     const std::string text = MixedText(5, 40000);
     const std::vector<std::string_view> parts = CutText(text, 64);
-    WriteBookFiles(parts, request, ui, scratch.Path());
+    files = ClassicBookFiles(parts, request, ui);
     std::vector<std::string> inTurn;
     for (size_t k = 0; k < parts.size(); ++k) inTurn.push_back(Page(static_cast<int>(k)));
     for (const int threads : {2, 4}) {
         test::RecordingUi pooled;
-        WriteBookFiles(parts, request, pooled, scratch.Path(),
-                       TPageWriting{kPageSliceSize, 0, threads});
+        files = ClassicBookFiles(parts, request, pooled, TPageWriting{kPageSliceSize, 0, threads});
         for (size_t k = 0; k < parts.size(); ++k)
             EXPECT_EQ(Page(static_cast<int>(k)), inTurn[k]) << k;
         EXPECT_TRUE(NonDecreasing(pooled.pagePercents));
@@ -135,7 +134,9 @@ TEST_F(Slicing, LargeSinglePageBookReportsProgressAllAlong) {
     request.sourcePath = scratch / "big.txt";
     test::WriteFile(request.sourcePath, book);
     request.fileSize = static_cast<int32_t>(book.size());
-    ASSERT_TRUE(SplitText(1, request, ui, scratch.Path()));
+    auto made = SplitText(1, request, ui);
+    ASSERT_TRUE(made);
+    files = std::move(*made);
 
     // Per line: 60 characters of three UTF-8 bytes, "a&amp;b" and
     // "</p><p>"; then the first "<p>" and the last "</p>".
@@ -145,16 +146,6 @@ TEST_F(Slicing, LargeSinglePageBookReportsProgressAllAlong) {
     EXPECT_GE(ui.pagePercents.size(), 2 * (book.size() / kPageSliceSize));
     EXPECT_TRUE(NonDecreasing(ui.pagePercents));
     EXPECT_EQ(ui.pagePercents.back(), 100);
-}
-
-TEST(Utf8FileWriter, ShortWriteRaisesTheWriteError) {
-    TUtf8FileWriter full("/dev/full");
-    try {
-        full.Append(Hex("D6 D0"));
-        FAIL();
-    } catch (const EWriteError& e) {
-        EXPECT_EQ(e.Message(), "Cannot write file \"/dev/full\". No space left on device");
-    }
 }
 
 }  // namespace

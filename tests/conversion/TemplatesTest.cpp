@@ -1,14 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "conversion/layout/ClassicDocuments.h"
 #include "conversion/layout/EpubTemplates.h"
-#include "conversion/run/StagingTree.h"
-#include "platform/Exceptions.h"
 #include "support/TestSupport.h"
-
-using qm::test::Hex;
-using qm::test::ReadFile;
 
 namespace qm {
 namespace {
@@ -71,47 +65,6 @@ TEST(EpubTemplates, ClassicDocumentsMatchTheirTemplates) {
     EXPECT_NE(ncx.find("<navPoint id=\"txt2\" playOrder=\"2\"><navLabel><text>Book(3)</text>"
                        "</navLabel><content src=\"2.html\"/></navPoint></navMap></ncx>"),
               std::string::npos);
-}
-
-TEST(StagingTree, WritesUtf8WithoutMarkAndEmptyFiles) {
-    test::ScratchDir dir;
-    WriteUtf8File(dir / "zh", Hex("D6 D0"));
-    EXPECT_EQ(ReadFile(dir / "zh"), Hex("E4 B8 AD"));
-    WriteUtf8File(dir / "zh", "");  // truncates an existing file
-    EXPECT_EQ(ReadFile(dir / "zh"), "");
-}
-
-TEST(StagingTree, CreatesTreeAndRewritesFixedFilesOfAnExistingOne) {
-    test::ScratchDir dir;
-    CreateStagingTree(dir.Path());
-    test::WriteFile(dir / "EPUB/mimetype", "garbage that is longer than the real text");
-    test::WriteFile(dir / "EPUB/OEBPS/extra.txt", "stays");
-    CreateStagingTree(dir.Path());
-    EXPECT_EQ(ReadFile(dir / "EPUB/mimetype"), "application/epub+zip");
-    EXPECT_EQ(ReadFile(dir / "EPUB/META-INF/container.xml"), ClassicContainer());
-    EXPECT_EQ(ReadFile(dir / "EPUB/OEBPS/css/main.css"), std::string(kMainCss));
-    EXPECT_EQ(ReadFile(dir / "EPUB/OEBPS/extra.txt"), "stays");
-    EXPECT_TRUE(DeleteDirectoryTree(StagingDir(dir.Path())));
-    EXPECT_FALSE(test::Exists(dir / "EPUB"));
-}
-
-TEST(StagingTree, UnwritableStagingDirectoryRaisesCreateErrorWithPath) {
-    test::ScratchDir dir;
-    // A file where the staging directory should be: no directory can be made
-    // there, whoever runs the test.
-    test::WriteFile(dir / "EPUB", "in the way");
-    try {
-        CreateStagingTree(dir.Path());
-        FAIL() << "no error";
-    } catch (const EFCreateError& e) {
-        EXPECT_EQ(e.Message().rfind("Cannot create file \"" + dir.Path() + "EPUB/mimetype\". ", 0),
-                  0u)
-            << e.Message();
-    }
-}
-
-TEST(StagingTree, FullDiskIsAnErrorNotATruncatedFile) {
-    EXPECT_THROW(WriteUtf8File("/dev/full", "text"), EWriteError);
 }
 
 }  // namespace
