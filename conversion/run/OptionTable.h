@@ -25,6 +25,9 @@ struct TEpub3Options {
 };
 
 // What the options set. A default-constructed value holds every default.
+// An option that changes the book belongs in TEpub3Options, which the
+// conversion's request carries whole, so its fingerprint place takes effect
+// with no further step.
 struct TOptionValues {
     std::string title, author;  // UTF-8, as typed
     int32_t parts = 1;
