@@ -9,6 +9,7 @@
 #include <QSettings>
 
 #include "app/Dialogs.h"
+#include "conversion/run/OptionTable.h"
 
 namespace qm {
 namespace {
@@ -198,33 +199,49 @@ void TOutputMenu::Changed() {
     Save();
 }
 
+// Every option the table marks as remembered, under its key: flags as
+// Booleans, the rest as text.
 void TOutputMenu::Save() const {
+    TOptionValues values;
+    values.epub3 = Options();
     QSettings settings;
-    settings.setValue(QStringLiteral("output/epub3"), Epub3Action->isChecked());
-    settings.setValue(QStringLiteral("epub3/vertical"), VerticalAction->isChecked());
-    settings.setValue(QStringLiteral("epub3/convert"), Checked(*ConvertGroup));
-    settings.setValue(QStringLiteral("epub3/encoding"), Checked(*EncodingGroup));
-    settings.setValue(QStringLiteral("epub3/language"), Checked(*LanguageGroup));
-    settings.setValue(QStringLiteral("epub3/cover"), coverPath_);
-    settings.setValue(QStringLiteral("epub3/font"), fontPath_);
-    settings.setValue(QStringLiteral("epub3/chapters"), ChaptersAction->isChecked());
-    settings.setValue(QStringLiteral("epub3/chapterPattern"), chapterPattern_);
-    settings.setValue(QStringLiteral("epub3/volumePattern"), volumePattern_);
+    for (const TOptionRow& row : OptionTable()) {
+        if (!row.settingsKey) continue;
+        const QString key = QString::fromUtf8(row.settingsKey);
+        if (row.flag) {
+            settings.setValue(key, OptionText(row, values) == "1");
+        } else {
+            settings.setValue(key, QString::fromStdString(OptionText(row, values)));
+        }
+    }
 }
 
 void TOutputMenu::Load() {
+    TOptionValues values;
     QSettings settings;
-    (settings.value(QStringLiteral("output/epub3")).toBool() ? Epub3Action : ClassicAction)
-        ->setChecked(true);
-    VerticalAction->setChecked(settings.value(QStringLiteral("epub3/vertical")).toBool());
-    Check(*ConvertGroup, settings.value(QStringLiteral("epub3/convert")).toString());
-    Check(*EncodingGroup, settings.value(QStringLiteral("epub3/encoding")).toString());
-    Check(*LanguageGroup, settings.value(QStringLiteral("epub3/language")).toString());
-    coverPath_ = settings.value(QStringLiteral("epub3/cover")).toString();
-    fontPath_ = settings.value(QStringLiteral("epub3/font")).toString();
-    ChaptersAction->setChecked(settings.value(QStringLiteral("epub3/chapters"), true).toBool());
-    chapterPattern_ = settings.value(QStringLiteral("epub3/chapterPattern")).toString();
-    volumePattern_ = settings.value(QStringLiteral("epub3/volumePattern")).toString();
+    for (const TOptionRow& row : OptionTable()) {
+        if (!row.settingsKey) continue;
+        const QString key = QString::fromUtf8(row.settingsKey);
+        if (row.flag) {
+            row.flag(values) = settings.value(key, row.flag(values)).toBool();
+        } else if (row.text) {
+            row.text(values) = settings.value(key).toString().toStdString();
+        }
+    }
+    Show(values.epub3);
+}
+
+void TOutputMenu::Show(const TEpub3Options& options) {
+    (options.epub3 ? Epub3Action : ClassicAction)->setChecked(true);
+    VerticalAction->setChecked(options.vertical);
+    Check(*ConvertGroup, QString::fromStdString(options.convert));
+    Check(*EncodingGroup, QString::fromStdString(options.encoding));
+    Check(*LanguageGroup, QString::fromStdString(options.language));
+    coverPath_ = QFile::decodeName(QByteArray::fromStdString(options.coverPath));
+    fontPath_ = QFile::decodeName(QByteArray::fromStdString(options.fontPath));
+    ChaptersAction->setChecked(options.chapters);
+    chapterPattern_ = QString::fromStdString(options.chapterPattern);
+    volumePattern_ = QString::fromStdString(options.volumePattern);
 }
 
 }  // namespace qm

@@ -47,8 +47,11 @@ class TOutputMenu : public QObject {
     void AskPattern(const char* what, QString& pattern);
     void Update();
     void Changed();
+    // The remembered choice; the keys are the option table's.
     void Save() const;
     void Load();
+    // Sets the menu's entries to the options.
+    void Show(const TEpub3Options& options);
 
     TDialogs& dialogs_;
     QMenu* epub3Options_;

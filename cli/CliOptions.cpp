@@ -1,83 +1,54 @@
 #include "cli/CliOptions.h"
 
-#include "cli/Epub3CliOptions.h"
 #include "conversion/run/FileNames.h"
 
 namespace qm {
 namespace {
 
-constexpr int kMaxJobs = 1024;
-
-// An option that sets a text, remembered when it concerns one book only.
-std::function<bool(const std::string&, std::string&)> SetText(TCliOptions& options,
-                                                              std::string& field,
-                                                              const char* name) {
-    return [&options, &field, name](const std::string& value, std::string&) {
-        field = value;
-        if (name) options.singleFileOptions.push_back(name);
-        return true;
-    };
+// How the row's option is written where one book only is meant ("-t").
+std::string GivenName(const TOptionRow& row) {
+    return row.shortName ? std::string("-") + row.shortName : std::string("--") + row.longName;
 }
 
-std::function<bool(const std::string&, std::string&)> SetFlag(bool& field) {
-    return [&field](const std::string&, std::string&) { return field = true; };
+// Puts the value into the row's field; false with the message on a bad one.
+bool SetValue(const TOptionRow& row, const std::string& value, TOptionValues& values,
+              std::string& error) {
+    switch (row.value) {
+        case TOptionValue::Flag:
+            row.flag(values) = row.flagValue;
+            return true;
+        case TOptionValue::Name:
+            if (value.empty()) {
+                error = std::string("option --") + row.longName + " needs a value";
+                return false;
+            }
+            [[fallthrough]];
+        case TOptionValue::Text:
+            row.text(values) = value;
+            return true;
+        case TOptionValue::Number:
+            if (ParseBoundedInt(value, row.low, row.high, row.number(values))) return true;
+            error = std::string(row.valueName) + " must be a whole number from " +
+                    std::to_string(row.low) + " to " + std::to_string(row.high) + ", not \"" +
+                    value + "\"";
+            return false;
+    }
+    return false;
 }
 
 }  // namespace
 
 std::vector<TOption> CliOptionTable(TCliOptions& o) {
-    std::vector<TOption> table = {
-        {'t', "title", "TITLE", "the book's title (default: none; in a batch, the\nfile's name)",
-         SetText(o, o.title, "-t")},
-        {'a', "author", "AUTHOR", "the book's author (default: none)", SetText(o, o.author, "-a")},
-        {'n', "parts", "PARTS", "into how many pages the text is cut, 1 to 1024\n(default: 1)",
-         [&o](const std::string& value, std::string& error) {
-             int parts = 0;
-             if (ParseBoundedInt(value, 1, 1024, parts)) {
-                 o.parts = parts;
-                 o.partsGiven = true;
-                 return true;
-             }
-             error = "PARTS must be a whole number from 1 to 1024, not \"" + value + "\"";
-             return false;
-         }},
-        {'o', "output", "OUTPUT",
-         "the .epub to write (default: TITLE.epub, or myepub.epub\nwithout a title, in the "
-         "current directory); an\nexisting book is replaced, any other file kept",
-         SetText(o, o.output, "-o")},
-        {'O', "output-dir", "DIR",
-         "convert every FILE into DIR (made if missing), each\nbook named after its title; a "
-         "book left there by\nan earlier run is replaced, any other file kept",
-         SetText(o, o.outputDir, nullptr)},
-        {'r', "recursive", "", "convert the .txt files found below each directory\ngiven",
-         SetFlag(o.recursive)},
-        {'j', "jobs", "N", "convert N books at a time (default: one per core)",
-         [&o](const std::string& value, std::string& error) {
-             if (ParseBoundedInt(value, 1, kMaxJobs, o.jobs)) return true;
-             error = "N must be a whole number from 1 to " + std::to_string(kMaxJobs) + ", not \"" +
-                     value + "\"";
-             return false;
-         }},
-        {0, "threads", "N",
-         "convert and pack each book with N threads\n(default: one per core; one when several "
-         "books\nconvert at a time)",
-         [&o](const std::string& value, std::string& error) {
-             if (ParseBoundedInt(value, 1, kMaxJobs, o.threads)) return true;
-             error = "N must be a whole number from 1 to " + std::to_string(kMaxJobs) + ", not \"" +
-                     value + "\"";
-             return false;
-         }},
-    };
-    for (TOption& row : Epub3OptionRows(o.epub3)) table.push_back(std::move(row));
-    table.push_back({0, "list-chapters", "",
-                     "print the volumes and chapters the EPUB 3 book\nwould have and write no "
-                     "book (implies --epub3)",
-                     [&o](const std::string&, std::string&) {
-                         o.singleFileOptions.push_back("--list-chapters");
-                         return o.listChapters = o.epub3.epub3 = true;
-                     }});
-    table.push_back({0, "help", "", "show this help", SetFlag(o.help)});
-    table.push_back({0, "version", "", "show the version", SetFlag(o.version)});
+    std::vector<TOption> table;
+    for (const TOptionRow& row : OptionTable()) {
+        table.push_back({row.shortName, row.longName, row.valueName, row.help,
+                         [&o, &row](const std::string& value, std::string& error) {
+                             if (!SetValue(row, value, o, error)) return false;
+                             if (row.oneBook) o.singleFileOptions.push_back(GivenName(row));
+                             if (row.number && &row.number(o) == &o.parts) o.partsGiven = true;
+                             return true;
+                         }});
+    }
     return table;
 }
 
@@ -95,6 +66,7 @@ std::string CliUsageText() {
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error) {
     if (!ParseCommandLine(args, CliOptionTable(options), options.files, error)) return false;
+    if (options.listChapters) options.epub3.epub3 = true;
     if (options.help || options.version) return true;
     if (options.files.empty()) {
         error = "no FILE given";
@@ -104,7 +76,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
         error = "-o names one book; with several FILEs, -O or -r, use -O DIR";
         return false;
     }
-    if (const std::string needy = OptionNeedingEpub3(options.epub3); !needy.empty()) {
+    if (const std::string needy = OptionNeedingEpub3(options); !needy.empty()) {
         error = needy + " applies only with --epub3";
         return false;
     }

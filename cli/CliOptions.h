@@ -8,34 +8,27 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "conversion/run/Epub3Options.h"
+#include "conversion/run/OptionTable.h"
 #include "conversion/run/PrepareConversion.h"
 
 namespace qm {
 
 inline constexpr const char* kCliVersionText = "quillmark-cli 1.0";
 
-struct TCliOptions {
-    std::string title, author;  // UTF-8, as typed
-    int32_t parts = 1;
-    bool partsGiven = false;    // -n was given (chapters set it aside)
-    bool listChapters = false;  // print the table of contents, write no book
-    std::string output;         // empty: the default name
-    std::string outputDir;      // -O: where a batch's books go
-    int jobs = 0;               // books converted at a time; 0: one per core
-    int threads = 0;            // threads packing one book; 0: the default
-    bool recursive = false;
+// The values of the option table (TOptionValues) and what else the command
+// line gives.
+struct TCliOptions : TOptionValues {
+    bool partsGiven = false;  // -n was given (chapters set it aside)
     std::vector<std::string> files;
     // The options given that apply to single files only, as typed ("-t").
     std::vector<std::string> singleFileOptions;
-    bool help = false, version = false;
-    TEpub3Options epub3;  // the kind of book and its options
 
     // True when the run converts several books (or into a directory).
     bool Batch() const { return files.size() > 1 || recursive || !outputDir.empty(); }
 };
 
-// The options' table, applying them to `options`.
+// The option table's rows as the parser takes them, applying them to
+// `options`.
 std::vector<TOption> CliOptionTable(TCliOptions& options);
 
 // The whole help text.

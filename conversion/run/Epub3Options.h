@@ -1,22 +1,11 @@
 #pragma once
-// What the user chose for the standard EPUB 3 output. The classic layout
-// stays the default: these options change nothing unless epub3 is set.
-#include <cstdint>
+// What can be checked of the standard EPUB 3 output's options before a run.
+// The options themselves (TEpub3Options) are declared with the option table.
 #include <string>
 
-namespace qm {
+#include "conversion/run/OptionTable.h"
 
-struct TEpub3Options {
-    bool epub3 = false;     // write a standard EPUB 3 book instead of the classic layout
-    std::string encoding;   // the source's encoding; empty: detected
-    std::string language;   // BCP 47; empty: guessed from the text's script
-    std::string convert;    // OpenCC conversion such as "s2t"; empty: none
-    bool vertical = false;  // vertical-rl writing, pages turned right to left
-    std::string coverPath;  // JPEG or PNG; empty: a generated typographic cover
-    std::string fontPath;   // a font to embed (TrueType, OpenType, WOFF); empty: none
-    bool chapters = true;   // divide at the book's headings (else into the request's parts)
-    std::string chapterPattern, volumePattern;  // ICU regular expressions; empty: built-in rules
-};
+namespace qm {
 
 // The OpenCC conversions offered (their configuration files are NAME.json).
 inline constexpr const char* kConversionNames[] = {"s2t",  "t2s",   "s2tw",  "tw2s", "s2hk",

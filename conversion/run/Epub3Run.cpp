@@ -15,6 +15,7 @@
 #include "conversion/run/BookTarget.h"
 #include "conversion/run/Epub3Writer.h"
 #include "conversion/run/FileNames.h"
+#include "conversion/run/OptionTable.h"
 #include "conversion/text/BookEncoding.h"
 #include "conversion/text/ChineseConvert.h"
 #include "conversion/text/SourceText.h"
@@ -60,25 +61,20 @@ std::string ConvertChinese(const std::string& text, const TChineseConverter& con
 // A title or author given as the file's name would give it counts as not
 // given: a batch names its books so, and the same source must be the same
 // book whether converted alone or in a batch.
-std::string OptionsFingerprint(const TConversionRequest& request, const std::string& encoding,
+std::string RequestFingerprint(const TConversionRequest& request, const std::string& encoding,
                                const TBookNameParts& named) {
-    const TEpub3Options& o = request.options;
     // What the file name gives counts as not given, whether typed or left
     // blank, so a book made alone and in a batch get one identifier.
     const auto given = [](const std::string& value, const std::string& fromName) {
         return IsBlankText(value) || value == fromName ? std::string() : value;
     };
-    const std::string title = given(request.title, named.title);
-    const std::string author = given(request.author, named.author);
-    std::string f;
-    for (const std::string& field :
-         {title, author, encoding, o.language, o.convert, std::to_string(request.parts),
-          std::string(o.vertical ? "v" : "h"), std::string(o.chapters ? "c" : "-"),
-          o.chapterPattern, o.volumePattern}) {
-        f += field;
-        f += '\0';
-    }
-    return f;
+    TOptionValues values;
+    values.title = given(request.title, named.title);
+    values.author = given(request.author, named.author);
+    values.parts = request.parts;
+    values.epub3 = request.options;
+    values.epub3.encoding = encoding;
+    return OptionsFingerprint(values);
 }
 
 // The book read, decoded, converted and divided as the request asks; the
@@ -115,7 +111,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         const uint32_t crc = Crc32Of(raw.data(), raw.size());
         digest->Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
         digest->Update(std::string_view(raw).substr(0, kIdentifierPrefix));
-        digest->Update(OptionsFingerprint(request, encoding, named));
+        digest->Update(RequestFingerprint(request, encoding, named));
     }
 
     TBook book;
