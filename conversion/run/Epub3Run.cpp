@@ -77,6 +77,88 @@ std::string RequestFingerprint(const TConversionRequest& request, const std::str
     return OptionsFingerprint(values);
 }
 
+// The source's encoding: the one asked for, else the detector's, with a
+// notice when that was a guess.
+std::string SourceEncoding(const std::string& raw, const TEpub3Options& options,
+                           TConversionUi& ui) {
+    if (!options.encoding.empty()) return options.encoding;
+    bool guessed = false;
+    const std::string encoding = DetectBookEncoding(raw, &guessed);
+    if (guessed) {
+        ui.ShowNotice(
+            Format("The source's encoding is not marked; it was read as %s. "
+                   "If the text looks wrong, give its encoding (--encoding, or "
+                   "文本编码 in the window's EPUB 3 options).",
+                   encoding.c_str()));
+    }
+    return encoding;
+}
+
+// The identifier names the source by its size, CRC-32 and first bytes
+// rather than a digest of every byte: SHA-1 over a 100 MB book cost a
+// twentieth of the run, and two different books that agree on all three do
+// not occur by chance.
+void DigestSource(TSha1& digest, const std::string& raw, const std::string& fingerprint) {
+    const uint32_t crc = Crc32Of(raw.data(), raw.size());
+    digest.Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
+    digest.Update(std::string_view(raw).substr(0, kIdentifierPrefix));
+    digest.Update(fingerprint);
+}
+
+// The source's text in UTF-8; what did not decode is counted in a warning.
+std::string DecodedText(std::string raw, const std::string& encoding, TConversionUi& ui,
+                        int threads) {
+    TDecodedText decoded = DecodeBookText(raw, encoding, Stage(ui, kReadEnd, kDecodeEnd), threads);
+    std::string().swap(raw);  // the source's bytes are no longer needed
+    if (decoded.replaced > 0) {
+        ui.ShowWarning("Quillmark",
+                       Format("%lld byte sequences of the source are not valid %s; each was "
+                              "replaced with U+FFFD.",
+                              static_cast<long long>(decoded.replaced), encoding.c_str()));
+    }
+    return std::move(decoded.text);
+}
+
+// Title, author and language, and the text converted between Chinese
+// scripts when asked. A title or author of spaces and control characters
+// alone would leave the package's title empty: it counts as none given.
+// Bytes that are not UTF-8 are read as the text is, so they never reach a
+// document raw.
+void CompleteBook(TBook& book, const TConversionRequest& request, const TBookNameParts& named,
+                  TConversionUi& ui) {
+    const TEpub3Options& options = request.options;
+    book.title = IsBlankText(request.title) ? named.title : NameText(request.title);
+    book.author = IsBlankText(request.author) ? named.author : NameText(request.author);
+    if (!options.convert.empty()) {
+        const auto converter = std::make_unique<TChineseConverter>(options.convert);
+        book.text = ConvertChinese(book.text, *converter, Stage(ui, kDecodeEnd, kConvertEnd));
+        book.title = converter->Convert(book.title);
+        book.author = converter->Convert(book.author);
+    }
+    if (IsBlankText(book.title)) book.title = "Untitled";
+    if (IsBlankText(book.author)) book.author.clear();
+    book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
+}
+
+// Divides the book at its headings when a detector is given and finds
+// some, else cuts it into the request's parts.
+TChapterCount DivideBook(TBook& book, const std::optional<TChapterDetector>& detector,
+                         const TConversionRequest& request, TConversionUi& ui) {
+    TChapterCount found;
+    if (detector) {
+        found = DivideBookIntoChapters(book, *detector, PrefaceLabel(book.language),
+                                       [&ui] { CheckCancel(ui); });
+        if (!found.Found()) {
+            ui.ShowWarning("Quillmark",
+                           Format("No chapter headings were found; the book is cut into %d "
+                                  "parts at line ends instead.",
+                                  static_cast<int>(request.parts)));
+        }
+    }
+    if (!found.Found()) CutBookIntoParts(book, request.parts, book.title);
+    return found;
+}
+
 // The book read, decoded, converted and divided as the request asks; the
 // digest (when given) takes what makes the book what it is.
 TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* digest,
@@ -92,67 +174,14 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         detector.emplace(options.chapterPattern, options.volumePattern, [&ui] { CheckCancel(ui); });
 
     std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
-    bool guessed = false;
-    const std::string encoding =
-        options.encoding.empty() ? DetectBookEncoding(raw, &guessed) : options.encoding;
-    if (guessed) {
-        ui.ShowNotice(
-            Format("The source's encoding is not marked; it was read as %s. "
-                   "If the text looks wrong, give its encoding (--encoding, or "
-                   "文本编码 in the window's EPUB 3 options).",
-                   encoding.c_str()));
-    }
+    const std::string encoding = SourceEncoding(raw, options, ui);
     const TBookNameParts named = BookNamePartsOf(BaseNameText(request.sourcePath));
-    if (digest) {
-        // The identifier names the source by its size, CRC-32 and first bytes
-        // rather than a digest of every byte: SHA-1 over a 100 MB book cost a
-        // twentieth of the run, and two different books that agree on all three
-        // do not occur by chance.
-        const uint32_t crc = Crc32Of(raw.data(), raw.size());
-        digest->Update(std::to_string(raw.size()) + ":" + std::to_string(crc) + ":");
-        digest->Update(std::string_view(raw).substr(0, kIdentifierPrefix));
-        digest->Update(RequestFingerprint(request, encoding, named));
-    }
+    if (digest) DigestSource(*digest, raw, RequestFingerprint(request, encoding, named));
 
     TBook book;
-    {
-        TDecodedText decoded =
-            DecodeBookText(raw, encoding, Stage(ui, kReadEnd, kDecodeEnd), request.threads);
-        std::string().swap(raw);  // the source's bytes are no longer needed
-        if (decoded.replaced > 0) {
-            ui.ShowWarning("Quillmark",
-                           Format("%lld byte sequences of the source are not valid %s; each was "
-                                  "replaced with U+FFFD.",
-                                  static_cast<long long>(decoded.replaced), encoding.c_str()));
-        }
-        book.text = std::move(decoded.text);
-    }
-    // A title or author of spaces and control characters alone would leave
-    // the package's title empty: it counts as none given. Bytes that are not
-    // UTF-8 are read as the text is, so they never reach a document raw.
-    book.title = IsBlankText(request.title) ? named.title : NameText(request.title);
-    book.author = IsBlankText(request.author) ? named.author : NameText(request.author);
-    if (!options.convert.empty()) {
-        const auto converter = std::make_unique<TChineseConverter>(options.convert);
-        book.text = ConvertChinese(book.text, *converter, Stage(ui, kDecodeEnd, kConvertEnd));
-        book.title = converter->Convert(book.title);
-        book.author = converter->Convert(book.author);
-    }
-    if (IsBlankText(book.title)) book.title = "Untitled";
-    if (IsBlankText(book.author)) book.author.clear();
-    book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
-    found = {};
-    if (detector) {
-        found = DivideBookIntoChapters(book, *detector, PrefaceLabel(book.language),
-                                       [&ui] { CheckCancel(ui); });
-        if (!found.Found()) {
-            ui.ShowWarning("Quillmark",
-                           Format("No chapter headings were found; the book is cut into %d "
-                                  "parts at line ends instead.",
-                                  static_cast<int>(request.parts)));
-        }
-    }
-    if (!found.Found()) CutBookIntoParts(book, request.parts, book.title);
+    book.text = DecodedText(std::move(raw), encoding, ui, request.threads);
+    CompleteBook(book, request, named, ui);
+    found = DivideBook(book, detector, request, ui);
     return book;
 }
 

@@ -199,6 +199,52 @@ std::string PageName(size_t number) {
     return Format("p%05zu", number);
 }
 
+// A cover image or a font goes into the book as one more manifest item;
+// returns its place in the package.
+std::string Embed(std::vector<TBookFile>& files, TPackageInfo& info, const TBookResource& resource,
+                  const std::string& stem, const std::string& id, const std::string& properties) {
+    const std::string href = stem + resource.extension;
+    files.push_back({"OEBPS/" + href, resource.bytes});
+    info.items.push_back({id, href, resource.mediaType, properties});
+    return href;
+}
+
+// The cover and title pages, first in the spine; the cover shows the image
+// when there is one, else it is drawn as SVG.
+void AddFrontPages(std::vector<TBookFile>& files, TPackageInfo& info, const TBook& book,
+                   const TEpub3Extras& extras, const std::string& imageHref) {
+    files.push_back({"OEBPS/cover.xhtml", CoverPage(book, "css/book.css", imageHref,
+                                                    extras.cover ? extras.cover->width : 0,
+                                                    extras.cover ? extras.cover->height : 0)});
+    files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css")});
+    info.items.push_back({"cover", "cover.xhtml", kXhtml, extras.cover ? "" : "svg"});
+    info.items.push_back({"titlepage", "title.xhtml", kXhtml, ""});
+    info.spine = {"cover", "titlepage", "nav"};
+}
+
+// The text pages, in reading order, into the archive, manifest and spine.
+void AddTextPages(std::vector<TBookFile>& files, TPackageInfo& info,
+                  std::vector<std::string> pages) {
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const std::string id = PageName(k + 1);
+        const std::string href = "text/" + id + ".xhtml";
+        files.push_back({"OEBPS/" + href, std::move(pages[k])});
+        info.items.push_back({id, href, kXhtml, ""});
+        info.spine.push_back(id);
+    }
+}
+
+// One entry per section, pointing at the page where it starts.
+std::vector<TTocEntry> TableOfContents(const TBook& book, const std::vector<size_t>& sectionFirst) {
+    std::vector<TTocEntry> toc;
+    const std::vector<int> levels = SectionLevels(book.sections);
+    for (size_t k = 0; k < book.sections.size(); ++k) {
+        toc.push_back({book.sections[k].title, "text/" + PageName(sectionFirst[k] + 1) + ".xhtml",
+                       levels[k]});
+    }
+    return toc;
+}
+
 }  // namespace
 
 std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras, int threads,
@@ -226,42 +272,17 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
         files.push_back({name, ""});
     }
 
-    // A cover image or a font goes into the book as one more manifest item.
-    auto embed = [&](const TBookResource& resource, const std::string& stem, const std::string& id,
-                     const std::string& properties) {
-        const std::string href = stem + resource.extension;
-        files.push_back({"OEBPS/" + href, resource.bytes});
-        info.items.push_back({id, href, resource.mediaType, properties});
-        return href;
-    };
-    const std::string imageHref =
-        extras.cover ? embed(*extras.cover, "images/cover", "cover-image", "cover-image") : "";
+    const std::string imageHref = extras.cover ? Embed(files, info, *extras.cover, "images/cover",
+                                                       "cover-image", "cover-image")
+                                               : "";
     if (extras.cover) info.coverImageId = "cover-image";
-    const std::string fontHref = extras.font ? embed(*extras.font, "fonts/book", "font", "") : "";
+    const std::string fontHref =
+        extras.font ? Embed(files, info, *extras.font, "fonts/book", "font", "") : "";
     files[css].bytes =
         BookStyleSheet(book.language, extras.vertical, fontHref.empty() ? "" : "../" + fontHref);
-
-    files.push_back({"OEBPS/cover.xhtml", CoverPage(book, "css/book.css", imageHref,
-                                                    extras.cover ? extras.cover->width : 0,
-                                                    extras.cover ? extras.cover->height : 0)});
-    files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css")});
-    info.items.push_back({"cover", "cover.xhtml", kXhtml, extras.cover ? "" : "svg"});
-    info.items.push_back({"titlepage", "title.xhtml", kXhtml, ""});
-    info.spine = {"cover", "titlepage", "nav"};
-
-    std::vector<TTocEntry> toc;
-    const std::vector<int> levels = SectionLevels(book.sections);
-    for (size_t k = 0; k < book.sections.size(); ++k) {
-        toc.push_back({book.sections[k].title, "text/" + PageName(sectionFirst[k] + 1) + ".xhtml",
-                       levels[k]});
-    }
-    for (size_t k = 0; k < pages.size(); ++k) {
-        const std::string id = PageName(k + 1);
-        const std::string href = "text/" + id + ".xhtml";
-        files.push_back({"OEBPS/" + href, std::move(pages[k])});
-        info.items.push_back({id, href, kXhtml, ""});
-        info.spine.push_back(id);
-    }
+    AddFrontPages(files, info, book, extras, imageHref);
+    const std::vector<TTocEntry> toc = TableOfContents(book, sectionFirst);
+    AddTextPages(files, info, std::move(pages));
 
     // Each of these lists every page: for thousands of chapters a few
     // milliseconds each, with a stop looked for in between.
