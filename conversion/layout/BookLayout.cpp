@@ -3,10 +3,12 @@
 namespace qm {
 
 const TBookLayout& LayoutFor(TBookKind kind) {
-    static const TBookLayout kClassic{
-        TBookKind::Classic, {TXmlTextRule::CodePage936, false}, TCutRule::Characters};
+    static const TBookLayout kClassic{TBookKind::Classic,
+                                      TDecodingRule::CodePage936,
+                                      {TXmlTextRule::CodePage936, false},
+                                      TCutRule::Characters};
     static const TBookLayout kEpub3{
-        TBookKind::Epub3, {TXmlTextRule::Utf8, true}, TCutRule::LineEnds};
+        TBookKind::Epub3, TDecodingRule::Unicode, {TXmlTextRule::Utf8, true}, TCutRule::LineEnds};
     return kind == TBookKind::Classic ? kClassic : kEpub3;
 }
 

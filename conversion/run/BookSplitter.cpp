@@ -5,10 +5,12 @@
 #include <functional>
 #include <utility>
 
+#include "conversion/layout/BookLayout.h"
 #include "conversion/layout/ClassicDocuments.h"
 #include "conversion/layout/EpubTemplates.h"
 #include "conversion/layout/PageText.h"
 #include "conversion/run/PoolRendering.h"
+#include "conversion/text/SourceDecoding.h"
 #include "conversion/text/SourceText.h"
 #include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
@@ -154,10 +156,14 @@ TRunResult<std::vector<TBookEntry>> SplitText(int32_t n, const TConversionReques
         return fail(kSplitWarningText);
     }
     return CaptureRun([&]() -> TRunResult<std::vector<TBookEntry>> {
-        const std::string text = LoadSourceText(request.sourcePath, [&ui](int percent) {
-            ui.Progress(TConversionPhase::Pages, percent * kLoadingShare / 100);
-            CheckCancel(ui);
-        });
+        TFileStream file(request.sourcePath, fmOpenRead | fmShareDenyNone);
+        const std::string text =
+            LoadSource(file, request.sourcePath, LayoutFor(TBookKind::Classic).decoding,
+                       [&ui](int percent) {
+                           ui.Progress(TConversionPhase::Pages, percent * kLoadingShare / 100);
+                           CheckCancel(ui);
+                       })
+                .text;
         if (text.empty()) {
             return fail(Format("The file \"%s\" holds no text that could be read.",
                                request.sourcePath.c_str()));

@@ -9,6 +9,7 @@
 #include "conversion/book/BookIdentifier.h"
 #include "conversion/book/BookModel.h"
 #include "conversion/book/BookNameParts.h"
+#include "conversion/layout/BookLayout.h"
 #include "conversion/layout/BookResources.h"
 #include "conversion/run/BookPacking.h"
 #include "conversion/run/BookSplitter.h"
@@ -18,6 +19,7 @@
 #include "conversion/run/OptionTable.h"
 #include "conversion/text/BookEncoding.h"
 #include "conversion/text/ChineseConvert.h"
+#include "conversion/text/SourceDecoding.h"
 #include "conversion/text/SourceText.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
@@ -77,21 +79,20 @@ std::string RequestFingerprint(const TConversionRequest& request, const std::str
     return OptionsFingerprint(values);
 }
 
-// The source's encoding: the one asked for, else the detector's, with a
-// notice when that was a guess.
-std::string SourceEncoding(const std::string& raw, const TEpub3Options& options,
-                           TConversionUi& ui) {
-    if (!options.encoding.empty()) return options.encoding;
-    bool guessed = false;
-    const std::string encoding = DetectBookEncoding(raw, &guessed);
-    if (guessed) {
+// The source's encoding by the layout's rule: the one asked for, else the
+// detector's, with a notice when that was a guess.
+TSourceEncoding SourceEncoding(const std::string& raw, const TEpub3Options& options,
+                               TConversionUi& ui) {
+    const TSourceEncoding found =
+        FindSourceEncoding(raw, LayoutFor(TBookKind::Epub3).decoding, options.encoding);
+    if (found.guessed) {
         ui.ShowNotice(
             Format("The source's encoding is not marked; it was read as %s. "
                    "If the text looks wrong, give its encoding (--encoding, or "
                    "文本编码 in the window's EPUB 3 options).",
-                   encoding.c_str()));
+                   found.name.c_str()));
     }
-    return encoding;
+    return found;
 }
 
 // The identifier names the source by its size, CRC-32 and first bytes
@@ -106,15 +107,16 @@ void DigestSource(TSha1& digest, const std::string& raw, const std::string& fing
 }
 
 // The source's text in UTF-8; what did not decode is counted in a warning.
-std::string DecodedText(std::string raw, const std::string& encoding, TConversionUi& ui,
+std::string DecodedText(std::string raw, const TSourceEncoding& encoding, TConversionUi& ui,
                         int threads) {
-    TDecodedText decoded = DecodeBookText(raw, encoding, Stage(ui, kReadEnd, kDecodeEnd), threads);
-    std::string().swap(raw);  // the source's bytes are no longer needed
+    TDecodedText decoded =
+        DecodeSource(std::move(raw), encoding, LayoutFor(TBookKind::Epub3).decoding,
+                     Stage(ui, kReadEnd, kDecodeEnd), threads);
     if (decoded.replaced > 0) {
         ui.ShowWarning("Quillmark",
                        Format("%lld byte sequences of the source are not valid %s; each was "
                               "replaced with U+FFFD.",
-                              static_cast<long long>(decoded.replaced), encoding.c_str()));
+                              static_cast<long long>(decoded.replaced), encoding.name.c_str()));
     }
     return std::move(decoded.text);
 }
@@ -174,9 +176,9 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
         detector.emplace(options.chapterPattern, options.volumePattern, [&ui] { CheckCancel(ui); });
 
     std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
-    const std::string encoding = SourceEncoding(raw, options, ui);
+    const TSourceEncoding encoding = SourceEncoding(raw, options, ui);
     const TBookNameParts named = BookNamePartsOf(BaseNameText(request.sourcePath));
-    if (digest) DigestSource(*digest, raw, RequestFingerprint(request, encoding, named));
+    if (digest) DigestSource(*digest, raw, RequestFingerprint(request, encoding.name, named));
 
     TBook book;
     book.text = DecodedText(std::move(raw), encoding, ui, request.threads);

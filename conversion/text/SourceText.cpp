@@ -11,10 +11,9 @@
 namespace qm {
 namespace {
 
-// A load's progress: reading up to kReadShare, then checking UTF-8 up to
-// kCheckedShare, then converting.
-constexpr int kReadShare = 10;
-constexpr int kCheckedShare = 35;
+// A marked UTF-8 text is checked in the first kMarkedCheckShare of its
+// conversion's progress.
+constexpr int kMarkedCheckShare = 40;
 
 bool IsContinuation(unsigned char byte) {
     return byte >= 0x80 && byte <= 0xBF;
@@ -81,7 +80,7 @@ int Percent(size_t done, size_t total) {
 
 // Converts UTF-16 units (an odd last byte is dropped). A zero unit is left
 // out like the other characters XML forbids; the text after it is kept.
-std::string ConvertUtf16(const std::string& raw, bool littleEndian, size_t sliceSize,
+std::string ConvertUtf16(std::string_view raw, bool littleEndian, size_t sliceSize,
                          const TLoadProgress& progress) {
     std::string text;
     text.reserve(raw.size());  // two bytes per unit at most
@@ -117,7 +116,7 @@ constexpr size_t kCutPairs = 16;
 
 // Decodes UTF-8 a slice at a time, handing each slice's characters and the
 // bytes done so far to onSlice; false when the content fails the rule.
-bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
+bool DecodeUtf8Slices(std::string_view raw, size_t sliceSize, TCutEnd cutEnd,
                       const std::function<void(const std::u16string&, size_t)>& onSlice) {
     bool wide = false;
     size_t pairs = 0;
@@ -141,24 +140,28 @@ bool DecodeUtf8Slices(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
     return true;
 }
 
-// Checks the whole content first, so a code page 936 book, which may pass
-// for UTF-8 over a long stretch, costs no conversion; then decodes and
-// converts it.
-bool ConvertUtf8(const std::string& raw, size_t sliceSize, TCutEnd cutEnd,
-                 const TLoadProgress& checkProgress, const TLoadProgress& convertProgress,
-                 std::string& text) {
-    const bool decodes = DecodeUtf8Slices(
-        raw, sliceSize, cutEnd,
-        [&](const std::u16string&, size_t done) { checkProgress(Percent(done, raw.size())); });
-    if (!decodes) return false;
+// True when the whole content is UTF-8 by the rule. Checked before any
+// conversion, so a code page 936 book, which may pass for UTF-8 over a long
+// stretch, costs no conversion.
+bool ChecksAsUtf8(std::string_view raw, size_t sliceSize, TCutEnd cutEnd,
+                  const TLoadProgress& progress) {
+    return DecodeUtf8Slices(raw, sliceSize, cutEnd, [&](const std::u16string&, size_t done) {
+        if (progress) progress(Percent(done, raw.size()));
+    });
+}
+
+// Converts UTF-8 that passed ChecksAsUtf8 with the same cutEnd.
+std::string ConvertCheckedUtf8(std::string_view raw, size_t sliceSize, TCutEnd cutEnd,
+                               const TLoadProgress& progress) {
+    std::string text;
     text.reserve(raw.size());  // never longer than the UTF-8 it comes from
     TUtf16ToAnsiConverter converter;
     DecodeUtf8Slices(raw, sliceSize, cutEnd, [&](const std::u16string& units, size_t done) {
         converter.Append(text, units, false);
-        convertProgress(Percent(done, raw.size()));
+        if (progress) progress(Percent(done, raw.size()));
     });
     converter.Append(text, {}, true);
-    return true;
+    return text;
 }
 
 // Refuses a book of 2 GiB or more.
@@ -193,39 +196,65 @@ void ReadRest(TStream& file, int64_t position, std::string& raw, const TLoadProg
 std::string ReadSourceFile(const std::string& path, const TLoadProgress& progress,
                            size_t sliceSize) {
     TFileStream file(path, fmOpenRead | fmShareDenyNone);
+    return ReadSourceFile(file, path, progress, sliceSize);
+}
+
+std::string ReadSourceFile(TStream& file, const std::string& path, const TLoadProgress& progress,
+                           size_t sliceSize) {
     CheckSourceSize(path, file.Size());
     std::string raw;
     ReadRest(file, 0, raw, progress, sliceSize);
     return raw;
 }
 
-void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadProgress& progress, size_t sliceSize) {
-    TFileStream file(path, fmOpenRead | fmShareDenyNone);
-    ReadSourceBytes(file, path, kind, raw, progress, sliceSize);
-}
-
-void ReadSourceBytes(TStream& file, const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadProgress& progress, size_t sliceSize) {
-    CheckSourceSize(path, file.Size());
-    unsigned char mark[3] = {0, 0, 0};
-    int64_t position = 0;
-    kind = skAnsi;
-    if (file.Read(mark, 2) == 2) {
-        const unsigned value = mark[0] * 256u + mark[1];
-        if (value == 0xFFFE) {
-            kind = skUtf16LE;
-            position = 2;
-        } else if (value == 0xFEFF) {
-            kind = skUtf16BE;
-            position = 2;
-        } else if (value == 0xEFBB) {
-            file.ReadBuffer(mark + 2, 1);  // the third byte, whatever it is
-            kind = skUtf8Bom;
-            position = 3;
+TSourceEncoding FindCodePageEncoding(std::string_view raw, const TLoadProgress& progress,
+                                     size_t sliceSize) {
+    sliceSize = std::max<size_t>(1, sliceSize);
+    if (raw.size() >= 2) {
+        const unsigned value =
+            static_cast<unsigned char>(raw[0]) * 256u + static_cast<unsigned char>(raw[1]);
+        if (value == 0xFFFE) return {"UTF-16LE", 2};
+        if (value == 0xFEFF) return {"UTF-16BE", 2};
+        if (value == 0xEFBB) {
+            // The mark's third byte is taken whatever it is; a file that
+            // ends before it cannot be read as marked.
+            if (raw.size() < 3) throw EReadError(kStreamReadError);
+            return {"UTF-8", 3};
         }
     }
-    ReadRest(file, position, raw, progress, sliceSize);
+    if (!raw.empty() && ChecksAsUtf8(raw, sliceSize, TCutEnd::AfterWide, progress)) {
+        return {"UTF-8"};
+    }
+    switch (BomlessUtf16Order(raw)) {
+        case TUtf16Order::LittleEndian:
+            return {"UTF-16LE", 0, true};
+        case TUtf16Order::BigEndian:
+            return {"UTF-16BE", 0, true};
+        case TUtf16Order::None:
+            break;
+    }
+    return {kCodePageEncoding, 0, true};
+}
+
+std::string DecodeToCodePage(std::string raw, const TSourceEncoding& encoding,
+                             const TLoadProgress& progress, size_t sliceSize) {
+    sliceSize = std::max<size_t>(1, sliceSize);
+    const std::string_view text = std::string_view(raw).substr(encoding.markLength);
+    if (encoding.name == "UTF-16LE" || encoding.name == "UTF-16BE") {
+        return ConvertUtf16(text, encoding.name == "UTF-16LE", sliceSize, progress);
+    }
+    if (encoding.name != "UTF-8") return raw;  // code page 936 already
+    if (encoding.markLength == 0) {
+        return ConvertCheckedUtf8(text, sliceSize, TCutEnd::AfterWide, progress);
+    }
+    // A marked text is checked here, its first share of the progress.
+    auto share = [&progress](int from, int to) -> TLoadProgress {
+        return [&progress, from, to](int percent) {
+            if (progress) progress(from + percent * (to - from) / 100);
+        };
+    };
+    if (!ChecksAsUtf8(text, sliceSize, TCutEnd::Allowed, share(0, kMarkedCheckShare))) return {};
+    return ConvertCheckedUtf8(text, sliceSize, TCutEnd::Allowed, share(kMarkedCheckShare, 100));
 }
 
 std::string LoadSourceText(const std::string& path, const TLoadProgress& progress,
@@ -236,31 +265,7 @@ std::string LoadSourceText(const std::string& path, const TLoadProgress& progres
 
 std::string LoadSourceText(TStream& file, const std::string& path, const TLoadProgress& progress,
                            size_t sliceSize) {
-    sliceSize = std::max<size_t>(1, sliceSize);
-    // Each stage reports its own 0..100 as its share of the whole load.
-    auto stage = [&progress](int from, int to) -> TLoadProgress {
-        return [&progress, from, to](int percent) {
-            if (progress) progress(from + percent * (to - from) / 100);
-        };
-    };
-    TSourceKind kind = skAnsi;
-    std::string raw;
-    ReadSourceBytes(file, path, kind, raw, stage(0, kReadShare), sliceSize);
-    if (kind == skUtf16LE || kind == skUtf16BE) {
-        return ConvertUtf16(raw, kind == skUtf16LE, sliceSize, stage(kReadShare, 100));
-    }
-    std::string text;
-    const bool decodes =
-        ConvertUtf8(raw, sliceSize, kind == skUtf8Bom ? TCutEnd::Allowed : TCutEnd::AfterWide,
-                    stage(kReadShare, kCheckedShare), stage(kCheckedShare, 100), text);
-    if (decodes && (kind == skUtf8Bom || !text.empty())) return text;
-    if (kind == skUtf8Bom) return {};
-    const TUtf16Order order = BomlessUtf16Order(raw);
-    if (order != TUtf16Order::None) {
-        return ConvertUtf16(raw, order == TUtf16Order::LittleEndian, sliceSize,
-                            stage(kCheckedShare, 100));
-    }
-    return raw;  // taken as code page 936 already
+    return LoadSource(file, path, TDecodingRule::CodePage936, progress, 1, sliceSize).text;
 }
 
 }  // namespace qm

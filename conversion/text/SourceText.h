@@ -9,13 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/text/SourceDecoding.h"
 #include "platform/Exceptions.h"
 #include "platform/FileStream.h"
 
 namespace qm {
-
-// The source kind found from the first bytes.
-enum TSourceKind : uint8_t { skAnsi = 0, skUtf16LE = 1, skUtf8Bom = 2, skUtf16BE = 3 };
 
 // Books are held with 32-bit signed sizes; larger files are refused.
 inline constexpr int64_t kMaxSourceSize = INT64_C(2147483647);
@@ -25,31 +23,29 @@ class ESourceTooLarge : public Exception {
     using Exception::Exception;
 };
 
-// Called between the slices of a long load with the share of the work done
-// so far (0..100), to show progress; it may raise to stop the load.
-using TLoadProgress = std::function<void(int percent)>;
-
-// The bytes read, decoded or converted between two progress reports.
-inline constexpr size_t kLoadSliceSize = size_t{1} << 20;
-
 // Reads the whole file as it is, mark included, calling progress (when
 // given) after every slice. EFOpenError, EReadError, ESourceTooLarge.
 std::string ReadSourceFile(const std::string& path, const TLoadProgress& progress = {},
                            size_t sliceSize = kLoadSliceSize);
-
-// Reads the whole file: the kind and the bytes after the byte-order mark.
-// EFOpenError, EReadError ("Stream read error"), ESourceTooLarge. progress,
-// when given, is called after every slice read.
-void ReadSourceBytes(const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadProgress& progress = {}, size_t sliceSize = kLoadSliceSize);
 // The same from the start of a stream, path only naming it in messages.
-void ReadSourceBytes(TStream& file, const std::string& path, TSourceKind& kind, std::string& raw,
-                     const TLoadProgress& progress = {}, size_t sliceSize = kLoadSliceSize);
+std::string ReadSourceFile(TStream& file, const std::string& path,
+                           const TLoadProgress& progress = {}, size_t sliceSize = kLoadSliceSize);
 
-// The working text of the file; empty when a marked file does not decode.
-// The text is decoded and converted slice by slice, with progress, when
-// given, called after each slice; the result does not depend on the slice
-// size.
+// The classic rule (TDecodingRule::CodePage936): a byte-order mark
+// ("UTF-16LE", "UTF-16BE", or "UTF-8" for EF BB and any third byte), else
+// UTF-8 when the whole text is (its last character may be cut after wide
+// ones), else UTF-16 as its zero bytes tell, else code page 936 as it is.
+TSourceEncoding FindCodePageEncoding(std::string_view raw, const TLoadProgress& progress,
+                                     size_t sliceSize);
+// The working text of raw as found: code page 936; empty when a marked
+// UTF-8 source does not decode.
+std::string DecodeToCodePage(std::string raw, const TSourceEncoding& encoding,
+                             const TLoadProgress& progress, size_t sliceSize);
+
+// The working text of the file by the classic rule; empty when a marked
+// file does not decode. The text is decoded and converted slice by slice,
+// with progress, when given, called after each slice; the result does not
+// depend on the slice size.
 std::string LoadSourceText(const std::string& path, const TLoadProgress& progress = {},
                            size_t sliceSize = kLoadSliceSize);
 // The same from the start of a stream (the bytes of a book in memory), path
