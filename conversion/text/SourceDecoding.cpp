@@ -14,6 +14,12 @@ constexpr int kFoundShare = 35;
 
 }  // namespace
 
+TLoadProgress ProgressShare(const TLoadProgress& progress, int from, int to) {
+    return [&progress, from, to](int percent) {
+        if (progress) progress(from + percent * (to - from) / 100);
+    };
+}
+
 TSourceEncoding FindSourceEncoding(std::string_view raw, TDecodingRule rule,
                                    const std::string& asked, const TLoadProgress& progress,
                                    size_t sliceSize) {
@@ -35,11 +41,7 @@ TDecodedText DecodeSource(std::string raw, const TSourceEncoding& encoding, TDec
 TDecodedText LoadSource(TStream& file, const std::string& path, TDecodingRule rule,
                         const TLoadProgress& progress, int threads, size_t sliceSize) {
     // Each step reports its own 0..100 as its share of the whole load.
-    auto share = [&progress](int from, int to) -> TLoadProgress {
-        return [&progress, from, to](int percent) {
-            if (progress) progress(from + percent * (to - from) / 100);
-        };
-    };
+    auto share = [&progress](int from, int to) { return ProgressShare(progress, from, to); };
     std::string raw = ReadSourceFile(file, path, share(0, kReadShare), sliceSize);
     const TSourceEncoding encoding =
         FindSourceEncoding(raw, rule, {}, share(kReadShare, kFoundShare), sliceSize);

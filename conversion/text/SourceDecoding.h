@@ -18,6 +18,10 @@ namespace qm {
 // so far (0..100), to show progress; it may raise to stop the load.
 using TLoadProgress = std::function<void(int percent)>;
 
+// A step's progress as its share from..to of the whole load's; progress
+// (which may be empty) must outlive it.
+TLoadProgress ProgressShare(const TLoadProgress& progress, int from, int to);
+
 // The bytes read, decoded or converted between two progress reports.
 inline constexpr size_t kLoadSliceSize = size_t{1} << 20;
 

@@ -172,13 +172,12 @@ void CheckSourceSize(const std::string& path, int64_t size) {
     }
 }
 
-// Reads the file from position to its end into raw. Grown a slice at a
+// Reads the whole file into raw. Grown a slice at a
 // time: a whole-book resize would fill all its memory in one go before the
 // first slice is read.
-void ReadRest(TStream& file, int64_t position, std::string& raw, const TLoadProgress& progress,
-              size_t sliceSize) {
-    file.SetPosition(position);
-    const auto total = static_cast<size_t>(file.Size() - position);
+void ReadWhole(TStream& file, std::string& raw, const TLoadProgress& progress, size_t sliceSize) {
+    file.SetPosition(0);
+    const auto total = static_cast<size_t>(file.Size());
     raw.clear();
     raw.reserve(total);
     sliceSize = std::max<size_t>(1, sliceSize);
@@ -203,7 +202,7 @@ std::string ReadSourceFile(TStream& file, const std::string& path, const TLoadPr
                            size_t sliceSize) {
     CheckSourceSize(path, file.Size());
     std::string raw;
-    ReadRest(file, 0, raw, progress, sliceSize);
+    ReadWhole(file, raw, progress, sliceSize);
     return raw;
 }
 
@@ -248,13 +247,12 @@ std::string DecodeToCodePage(std::string raw, const TSourceEncoding& encoding,
         return ConvertCheckedUtf8(text, sliceSize, TCutEnd::AfterWide, progress);
     }
     // A marked text is checked here, its first share of the progress.
-    auto share = [&progress](int from, int to) -> TLoadProgress {
-        return [&progress, from, to](int percent) {
-            if (progress) progress(from + percent * (to - from) / 100);
-        };
-    };
-    if (!ChecksAsUtf8(text, sliceSize, TCutEnd::Allowed, share(0, kMarkedCheckShare))) return {};
-    return ConvertCheckedUtf8(text, sliceSize, TCutEnd::Allowed, share(kMarkedCheckShare, 100));
+    if (!ChecksAsUtf8(text, sliceSize, TCutEnd::Allowed,
+                      ProgressShare(progress, 0, kMarkedCheckShare))) {
+        return {};
+    }
+    return ConvertCheckedUtf8(text, sliceSize, TCutEnd::Allowed,
+                              ProgressShare(progress, kMarkedCheckShare, 100));
 }
 
 std::string LoadSourceText(const std::string& path, const TLoadProgress& progress,

@@ -15,30 +15,11 @@
 #include "conversion/run/ConversionRun.h"
 #include "conversion/run/PrepareConversion.h"
 #include "platform/Exceptions.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 namespace qm {
 namespace {
-
-// Lets the process write files only up to a size, as a full disk would.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-  private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
 
 class ConversionRun : public ::testing::Test {
   protected:
@@ -97,7 +78,7 @@ TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheWritersReason) {
 TEST_F(ConversionRun, AFullDiskFailsTheRunAndLeavesNoTornBook) {
     // The first archive records fit, the pages do not.
     {
-        FileSizeLimit limit(300);
+        test::FileSizeLimit limit(300);
         const TConversionResult result = RunConversion(request, ui, tempDir());
         ASSERT_FALSE(result);
         EXPECT_EQ(result.Error().message, "Not enough room to write archive");

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "platform/FileSystem.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 #include "zip/ArchiveBytes.h"
 #include "zip/BuilderSetup.h"
@@ -27,26 +28,6 @@ std::string Noise(size_t size, unsigned seed) {
     for (char& c : bytes) c = static_cast<char>(random());
     return bytes;
 }
-
-// Lets the process write files only up to a size, as a full disk would.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-  private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
 
 // The reason a run failed for, when it failed as expected.
 std::string MessageOf(TZipBuilder& zip, TZipError::Kind kind) {
@@ -105,7 +86,7 @@ TEST(ZipBuilderFailure, FullDiskRaisesNotEnoughRoomAndDeletesTheArchive) {
         test::ConfigureTree(zip, c.root, archive);
         std::string message;
         {
-            FileSizeLimit limit(c.limit);
+            test::FileSizeLimit limit(c.limit);
             message = MessageOf(zip, TZipError::Kind::NoRoom);
         }
         EXPECT_EQ(message, "Not enough room to write archive");
@@ -141,7 +122,7 @@ TEST(ZipBuilderFailure, TroubleMidRunEndsAsCleanlyOnAnyThreadCount) {
                 };
                 EXPECT_EQ(MessageOf(zip, TZipError::Kind::Canceled), "User Aborted Operation");
             } else if (trouble == FullDisk) {
-                FileSizeLimit limit(2'000'000);
+                test::FileSizeLimit limit(2'000'000);
                 EXPECT_EQ(MessageOf(zip, TZipError::Kind::NoRoom),
                           "Not enough room to write archive");
             } else {
