@@ -31,7 +31,7 @@ struct TPendingEntry {
     std::unique_ptr<TZipHeaderInfo> entry;
     std::string path;  // the source file
     std::string data;  // the source's bytes; the entry's data once deflated
-    int level = 0;     // deflate level; 0 stores the bytes as they are
+    int level = 0;     // deflate level; 0 writes data as it is (stored, or deflated ahead)
     // Below kWholeBufferMin through zlib, as the streaming path would; else
     // libdeflate at any size.
     bool smallAsStreamed = true;

@@ -25,6 +25,8 @@ const char* const kNotAZipTargetFormat =
 
 namespace {
 
+constexpr const char* kDeflatedAtOtherLevelText =
+    "Data deflated at another level than the archive's";
 constexpr int kCopyChunk = 16384;
 
 uint32_t Now() {
@@ -187,6 +189,28 @@ TZipStatus TZipWriter::AddBytes(const TEntryValues& values, std::string bytes) {
         FinishRecord(*entry, values.name, store, size, size, Crc32Of(bytes.data(), bytes.size()));
         SourceRead(size);
         QueueWhole(std::move(entry), values.name, std::move(bytes), values.packing);
+    });
+}
+
+TZipStatus TZipWriter::AddDeflated(const TEntryValues& values, TDeflatedData data) {
+    return Writing([&] {
+        if (data.level != options_.level) throw EZipException(kDeflatedAtOtherLevelText);
+        auto entry = Record(values, values.dosDateTime.value_or(Now()),
+                            values.attributes.value_or(faArchive));
+        entry->SetUncompressedSize(data.size);
+        FinishRecord(*entry, values.name, false, data.size, data.size, data.crc);
+        SourceRead(data.size);
+        auto pending = std::make_unique<TPendingEntry>();
+        pending->entry = std::move(entry);
+        pending->path = values.name;
+        // Pieces are written after data, which is dropped when there are any.
+        pending->pieces = std::move(data.pieces);
+        if (pending->pieces.empty()) {
+            pending->data = std::move(data.bytes);
+        } else if (!data.bytes.empty()) {
+            pending->pieces.insert(pending->pieces.begin(), std::move(data.bytes));
+        }
+        out_->Queue(std::move(pending));
     });
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "zip/ArchiveWriter.h"
+#include "zip/DeflatedData.h"
 #include "zip/EndCentral.h"
 #include "zip/EntryCompressor.h"
 #include "zip/SortedLists.h"
@@ -33,15 +34,6 @@ extern const char* const kNotAZipTargetFormat;
 // The percentage of part against whole: 0 when whole <= 0, else rounded
 // half to even and never above 100.
 int32_t Percentage(int64_t part, int64_t whole);
-
-enum class TPacking {
-    Store,  // the bytes as they are
-    // Raw deflate by libdeflate at any size.
-    Deflate,
-    // Below kWholeBufferMin through zlib, so that the bytes are those of a
-    // file streamed from disk; larger ones as Deflate.
-    DeflateAsStreamed,
-};
 
 // One entry as the caller wants it in the archive.
 struct TEntryValues {
@@ -91,6 +83,10 @@ class TZipWriter : private TEntryHooks {
     // kWholeBufferMax of them are streamed through zlib as a file of those
     // bytes would be (AddFile), so the entry is the same either way.
     TZipStatus AddBytes(const TEntryValues& values, std::string bytes);
+    // Takes data deflated ahead (DeflateAhead, DeflatedData.h) as a deflated
+    // entry; it must have been made at the writer's level, or the entry's
+    // flags would not tell it (EZipException).
+    TZipStatus AddDeflated(const TEntryValues& values, TDeflatedData data);
     // Reads the file (whole, or streamed through zlib when it is larger than
     // kWholeBufferMax). A file that cannot be opened fails with OpenFailed
     // and leaves the writer as it was.

@@ -4,24 +4,18 @@
 #include <utility>
 #include <vector>
 
-#include "conversion/run/BookPacking.h"
 #include "conversion/run/BookSplitter.h"
-#include "conversion/run/BookTarget.h"
 #include "conversion/run/Epub3Run.h"
 #include "platform/Format.h"
 
 namespace qm {
 namespace {
 
-// The classic book: its files rendered in memory, then packed into a new
-// archive every time, so that the book holds this conversion's files only
-// and nothing of an earlier book survives in it.
+// The classic book: its files rendered in memory and packed as they come
+// into a new archive every time, so that the book holds this conversion's
+// files only and nothing of an earlier book survives in it.
 TConversionResult RunClassicConversion(const TConversionRequest& request, TConversionUi& ui) {
-    const TRunStatus made = CaptureRun([&] {
-        std::vector<TBookEntry> files = Require(SplitText(request.parts, request, ui));
-        Require(CheckBookTarget(request.archiveName));
-        PackBook(request.archiveName, std::move(files), ui, request.threads);
-    });
+    const TRunStatus made = PackClassicBook(request, ui);
     ui.ShowResult(made ? kConversionSucceededText : FailedBoxText(made.Error().message),
                   static_cast<bool>(made));
     if (!made) return made.Error();

@@ -14,7 +14,8 @@ bool RendersOnCaller(size_t count, int threads);
 
 // Runs render(i) for every piece i (on workers, `threads` of them, 0: one per
 // core; or on the calling thread, see RendersOnCaller) and taken(i) on the
-// calling thread, in order, once piece i is rendered. What render or taken
+// calling thread, in order, once piece i is rendered. Workers run only a few
+// pieces ahead of the one to be taken, so few finished pieces wait. What render or taken
 // raises is raised from here once reached; pieces not yet started are then
 // dropped and the running ones finished first.
 void RenderInOrder(size_t count, int threads, const std::function<void(size_t)>& render,

@@ -12,6 +12,7 @@
 #include "conversion/layout/ClassicDocuments.h"
 #include "conversion/layout/EpubTemplates.h"
 #include "conversion/run/BookSplitter.h"
+#include "conversion/run/ClassicPages.h"
 #include "conversion/text/SourceText.h"
 #include "platform/Exceptions.h"
 #include "support/TestSupport.h"
@@ -89,6 +90,58 @@ TEST_F(Slicing, PagesWrittenByWorkersEqualPagesWrittenInTurn) {
         EXPECT_TRUE(NonDecreasing(pooled.pagePercents));
         EXPECT_EQ(pooled.pagePercents.size(), parts.size());
         EXPECT_EQ(pooled.pagePercents.back(), 100);
+    }
+}
+
+TEST_F(Slicing, OnePartRenderedOnWorkersEqualsOnePartInTurn) {
+    // Slices cut only after line breaks; a text without any is one slice.
+    const std::string texts[] = {MixedText(7, 30000), "\n" + MixedText(8, 3000) + "\r",
+                                 std::string(5000, 'a') + Hex("D6")};
+    for (const std::string& text : texts) {
+        const std::vector<std::string_view> parts = {text};
+        for (size_t slice : {1, 2, 7, 100, 4096}) {
+            SCOPED_TRACE(testing::Message() << text.size() << " " << slice);
+            files = ClassicBookFiles(parts, request, ui, TPageWriting{slice, 0, 1});
+            const std::string inTurn = Page(0);
+            test::RecordingUi pooled;
+            files = ClassicBookFiles(parts, request, pooled, TPageWriting{slice, 10, 3});
+            EXPECT_EQ(Page(0), inTurn);
+            EXPECT_TRUE(NonDecreasing(pooled.pagePercents));
+            EXPECT_EQ(pooled.pagePercents.back(), 100);
+        }
+    }
+    EXPECT_GT(LineSliceEnds(texts[0], 7).size(), 1000u);
+    EXPECT_EQ(LineSliceEnds(texts[2], 7), std::vector<size_t>{texts[2].size()});
+}
+
+TEST_F(Slicing, PagesDeflatedWhereRenderedPackAsPagesHeld) {
+    // Many parts, and one part large enough to be deflated in pieces; the
+    // progress of rendering and packing as one step ends at 100 in both.
+    std::string line;
+    for (int i = 0; i < 40; ++i) line += Hex("D6 D0 CE C4") + std::to_string(i % 7);
+    line += "\r\n";
+    std::string big;
+    while (big.size() < 6'000'000) big += line;
+    const std::string small = MixedText(9, 40000);
+    const std::vector<std::vector<std::string_view>> books = {CutText(small, 40), {big}};
+    for (const auto& parts : books) {
+        SCOPED_TRACE(parts.size());
+        files = ClassicBookFiles(parts, request, ui, TPageWriting{kPageSliceSize, 0, 2});
+        PackBook(scratch / "held.epub", std::move(files), ui, 2, 0x5A210000);
+        test::RecordingUi packing;
+        TBookPacker packer(scratch / "ahead.epub", packing, 2, 0x5A210000);
+        WriteClassicBook(parts, request, packing, TPageWriting{kPageSliceSize, 0, 2, true},
+                         [&](TBookEntry file) {
+                             EXPECT_EQ(file.deflated.has_value(),
+                                       file.name.find(".html") != std::string::npos);
+                             packer.Add(std::move(file));
+                         });
+        packer.Finish();
+        EXPECT_EQ(test::ReadFile(scratch / "ahead.epub"), test::ReadFile(scratch / "held.epub"));
+        EXPECT_TRUE(NonDecreasing(packing.pagePercents));
+        EXPECT_EQ(packing.pagePercents.back(), 100);
+        EXPECT_TRUE(NonDecreasing(packing.packPercents));
+        EXPECT_EQ(packing.packPercents.back(), 100);
     }
 }
 

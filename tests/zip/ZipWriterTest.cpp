@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <random>
 #include <tuple>
 
 #include "platform/FileSystem.h"
 #include "support/TestSupport.h"
 #include "zip/ArchiveBytes.h"
+#include "zip/DeflatedData.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
 
@@ -97,6 +99,52 @@ TEST(ZipWriter, BytesAndFilesGiveTheSameRecords) {
     ASSERT_TRUE(Commit(*zlib) && Commit(*deflate));
     EXPECT_NE(test::ReadFile(dir / "zlib.zip"), test::ReadFile(dir / "libdeflate.zip"));
     EXPECT_EQ(test::PythonZipCheck(dir / "libdeflate.zip").exitCode, 0);
+}
+
+TEST(ZipWriter, DataDeflatedAheadGivesTheEntriesOfBytes) {
+    // One call, one call below zlib's bound, and pieces; whole or piece by
+    // piece, the archive is the one AddBytes writes.
+    ScratchDir dir;
+    const std::string big = Text(kSplitDeflateMin + 1500000);
+    const std::pair<TPacking, std::string_view> cases[] = {
+        {TPacking::DeflateAsStreamed, std::string_view(big).substr(0, 5000)},
+        {TPacking::Deflate, std::string_view(big).substr(0, 5000)},
+        {TPacking::DeflateAsStreamed, std::string_view(big).substr(0, 200000)},
+        {TPacking::DeflateAsStreamed, big}};
+    for (const auto& [packing, text] : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(packing) << " " << text.size());
+        const bool cut = DeflatePieceCount(text, packing) > 0;
+        EXPECT_EQ(cut, static_cast<int64_t>(text.size()) >= kSplitDeflateMin);
+        std::vector<TDeflatedData> pieces;
+        for (size_t k = 0; k < DeflatePieceCount(text, packing); ++k)
+            pieces.push_back(DeflateAheadPiece(text, k, 6));
+        auto bytes = Writer(dir / "bytes.zip");
+        auto ahead = Writer(dir / "ahead.zip");
+        ASSERT_TRUE(bytes && ahead);
+        TEntryValues values;
+        values.dosDateTime = 0x5A210000;
+        values.packing = packing;
+        for (const char* name : {"a.html", "b.html"}) {
+            values.name = name;
+            EXPECT_TRUE(bytes->AddBytes(values, std::string(text)));
+        }
+        values.name = "a.html";
+        std::optional<TDeflatedData> whole = DeflateAhead(text, packing, 6);
+        ASSERT_TRUE(whole);
+        EXPECT_TRUE(ahead->AddDeflated(values, std::move(*whole)));
+        values.name = "b.html";
+        EXPECT_TRUE(ahead->AddDeflated(
+            values, cut ? JoinDeflatedPieces(std::move(pieces)) : *DeflateAhead(text, packing, 6)));
+        ASSERT_TRUE(Commit(*bytes) && Commit(*ahead));
+        EXPECT_EQ(test::ReadFile(dir / "ahead.zip"), test::ReadFile(dir / "bytes.zip"));
+    }
+    EXPECT_EQ(test::PythonZipCheck(dir / "ahead.zip").exitCode, 0);
+    EXPECT_FALSE(DeflateAhead("abc", TPacking::Store, 6));
+    // Flags that say level 6 over data made at level 9 would mislead.
+    auto writer = Writer(dir / "other.zip");
+    TEntryValues values;
+    values.name = "a";
+    EXPECT_FALSE(writer->AddDeflated(values, *DeflateAhead("abc", TPacking::Deflate, 9)));
 }
 
 TEST(ZipWriter, NothingTakesTheTargetsPlaceWithoutCommit) {
