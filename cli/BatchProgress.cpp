@@ -61,7 +61,7 @@ std::string TBatchProgress::LineText() const {
     std::string shown = std::to_string(percent) + "%";
     shown.insert(0, 4 - shown.size(), ' ');
     std::string text = "[" + done + "/" + count + "] " + shown;
-    if (failed_ > 0) text += "  (" + std::to_string(failed_) + " failed)";
+    if (failed_ > 0) text += "  " + CliSay("(%s failed)", {std::to_string(failed_)});
     return text;
 }
 

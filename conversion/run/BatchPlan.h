@@ -29,9 +29,9 @@ struct TRefusedSource {
 // The files to convert, in the order given; a directory stands for the .txt
 // files below it (with recursive; sorted by name, hidden entries and links
 // to directories left out). A directory without recursive and a file whose
-// name does not end in ".txt" are refused. Missing paths are kept: their
-// conversion says what is wrong.
-void CollectSources(const std::vector<std::string>& operands, bool recursive,
+// name does not end in ".txt" (in any letter case with anyCaseTxt) are
+// refused. Missing paths are kept: their conversion says what is wrong.
+void CollectSources(const std::vector<std::string>& operands, bool recursive, bool anyCaseTxt,
                     std::vector<std::string>& sources, std::vector<TRefusedSource>& refused);
 
 struct TBatchBook {
