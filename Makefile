@@ -26,12 +26,18 @@ PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
-# build/quillmark_<version>_amd64.deb
-package: build
-	cd $(BUILD_DIR) && cpack -G DEB
+# build-package/quillmark_<version>_amd64.deb, from a build of its own
+# that makes only the product (no tests, no benchmarks), checked by lintian.
+PACKAGE_DIR := build-package
+package: deps
+	cmake -S . -B $(PACKAGE_DIR) -G Ninja $(CMAKE_FLAGS) -DQM_BUILD_TESTS=OFF \
+	  -DQM_BUILD_BENCHMARKS=OFF
+	cmake --build $(PACKAGE_DIR)
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	lintian --fail-on error $(PACKAGE_DIR)/quillmark_*.deb
 
 bench: build
 	bash bench/run.sh
 
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz
+	rm -rf $(BUILD_DIR) $(PACKAGE_DIR) build-sanitize build-fuzz

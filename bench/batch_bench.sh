@@ -33,13 +33,13 @@ mkdir "$work/tmp"
 for run in $(seq "$runs"); do
   rm -rf "$work/batch" "$work/loop"
   start=$(now)
-  TMPDIR=$work/tmp "$cli" -j 2 -n 64 -O "$work/batch" "$work"/books/*.txt >/dev/null
+  TMPDIR=$work/tmp "$cli" --classic -j 2 -n 64 -O "$work/batch" "$work"/books/*.txt >/dev/null
   batch=$(python3 -c "print($(now) - $start)")
   mkdir "$work/loop"
   start=$(now)
   for book in "$work"/books/*.txt; do
     name=$(basename "$book" .txt)
-    TMPDIR=$work/tmp "$cli" -n 64 -o "$work/loop/$name.epub" "$book" >/dev/null
+    TMPDIR=$work/tmp "$cli" --classic -n 64 -o "$work/loop/$name.epub" "$book" >/dev/null
   done
   loop=$(python3 -c "print($(now) - $start)")
   printf 'run %d: batch %.2f s, loop %.2f s\n' "$run" "$batch" "$loop"

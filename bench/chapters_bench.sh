@@ -23,7 +23,7 @@ for book in novel big; do
   for run in $(seq "$runs"); do
     rm -f "$work/$book-classic.epub" "$work/$book-epub3.epub"
     TMPDIR=$work/tmp /usr/bin/time -f '%e %U %S' -o "$work/t" \
-      "$cli" -t Bench -n 1024 -o "$work/$book-classic.epub" "$work/$book.txt" >/dev/null
+      "$cli" --classic -t Bench -n 1024 -o "$work/$book-classic.epub" "$work/$book.txt" >/dev/null
     read -r wall user sys <"$work/t"
     classic=$(best "$classic" "$wall"); classic_cpu=$(best "$classic_cpu" "$user + $sys")
     TMPDIR=$work/tmp /usr/bin/time -f '%e %U %S' -o "$work/t" \

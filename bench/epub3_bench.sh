@@ -22,7 +22,7 @@ classic=999999 epub3=999999 classic_kib=0 epub3_kib=0
 for run in $(seq "$runs"); do
   for kind in classic epub3; do
     rm -f "$work/$kind.epub"
-    flag=""
+    flag=--classic
     [ "$kind" = epub3 ] && flag=--epub3
     TMPDIR=$work/tmp /usr/bin/time -f '%e %M' -o "$work/$kind.time" \
       "$cli" $flag -t Bench -n 1024 -o "$work/$kind.epub" "$work/book.txt" >/dev/null

@@ -29,8 +29,8 @@ for i in range(5000):
     open(os.path.join(d, "f%04d.txt" % i), "wb").write(text.encode("utf-8")[:size])
 PY
 mkdir "$work/tmp" "$work/stage1024" "$work/stage1"
-TMPDIR=$work/tmp "$cli" -t Bench -n 1024 -o "$work/b1024.epub" "$work/book.txt" >/dev/null
-TMPDIR=$work/tmp "$cli" -t Bench -n 1 -o "$work/b1.epub" "$work/book.txt" >/dev/null
+TMPDIR=$work/tmp "$cli" --classic -t Bench -n 1024 -o "$work/b1024.epub" "$work/book.txt" >/dev/null
+TMPDIR=$work/tmp "$cli" --classic -t Bench -n 1 -o "$work/b1.epub" "$work/book.txt" >/dev/null
 (cd "$work/stage1024" && unzip -q "$work/b1024.epub")
 (cd "$work/stage1" && unzip -q "$work/b1.epub")
 
@@ -47,9 +47,9 @@ def run(args, cwd=None):
                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     return time.perf_counter() - start, int(r.stderr.strip().splitlines()[-1]) * 1024, os.path.getsize(out)
 cases = {
-    "cli -n 1024": [cli, "-t", "Bench", "-n", "1024", "-o", "OUT", work + "/book.txt"],
+    "cli -n 1024": [cli, "--classic", "-t", "Bench", "-n", "1024", "-o", "OUT", work + "/book.txt"],
     "zip stage 1024": (["zip", "-6", "-r", "-q", "OUT", "."], work + "/stage1024"),
-    "cli -n 1": [cli, "-t", "Bench", "-n", "1", "-o", "OUT", work + "/book.txt"],
+    "cli -n 1": [cli, "--classic", "-t", "Bench", "-n", "1", "-o", "OUT", work + "/book.txt"],
     "zip stage 1": (["zip", "-6", "-r", "-q", "OUT", "."], work + "/stage1"),
     "qm-zipdir tree": [zipdir, "OUT", work + "/tree"],
     "zip tree": (["zip", "-6", "-r", "-q", "OUT", "."], work + "/tree"),

@@ -31,6 +31,19 @@ TRunControl interruptControl;
 
 }  // namespace
 
+TLanguage CliLanguage() {
+    static const TLanguage language = MessageLanguageFromEnvironment();
+    return language;
+}
+
+std::string CliSay(const char* english, std::initializer_list<std::string> args) {
+    return Say(CliLanguage(), english, args);
+}
+
+std::string CliText(const std::string& text) {
+    return LocalText(text, CliLanguage());
+}
+
 TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
     sigset_t signals;
     sigemptyset(&signals);
@@ -57,7 +70,7 @@ TInterruptWatch::TInterruptWatch(const std::string& tempDirPath) {
             for (const std::string& path : extraPaths) RemoveTree(path);
         }
         if (bookInPlace.load()) {
-            const std::string line = std::string(kConversionSucceededText) + "\n";
+            const std::string line = CliSay("The book was converted.") + "\n";
             [[maybe_unused]] const ssize_t written =
                 ::write(STDOUT_FILENO, line.data(), line.size());
             _exit(0);
@@ -90,7 +103,7 @@ void TConsoleUi::EndProgressLine() {
 
 void TConsoleUi::ShowWarning(const std::string& caption, const std::string& text) {
     EndProgressLine();
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), CliText(text).c_str());
 }
 
 void TConsoleUi::ShowResult(const std::string&, bool bookMade) {
@@ -109,7 +122,7 @@ void TConsoleUi::Progress(TConversionPhase phase, int percent) {
     lastPercent_ = percent;
     progressShown_ = true;
     std::fprintf(stderr, "\r%s %3d%%",
-                 packing ? "Packing the book:" : "Writing pages:   ", percent);
+                 CliSay(packing ? "Packing the book:" : "Writing pages:").c_str(), percent);
     std::fflush(stderr);
 }
 

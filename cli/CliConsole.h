@@ -4,8 +4,16 @@
 #include <string>
 
 #include "conversion/run/ConversionRun.h"
+#include "conversion/run/Messages.h"
 
 namespace qm {
+
+// The language of this run's messages, read from the environment on the
+// first call (make that in main, before any other thread).
+TLanguage CliLanguage();
+// The catalogue's message, or any text a run shows, in CliLanguage().
+std::string CliSay(const char* english, std::initializer_list<std::string> args = {});
+std::string CliText(const std::string& text);
 
 // Takes SIGINT, SIGTERM and SIGHUP (those not ignored, as under nohup) away
 // from their default (which would end the program before it removes its

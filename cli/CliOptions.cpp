@@ -1,5 +1,8 @@
 #include "cli/CliOptions.h"
 
+#include <filesystem>
+
+#include "conversion/run/BatchPlan.h"
 #include "conversion/run/FileNames.h"
 
 namespace qm {
@@ -77,7 +80,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
         return false;
     }
     if (const std::string needy = OptionNeedingEpub3(options); !needy.empty()) {
-        error = needy + " applies only with --epub3";
+        error = needy + " applies to EPUB 3 books only, not with --classic";
         return false;
     }
     if (const std::string problem = CheckEpub3Options(options.epub3); !problem.empty()) {
@@ -98,15 +101,23 @@ TConversionInput InputOf(const TCliOptions& options) {
     input.parts = options.parts;
     input.threads = options.threads;
     input.options = options.epub3;
+    input.anyCaseTxt = true;
     return input;
 }
 
-std::string ArchiveNameOf(const TCliOptions& options) {
-    if (options.output.empty()) return BookFileStem(options.title) + ".epub";
-    if (ExtractFileExt(options.output).empty() && !ExtractBaseName(options.output).empty()) {
-        return options.output + ".epub";
+std::string ArchiveNameOf(const TCliOptions& options, const std::string& sourcePath) {
+    const std::string& output = options.output;
+    std::error_code unused;
+    const bool intoDirectory =
+        !output.empty() && (output.back() == '/' || std::filesystem::is_directory(output, unused));
+    if (output.empty() || intoDirectory) {
+        const std::string title = BatchTitleRule(options.title, options.epub3.epub3)(sourcePath);
+        const std::string name = BookFileStem(title) + ".epub";
+        if (!intoDirectory) return name;
+        return output + (output.back() == '/' ? "" : "/") + name;
     }
-    return options.output;
+    if (ExtractFileExt(output).empty() && !ExtractBaseName(output).empty()) return output + ".epub";
+    return output;
 }
 
 }  // namespace qm

@@ -18,6 +18,8 @@ inline constexpr const char* kCliVersionText = "quillmark-cli 1.0";
 // The values of the option table (TOptionValues) and what else the command
 // line gives.
 struct TCliOptions : TOptionValues {
+    TCliOptions() { epub3.epub3 = true; }  // the command line's default kind
+
     bool partsGiven = false;  // -n was given (chapters set it aside)
     std::vector<std::string> files;
     // The options given that apply to single files only, as typed ("-t").
@@ -43,9 +45,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
 // options); a batch shares it, each book adding its source and archive.
 TConversionInput InputOf(const TCliOptions& options);
 
-// The archive's path: OUTPUT with ".epub" added when its name has no
-// extension; without OUTPUT, the name the window proposes for the title
-// (BookFileStem) with ".epub", in the current directory.
-std::string ArchiveNameOf(const TCliOptions& options);
+// The book's path for the source: OUTPUT with ".epub" added when its name
+// has no extension; without OUTPUT, the name a batch gives the book
+// (BatchTitleRule, BookFileStem, ".epub") in the current directory, or in
+// OUTPUT when that ends in "/" or is an existing directory.
+std::string ArchiveNameOf(const TCliOptions& options, const std::string& sourcePath);
 
 }  // namespace qm

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/BatchPlan.h"
 #include "cli/BatchProgress.h"
-#include "cli/BatchRun.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
-#include "conversion/book/BookNameParts.h"
+#include "conversion/book/BookChapters.h"
+#include "conversion/run/BatchPlan.h"
+#include "conversion/run/BatchRun.h"
 #include "conversion/run/ConversionRun.h"
 #include "conversion/run/Epub3Run.h"
 #include "conversion/run/FileNames.h"
@@ -27,41 +27,68 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+using qm::CliSay;
+using qm::CliText;
+
 int Failed(const std::string& reason) {
-    std::fprintf(stderr, "%s\n%s\n", qm::kConversionFailedText, reason.c_str());
+    std::fprintf(stderr, "%s\n%s\n", CliSay("The conversion failed.").c_str(),
+                 CliText(reason).c_str());
     return kExitFailure;
 }
 
+// One line for the mistake, one pointing to the help.
 int UsageError(const std::string& error) {
-    std::fprintf(stderr, "quillmark-cli: %s\n%s", error.c_str(), qm::CliUsageText().c_str());
+    std::fprintf(stderr, "quillmark-cli: %s\n%s\n", CliText(error).c_str(),
+                 CliSay("Try '%s --help'.", {"quillmark-cli"}).c_str());
     return kExitUsage;
+}
+
+// A line of its own on stderr: "quillmark-cli: " and the text in the run's
+// language.
+void Complain(const std::string& text) {
+    std::fprintf(stderr, "quillmark-cli: %s\n", CliText(text).c_str());
 }
 
 // -n was set aside for the headings of `divided` books (of a batch of
 // `books`, or one alone when books is 0).
 void WarnPartsSetAside(const qm::TCliOptions& options, size_t divided, size_t books = 0) {
     if (!options.partsGiven || divided == 0) return;
-    if (books == 0) {
-        std::fprintf(stderr,
-                     "quillmark-cli: warning: the book's own headings divide it; -n %d applies "
-                     "only if none is found (or with --no-chapters).\n",
-                     static_cast<int>(options.parts));
-    } else {
-        std::fprintf(stderr,
-                     "quillmark-cli: warning: their own headings divide %zu of the %zu books; "
-                     "-n %d applies only to those without (or with --no-chapters).\n",
-                     divided, books, static_cast<int>(options.parts));
-    }
+    const std::string parts = std::to_string(options.parts);
+    const std::string why =
+        books == 0 ? CliSay(
+                         "the book's own headings divide it; -n %s applies only if none is "
+                         "found (or with --no-chapters).",
+                         {parts})
+                   : CliSay(
+                         "their own headings divide %s of the %s books; -n %s applies only "
+                         "to those without (or with --no-chapters).",
+                         {std::to_string(divided), std::to_string(books), parts});
+    Complain(CliSay("warning: %s", {why}));
+}
+
+// The count of chapters found, in the run's language.
+std::string ChaptersFound(size_t volumes, size_t chapters) {
+    return CliText(qm::CliLanguage() == qm::TLanguage::Chinese
+                       ? qm::ChapterCountTextZh(volumes, chapters)
+                       : qm::ChapterCountText(volumes, chapters));
 }
 
 int ConvertOne(const qm::TCliOptions& options) {
     qm::TConversionInput input = qm::InputOf(options);
     input.sourcePath = options.files.front();
-    input.archiveName = qm::ArchiveNameOf(options);
+    input.archiveName = qm::ArchiveNameOf(options, input.sourcePath);
+    std::error_code unused;
+    // "-o DIR/" makes DIR when missing, as -O does.
+    if (!options.output.empty() && options.output.back() == '/') {
+        std::filesystem::create_directories(options.output, unused);
+    }
+    if (std::filesystem::is_directory(input.sourcePath, unused)) {
+        return UsageError(CliSay("\"%s\" is a directory; use -r to convert the .txt files below it",
+                                 {input.sourcePath}));
+    }
     const qm::TRunResult<qm::TConversionRequest> request = qm::PrepareConversion(input);
     if (!request && request.Error().kind == qm::TRunError::Kind::NotTxt) {
-        std::fprintf(stderr, "quillmark-cli: %s\n", request.Error().message.c_str());
-        return kExitUsage;
+        return UsageError(request.Error().message);
     }
     if (!request) return Failed(request.Error().message);
 
@@ -73,15 +100,18 @@ int ConvertOne(const qm::TCliOptions& options) {
         // Once the book is in place the run has succeeded, whenever a signal
         // came: only the clean-up was left.
         if (!result && watch.Signal() != 0) {
-            std::fprintf(stderr, "%s\nInterrupted\n", qm::kConversionFailedText);
+            std::fprintf(stderr, "%s\n%s\n", CliSay("The conversion failed.").c_str(),
+                         CliSay("Interrupted").c_str());
             return 128 + watch.Signal();
         }
         if (!result) return Failed(result.Error().message);
         WarnPartsSetAside(options, result->volumes + result->chapters > 0 ? 1 : 0);
-        std::printf("%s\n", qm::kConversionSucceededText);
+        std::printf("%s\n", CliSay("The book was converted.").c_str());
         if (result->chaptersSought && result->volumes + result->chapters > 0) {
-            std::printf("%s\n", qm::ChapterCountText(result->volumes, result->chapters).c_str());
+            std::printf("%s\n", ChaptersFound(result->volumes, result->chapters).c_str());
         }
+        const std::string saved = std::filesystem::absolute(request->archiveName, unused);
+        std::printf("%s\n", CliSay("Saved to %s", {saved}).c_str());
         return 0;
     } catch (const std::exception& e) {
         return Failed(e.what());
@@ -94,7 +124,7 @@ int ListChapters(const qm::TCliOptions& options) {
     input.sourcePath = options.files.front();
     const qm::TRunResult<qm::TConversionRequest> request = qm::PrepareConversion(input);
     if (!request) {
-        std::fprintf(stderr, "quillmark-cli: %s\n", request.Error().message.c_str());
+        Complain(request.Error().message);
         return kExitFailure;
     }
     try {
@@ -102,7 +132,7 @@ int ListChapters(const qm::TCliOptions& options) {
         qm::TConsoleUi ui(watch, false);
         const qm::TRunResult<qm::TListedBook> listed = qm::ReadEpub3Book(*request, ui);
         if (!listed) {
-            std::fprintf(stderr, "quillmark-cli: %s\n", listed.Error().message.c_str());
+            Complain(listed.Error().message);
             return kExitFailure;
         }
         const std::vector<qm::TBookSection>& sections = listed->book.sections;
@@ -113,11 +143,11 @@ int ListChapters(const qm::TCliOptions& options) {
         const qm::TChapterCount& found = listed->found;
         WarnPartsSetAside(options, found.Found() ? 1 : 0);
         if (found.Found()) {
-            std::printf("%s\n", qm::ChapterCountText(found.volumes, found.chapters).c_str());
+            std::printf("%s\n", ChaptersFound(found.volumes, found.chapters).c_str());
         }
         return 0;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "quillmark-cli: %s\n", e.what());
+        Complain(e.what());
         return kExitFailure;
     }
 }
@@ -130,40 +160,34 @@ std::optional<std::string> OutputDirOf(const qm::TCliOptions& options) {
     std::error_code error;
     std::filesystem::create_directories(outputDir, error);
     if (!std::filesystem::is_directory(outputDir)) {
-        std::fprintf(stderr, "quillmark-cli: cannot make the directory \"%s\": %s\n",
-                     outputDir.c_str(), error.message().c_str());
+        Complain(CliSay("cannot make the directory \"%s\": %s", {outputDir, error.message()}));
         return std::nullopt;
     }
     if (outputDir.back() != '/') outputDir += '/';
     return outputDir;
 }
 
-// Where each book of a batch takes its title from.
-qm::TTitleRule TitleRuleOf(const qm::TCliOptions& options) {
-    if (!options.title.empty()) return [&options](const std::string&) { return options.title; };
-    if (!options.epub3.epub3) return qm::FileNameTitle;
-    // "《书名》作者：某某.txt" gives the book 书名 as title and file name.
-    return
-        [](const std::string& path) { return qm::BookNamePartsOf(qm::BaseNameText(path)).title; };
-}
-
 // Prints what became of the batch; the exit status.
 int ReportBatch(const qm::TBatchOutcome& outcome, const std::vector<qm::TRefusedSource>& refused,
                 size_t books, int signal) {
     const size_t failed = outcome.failures.size() + refused.size();
-    std::printf("Converted %zu of %zu books.\n", outcome.converted, books + refused.size());
+    std::printf("%s\n",
+                CliSay("Converted %s of %s books.",
+                       {std::to_string(outcome.converted), std::to_string(books + refused.size())})
+                    .c_str());
     std::fflush(stdout);
     if (failed > 0) {
-        std::fprintf(stderr, "Failed: %zu\n", failed);
+        std::fprintf(stderr, "%s\n", CliSay("Failed: %s", {std::to_string(failed)}).c_str());
         for (const qm::TRefusedSource& source : refused) {
-            std::fprintf(stderr, "  %s: %s\n", source.path.c_str(), source.reason.c_str());
+            std::fprintf(stderr, "  %s: %s\n", source.path.c_str(), CliText(source.reason).c_str());
         }
         for (const qm::TBookFailure& failure : outcome.failures) {
-            std::fprintf(stderr, "  %s: %s\n", failure.sourcePath.c_str(), failure.reason.c_str());
+            std::fprintf(stderr, "  %s: %s\n", failure.sourcePath.c_str(),
+                         CliText(failure.reason).c_str());
         }
     }
     if (signal != 0) {
-        std::fprintf(stderr, "Interrupted\n");
+        std::fprintf(stderr, "%s\n", CliSay("Interrupted").c_str());
         return 128 + signal;
     }
     return failed > 0 ? kExitFailure : 0;
@@ -172,20 +196,20 @@ int ReportBatch(const qm::TBatchOutcome& outcome, const std::vector<qm::TRefused
 int ConvertBatch(const qm::TCliOptions& options) {
     std::vector<std::string> sources;
     std::vector<qm::TRefusedSource> refused;
-    qm::CollectSources(options.files, options.recursive, sources, refused);
+    qm::CollectSources(options.files, options.recursive, true, sources, refused);
     if (sources.size() > 1 && !options.singleFileOptions.empty()) {
-        return UsageError(options.singleFileOptions.front() +
-                          " applies to a single book only, and these FILEs hold " +
-                          std::to_string(sources.size()));
+        return UsageError(
+            CliSay("%s applies to a single book only, and these FILEs hold %s",
+                   {options.singleFileOptions.front(), std::to_string(sources.size())}));
     }
     if (sources.empty() && refused.empty()) {
-        std::fprintf(stderr, "quillmark-cli: no .txt files found\n");
+        Complain("no .txt files found");
         return kExitFailure;
     }
     const std::optional<std::string> outputDir = OutputDirOf(options);
     if (!outputDir) return kExitFailure;
     const std::vector<qm::TBatchBook> books =
-        qm::PlanBatch(sources, *outputDir, TitleRuleOf(options));
+        qm::PlanBatch(sources, *outputDir, qm::BatchTitleRule(options.title, options.epub3.epub3));
 
     qm::TBatchSettings settings;
     settings.common = qm::InputOf(options);
@@ -194,8 +218,9 @@ int ConvertBatch(const qm::TCliOptions& options) {
     int signal = 0;
     try {
         qm::TInterruptWatch watch(qm::TempDirPath());
-        qm::TBatchProgress progress(books.size(), ::isatty(STDERR_FILENO) != 0);
-        outcome = qm::RunBatch(books, settings, *outputDir, progress, watch);
+        qm::TBatchProgress progress(books, ::isatty(STDERR_FILENO) != 0, watch);
+        settings.control = &watch.Control();
+        outcome = qm::RunBatch(books, settings, *outputDir, progress);
         progress.Finish();
         signal = watch.Signal();
     } catch (const std::exception& e) {
@@ -225,6 +250,7 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    qm::CliLanguage();  // read once, before any thread
     // Returning from main (not _exit) lets the temporary directory go.
     return Run(std::vector<std::string>(argv + 1, argv + argc));
 }

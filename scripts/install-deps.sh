@@ -12,7 +12,7 @@ packages=(
   epubcheck pandoc python3-ebooklib python3-lxml
   xvfb xauth fonts-noto-cjk time
   libopencc-dev fonts-dejavu-core
-  desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
+  desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
 )
 
 missing=()

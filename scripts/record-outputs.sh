@@ -21,7 +21,7 @@ trap 'rm -rf "$work"' EXIT
 export SOURCE_DATE_EPOCH=1700000000 LC_ALL=C.UTF-8
 inputs=("$root/samples/sample-gbk.txt" "$root"/tests/conversion/chapters/*.txt)
 for kind in classic epub3; do
-  flag=(); [ $kind = epub3 ] && flag=(--epub3)
+  flag=(--classic); [ $kind = epub3 ] && flag=(--epub3)
   for src in "${inputs[@]}"; do
     name=$(basename "$src" .txt)
     cp "$src" "$work/$name.txt" && touch -d '2024-03-05 06:07:08' "$work/$name.txt"

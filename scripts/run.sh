@@ -17,6 +17,6 @@ fi
 out=build/sample
 mkdir -p "$out"
 rm -f "$out/海边的书信.epub"  # a fresh book, not an update of the last one
-build/bin/quillmark-cli -t 海边的书信 -a Quillmark -n 12 -o "$out/海边的书信.epub" \
+build/bin/quillmark-cli --classic -t 海边的书信 -a Quillmark -n 12 -o "$out/海边的书信.epub" \
   samples/sample-gbk.txt
 echo "The book is at $PWD/$out/海边的书信.epub"

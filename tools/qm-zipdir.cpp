@@ -25,6 +25,7 @@ struct TZipDirOptions {
     int threads = 0;
     qm::TZipAction action = qm::zaUpdate;
     bool help = false;
+    bool version = false;
 };
 
 std::vector<qm::TOption> OptionTable(TZipDirOptions& o) {
@@ -54,8 +55,10 @@ std::vector<qm::TOption> OptionTable(TZipDirOptions& o) {
          [&o](const std::string& value, std::string&) {
              return qm::ParseBoundedInt(value, 1, 1024, o.threads);
          }},
-        {0, "help", "", "show this help",
+        {'h', "help", "", "show this help",
          [&o](const std::string&, std::string&) { return o.help = true; }},
+        {'V', "version", "", "show the version",
+         [&o](const std::string&, std::string&) { return o.version = true; }},
     };
 }
 
@@ -201,6 +204,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts("qm-zipdir 1.0");
         return 0;
     }
     if (operands.size() != 2) return Usage("ARCHIVE and DIR are needed, and nothing more");

@@ -10,8 +10,9 @@
 
 namespace qm {
 
-// What the user chose for the standard EPUB 3 output. The classic layout
-// stays the default: these options change nothing unless epub3 is set.
+// What the user chose for the standard EPUB 3 output: these options change
+// nothing unless epub3 is set. Each front end picks its own default kind
+// (the command line EPUB 3, the window what was chosen last).
 struct TEpub3Options {
     bool epub3 = false;     // write a standard EPUB 3 book instead of the classic layout
     std::string encoding;   // the source's encoding; empty: detected
@@ -176,10 +177,14 @@ inline constexpr TOptionRow kOptionTable[] = {
         "books\nconvert at a time)"),
     TOptionRow::Flag(
         0, "epub3", [](TOptionValues& v) -> auto& { return v.epub3.epub3; },
-        "write a standard EPUB 3 book: the text kept in\nUnicode, a valid package, typography "
-        "for Chinese\nreading; an existing book is replaced whole.\nThe options below need "
-        "--epub3")
+        "write a standard EPUB 3 book (the default): the\ntext kept in Unicode, a valid "
+        "package, typography\nfor Chinese reading; an existing book is replaced\nwhole. "
+        "The options below apply to it only")
         .Remembered("output/epub3"),
+    TOptionRow::Flag(
+        0, "classic", [](TOptionValues& v) -> auto& { return v.epub3.epub3; },
+        "write the classic layout instead: GBK text cut\ninto PARTS pages", TAppliesTo::Both,
+        false),
     // The encoding enters the identifier as the one the text was read in.
     TOptionRow::Epub3Name(
         "encoding", "NAME", [](TOptionValues& v) -> auto& { return v.epub3.encoding; },
@@ -239,9 +244,9 @@ inline constexpr TOptionRow kOptionTable[] = {
         TAppliesTo::Epub3)
         .OneBook(),
     TOptionRow::Flag(
-        0, "help", [](TOptionValues& v) -> auto& { return v.help; }, "show this help"),
+        'h', "help", [](TOptionValues& v) -> auto& { return v.help; }, "show this help"),
     TOptionRow::Flag(
-        0, "version", [](TOptionValues& v) -> auto& { return v.version; }, "show the version"),
+        'V', "version", [](TOptionValues& v) -> auto& { return v.version; }, "show the version"),
 };
 
 // The rows, in the order --help lists them.
@@ -251,8 +256,8 @@ std::span<const TOptionRow> OptionTable();
 std::string OptionText(const TOptionRow& row, const TOptionValues& values);
 
 // "--" and the long name of the first option given (its value not the
-// default) that applies to EPUB 3 books only when --epub3 is not set; else
-// an empty string.
+// default) that applies to EPUB 3 books only when the classic layout is
+// chosen; else an empty string.
 std::string OptionNeedingEpub3(const TOptionValues& values);
 
 // What the options make of a book, for its identifier: the value of every

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "conversion/run/FileNames.h"
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -10,17 +11,18 @@
 
 namespace qm {
 
-bool HasTxtExtension(const std::string& path) {
-    return ExtractFileExt(path) == ".txt";
+bool HasTxtExtension(const std::string& path, bool anyCase) {
+    const std::string extension = ExtractFileExt(path);
+    return anyCase ? SameTextAscii(extension, ".txt") : extension == ".txt";
 }
 
 std::string LabelNameOf(const std::string& path) {
     return Utf8ToAnsi(BaseNameText(path));
 }
 
-TSourceProbe ProbeSource(const std::string& path) {
+TSourceProbe ProbeSource(const std::string& path, bool anyCaseTxt) {
     TSourceProbe probe;
-    if (!HasTxtExtension(path)) {
+    if (!HasTxtExtension(path, anyCaseTxt)) {
         probe.state = TSourceState::NotTxt;
     } else if (IsNamedPipe(path)) {
         probe.state = TSourceState::NamedPipe;
@@ -38,7 +40,7 @@ TSourceProbe ProbeSource(const std::string& path) {
 
 TRunResult<TConversionRequest> PrepareConversion(const TConversionInput& input) {
     using Kind = TRunError::Kind;
-    const TSourceProbe probe = ProbeSource(input.sourcePath);
+    const TSourceProbe probe = ProbeSource(input.sourcePath, input.anyCaseTxt);
     switch (probe.state) {
         case TSourceState::NotTxt:
             return TRunError{

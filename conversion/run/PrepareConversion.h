@@ -23,6 +23,9 @@ struct TConversionInput {
     // The size the window recorded when it listed the file; without one, the
     // size the file has now is recorded.
     std::optional<int32_t> listedSize;
+    // ".TXT" or ".Txt" is a text file too (the command line's rule; the
+    // window takes ".txt" only).
+    bool anyCaseTxt = false;
 };
 
 // What looking at a source found.
@@ -33,9 +36,9 @@ struct TSourceProbe {
     std::string error;  // when Unreadable: the system's reason, naming the file
 };
 
-// Checks the extension (".txt", as typed), refuses a named pipe without
+// Checks the extension (HasTxtExtension), refuses a named pipe without
 // opening it, and opens the file once to read its size. Never raises.
-TSourceProbe ProbeSource(const std::string& path);
+TSourceProbe ProbeSource(const std::string& path, bool anyCaseTxt = false);
 
 // The size as the file list records it: the low 32 bits of the length,
 // signed, so a book of 2 GiB or more may pass for a small one.
@@ -43,8 +46,9 @@ inline int32_t RecordedFileSize(int64_t size) {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(size)));
 }
 
-// True when the path ends in ".txt" (letter case as typed).
-bool HasTxtExtension(const std::string& path);
+// True when the path ends in ".txt" (letter case as typed), or with
+// anyCase in any mix of cases (".TXT", ".Txt").
+bool HasTxtExtension(const std::string& path, bool anyCase = false);
 // The list's name column for a path: the file name without its extension,
 // in code page 936 (a GBK name decoded first, see NameText).
 std::string LabelNameOf(const std::string& path);

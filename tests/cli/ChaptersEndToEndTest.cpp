@@ -16,8 +16,8 @@ class ChaptersCli : public ::testing::Test {
   protected:
     test::CommandResult Cli(const std::string& args) {
         return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) +
-                         " SOURCE_DATE_EPOCH=1700000000 " + Quote(test::BinPath("quillmark-cli")) +
-                         " " + args);
+                         " LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH=1700000000 " +
+                         Quote(test::BinPath("quillmark-cli")) + " " + args);
     }
     std::string Entry(const std::string& book, const std::string& name) {
         return test::Run("unzip -p " + Quote(work / book) + " " + Quote(name)).out;

@@ -20,8 +20,8 @@ using test::Quote;
 class CliDataSafety : public ::testing::Test {
   protected:
     std::string CliCommand(const std::string& args) {
-        return "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
-               Quote(test::BinPath("quillmark-cli")) + " " + args;
+        return "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " LC_ALL=C.UTF-8 " +
+               Quote(test::BinPath("quillmark-cli")) + " --classic " + args;
     }
     test::CommandResult Cli(const std::string& args) { return test::Run(CliCommand(args)); }
     // The entries (name, method, content) of a book as one line, or "torn".
@@ -143,7 +143,7 @@ TEST_F(CliDataSafety, TitlesNameBooksInTheChosenFolderOnly) {
                                            {"..", "myepub.epub"},
                                            {fits, fits + ".epub"},
                                            {fits + "yz", fits + ".epub"}}) {
-        for (const char* kind : {"", "--epub3 "}) {
+        for (const char* kind : {"--classic ", "--epub3 "}) {
             const auto run = test::Run("cd " + Quote(chosen) + " && TMPDIR=" + Quote(tmp.Path()) +
                                        " " + Quote(test::BinPath("quillmark-cli")) + " " + kind +
                                        "-t " + Quote(c.title) + " ../two.txt");
@@ -162,7 +162,7 @@ TEST_F(CliDataSafety, ABatchRemovesTheWorkFoldersOfKilledBatches) {
     test::WriteFile(work / "two.txt", Book("二", 20));
     const auto killed = test::Run(
         "cd " + Quote(work.Path()) + "; TMPDIR=" + Quote(tmp.Path()) + " " +
-        Quote(test::BinPath("quillmark-cli")) + " -n 1024 -O . big.txt & pid=$!; " +
+        Quote(test::BinPath("quillmark-cli")) + " --classic -n 1024 -O . big.txt & pid=$!; " +
         "for i in $(seq 5000); do ls -d .quillmark-batch-?????? >/dev/null 2>&1 && break; " +
         "sleep 0.002; done; kill -KILL $pid; wait $pid; ls -d .quillmark-batch-* | wc -l");
     ASSERT_EQ(killed.out, "1\n") << killed.err;
@@ -186,14 +186,17 @@ TEST_F(CliDataSafety, Utf16TextAfterAZeroCharacterIsKept) {
 TEST_F(CliDataSafety, StopAfterTheBookIsInPlaceIsASuccess) {
     test::WriteFile(work / "big.txt", Book("长", 30000));
     // A job started with "&" ignores SIGINT; the launcher gives it back.
-    const auto result = test::Run(
-        "cd " + Quote(work.Path()) + "; TMPDIR=" + Quote(tmp.Path()) +
-        " python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); "
-        "os.execv(sys.argv[1], sys.argv[1:])' " +
-        Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt & pid=$!; " +
-        "for i in $(seq 20000); do [ -e big.epub ] && break; sleep 0.001; done; " +
-        "kill -INT $pid; wait $pid; echo $?");
-    EXPECT_EQ(result.out, std::string(kConversionSucceededText) + "\n0\n") << result.err;
+    const auto result =
+        test::Run("cd " + Quote(work.Path()) + "; TMPDIR=" + Quote(tmp.Path()) +
+                  " LC_ALL=C.UTF-8 python3 -c 'import os, signal, sys; "
+                  "signal.signal(signal.SIGINT, signal.SIG_DFL); "
+                  "os.execv(sys.argv[1], sys.argv[1:])' " +
+                  Quote(test::BinPath("quillmark-cli")) +
+                  " --classic -n 1024 -o big.epub big.txt & pid=$!; " +
+                  "for i in $(seq 20000); do [ -e big.epub ] && break; sleep 0.001; done; " +
+                  "kill -INT $pid; wait $pid; echo $?");
+    EXPECT_TRUE(result.out.starts_with("The book was converted.\n")) << result.out << result.err;
+    EXPECT_TRUE(result.out.ends_with("\n0\n")) << result.out;
     EXPECT_EQ(Entries("big.epub").find("torn"), std::string::npos);
     EXPECT_EQ(Leftovers(), "");
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -44,10 +45,15 @@ std::string ReaderBookUtf8(const char* lineEnd = nullptr) {
 
 class CliRun : public ::testing::Test {
   protected:
-    // Runs the CLI in the work directory with its temporary files in tmp.
+    // Runs the CLI in the work directory with its temporary files in tmp:
+    // the classic layout, the messages in English.
     test::CommandResult Cli(const std::string& args) {
+        return Run("LC_ALL=C.UTF-8", "--classic " + args);
+    }
+    // The same with env (the locale) and args as given.
+    test::CommandResult Run(const std::string& env, const std::string& args) {
         return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
-                         runAs + Quote(test::BinPath("quillmark-cli")) + " " + args);
+                         env + " " + runAs + Quote(test::BinPath("quillmark-cli")) + " " + args);
     }
     // Root reads and writes whatever the permission bits say: runs that need
     // them to count go through an ordinary user. False when that can't be done.
@@ -99,7 +105,7 @@ TEST_F(CliRun, BooksInEveryEncodingComeBackWhole) {
         const auto result =
             Cli("-t '标题 & <1>' -a 作者 -n 7 -o " + Quote(book) + " " + Quote(source));
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.out, std::string(kConversionSucceededText) + "\n");
+        EXPECT_EQ(result.out, "The book was converted.\nSaved to " + book + "\n");
         const auto check = Check(book, source, c.encoding,
                                  "--title '标题 & <1>' --author 作者 --max-pages 7 --label 小说" +
                                      std::to_string(index));
@@ -152,7 +158,7 @@ TEST_F(CliRun, BooksReadWholeInRealReaders) {
 TEST_F(CliRun, OutputNameDefaultsLikeTheSaveDialog) {
     test::WriteFile(work / "b.txt", "hello, world\r\n");
     EXPECT_EQ(Cli("b.txt").exitCode, 0);
-    EXPECT_TRUE(test::Exists(work / "myepub.epub"));
+    EXPECT_TRUE(test::Exists(work / "b.epub"));
     EXPECT_EQ(Cli("-t 我的书 b.txt").exitCode, 0);
     EXPECT_TRUE(test::Exists(work / "我的书.epub"));
     EXPECT_EQ(Cli("-o plain b.txt").exitCode, 0);
@@ -174,9 +180,11 @@ TEST_F(CliRun, UsageMistakesExitWithStatusTwo) {
          {"", "-n 0 b.txt", "-n 1025 b.txt", "-n many b.txt", "-q b.txt", "-t T b.txt c.txt"}) {
         const auto result = Cli(args);
         EXPECT_EQ(result.exitCode, 2) << args;
-        EXPECT_NE(result.err.find("Usage: quillmark-cli"), std::string::npos) << args;
+        // One line, and where to look.
+        EXPECT_TRUE(result.err.ends_with("\nTry 'quillmark-cli --help'.\n")) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
     }
-    for (const char* name : {"b.TXT", "b.text", "b"}) {
+    for (const char* name : {"b.text", "b"}) {
         test::WriteFile(work / name, "hello, world");
         const auto result = Cli(name);
         EXPECT_EQ(result.exitCode, 2) << name;
@@ -190,7 +198,7 @@ TEST_F(CliRun, UsageMistakesExitWithStatusTwo) {
 }
 
 TEST_F(CliRun, BadInputFailsWithItsReasonAndLeavesNothingBehind) {
-    const std::string failed = kConversionFailedText;
+    const std::string failed = "The conversion failed.";
     auto expectFailure = [&](const std::string& args, const std::string& why) {
         const auto result = Cli(args);
         EXPECT_EQ(result.exitCode, 1) << args << "\n" << result.err;
@@ -200,18 +208,16 @@ TEST_F(CliRun, BadInputFailsWithItsReasonAndLeavesNothingBehind) {
         EXPECT_EQ(Leftovers(), "") << args;
     };
     expectFailure("missing.txt", "Cannot open file");
-    test::MakeDirs(work / "folder.txt");
-    expectFailure("folder.txt", "Is a directory");
     ASSERT_EQ(::mkfifo((work / "pipe.txt").c_str(), 0600), 0);
     expectFailure("pipe.txt", "named pipe");
 
     // An empty file, and more parts than bytes: the warning comes first.
     test::WriteFile(work / "empty.txt", "");
-    expectFailure("empty.txt", "文件大小小于或等于分割数");
+    expectFailure("empty.txt", "The file is not bigger than the number of parts.");
     test::WriteFile(work / "small.txt", "12345");
     const auto small = Cli("-n 5 small.txt");
     EXPECT_EQ(small.exitCode, 1);
-    EXPECT_LT(small.err.find("Quillmark: 文件大小小于或等于分割数"), small.err.find(failed));
+    EXPECT_LT(small.err.find("Quillmark: The file is not bigger"), small.err.find(failed));
 
     test::WriteFile(work / "ok.txt", "hello, world");
     expectFailure("-o nowhere/book.epub ok.txt", "nowhere/book.epub");
@@ -226,7 +232,7 @@ TEST_F(CliRun, BadInputFailsWithItsReasonAndLeavesNothingBehind) {
     // No private temporary directory.
     const auto noTemp =
         test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(work / "no-such-dir") + " " +
-                  Quote(test::BinPath("quillmark-cli")) + " ok.txt");
+                  Quote(test::BinPath("quillmark-cli")) + " --classic ok.txt");
     EXPECT_EQ(noTemp.exitCode, 1);
     EXPECT_NE(noTemp.err.find("temporary directory"), std::string::npos) << noTemp.err;
 
@@ -249,7 +255,7 @@ TEST_F(CliRun, BooksOfTwoGibibytesOrMoreAreRefusedClearly) {
         const auto result = Cli("huge.txt");
         EXPECT_EQ(result.exitCode, 1) << size;
         EXPECT_NE(result.err.find("2 GiB"), std::string::npos) << result.err;
-        EXPECT_EQ(result.err.find("文件大小小于或等于分割数"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("not bigger than"), std::string::npos) << result.err;
         EXPECT_EQ(Leftovers(), "");
     }
 }
@@ -280,10 +286,11 @@ TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signal);
         const std::string script =
-            "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " + withInterrupts +
-            Quote(test::BinPath("quillmark-cli")) + " -n 1024 -o big.epub big.txt & pid=$!; " +
-            "for i in $(seq 2000); do " + c.marker + " && break; sleep 0.01; done; kill -" +
-            c.signal + " $pid; wait $pid; echo $?";
+            "cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " LC_ALL=C " +
+            withInterrupts + Quote(test::BinPath("quillmark-cli")) +
+            " --classic -n 1024 -o big.epub big.txt & pid=$!; " + "for i in $(seq 2000); do " +
+            c.marker + " && break; sleep 0.01; done; kill -" + c.signal +
+            " $pid; wait $pid; echo $?";
         const auto result = test::Run(script);
         EXPECT_EQ(result.out, std::to_string(c.status) + "\n") << result.err;
         EXPECT_NE(result.err.find("Interrupted"), std::string::npos) << result.err;
@@ -292,14 +299,64 @@ TEST_F(CliRun, InterruptedRunsCleanUpAndSayItWasInterrupted) {
     }
 
     // Under nohup a hang-up stays ignored and the book is made.
-    const auto nohup =
-        test::Run("cd " + Quote(work.Path()) + " && (trap '' HUP; TMPDIR=" + Quote(tmp.Path()) +
-                  " exec " + Quote(test::BinPath("quillmark-cli")) +
-                  " -n 1024 -o big.epub big.txt) & pid=$!; " + "for i in $(seq 2000); do " +
-                  packing + " && break; sleep 0.01; done; kill -HUP $pid; " + "wait $pid; echo $?");
-    EXPECT_EQ(nohup.out, std::string(kConversionSucceededText) + "\n0\n") << nohup.err;
+    const auto nohup = test::Run(
+        "cd " + Quote(work.Path()) + " && (trap '' HUP; TMPDIR=" + Quote(tmp.Path()) +
+        " LC_ALL=zh_CN.UTF-8 exec " + Quote(test::BinPath("quillmark-cli")) +
+        " --classic -n 1024 -o big.epub big.txt) & pid=$!; " + "for i in $(seq 2000); do " +
+        packing + " && break; sleep 0.01; done; kill -HUP $pid; " + "wait $pid; echo $?");
+    EXPECT_EQ(nohup.out,
+              std::string(kConversionSucceededText) + "\n已保存到 " + (work / "big.epub") + "\n0\n")
+        << nohup.err;
     EXPECT_EQ(Leftovers(), "");
     EXPECT_TRUE(test::Exists(work / "big.epub"));
+}
+
+// What a user meets first: the kind made by default, where the book goes and
+// the line that says so, one-line usage errors, and the language of the
+// messages following the locale (LC_ALL > LC_MESSAGES > LANG).
+TEST_F(CliRun, DefaultsAndMessagesFollowTheConventions) {
+    test::WriteFile(work / "《海边》作者：某.txt", "第一章 起\n海风。\n第二章 落\n灯塔。\n");
+    test::WriteFile(work / "b.TXT", "hello, world\r\n");
+    test::MakeDirs(work / "shelf");
+    const std::string en = "LC_ALL= LC_MESSAGES= LANG=en_US.UTF-8";
+    const std::string zh = "LC_ALL= LC_MESSAGES=zh_CN.UTF-8 LANG=C";
+    const struct {
+        std::string env, args;
+        int exitCode;
+        std::string out, err;
+        bool errWhole;  // err is the whole of stderr, else a part of it
+    } cases[] = {
+        {en, "'《海边》作者：某.txt'", 0,
+         "The book was converted.\nFound 2 chapters.\nSaved to " + (work / "海边.epub") + "\n", "",
+         false},
+        {zh, "-t 标题 b.TXT", 0, "恭喜你，文件转换成功\n已保存到 " + (work / "标题.epub") + "\n",
+         "", false},
+        {en, "--classic -t T -o shelf b.TXT", 0, "Saved to " + (work / "shelf/T.epub"), "", false},
+        {"LC_ALL=C LANG=zh_CN.UTF-8", "-q b.TXT", 2, "",
+         "quillmark-cli: unknown option -q\nTry 'quillmark-cli --help'.\n", true},
+        {zh, "-q b.TXT", 2, "",
+         "quillmark-cli: 未知选项 -q\n请用“quillmark-cli --help”查看用法。\n", true},
+        {en, "shelf", 2, "", "use -r to convert the .txt files below it", false},
+        {zh, "missing.txt", 1, "",
+         "灰常遗憾，未能转换成功\n无法打开文件“missing.txt”：没有那个文件或目录\n", true},
+        {en, "-V", 0, "quillmark-cli 1.0\n", "", true},
+    };
+    for (const auto& c : cases) {
+        const auto result = Run(c.env, c.args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.args << "\n" << result.err;
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << c.args << "\n" << result.out;
+        if (c.errWhole) {
+            EXPECT_EQ(result.err, c.err) << c.args;
+        } else {
+            EXPECT_NE(result.err.find(c.err), std::string::npos) << c.args << "\n" << result.err;
+        }
+    }
+    // The default is the standard EPUB 3 book, which epubcheck accepts.
+    const auto check =
+        test::Run("java -jar /usr/share/java/epubcheck.jar " + Quote(work / "海边.epub") + " 2>&1");
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    EXPECT_NE(check.out.find("No errors or warnings detected"), std::string::npos) << check.out;
+    EXPECT_EQ(Leftovers(), "");
 }
 
 }  // namespace

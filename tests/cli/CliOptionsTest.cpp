@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliOptions.h"
+#include "conversion/run/Messages.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -59,7 +60,8 @@ TEST(CliOptions, RefusesMistakes) {
                                                {"-j", "0", "a.txt"},
                                                {"-o", "x.epub", "a.txt", "b.txt"},
                                                {"-o", "x.epub", "-O", "d", "a.txt"},
-                                               {"-t", "T", "a.txt", "b.txt"}}) {
+                                               {"-t", "T", "a.txt", "b.txt"},
+                                               {"--classic", "--vertical", "a.txt"}}) {
         TCliOptions options;
         std::string error;
         EXPECT_FALSE(Parse(args, options, error)) << ::testing::PrintToString(args);
@@ -72,7 +74,7 @@ TEST(CliOptions, RefusesMistakes) {
     // The help lists every option in both forms.
     const std::string help = CliUsageText();
     for (const char* line : {"-n, --parts=PARTS", "-O, --output-dir=DIR", "-j, --jobs=N",
-                             "-r, --recursive", "    --version"}) {
+                             "-r, --recursive", "-V, --version", "-h, --help"}) {
         EXPECT_NE(help.find(line), std::string::npos) << line << "\n" << help;
     }
 }
@@ -81,22 +83,83 @@ TEST(CliOptions, NamesFollowTheWindowsRules) {
     EXPECT_TRUE(HasTxtExtension("dir/book.txt"));
     EXPECT_TRUE(HasTxtExtension("a.b.txt"));
     EXPECT_FALSE(HasTxtExtension("book.TXT"));
+    EXPECT_TRUE(HasTxtExtension("book.TXT", true));
+    EXPECT_TRUE(HasTxtExtension("book.Txt", true));
+    EXPECT_FALSE(HasTxtExtension("book.text", true));
     EXPECT_FALSE(HasTxtExtension("book.txt.gz"));
     EXPECT_FALSE(HasTxtExtension("dir.txt/book"));
 
     EXPECT_EQ(LabelNameOf("/x/y.z/小说.txt"), test::Hex("D0 A1 CB B5"));
     EXPECT_EQ(LabelNameOf("a.b.txt"), "a.b");
 
-    TCliOptions options;
-    EXPECT_EQ(ArchiveNameOf(options), "myepub.epub");
-    options.title = "我的书";
-    EXPECT_EQ(ArchiveNameOf(options), "我的书.epub");
-    options.title = "a/b";
-    EXPECT_EQ(ArchiveNameOf(options), "a_b.epub");
-    options.output = "out/book";
-    EXPECT_EQ(ArchiveNameOf(options), "out/book.epub");
-    options.output = "out.d/book.zip";
-    EXPECT_EQ(ArchiveNameOf(options), "out.d/book.zip");
+    // Without -o the book is named as a batch names it; "-o DIR/" or an
+    // existing directory takes that name inside.
+    test::ScratchDir scratch;
+    const std::string dir = scratch.Path().substr(0, scratch.Path().size() - 1);  // no "/"
+    const struct {
+        bool classic;
+        const char* title;
+        std::string output;
+        const char* expected;
+    } cases[] = {
+        {false, "", "", "海边.epub"},             // EPUB 3: the title part of the file's name
+        {true, "", "", "《海边》作者：某.epub"},  // classic: the whole base name
+        {false, "我的书", "", "我的书.epub"},
+        {false, "a/b", "", "a_b.epub"},
+        {false, "", "out/", "out/海边.epub"},
+        {false, "T", dir, "T.epub"},
+        {false, "T", "out/book", "out/book.epub"},
+        {false, "T", "out.d/book.zip", "out.d/book.zip"},
+    };
+    for (const auto& c : cases) {
+        TCliOptions options;
+        options.epub3.epub3 = !c.classic;
+        options.title = c.title;
+        options.output = c.output;
+        const std::string name = ArchiveNameOf(options, "in/《海边》作者：某.txt");
+        if (c.output == dir) {
+            EXPECT_EQ(name, scratch / c.expected);
+        } else {
+            EXPECT_EQ(name, c.expected) << c.output;
+        }
+    }
+}
+
+TEST(CliMessages, FollowTheLocaleAndTranslateReasons) {
+    const struct {
+        const char *all, *messages, *lang;
+        TLanguage expected;
+    } locales[] = {
+        {nullptr, nullptr, nullptr, TLanguage::English},
+        {nullptr, nullptr, "zh_CN.UTF-8", TLanguage::Chinese},
+        {"", "zh_TW.UTF-8", "en_US.UTF-8", TLanguage::Chinese},
+        {"C.UTF-8", "zh_CN.UTF-8", "zh_CN.UTF-8", TLanguage::English},
+        {"zh_HK", nullptr, "en_GB.UTF-8", TLanguage::Chinese},
+    };
+    for (const auto& l : locales) {
+        EXPECT_EQ(MessageLanguage(l.all, l.messages, l.lang), l.expected)
+            << (l.all ? l.all : "-") << " " << (l.lang ? l.lang : "-");
+    }
+    const struct {
+        std::string text;
+        const char *english, *chinese;
+    } texts[] = {
+        // A reason holding the system's, rebuilt in either direction.
+        {"Cannot open file \"a.txt\". Permission denied",
+         "Cannot open file \"a.txt\". Permission denied", "无法打开文件“a.txt”：权限不够"},
+        {"无法打开文件“a.txt”：权限不够", "Cannot open file \"a.txt\". Permission denied",
+         "无法打开文件“a.txt”：权限不够"},
+        {"文件大小小于或等于分割数", "The file is not bigger than the number of parts.",
+         "文件大小小于或等于分割数"},
+        // ICU's name in words, inside a text the catalogue lacks.
+        {"bad (U_REGEX_MISMATCHED_PAREN)", "bad (unmatched parenthesis)", "bad (括号不配对)"},
+        {"something else", "something else", "something else"},
+    };
+    for (const auto& t : texts) {
+        EXPECT_EQ(LocalText(t.text, TLanguage::English), t.english);
+        EXPECT_EQ(LocalText(t.text, TLanguage::Chinese), t.chinese);
+    }
+    EXPECT_EQ(Say(TLanguage::Chinese, "Saved to %s", {"/b.epub"}), "已保存到 /b.epub");
 }
 
 }  // namespace

@@ -27,8 +27,9 @@ class Epub3Cli : public ::testing::Test {
   protected:
     test::CommandResult Cli(const std::string& args,
                             const std::string& env = "SOURCE_DATE_EPOCH=1700000000") {
-        return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
-                         env + " " + Quote(test::BinPath("quillmark-cli")) + " --epub3 " + args);
+        return test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) +
+                         " LC_ALL=C.UTF-8 " + env + " " + Quote(test::BinPath("quillmark-cli")) +
+                         " --epub3 " + args);
     }
     test::ScratchDir work, tmp;
 };
@@ -170,9 +171,9 @@ TEST_F(Epub3Cli, GbkFileNamesAndValuesBecomeText) {
     EXPECT_NE(opf("typed.epub").find("<dc:title>灯塔</dc:title>"), std::string::npos);
     EXPECT_NE(opf("typed.epub").find("<dc:creator>守塔人</dc:creator>"), std::string::npos);
     // The classic batch names its book, title and labels after the file.
-    const auto batch =
-        test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) + " " +
-                  Quote(test::BinPath("quillmark-cli")) + " -n 2 -O shelf " + Quote(name + ".txt"));
+    const auto batch = test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) +
+                                 " " + Quote(test::BinPath("quillmark-cli")) +
+                                 " --classic -n 2 -O shelf " + Quote(name + ".txt"));
     ASSERT_EQ(batch.exitCode, 0) << batch.err;
     const std::string book = work / "shelf/《海边的书》作者：某某.epub";
     EXPECT_NE(test::Run("unzip -p " + Quote(book) + " OEBPS/content.opf")
@@ -194,11 +195,12 @@ TEST_F(Epub3Cli, BadOptionsAreRefusedAndNothingIsWritten) {
         EXPECT_NE(run.err.find("quillmark-cli: "), std::string::npos) << args;
         EXPECT_FALSE(test::Exists(work / "out.epub")) << args;
     }
-    // The EPUB 3 options alone, without --epub3, are a mistake too.
-    const auto run = test::Run("cd " + Quote(work.Path()) + " && " +
-                               Quote(test::BinPath("quillmark-cli")) + " --vertical -o out b.txt");
+    // The EPUB 3 options with the classic layout are a mistake too.
+    const auto run =
+        test::Run("cd " + Quote(work.Path()) + " && LC_ALL=C.UTF-8 " +
+                  Quote(test::BinPath("quillmark-cli")) + " --classic --vertical -o out b.txt");
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("--vertical applies only with --epub3"), std::string::npos);
+    EXPECT_NE(run.err.find("--vertical applies to EPUB 3 books only"), std::string::npos);
     // Undecodable bytes are read as U+FFFD and counted, not a failure.
     test::WriteFile(work / "bad.txt",
                     "\xEF\xBB\xBF"

@@ -67,5 +67,27 @@ TEST(OptionDocs, CompletionOffersEveryOption) {
     }
 }
 
+// "--opt=VALUE" completes its value, whether bash split the word at "=" or
+// left it whole.
+TEST(OptionDocs, CompletionTakesValuesAfterAnEqualsSign) {
+    const struct {
+        const char *words, *expected;
+    } cases[] = {
+        {"--convert = s2tw", "s2tw s2twp"},
+        {"--convert =", "s2t t2s s2tw tw2s s2hk hk2s s2twp tw2sp t2tw tw2t t2hk hk2t t2jp jp2t"},
+        {"--convert=tw2", "--convert=tw2s --convert=tw2sp --convert=tw2t"},
+        {"--out", "--output --output-dir"},
+    };
+    for (const auto& c : cases) {
+        const std::string script =
+            "source " + test::Quote(QM_SOURCE_DIR "/data/completion/quillmark-cli") +
+            " && COMP_WORDS=(" + test::Quote(test::BinPath("quillmark-cli")) + " " + c.words +
+            ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _quillmark_cli && echo " +
+            "\"${COMPREPLY[*]}\"";
+        const test::CommandResult offered = test::Run("bash -c " + test::Quote(script));
+        EXPECT_EQ(offered.out, std::string(c.expected) + "\n") << c.words << offered.err;
+    }
+}
+
 }  // namespace
 }  // namespace qm

@@ -1,9 +1,10 @@
-#include "cli/BatchPlan.h"
+#include "conversion/run/BatchPlan.h"
 
 #include <set>
 
-#include "cli/CliOptions.h"
+#include "conversion/book/BookNameParts.h"
 #include "conversion/run/FileNames.h"
+#include "conversion/run/PrepareConversion.h"
 #include "platform/FileSystem.h"
 
 namespace qm {
@@ -12,18 +13,20 @@ namespace {
 // Directories are entered; hidden entries and links to directories are not.
 constexpr uint32_t kWalkMask = faDirectory | faReadOnly | faArchive;
 
-void CollectBelow(const std::string& directory, std::vector<std::string>& sources) {
+void CollectBelow(const std::string& directory, bool anyCaseTxt,
+                  std::vector<std::string>& sources) {
     const std::string prefix = directory.back() == '/' ? directory : directory + "/";
     std::vector<std::string> subdirectories;
     for (TFileSearch search(prefix, kWalkMask); search.Result() == 0; search.Next()) {
         const TSearchRec& rec = search.Current();
         if (rec.Attr & faDirectory) {
             subdirectories.push_back(prefix + rec.Name);
-        } else if (HasTxtExtension(rec.Name)) {
+        } else if (HasTxtExtension(rec.Name, anyCaseTxt)) {
             sources.push_back(prefix + rec.Name);
         }
     }
-    for (const std::string& subdirectory : subdirectories) CollectBelow(subdirectory, sources);
+    for (const std::string& subdirectory : subdirectories)
+        CollectBelow(subdirectory, anyCaseTxt, sources);
 }
 
 }  // namespace
@@ -32,17 +35,23 @@ std::string FileNameTitle(const std::string& sourcePath) {
     return BaseNameText(sourcePath);
 }
 
-void CollectSources(const std::vector<std::string>& operands, bool recursive,
+TTitleRule BatchTitleRule(const std::string& typedTitle, bool epub3) {
+    if (!typedTitle.empty()) return [typedTitle](const std::string&) { return typedTitle; };
+    if (!epub3) return FileNameTitle;
+    return [](const std::string& path) { return BookNamePartsOf(BaseNameText(path)).title; };
+}
+
+void CollectSources(const std::vector<std::string>& operands, bool recursive, bool anyCaseTxt,
                     std::vector<std::string>& sources, std::vector<TRefusedSource>& refused) {
     for (const std::string& operand : operands) {
         const uint32_t attributes = GetFileAttributes(operand);
         const bool directory =
             attributes != kInvalidFileAttributes && (attributes & faDirectory) != 0;
         if (directory && recursive) {
-            CollectBelow(operand, sources);
-        } else if (directory && !HasTxtExtension(operand)) {
+            CollectBelow(operand, anyCaseTxt, sources);
+        } else if (directory && !HasTxtExtension(operand, anyCaseTxt)) {
             refused.push_back({operand, "is a directory; -r converts the .txt files below it"});
-        } else if (!HasTxtExtension(operand)) {
+        } else if (!HasTxtExtension(operand, anyCaseTxt)) {
             refused.push_back(
                 {operand, "is not a .txt file; only files ending in \".txt\" can be converted"});
         } else {

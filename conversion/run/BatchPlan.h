@@ -1,5 +1,7 @@
 #pragma once
 // A batch's plan: which files become books, and each book's title and path.
+// Shared by the front ends: the command line's -O/-r and the window's batch
+// both list their sources and name their books here.
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +15,11 @@ using TTitleRule = std::function<std::string(const std::string& sourcePath)>;
 // and its last extension, as text (a GBK name decoded).
 std::string FileNameTitle(const std::string& sourcePath);
 
+// Where each book of a batch takes its title from: the typed title when
+// there is one; else, for the classic layout, FileNameTitle; for EPUB 3, the
+// title part of a "《书名》作者：某某" file name (BookNamePartsOf).
+TTitleRule BatchTitleRule(const std::string& typedTitle, bool epub3);
+
 // A file given or found that cannot become a book, and why.
 struct TRefusedSource {
     std::string path;
@@ -22,9 +29,9 @@ struct TRefusedSource {
 // The files to convert, in the order given; a directory stands for the .txt
 // files below it (with recursive; sorted by name, hidden entries and links
 // to directories left out). A directory without recursive and a file whose
-// name does not end in ".txt" are refused. Missing paths are kept: their
-// conversion says what is wrong.
-void CollectSources(const std::vector<std::string>& operands, bool recursive,
+// name does not end in ".txt" (in any letter case with anyCaseTxt) are
+// refused. Missing paths are kept: their conversion says what is wrong.
+void CollectSources(const std::vector<std::string>& operands, bool recursive, bool anyCaseTxt,
                     std::vector<std::string>& sources, std::vector<TRefusedSource>& refused);
 
 struct TBatchBook {
