@@ -2,6 +2,7 @@
 // back by epubcheck, pandoc and ebooklib (tests/cli/reader_harness.py).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -148,6 +149,20 @@ TEST_F(ChaptersCli, PatternsAreCheckedAndTheContentsListedWithoutABook) {
     EXPECT_FALSE(test::Exists(work / "s.epub"));
     std::error_code ignored;
     EXPECT_TRUE(std::filesystem::is_empty(tmp.Path(), ignored));
+}
+
+// Real books as downloaded (tests/conversion/realtexts: the text, xz-packed,
+// and its headings labelled by reading it), scored per book by
+// tests/cli/score_chapters.py through --list-chapters: precision and recall
+// of the table of contents' entries, title and level both.
+TEST_F(ChaptersCli, RealBooksKeepPrecisionAndRecall) {
+    const std::string dir = std::string(QM_SOURCE_DIR) + "/tests/";
+    const auto score = test::Run("python3 " + Quote(dir + "cli/score_chapters.py") + " " +
+                                 Quote(test::BinPath("quillmark-cli")) + " " +
+                                 Quote(dir + "conversion/realtexts") + " 0.99 0.98");
+    std::printf("%s", score.out.c_str());
+    EXPECT_EQ(score.exitCode, 0) << score.out << score.err;
+    EXPECT_EQ(Count(score.out, " precision "), 14u) << score.out;
 }
 
 }  // namespace
