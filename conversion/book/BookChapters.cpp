@@ -64,11 +64,10 @@ size_t BodyStart(std::string_view text, const THeadingLine& line, size_t limit) 
             start = after;
             continue;
         }
+        // The heading, or the end of it: its title, or the chapter of a
+        // volume-and-chapter line.
         const std::string key = HeadingKey(next);
-        const size_t titleAt = std::max(line.heading.prefixEnd, line.heading.at);
-        const bool repeat =
-            key == HeadingKey(line.trimmed) || (titleAt > 0 && titleAt < line.trimmed.size() &&
-                                                key == HeadingKey(line.trimmed.substr(titleAt)));
+        const bool repeat = key.size() >= 3 && HeadingKey(line.trimmed).ends_with(key);
         return repeat && after <= limit ? after : line.next;
     }
     return line.next;
