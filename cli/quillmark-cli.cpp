@@ -138,7 +138,8 @@ int ListChapters(const qm::TCliOptions& options) {
         const std::vector<qm::TBookSection>& sections = listed->book.sections;
         const std::vector<int> levels = qm::SectionLevels(sections);
         for (size_t k = 0; k < sections.size(); ++k) {
-            std::printf("%s%s\n", levels[k] > 0 ? "  " : "", sections[k].title.c_str());
+            const std::string indent(2 * static_cast<size_t>(levels[k]), ' ');
+            std::printf("%s%s\n", indent.c_str(), sections[k].title.c_str());
         }
         const qm::TChapterCount& found = listed->found;
         WarnPartsSetAside(options, found.Found() ? 1 : 0);

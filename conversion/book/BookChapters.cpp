@@ -1,19 +1,98 @@
 #include "conversion/book/BookChapters.h"
 
-#include <cstring>
+#include <algorithm>
+
+#include "conversion/book/HeadingPlan.h"
 
 namespace qm {
+
+namespace {
+
+TSectionKind SectionKindOf(THeadingKind kind) {
+    return kind == THeadingKind::Chapter ? TSectionKind::Chapter : TSectionKind::Volume;
+}
+
+// The sections one heading line opens: one, or a volume and its chapter
+// written on one line (a season, its volume and its chapter). A volume
+// that repeats the one before ("卷一 ◎..." on every entry) is not repeated.
+struct TSectionMarks {
+    std::vector<THeadingKind> kinds;  // None for a page without a heading
+    std::vector<bool> backMatter;
+    void Add(THeadingKind kind, bool back) {
+        kinds.push_back(kind);
+        backMatter.push_back(back);
+    }
+};
+
+void AddHeadingSections(const THeadingLine& line, std::vector<TBookSection>& sections,
+                        TSectionMarks& marks, std::string& volume) {
+    THeading h = line.heading;
+    std::string_view s =
+        h.bodyAt > 0 ? TrimHeadingLine(line.trimmed.substr(0, h.bodyAt)) : line.trimmed;
+    for (;;) {
+        const std::string_view own = h.innerAt > 0 ? TrimHeadingLine(s.substr(0, h.innerAt)) : s;
+        TBookSection section;
+        section.kind = SectionKindOf(h.kind);
+        section.title = TocTitle(own, h);
+        if (section.title != own) section.heading = std::string(own);
+        const bool repeated = h.innerAt > 0 && section.title == volume;
+        if (h.kind != THeadingKind::Chapter) volume = section.title;
+        if (!repeated) {
+            sections.push_back(std::move(section));
+            marks.Add(h.kind, (h.marks & kMarkBackMatter) != 0);
+        }
+        if (h.innerAt == 0) break;
+        s = s.substr(h.innerAt);
+        if (s.starts_with("◎")) s = TrimHeadingLine(s.substr(3));
+        h = BuiltInHeading(s);
+        if (h.kind == THeadingKind::None) h.kind = THeadingKind::Chapter;  // "卷一 ◎title"
+    }
+    if (line.heading.bodyAt > 0)
+        sections.back().paragraphs.push_back({line.trimmed.substr(line.heading.bodyAt)});
+}
+
+// Where the heading's body starts: after its line, and after the next line
+// of text too when that only repeats the heading or its title.
+size_t BodyStart(std::string_view text, const THeadingLine& line, size_t limit) {
+    size_t start = line.next;
+    while (start < limit) {
+        const size_t end = LineEnd(text, start);
+        const std::string_view next = TrimHeadingLine(text.substr(start, end - start));
+        const size_t after =
+            end < text.size() ? end + (text.substr(end, 2) == "\r\n" ? 2 : 1) : end;
+        if (next.empty()) {
+            start = after;
+            continue;
+        }
+        // The heading, or the end of it: its title, or the chapter of a
+        // volume-and-chapter line.
+        const std::string key = HeadingKey(next);
+        const bool repeat = key.size() >= 3 && HeadingKey(line.trimmed).ends_with(key);
+        return repeat && after <= limit ? after : line.next;
+    }
+    return line.next;
+}
+
+}  // namespace
 
 TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detector,
                                      const std::string& prefaceLabel,
                                      const std::function<void()>& checkCancel) {
-    constexpr size_t kCheckEvery = size_t{1} << 20;
     book.sections.clear();
-    TChapterCount count;
     const std::string_view text = book.text;
-    size_t bodyStart = 0;  // where the text of the section being read starts
+    std::vector<THeadingLine> lines = FindHeadingLines(text, detector, checkCancel);
+    const TContentsBlock contents = JudgeHeadings(lines, book.language);
+    PromoteGroupTitles(lines, text);
+    FindStoryTitles(lines, text);
+    std::erase_if(lines, [](const THeadingLine& line) { return !line.keep; });
+    TChapterCount count;
+    if (lines.empty()) return count;
+
     std::vector<TBookSection> sections;
+    TSectionMarks marks;
+    size_t bodyStart = 0;  // where the text of the section being read starts
     auto closeSection = [&](size_t end) {
+        if (end <= bodyStart) return;
         const std::string_view body = text.substr(bodyStart, end - bodyStart);
         if (!sections.empty()) {
             AppendParagraphs(body, sections.back().paragraphs);
@@ -24,40 +103,44 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
         if (front.paragraphs.empty()) return;
         front.title = front.paragraphs.size() > 3 ? prefaceLabel : book.title;
         sections.push_back(std::move(front));
+        marks.Add(THeadingKind::None, false);
     };
-    size_t start = 0;
-    size_t nextCheck = kCheckEvery;
-    const char* data = text.data();
-    while (start < text.size()) {
-        if (checkCancel && start >= nextCheck) {
-            checkCancel();
-            nextCheck = start + kCheckEvery;
+    bool contentsDue = contents.found;
+    std::string volume;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const THeadingLine& line = lines[k];
+        if (contentsDue && contents.start <= line.start) {
+            closeSection(contents.start);
+            TBookSection page;
+            page.title = contents.label;
+            AppendParagraphs(text.substr(contents.start, contents.end - contents.start),
+                             page.paragraphs);
+            sections.push_back(std::move(page));
+            marks.Add(THeadingKind::None, false);
+            bodyStart = contents.end;
+            contentsDue = false;
         }
-        const size_t end = LineEnd(text, start);
-        size_t next = end;
-        if (next < text.size())
-            next += data[next] == '\r' && next + 1 < text.size() && data[next + 1] == '\n' ? 2 : 1;
-        const THeadingKind kind = detector.Classify(text.substr(start, end - start));
-        if (kind != THeadingKind::None) {
-            closeSection(start);
-            TBookSection section;
-            section.kind =
-                kind == THeadingKind::Volume ? TSectionKind::Volume : TSectionKind::Chapter;
-            section.title = std::string(TrimHeadingLine(text.substr(start, end - start)));
-            ++(kind == THeadingKind::Volume ? count.volumes : count.chapters);
-            sections.push_back(std::move(section));
-            bodyStart = next;
-        }
-        start = next;
+        closeSection(line.start);
+        AddHeadingSections(line, sections, marks, volume);
+        bodyStart = BodyStart(text, line, k + 1 < lines.size() ? lines[k + 1].start : text.size());
     }
-    if (!count.Found()) return count;
     closeSection(text.size());
+
+    for (const TBookSection& section : sections) {
+        if (section.kind != TSectionKind::Part)
+            ++(section.kind == TSectionKind::Volume ? count.volumes : count.chapters);
+    }
     if (count.chapters == 0) {
         for (TBookSection& section : sections) {
             if (section.kind == TSectionKind::Volume) section.kind = TSectionKind::Chapter;
         }
         std::swap(count.volumes, count.chapters);
+        for (THeadingKind& kind : marks.kinds) {
+            if (kind != THeadingKind::None) kind = THeadingKind::Chapter;
+        }
     }
+    const std::vector<int> levels = HeadingLevels(marks.kinds, marks.backMatter);
+    for (size_t k = 0; k < sections.size(); ++k) sections[k].level = levels[k];
     book.sections = std::move(sections);
     return count;
 }

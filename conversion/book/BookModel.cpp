@@ -9,10 +9,10 @@ namespace qm {
 std::vector<int> SectionLevels(const std::vector<TBookSection>& sections) {
     std::vector<int> levels;
     levels.reserve(sections.size());
-    bool inVolume = false;
+    int previous = -1;
     for (const TBookSection& section : sections) {
-        if (section.kind != TSectionKind::Chapter) inVolume = section.kind == TSectionKind::Volume;
-        levels.push_back(section.kind == TSectionKind::Chapter && inVolume ? 1 : 0);
+        previous = std::clamp(section.level, 0, previous + 1);
+        levels.push_back(previous);
     }
     return levels;
 }

@@ -23,7 +23,9 @@ enum class TSectionKind : uint8_t {
 
 struct TBookSection {
     TSectionKind kind = TSectionKind::Part;
-    std::string title;  // UTF-8; the heading, or the part's label
+    std::string title;    // UTF-8; the table of contents' entry: the heading, or the part's label
+    std::string heading;  // the page's heading as the source writes it; empty: the title
+    int level = 0;        // the depth in the table of contents; 0 at the top
     std::vector<TParagraph> paragraphs;
 };
 
@@ -34,8 +36,8 @@ struct TBook {
     std::vector<TBookSection> sections;
 };
 
-// How deep each section sits in the table of contents: 1 for a chapter
-// after a volume, 0 for everything else (a part ends a volume's reach).
+// How deep each section sits in the table of contents: its level, never
+// more than one below the section before it (so the lists always nest).
 std::vector<int> SectionLevels(const std::vector<TBookSection>& sections);
 
 // True for the spaces a line's indent is made of: ASCII space and tab and

@@ -14,14 +14,40 @@
 
 namespace qm {
 
-enum class THeadingKind : uint8_t { None, Chapter, Volume };
+// Season: a level above volumes (第一季, 第一部 ... when volumes follow).
+enum class THeadingKind : uint8_t { None, Chapter, Volume, Season };
+
+// What the built-in rules read in a heading besides its kind; the book's
+// divider uses the marks to judge the heading among the others.
+enum THeadingMark : uint8_t {
+    kMarkNumberOne = 1,    // numbered one (第一, 1, I, One): a group's first chapter
+    kMarkUnnumbered = 2,   // a named part (序, Epilogue, FIRST EPILOGUE)
+    kMarkBackMatter = 4,   // 尾声, 后记, 番外, Epilogue ...: at the top after volumes
+    kMarkBareNumber = 8,   // a Roman numeral alone ("II."): a section mark in titled books
+    kMarkPagination = 16,  // 第N节 in Arabic digits: a download site's page mark
+};
+
+// One heading as the rules read it, on the trimmed line.
+// Positions are byte offsets into the trimmed line.
+struct THeading {
+    THeadingKind kind = THeadingKind::None;
+    uint8_t marks = 0;
+    size_t at = 0;         // where the heading proper starts, after 正文, "12." or 【
+    size_t prefixEnd = 0;  // the end of the numbered prefix or name (第 一 回, 尾 声); 0: none
+    size_t innerAt = 0;    // > 0: a second heading starts here (a volume and its chapter)
+    size_t ownEnd = std::string_view::npos;  // where a site mark starts
+    size_t bodyAt = 0;  // > 0: the chapter's first sentence starts here, on the heading's line
+};
 
 // A heading is a line of its own of at most this many characters once
-// trimmed. Real titles ("第一千二百三十四章　..." with a dozen words of
-// title, "Chapter Twenty-Three: ...") stay well below it; most prose lines
-// of a novel are longer, and the length check is what lets nearly every
+// trimmed, not counting a trailing site mark or an English subtitle. Real titles
+// ("第一千二百三十四章　..." with a dozen words of title, "Chapter Twenty-Three: ...") stay well
+// below it; most prose lines of a novel are longer, and the length check is what lets nearly every
 // line pass without any further look.
 inline constexpr size_t kMaxHeadingChars = 40;
+// The same for a heading in Latin letters, whose words take more characters
+// ("STAVE III:  THE SECOND OF THE THREE SPIRITS").
+inline constexpr size_t kMaxLatinHeadingChars = 60;
 
 // ICU's limit on one match, in steps of its engine (each ten thousand
 // backtracking states, a tenth to a fifth of a millisecond): about a second.
@@ -66,7 +92,11 @@ class TChapterDetector {
     // with user patterns (their matchers are reused). A user pattern that
     // works on one line for about kPatternTimeLimitSteps raises
     // EChapterPattern.
-    THeadingKind Classify(std::string_view line) const;
+    THeadingKind Classify(std::string_view line) const { return Inspect(line).kind; }
+
+    // The same with the marks, on the trimmed line; user patterns give no
+    // marks and no inner heading.
+    THeading Inspect(std::string_view line) const;
 
   private:
     struct TUserPattern;
@@ -75,6 +105,24 @@ class TChapterDetector {
 };
 
 // The built-in rules alone, on a trimmed line; exposed for the tests.
-THeadingKind BuiltInHeadingKind(std::string_view trimmed);
+THeading BuiltInHeading(std::string_view trimmed);
+inline THeadingKind BuiltInHeadingKind(std::string_view trimmed) {
+    return BuiltInHeading(trimmed).kind;
+}
+
+// The heading's title for the table of contents: its own part (a trailing
+// site mark dropped), no spaces inside the numbered prefix or a named
+// part's name, one space between the prefix and the title, and every other
+// run of spaces made one.
+std::string TocTitle(std::string_view trimmed, const THeading& heading);
+
+// The Latin rules (LatinHeadings.cpp), on a trimmed line.
+THeading LatinHeading(std::string_view s);
+// The first characters the Latin rules may match, for the quick pre-check.
+std::u32string LatinHeadingStarts();
+
+// Shared by the rules: one UTF-8 character at i, moving past it.
+char32_t NextChar(std::string_view s, size_t& i);
+bool IsHeadingSpace(char32_t c);
 
 }  // namespace qm

@@ -94,7 +94,7 @@ void WriteNavEntry(TXmlWriter& w, const TTocEntry& entry, int next) {
         return;
     }
     w.Close().Line();
-    if (next < entry.level) w.Close().Line().Close().Line();
+    for (int level = entry.level; level > next; --level) w.Close().Line().Close().Line();
 }
 
 void WriteLandmark(TXmlWriter& w, const char* type, const std::string& href, const char* word) {
@@ -190,7 +190,7 @@ std::string NcxDocument(const TBook& book, const std::string& identifier,
         w.Open("content").Attr("src", toc[k].href).Close().Line();
         const int next = k + 1 < toc.size() ? toc[k + 1].level : 0;
         if (next <= toc[k].level) w.Close().Line();
-        if (next < toc[k].level) w.Close().Line();
+        for (int level = toc[k].level; level > next; --level) w.Close().Line();
     }
     w.Close().Line().Close().Line();
     return ncx;

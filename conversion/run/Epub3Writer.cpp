@@ -25,7 +25,8 @@ class TPageSet {
         Start(section.title);
         if (section.kind != TSectionKind::Part) {
             TXmlWriter(page_, Style())
-                .Element(section.kind == TSectionKind::Volume ? "h1" : "h2", section.title)
+                .Element(section.kind == TSectionKind::Volume ? "h1" : "h2",
+                         section.heading.empty() ? section.title : section.heading)
                 .Line();
         }
         std::string paragraph;

@@ -7,29 +7,51 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "conversion/book/BookChapters.h"
 #include "conversion/book/BookNameParts.h"
 #include "conversion/book/ChapterDetector.h"
+#include "conversion/book/HeadingPlan.h"
 #include "support/TestSupport.h"
 
 namespace qm {
 namespace {
 
-// "K<TAB>title" per section: F front matter, V volume, C chapter.
+// "K<TAB>title" per section, indented two spaces a level: F front matter
+// (or the contents block), V volume (or season), C chapter.
 std::string TableOfContents(const TBook& book) {
     std::string toc;
     for (const TBookSection& s : book.sections) {
+        toc += std::string(2 * static_cast<size_t>(s.level), ' ');
         toc += s.kind == TSectionKind::Volume ? 'V' : s.kind == TSectionKind::Chapter ? 'C' : 'F';
         toc += "\t" + s.title + "\n";
     }
     return toc;
 }
 
-size_t NonBlankLines(const std::string& text) {
+// Nothing is lost: every line of text is a paragraph, or holds a heading
+// (with its chapter's first sentence, or a volume and its chapter), or
+// repeats the heading above it.
+void ExpectEveryLineKept(const TBook& book, const std::string& name) {
     std::vector<TParagraph> all;
-    AppendParagraphs(text, all);
-    return all.size();
+    AppendParagraphs(book.text, all);
+    std::set<std::string_view> paragraphs;
+    std::vector<std::string> headings;
+    for (const TBookSection& s : book.sections) {
+        for (const TParagraph& p : s.paragraphs) paragraphs.insert(TrimHeadingLine(p.text));
+        if (s.kind != TSectionKind::Part)
+            headings.push_back(s.heading.empty() ? s.title : s.heading);
+    }
+    for (const TParagraph& line : all) {
+        const std::string_view text = TrimHeadingLine(line.text);
+        const bool kept =
+            paragraphs.contains(text) ||
+            std::any_of(headings.begin(), headings.end(), [&](const std::string& h) {
+                return text.find(h) != std::string_view::npos || h.find(text) != std::string::npos;
+            });
+        EXPECT_TRUE(kept) << name << ": " << text;
+    }
 }
 
 TEST(ChapterDetection, LabelledNovelsGetExactlyTheirTablesOfContents) {
@@ -50,26 +72,24 @@ TEST(ChapterDetection, LabelledNovelsGetExactlyTheirTablesOfContents) {
         const std::string got = TableOfContents(book);
         const std::string want = test::ReadFile(dir + name + ".toc");
         EXPECT_EQ(got, want) << name;
-        EXPECT_EQ(count.volumes + count.chapters,
-                  static_cast<size_t>(std::count(want.begin(), want.end(), '\n')) -
-                      (want[0] == 'F' ? 1 : 0))
-            << name;
-        // Nothing is lost: every line is a heading or a paragraph.
-        size_t lines = 0;
-        for (const TBookSection& s : book.sections)
-            lines += s.paragraphs.size() + (s.kind == TSectionKind::Part ? 0 : 1);
-        EXPECT_EQ(lines, NonBlankLines(book.text)) << name;
+        size_t entries = 0;
+        for (size_t at = 0; at < want.size(); at = want.find('\n', at) + 1) {
+            if (want[want.find_first_not_of(' ', at)] != 'F') ++entries;
+        }
+        EXPECT_EQ(count.volumes + count.chapters, entries) << name;
+        ExpectEveryLineKept(book, name);
 
         // Headings as multisets of lines, for precision and recall.
         std::map<std::string, int> expected;
         size_t at = 0;
         for (size_t end; (end = want.find('\n', at)) != std::string::npos; at = end + 1) {
-            if (want[at] != 'F') ++expected[want.substr(at, end - at)];
+            const std::string entry = want.substr(at, end - at);
+            if (entry.find_first_not_of(' ') != entry.find('F')) ++expected[entry];
         }
         for (const TBookSection& s : book.sections) {
             if (s.kind == TSectionKind::Part) continue;
-            const std::string line =
-                std::string(s.kind == TSectionKind::Volume ? "V" : "C") + "\t" + s.title;
+            const std::string line = std::string(2 * static_cast<size_t>(s.level), ' ') +
+                                     (s.kind == TSectionKind::Volume ? "V" : "C") + "\t" + s.title;
             if (expected[line]-- > 0) {
                 ++truePositive;
             } else {
@@ -99,7 +119,8 @@ TEST(ChapterDetection, UserPatternsReplaceTheBuiltInRules) {
     EXPECT_EQ(count.volumes, 2u);
     EXPECT_EQ(count.chapters, 3u);
     EXPECT_EQ(TableOfContents(book),
-              "F\tt\nV\t== Act 1 ==\nC\tScene 1\nC\tScene 2: Night\nV\t== Act 2 ==\nC\tScene 3\n");
+              "F\tt\nV\t== Act 1 ==\n  C\tScene 1\n  C\tScene 2: Night\nV\t== Act 2 ==\n  C\tScene "
+              "3\n");
     // One pattern keeps the other kind's built-in rules.
     EXPECT_EQ(TChapterDetector("^Scene").Classify("　第一卷 风起　"), THeadingKind::Volume);
     EXPECT_EQ(TChapterDetector("^Scene").Classify("第一章 风起"), THeadingKind::None);
@@ -172,13 +193,22 @@ TEST(ChapterDetection, TrimRemovesTheSpacesTheRulesCount) {
 }
 
 // A chapter nests under the volume before it until a part ends the volume.
-TEST(ChapterDetection, SectionLevelsNestChaptersUnderTheirVolume) {
-    std::vector<TBookSection> sections(7);
-    const TSectionKind kinds[] = {
-        TSectionKind::Part,    TSectionKind::Chapter, TSectionKind::Volume, TSectionKind::Chapter,
-        TSectionKind::Chapter, TSectionKind::Part,    TSectionKind::Chapter};
-    for (size_t k = 0; k < sections.size(); ++k) sections[k].kind = kinds[k];
-    EXPECT_EQ(SectionLevels(sections), (std::vector<int>{0, 0, 0, 1, 1, 0, 0}));
+// Seasons over volumes over chapters; a page without a heading (None)
+// ends every group; back matter after the last volume returns to the top.
+TEST(ChapterDetection, HeadingLevelsNestAndBackMatterLeavesTheLastVolume) {
+    using K = THeadingKind;
+    const std::vector<K> kinds = {K::None,    K::Chapter, K::Season,  K::Volume,
+                                  K::Chapter, K::Volume,  K::Chapter, K::Chapter,
+                                  K::Chapter, K::None,    K::Chapter};
+    std::vector<bool> back(kinds.size(), false);
+    back[7] = back[8] = true;  // 尾声, 后记
+    EXPECT_EQ(HeadingLevels(kinds, back), (std::vector<int>{0, 0, 0, 1, 2, 1, 2, 0, 0, 0, 0}));
+    back[7] = back[8] = false;
+    EXPECT_EQ(HeadingLevels(kinds, back), (std::vector<int>{0, 0, 0, 1, 2, 1, 2, 2, 2, 0, 0}));
+    std::vector<TBookSection> sections(4);
+    const int asked[] = {0, 2, 1, 3};  // a jump of two is held to one
+    for (size_t k = 0; k < 4; ++k) sections[k].level = asked[k];
+    EXPECT_EQ(SectionLevels(sections), (std::vector<int>{0, 1, 1, 2}));
 }
 
 TEST(BookNameParts, BlankTextShowsNothing) {
