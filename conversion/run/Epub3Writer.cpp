@@ -251,6 +251,12 @@ std::vector<TTocEntry> TableOfContents(const TBook& book, const std::vector<size
 std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras, int threads,
                                         const std::function<void(int)>& progress) {
     std::vector<size_t> sectionFirst;
+    // Without the user's cover, one drawn from the title and author: readers'
+    // libraries show a book by its cover image. Drawn before the pages, so
+    // its canvas is gone before they take their memory.
+    std::optional<TBookResource> drawn;
+    if (!extras.cover) drawn = DrawCoverImage(book.title, book.author, book.language);
+    const TBookResource& cover = extras.cover ? *extras.cover : *drawn;
     std::vector<std::string> pages = RenderPages(book, threads, progress, sectionFirst);
 
     TPackageInfo info;
@@ -273,11 +279,6 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
         files.push_back({name, ""});
     }
 
-    // Without the user's cover, one drawn from the title and author: readers'
-    // libraries show a book by its cover image.
-    std::optional<TBookResource> drawn;
-    if (!extras.cover) drawn = DrawCoverImage(book.title, book.author, book.language);
-    const TBookResource& cover = extras.cover ? *extras.cover : *drawn;
     const std::string imageHref =
         Embed(files, info, cover, "images/cover", "cover-image", "cover-image");
     info.coverImageId = "cover-image";
