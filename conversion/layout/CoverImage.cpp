@@ -151,24 +151,31 @@ double FitBlock(PangoLayout* layout, double largest, double smallest, int maxHei
 
 // The title with a line end after each inner mark that closes a clause
 // (，：；！？ and the Latin colon and semicolon) or an ideographic space:
-// where a reader would break it.
+// where a reader would break it. Marks and closing brackets that follow one
+// stay on its line.
 std::string BreakAtClauses(const std::string& title) {
     static const char* const kMarks[] = {"，", "：", "；", "！", "？", "　", ": ", "; "};
+    static const char* const kClosing[] = {"」", "』", "”", "’", "）", "》", "…", "。", "、"};
+    auto at = [&title](size_t k, const char* text) {
+        return title.compare(k, std::char_traits<char>::length(text), text) == 0;
+    };
     std::string out;
     for (size_t k = 0; k < title.size();) {
         const char* found = nullptr;
-        for (const char* mark : kMarks) {
-            if (title.compare(k, std::char_traits<char>::length(mark), mark) == 0) found = mark;
-        }
+        for (const char* mark : kMarks) found = at(k, mark) ? mark : found;
         if (!found) {
             out += title[k++];
             continue;
         }
         const size_t length = std::char_traits<char>::length(found);
-        const bool space = StartsWith(found, "　");
-        if (!space) out.append(found, found[length - 1] == ' ' ? length - 1 : length);
+        if (!StartsWith(found, "　"))
+            out.append(found, found[length - 1] == ' ' ? length - 1 : length);
         k += length;
-        if (k < title.size()) out += '\n';
+        while (k < title.size() && title[k] == ' ') ++k;
+        bool closes = false;
+        for (const char* mark : kMarks) closes = closes || at(k, mark);
+        for (const char* mark : kClosing) closes = closes || at(k, mark);
+        if (k < title.size() && !closes) out += '\n';
     }
     return out;
 }

@@ -57,6 +57,8 @@ TEST(CoverImage, LinesBreakBetweenWordsAndNeverBeforeClosingPunctuation) {
         {"「紅樓夢」之金陵十二釵，又名《石頭記》。", "zh-Hant", 2},
         {"第1卷 Harry Potter与魔法石", "zh-CN", 1},
         {"道", "zh-CN", 1},
+        {"你好！？世界", "zh-CN", 2},  // a clause ends in two marks
+        {"「再见」， 朋友：A Story", "zh-CN", 2},
     };
     for (const auto& c : cases) {
         const TCoverLayout layout = LayoutCover(c.title, "某某 Someone", c.language);
