@@ -1,7 +1,7 @@
 # `make package`: a Debian package of everything `cmake --install` puts in
 # place, under /usr. The runtime dependencies are computed by dpkg-shlibdeps
 # from the libraries the programs link (the Qt platform plugins come with
-# libqt6gui6, which that already names).
+# libqt6gui6, which that already names); fonts are named by hand.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillmark)
 set(CPACK_PACKAGE_VENDOR "The Quillmark developers")
@@ -14,6 +14,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # quillmark_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Beyond the libraries: the face a generated cover is set in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quillmark.org/)

@@ -221,6 +221,11 @@ inline std::string CheckEpub3Layout(std::string_view bytes, int32_t parts, int e
     TEpub3Extras extras;
     extras.identifier = "urn:uuid:00000000-0000-4000-8000-000000000000";
     extras.vertical = vertical;
+    // A cover given, as --cover does: drawing one takes tens of milliseconds,
+    // which would slow this target many times over. Drawn covers of hostile
+    // titles, authors and languages are the book-files target's.
+    static const TBookResource cover{"\xFF\xD8\xFF\xD9", "image/jpeg", ".jpg", 1, 1};
+    extras.cover = &cover;
     const std::vector<TBookFile> files = RenderEpub3Files(book, extras, 1);
     std::string reading;
     for (const TBookFile& file : files) {

@@ -11,7 +11,7 @@ packages=(
   zip unzip 7zip libarchive-tools python3
   epubcheck pandoc python3-ebooklib python3-lxml
   xvfb xauth fonts-noto-cjk time
-  libopencc-dev fonts-dejavu-core
+  libopencc-dev fonts-dejavu-core libpango1.0-dev libcairo2-dev
   desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
 )
 

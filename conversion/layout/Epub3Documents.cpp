@@ -1,7 +1,5 @@
 #include "conversion/layout/Epub3Documents.h"
 
-#include <unicode/utf8.h>
-
 #include <algorithm>
 
 #include "platform/Format.h"
@@ -22,14 +20,6 @@ bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
-// Chinese written in traditional characters: the script subtag, or the
-// regions that use them.
-bool IsTraditionalChinese(const std::string& language) {
-    return language == "zh-Hant" || StartsWith(language, "zh-Hant-") ||
-           StartsWith(language, "zh-TW") || StartsWith(language, "zh-HK") ||
-           StartsWith(language, "zh-MO");
-}
-
 // The CJK families of common systems and readers for the book's language,
 // serif first (books are set in Song/Ming), then sans, then the generic one.
 std::string FontStack(const std::string& language) {
@@ -46,41 +36,6 @@ std::string FontStack(const std::string& language) {
         "\"Noto Serif CJK %s\", \"Source Han Serif %s\", %s, \"Noto Sans CJK %s\", "
         "\"Source Han Sans %s\", serif",
         region, region, extra, region, region);
-}
-
-// Lines of a title for the generated cover: about `width` full-width
-// characters each (a Latin letter counts half), at most five lines.
-std::vector<std::string> CoverLines(const std::string& text, int width) {
-    std::vector<std::string> lines(1);
-    int units = 0;
-    int32_t i = 0;
-    const auto n = static_cast<int32_t>(text.size());
-    while (i < n) {
-        const int32_t start = i;
-        UChar32 c = 0;
-        U8_NEXT(text.data(), i, n, c);
-        const int cost = c < 0x1100 ? 1 : 2;
-        if (units + cost > 2 * width) {
-            if (lines.size() == 5) {
-                lines.back() += "…";
-                break;
-            }
-            lines.emplace_back();
-            units = 0;
-        }
-        lines.back().append(text, static_cast<size_t>(start), static_cast<size_t>(i - start));
-        units += cost;
-    }
-    return lines;
-}
-
-void WriteSvgText(TXmlWriter& w, const std::vector<std::string>& lines, int top, int size,
-                  const char* weight) {
-    for (size_t k = 0; k < lines.size(); ++k) {
-        w.Open("text").Attr("x", 300).Attr("y", top + static_cast<int>(k) * size * 13 / 10);
-        w.Attr("font-size", size).Attr("font-weight", weight).Attr("text-anchor", "middle");
-        w.Text(lines[k]).Close().Line();
-    }
 }
 
 // A list item of the table of contents; a volume's entry stands out from
@@ -103,6 +58,12 @@ void WriteLandmark(TXmlWriter& w, const char* type, const std::string& href, con
 }
 
 }  // namespace
+
+bool IsTraditionalChinese(const std::string& language) {
+    return language == "zh-Hant" || StartsWith(language, "zh-Hant-") ||
+           StartsWith(language, "zh-TW") || StartsWith(language, "zh-HK") ||
+           StartsWith(language, "zh-MO");
+}
 
 const TBookWords& BookWordsFor(const std::string& language) {
     if (StartsWith(language, "ja")) return kJapanese;
@@ -230,7 +191,6 @@ std::string BookStyleSheet(const std::string& language, bool vertical,
         "body.title p {\n  text-indent: 0;\n  font-size: 1.2em;\n}\n";
     css +=
         "body.cover {\n  margin: 0;\n  padding: 0;\n  text-align: center;\n}\n"
-        "body.cover svg {\n  display: block;\n  width: 100%;\n  height: 100vh;\n}\n"
         "body.cover img {\n  display: block;\n  max-width: 100%;\n  max-height: 100vh;\n"
         "  margin: 0 auto;\n}\n";
     css +=
@@ -265,21 +225,8 @@ std::string CoverPage(const TBook& book, const std::string& cssHref, const std::
     std::string page = frame.head;
     TXmlWriter w(page, Style());
     w.Open("section").Attr("epub:type", "cover");
-    if (!imageHref.empty()) {
-        w.Open("img").Attr("src", imageHref).Attr("width", width).Attr("height", height);
-        w.Attr("alt", book.title).Close().Close().Line();
-        return page + frame.tail;
-    }
-    w.Line().Open("svg").Attr("xmlns", "http://www.w3.org/2000/svg").Attr("version", "1.1");
-    w.Attr("viewBox", "0 0 600 900").Attr("preserveAspectRatio", "xMidYMid meet").Line();
-    w.Open("rect").Attr("width", 600).Attr("height", 900).Attr("fill", "#f3ede2").Close().Line();
-    w.Open("rect").Attr("x", 36).Attr("y", 36).Attr("width", 528).Attr("height", 828);
-    w.Attr("fill", "none").Attr("stroke", "#7a5c3a").Attr("stroke-width", 3).Close().Line();
-    w.Open("g").Attr("fill", "#3b2a1a").Attr("font-family", "serif").Line();
-    const std::vector<std::string> title = CoverLines(book.title, 8);
-    WriteSvgText(w, title, 330 - static_cast<int>(title.size()) * 30, 56, "bold");
-    WriteSvgText(w, CoverLines(book.author, 14), 660, 30, "normal");
-    w.Close().Line().Close().Line().Close().Line();
+    w.Open("img").Attr("src", imageHref).Attr("width", width).Attr("height", height);
+    w.Attr("alt", book.title).Close().Close().Line();
     return page + frame.tail;
 }
 

@@ -34,6 +34,10 @@ struct TPackageInfo {
     std::vector<std::string> spine;    // ids, in reading order
 };
 
+// Chinese written in traditional characters: the script subtag, or the
+// regions that use them.
+bool IsTraditionalChinese(const std::string& language);
+
 // Words of the book's furniture in its language (Chinese, Japanese or English).
 struct TBookWords {
     const char *cover, *titlePage, *contents, *start;
@@ -55,8 +59,8 @@ std::string BookStyleSheet(const std::string& language, bool vertical, const std
 TPageFrame Epub3PageFrame(const std::string& language, std::string_view title,
                           const std::string& cssHref, const char* bodyClass = nullptr);
 
-// The cover page: the image when there is one (imageHref relative to the
-// page), else a typographic cover of title and author drawn in SVG.
+// The cover page: the cover image (imageHref relative to the page, width
+// and height its size in pixels) fitted to the screen.
 std::string CoverPage(const TBook& book, const std::string& cssHref, const std::string& imageHref,
                       int width, int height);
 std::string TitlePage(const TBook& book, const std::string& cssHref);

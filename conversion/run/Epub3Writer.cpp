@@ -1,8 +1,10 @@
 #include "conversion/run/Epub3Writer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "conversion/book/BookIdentifier.h"
+#include "conversion/layout/CoverImage.h"
 #include "conversion/layout/Epub3Documents.h"
 #include "conversion/layout/EpubTemplates.h"
 #include "conversion/run/BookTarget.h"
@@ -210,15 +212,14 @@ std::string Embed(std::vector<TBookFile>& files, TPackageInfo& info, const TBook
     return href;
 }
 
-// The cover and title pages, first in the spine; the cover shows the image
-// when there is one, else it is drawn as SVG.
+// The cover and title pages, first in the spine; the cover page shows the
+// cover image.
 void AddFrontPages(std::vector<TBookFile>& files, TPackageInfo& info, const TBook& book,
-                   const TEpub3Extras& extras, const std::string& imageHref) {
-    files.push_back({"OEBPS/cover.xhtml", CoverPage(book, "css/book.css", imageHref,
-                                                    extras.cover ? extras.cover->width : 0,
-                                                    extras.cover ? extras.cover->height : 0)});
+                   const TBookResource& cover, const std::string& imageHref) {
+    files.push_back({"OEBPS/cover.xhtml",
+                     CoverPage(book, "css/book.css", imageHref, cover.width, cover.height)});
     files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css")});
-    info.items.push_back({"cover", "cover.xhtml", kXhtml, extras.cover ? "" : "svg"});
+    info.items.push_back({"cover", "cover.xhtml", kXhtml, ""});
     info.items.push_back({"titlepage", "title.xhtml", kXhtml, ""});
     info.spine = {"cover", "titlepage", "nav"};
 }
@@ -251,6 +252,12 @@ std::vector<TTocEntry> TableOfContents(const TBook& book, const std::vector<size
 std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras, int threads,
                                         const std::function<void(int)>& progress) {
     std::vector<size_t> sectionFirst;
+    // Without the user's cover, one drawn from the title and author: readers'
+    // libraries show a book by its cover image. Drawn before the pages, so
+    // its canvas is gone before they take their memory.
+    std::optional<TBookResource> drawn;
+    if (!extras.cover) drawn = DrawCoverImage(book.title, book.author, book.language);
+    const TBookResource& cover = extras.cover ? *extras.cover : *drawn;
     std::vector<std::string> pages = RenderPages(book, threads, progress, sectionFirst);
 
     TPackageInfo info;
@@ -273,15 +280,14 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
         files.push_back({name, ""});
     }
 
-    const std::string imageHref = extras.cover ? Embed(files, info, *extras.cover, "images/cover",
-                                                       "cover-image", "cover-image")
-                                               : "";
-    if (extras.cover) info.coverImageId = "cover-image";
+    const std::string imageHref =
+        Embed(files, info, cover, "images/cover", "cover-image", "cover-image");
+    info.coverImageId = "cover-image";
     const std::string fontHref =
         extras.font ? Embed(files, info, *extras.font, "fonts/book", "font", "") : "";
     files[css].bytes =
         BookStyleSheet(book.language, extras.vertical, fontHref.empty() ? "" : "../" + fontHref);
-    AddFrontPages(files, info, book, extras, imageHref);
+    AddFrontPages(files, info, book, cover, imageHref);
     const std::vector<TTocEntry> toc = TableOfContents(book, sectionFirst);
     AddTextPages(files, info, std::move(pages));
 

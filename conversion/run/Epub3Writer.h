@@ -21,7 +21,7 @@ struct TEpub3Extras {
     std::string identifier;  // "urn:uuid:..."
     int64_t timestamp = 0;   // seconds since 1970, for dcterms:modified
     bool vertical = false;
-    const TBookResource* cover = nullptr;  // none: a generated cover
+    const TBookResource* cover = nullptr;  // none: one drawn from title and author
     const TBookResource* font = nullptr;
 };
 

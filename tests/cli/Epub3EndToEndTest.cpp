@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -263,6 +264,49 @@ TEST_F(Epub3Cli, BlankNamesFallBackAndTheBookStaysValid) {
     const auto check =
         test::Run("java -jar /usr/share/java/epubcheck.jar " + Quote(work / "blank.epub"));
     EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+}
+
+// The cover readers' libraries show: without --cover one drawn from the
+// title and author, with it the user's image as given. Either way it is the
+// manifest's cover-image, named by <meta name="cover"> and shown first
+// (tests/cli/cover_probe.py), and calibre, when present, finds the same.
+TEST_F(Epub3Cli, TheCoverIsAnImageReadersFind) {
+    test::WriteFile(work / "b.txt", "第一章\n　　海风吹过灯塔。\n");
+    test::WriteFile(work / "c.png", test::MakePng(320, 480));
+    const std::string userSha1 = test::Run("sha1sum " + Quote(work / "c.png")).out.substr(0, 40);
+    const struct {
+        const char *name, *args;
+        std::string expected;
+    } cases[] = {
+        {"en", "-t 'The Adventures of Sherlock Holmes' -a 'Arthur Conan Doyle' --language en",
+         "image/jpeg 1600x2400 "},
+        {"zh", "-t 斗罗大陆，唐门英雄传 -a 唐家三少", "image/jpeg 1600x2400 "},
+        {"tw", "-t 紅樓夢 -a 曹雪芹 --language zh-Hant --vertical", "image/jpeg 1600x2400 "},
+        {"user", "--cover c.png", "image/png 320x480 " + userSha1},
+    };
+    const bool calibre = test::Run("command -v ebook-meta").exitCode == 0;
+    std::vector<std::string> seen;
+    for (const auto& c : cases) {
+        const auto run = Cli(std::string(c.args) + " -o " + c.name + " b.txt");
+        ASSERT_EQ(run.exitCode, 0) << c.args << ": " << run.err;
+        const std::string book = work / (std::string(c.name) + ".epub");
+        const auto probe = test::Run(
+            "/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/cover_probe.py") +
+            " " + Quote(book));
+        ASSERT_EQ(probe.exitCode, 0) << c.args << ": " << probe.err;
+        EXPECT_EQ(probe.out.rfind(c.expected, 0), 0u) << c.args << ": " << probe.out;
+        const std::string sha1 = probe.out.substr(probe.out.rfind(' ') + 1, 40);
+        EXPECT_EQ(std::find(seen.begin(), seen.end(), sha1), seen.end()) << c.args;
+        seen.push_back(sha1);
+        const auto check =
+            test::Run("java -jar /usr/share/java/epubcheck.jar " + Quote(book) + " 2>&1");
+        EXPECT_NE(check.out.find("No errors or warnings detected"), std::string::npos) << check.out;
+        if (calibre) {
+            test::Run("ebook-meta --get-cover=" + Quote(work / "got") + " " + Quote(book));
+            EXPECT_EQ(test::Run("sha1sum " + Quote(work / "got")).out.substr(0, 40), sha1)
+                << c.args;
+        }
+    }
 }
 
 }  // namespace
