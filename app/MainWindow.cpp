@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
@@ -116,6 +118,20 @@ void MainWindow::CreateControls() {
     layout->setSpacing(0);
     layout->setMenuBar(menuBar);
     layout->addWidget(clientArea);
+    choiceLine = new QLabel(this);
+    choiceLine->setContentsMargins(8, 0, 8, 4);
+    choiceLine->setFixedWidth(kClientWidth);
+    choiceLine->setTextFormat(Qt::PlainText);
+    layout->addWidget(choiceLine);
+    connect(outputMenu, &TOutputMenu::ChoiceChanged, this,
+            [this] { choiceLine->setText(outputMenu->Summary()); });
+    choiceLine->setText(outputMenu->Summary());
+    QMenu* runMenu = menuBar->addMenu(QString::fromUtf8("转换(&C)"));
+    cancelAction = runMenu->addAction(QString::fromUtf8("取消转换"));
+    cancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancelAction->setEnabled(false);
+    addAction(cancelAction);  // Esc works wherever the focus is in the window
+    connect(cancelAction, &QAction::triggered, this, [this] { onCancel(); });
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     convertButton = MakeButton(client, "转换", 368);
@@ -308,12 +324,7 @@ QString RefusalOf(const QString& path) {
 
 void MainWindow::OpenFiles(const QStringList& paths) {
     if (paths.isEmpty()) return;
-    const QString refusal = RefusalOf(paths.front());
-    if (refusal.isEmpty()) {
-        AddFileToList(paths.front());
-    } else {
-        dialogs_.Warning(QString::fromUtf8(kApplicationTitle), refusal);
-    }
+    ListOrRefuse(paths.front());
     if (paths.size() > 1) {
         dialogs_.Warning(QString::fromUtf8(kApplicationTitle),
                          QString::fromUtf8("窗口一次转换一本书，只导入了第一个文件；"
@@ -321,11 +332,31 @@ void MainWindow::OpenFiles(const QStringList& paths) {
     }
 }
 
+void MainWindow::ListOrRefuse(const QString& path, bool fromDrop) {
+    const QString refusal = RefusalOf(path);
+    if (refusal.isEmpty()) {
+        AddFileToList(path);
+        outputMenu->ClearBookChoices();
+    } else if (fromDrop) {
+        QTimer::singleShot(0, this, [this, refusal] {
+            dialogs_.Warning(QString::fromUtf8(kApplicationTitle), refusal);
+        });
+    } else {
+        dialogs_.Warning(QString::fromUtf8(kApplicationTitle), refusal);
+    }
+}
+
 void MainWindow::onImport() {
     QString fileName;
     if (dialogs_.RunFileDialog(*openDialog, fileName) && !fileName.isEmpty()) {
-        AddFileToList(fileName);
+        ListOrRefuse(fileName);
     }
+}
+
+void MainWindow::onCancel() {
+    if (!converting_) return;
+    job_->CancelAndJoin();
+    SetBusy(false);
 }
 
 void MainWindow::onDelete() {
@@ -345,7 +376,7 @@ bool MainWindow::onApplicationEvent(QObject* receiver, QEvent* event) {
     // Dropped files are the window's, not the text of an edit box under the
     // cursor, so the event stops here.
     drop->acceptProposedAction();
-    if (type == QEvent::Drop) AddFileToList(first);
+    if (type == QEvent::Drop) ListOrRefuse(first, true);
     return true;
 }
 
@@ -400,6 +431,7 @@ void MainWindow::onConvert() {
 void MainWindow::SetBusy(bool busy) {
     converting_ = busy;
     convertButton->setEnabled(!busy);
+    cancelAction->setEnabled(busy);
     webStrip->setVisible(!busy);
     if (busy) progressBar->setValue(0);
     progressBar->setVisible(busy);
@@ -407,6 +439,7 @@ void MainWindow::SetBusy(bool busy) {
 
 void MainWindow::StartRun(const TConversionRequest& request, const std::string& tempDirPath) {
     SetBusy(true);
+    bookPath_ = QFile::decodeName(QByteArray::fromStdString(request.archiveName));
     job_ = std::make_unique<TConversionJob>(request, tempDirPath, TQuitOnSignals::StopRequests());
     TConversionJob* job = job_.get();
     // Queued news of a run that the closing window stopped, or that a later
@@ -424,9 +457,8 @@ void MainWindow::StartRun(const TConversionRequest& request, const std::string& 
     connect(
         job, &TConversionJob::WarningShown, this,
         [this](const QString& caption, const QString& text) { dialogs_.Warning(caption, text); });
-    connect(job, &TConversionJob::ResultShown, this, [this](const QString& text) {
-        dialogs_.Result(QString::fromUtf8(kApplicationTitle), text);
-    });
+    connect(job, &TConversionJob::ResultShown, this,
+            [this](const QString& text, bool bookMade) { ShowResult(text, bookMade); });
     connect(
         job, &TConversionJob::Finished, this,
         [this, current] {
@@ -434,6 +466,19 @@ void MainWindow::StartRun(const TConversionRequest& request, const std::string& 
         },
         Qt::QueuedConnection);
     job->Start();
+}
+
+void MainWindow::ShowResult(const QString& text, bool bookMade) {
+    const QString caption = QString::fromUtf8(kApplicationTitle);
+    if (!bookMade) {
+        dialogs_.Result(caption, text);
+        return;
+    }
+    const QFileInfo book(bookPath_);
+    if (dialogs_.Saved(caption, text,
+                       QString::fromUtf8("已保存到：%1").arg(book.absoluteFilePath()))) {
+        dialogs_.OpenFolder(book.absolutePath());
+    }
 }
 
 void MainWindow::RunFinished() {
