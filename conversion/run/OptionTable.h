@@ -66,7 +66,7 @@ struct TOptionRow {
     int32_t& (*number)(TOptionValues&) = nullptr;
     bool flagValue = true;
     int32_t low = 0, high = 0;
-    bool oneBook = false;               // applies when a single book is converted only
+    bool oneBook = false;  // applies when a single book is converted only
     // The window remembers it across books under this key: preferences only,
     // never what belongs to one book (its cover, encoding, language, patterns).
     const char* settingsKey = nullptr;
