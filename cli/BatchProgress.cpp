@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <numeric>
 
+#include "cli/CliConsole.h"
+
 namespace qm {
 
-TBatchProgress::TBatchProgress(size_t books, bool shown) : halfPercents_(books, 0), shown_(shown) {}
+TBatchProgress::TBatchProgress(const std::vector<TBatchBook>& books, bool shown,
+                               const TInterruptWatch& watch)
+    : books_(books), watch_(watch), halfPercents_(books.size(), 0), shown_(shown) {}
 
-void TBatchProgress::Update(size_t index, TConversionPhase phase, int percent) {
+void TBatchProgress::BookProgress(size_t index, TConversionPhase phase, int percent) {
     const int value = (phase == TConversionPhase::Packing ? 100 : 0) + std::clamp(percent, 0, 100);
     std::lock_guard lock(mutex_);
     if (value <= halfPercents_[index]) return;
@@ -16,12 +20,20 @@ void TBatchProgress::Update(size_t index, TConversionPhase phase, int percent) {
     Draw();
 }
 
-void TBatchProgress::BookDone(size_t index, bool converted) {
+void TBatchProgress::BookWarning(size_t index, const std::string& text) {
+    Note(books_[index].sourcePath + ": " + text);
+}
+
+void TBatchProgress::BookDone(size_t index, const TBatchBookDone& done) {
     std::lock_guard lock(mutex_);
     halfPercents_[index] = 200;
     ++done_;
-    if (!converted) ++failed_;
+    if (!done.made) ++failed_;
     Draw();
+}
+
+void TBatchProgress::WorkDirectoryMade(const std::string& path) {
+    watch_.AlsoRemoveOnForcedExit(path);
 }
 
 void TBatchProgress::Note(const std::string& line) {

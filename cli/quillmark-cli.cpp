@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/BatchPlan.h"
 #include "cli/BatchProgress.h"
-#include "cli/BatchRun.h"
 #include "cli/CliConsole.h"
 #include "cli/CliOptions.h"
-#include "conversion/book/BookNameParts.h"
+#include "conversion/run/BatchPlan.h"
+#include "conversion/run/BatchRun.h"
 #include "conversion/run/ConversionRun.h"
 #include "conversion/run/Epub3Run.h"
 #include "conversion/run/FileNames.h"
@@ -138,15 +137,6 @@ std::optional<std::string> OutputDirOf(const qm::TCliOptions& options) {
     return outputDir;
 }
 
-// Where each book of a batch takes its title from.
-qm::TTitleRule TitleRuleOf(const qm::TCliOptions& options) {
-    if (!options.title.empty()) return [&options](const std::string&) { return options.title; };
-    if (!options.epub3.epub3) return qm::FileNameTitle;
-    // "《书名》作者：某某.txt" gives the book 书名 as title and file name.
-    return
-        [](const std::string& path) { return qm::BookNamePartsOf(qm::BaseNameText(path)).title; };
-}
-
 // Prints what became of the batch; the exit status.
 int ReportBatch(const qm::TBatchOutcome& outcome, const std::vector<qm::TRefusedSource>& refused,
                 size_t books, int signal) {
@@ -185,7 +175,7 @@ int ConvertBatch(const qm::TCliOptions& options) {
     const std::optional<std::string> outputDir = OutputDirOf(options);
     if (!outputDir) return kExitFailure;
     const std::vector<qm::TBatchBook> books =
-        qm::PlanBatch(sources, *outputDir, TitleRuleOf(options));
+        qm::PlanBatch(sources, *outputDir, qm::BatchTitleRule(options.title, options.epub3.epub3));
 
     qm::TBatchSettings settings;
     settings.common = qm::InputOf(options);
@@ -194,8 +184,9 @@ int ConvertBatch(const qm::TCliOptions& options) {
     int signal = 0;
     try {
         qm::TInterruptWatch watch(qm::TempDirPath());
-        qm::TBatchProgress progress(books.size(), ::isatty(STDERR_FILENO) != 0);
-        outcome = qm::RunBatch(books, settings, *outputDir, progress, watch);
+        qm::TBatchProgress progress(books, ::isatty(STDERR_FILENO) != 0, watch);
+        settings.control = &watch.Control();
+        outcome = qm::RunBatch(books, settings, *outputDir, progress);
         progress.Finish();
         signal = watch.Signal();
     } catch (const std::exception& e) {

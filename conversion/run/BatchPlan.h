@@ -1,5 +1,7 @@
 #pragma once
 // A batch's plan: which files become books, and each book's title and path.
+// Shared by the front ends: the command line's -O/-r and the window's batch
+// both list their sources and name their books here.
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +14,11 @@ using TTitleRule = std::function<std::string(const std::string& sourcePath)>;
 // The title of the classic layout's books: the file's name without its directory
 // and its last extension, as text (a GBK name decoded).
 std::string FileNameTitle(const std::string& sourcePath);
+
+// Where each book of a batch takes its title from: the typed title when
+// there is one; else, for the classic layout, FileNameTitle; for EPUB 3, the
+// title part of a "《书名》作者：某某" file name (BookNamePartsOf).
+TTitleRule BatchTitleRule(const std::string& typedTitle, bool epub3);
 
 // A file given or found that cannot become a book, and why.
 struct TRefusedSource {

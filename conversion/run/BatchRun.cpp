@@ -1,4 +1,4 @@
-#include "cli/BatchRun.h"
+#include "conversion/run/BatchRun.h"
 
 #include <sched.h>
 #include <sys/stat.h>
@@ -13,9 +13,6 @@
 #include <optional>
 #include <thread>
 
-#include "cli/BatchProgress.h"
-#include "cli/CliConsole.h"
-#include "cli/CliOptions.h"
 #include "conversion/run/BookTarget.h"
 #include "platform/FileSystem.h"
 #include "platform/TempDir.h"
@@ -24,26 +21,26 @@
 namespace qm {
 namespace {
 
-// One book's front end: progress to the batch's line; warnings come back in
-// the result, for the summary. It stops with the program-wide interrupt.
+// One book's front end: progress to the batch's listener; warnings come
+// back in the result. It stops with the batch's control.
 class TBatchBookUi : public TConversionUi {
   public:
-    TBatchBookUi(size_t index, const TInterruptWatch& watch, TBatchProgress& progress)
-        : TConversionUi(&watch.Control()), index_(index), progress_(progress) {}
+    TBatchBookUi(size_t index, const TRunControl* control, TBatchListener& listener)
+        : TConversionUi(control), index_(index), listener_(listener) {}
 
     void ShowWarning(const std::string&, const std::string& text) override {
         warnings.push_back(text);
     }
     void ShowResult(const std::string&, bool) override {}
     void Progress(TConversionPhase phase, int percent) override {
-        progress_.Update(index_, phase, percent);
+        listener_.BookProgress(index_, phase, percent);
     }
 
     std::vector<std::string> warnings;  // the run's, in order
 
   private:
     size_t index_;
-    TBatchProgress& progress_;
+    TBatchListener& listener_;
 };
 
 // What the work directories of batches are called: ".quillmark-batch-XXXXXX".
@@ -63,7 +60,7 @@ std::string JoinReasons(const std::vector<std::string>& warnings, const std::str
 // reason when the book was not made.
 TConversionResult ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
                               const std::string& tempDirPath, const std::string& stagedPath,
-                              TBatchProgress& progress, const TInterruptWatch& watch) {
+                              TBatchListener& listener) {
     // Only an earlier book is replaced: checked before the work and again
     // just before the rename.
     if (TRunStatus target = CheckBookTarget(book.bookPath); !target) return target.Error();
@@ -76,13 +73,13 @@ TConversionResult ConvertBook(const TBatchBook& book, size_t index, const TBatch
     // Each book packs on one thread when several convert at a time: the
     // jobs share the cores.
     if (request->threads == 0 && settings.jobs > 1) request->threads = 1;
-    TBatchBookUi ui(index, watch, progress);
+    TBatchBookUi ui(index, settings.control, listener);
     const TConversionResult result = RunConversion(*request, ui, tempDirPath);
     if (!result) {
         RemoveTree(stagedPath);
         return TRunError{result.Error().kind, JoinReasons(ui.warnings, result.Error().message)};
     }
-    for (const std::string& warning : ui.warnings) progress.Note(book.sourcePath + ": " + warning);
+    for (const std::string& warning : ui.warnings) listener.BookWarning(index, warning);
     if (TRunStatus target = CheckBookTarget(book.bookPath); !target) {
         RemoveTree(stagedPath);
         return target.Error();
@@ -107,8 +104,7 @@ int DefaultJobCount() {
 }
 
 TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSettings& settings,
-                       const std::string& outputDir, TBatchProgress& progress,
-                       const TInterruptWatch& watch) {
+                       const std::string& outputDir, TBatchListener& listener) {
     // Those of batches killed into this directory earlier.
     TWorkDirectory::RemoveStale(outputDir, kBatchDirectoryTag);
     // Beside the books, so that putting one in place is a rename.
@@ -116,15 +112,17 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
     std::string tempDirPath, commonError;
     try {
         staging.emplace(outputDir, kBatchDirectoryTag);
-        watch.AlsoRemoveOnForcedExit(staging->Path());
+        listener.WorkDirectoryMade(staging->Path());
         tempDirPath = TempDirPath();
     } catch (const std::exception& error) {
         commonError = error.what();
     }
 
-    enum State : char { NotStarted, Made, MadeByHeadings, Failed };
-    std::vector<State> states(books.size(), NotStarted);
-    std::vector<std::string> reasons(books.size());
+    const auto stopped = [&settings] {
+        return settings.control != nullptr && settings.control->CancelRequested();
+    };
+    std::vector<TBatchBookDone> dones(books.size());
+    std::vector<char> started(books.size(), 0);
     std::atomic<size_t> next{0};
     auto work = [&](int slot) {
         // Each job has a temporary directory of its own.
@@ -133,19 +131,20 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
         if (setupError.empty() && ::mkdir(jobTemp.c_str(), 0700) != 0 && errno != EEXIST) {
             setupError = "Cannot create \"" + jobTemp + "\". " + std::strerror(errno);
         }
-        while (watch.Signal() == 0) {
+        while (!stopped()) {
             const size_t index = next.fetch_add(1);
             if (index >= books.size()) break;
+            started[index] = 1;
             const TConversionResult made =
                 !setupError.empty()
                     ? TConversionResult(TRunError{TRunError::Kind::NotStarted, setupError})
                     : ConvertBook(books[index], index, settings, jobTemp,
-                                  staging->Path() + std::to_string(index) + ".epub", progress,
-                                  watch);
-            const bool divided = made && made->volumes + made->chapters > 0;
-            states[index] = !made ? Failed : divided ? MadeByHeadings : Made;
-            if (!made) reasons[index] = made.Error().message;
-            progress.BookDone(index, static_cast<bool>(made));
+                                  staging->Path() + std::to_string(index) + ".epub", listener);
+            TBatchBookDone& done = dones[index];
+            done.made = static_cast<bool>(made);
+            done.dividedByHeadings = made && made->volumes + made->chapters > 0;
+            if (!made) done.reason = made.Error().message;
+            listener.BookDone(index, done);
         }
         if (commonError.empty()) RemoveTree(jobTemp);
     };
@@ -157,10 +156,15 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
 
     TBatchOutcome outcome;
     for (size_t index = 0; index < books.size(); ++index) {
-        if (states[index] == Made || states[index] == MadeByHeadings) ++outcome.converted;
-        if (states[index] == MadeByHeadings) ++outcome.dividedByHeadings;
-        if (states[index] == Failed)
-            outcome.failures.push_back({books[index].sourcePath, reasons[index]});
+        const TBatchBookDone& done = dones[index];
+        if (!started[index]) {
+            ++outcome.notStarted;
+        } else if (done.made) {
+            ++outcome.converted;
+            if (done.dividedByHeadings) ++outcome.dividedByHeadings;
+        } else {
+            outcome.failures.push_back({books[index].sourcePath, done.reason});
+        }
     }
     return outcome;
 }

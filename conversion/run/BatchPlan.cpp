@@ -1,9 +1,10 @@
-#include "cli/BatchPlan.h"
+#include "conversion/run/BatchPlan.h"
 
 #include <set>
 
-#include "cli/CliOptions.h"
+#include "conversion/book/BookNameParts.h"
 #include "conversion/run/FileNames.h"
+#include "conversion/run/PrepareConversion.h"
 #include "platform/FileSystem.h"
 
 namespace qm {
@@ -30,6 +31,12 @@ void CollectBelow(const std::string& directory, std::vector<std::string>& source
 
 std::string FileNameTitle(const std::string& sourcePath) {
     return BaseNameText(sourcePath);
+}
+
+TTitleRule BatchTitleRule(const std::string& typedTitle, bool epub3) {
+    if (!typedTitle.empty()) return [typedTitle](const std::string&) { return typedTitle; };
+    if (!epub3) return FileNameTitle;
+    return [](const std::string& path) { return BookNamePartsOf(BaseNameText(path)).title; };
 }
 
 void CollectSources(const std::vector<std::string>& operands, bool recursive,
