@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -24,6 +25,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/BatchWindow.h"
 #include "app/ConversionJob.h"
 #include "app/Dialogs.h"
 #include "app/OutputMenu.h"
@@ -127,6 +129,9 @@ void MainWindow::CreateControls() {
             [this] { choiceLine->setText(outputMenu->Summary()); });
     choiceLine->setText(outputMenu->Summary());
     QMenu* runMenu = menuBar->addMenu(QString::fromUtf8("转换(&C)"));
+    batchAction = runMenu->addAction(QString::fromUtf8("批量转换…"));
+    connect(batchAction, &QAction::triggered, this, [this] { onBatch(); });
+    runMenu->addSeparator();
     cancelAction = runMenu->addAction(QString::fromUtf8("取消转换"));
     cancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
     cancelAction->setEnabled(false);
@@ -351,6 +356,29 @@ void MainWindow::onImport() {
     if (dialogs_.RunFileDialog(*openDialog, fileName) && !fileName.isEmpty()) {
         ListOrRefuse(fileName);
     }
+}
+
+void MainWindow::onBatch() {
+    if (!batchWindow) {
+        // What every book of a batch shares: the parts and the preferences;
+        // what the menu holds for the one listed book stays with it.
+        auto common = [this] {
+            TConversionInput input;
+            input.parts = partsSpin->CheckValue(partsSpin->Value());
+            input.options = outputMenu->Options();
+            input.options.coverPath.clear();
+            input.options.encoding.clear();
+            input.options.language.clear();
+            input.options.chapterPattern.clear();
+            input.options.volumePattern.clear();
+            return input;
+        };
+        batchWindow = new TBatchWindow(dialogs_, common, this);
+        batchWindow->kindBox->setCurrentIndex(outputMenu->Options().epub3 ? 1 : 0);
+    }
+    batchWindow->show();
+    batchWindow->raise();
+    batchWindow->activateWindow();
 }
 
 void MainWindow::onCancel() {

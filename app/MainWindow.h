@@ -20,6 +20,7 @@ class QTableWidget;
 
 namespace qm {
 
+class TBatchWindow;
 class TConversionJob;
 class TDialogs;
 struct TConversionRequest;
@@ -64,7 +65,9 @@ class MainWindow : public QWidget {
     // Under the classic controls: the kind of book Convert makes, and the
     // choices made for this book.
     QLabel* choiceLine;
-    QAction* cancelAction;  // 取消转换, Esc: on while a run goes
+    QAction* cancelAction;                // 取消转换, Esc: on while a run goes
+    QAction* batchAction;                 // 批量转换…: opens the batch window
+    TBatchWindow* batchWindow = nullptr;  // made when first opened
 
     // Handlers. onConvert starts the run on a thread of its own and returns;
     // the window shows its boxes and progress as they come, and takes its
@@ -75,6 +78,8 @@ class MainWindow : public QWidget {
     // Stops the running conversion and waits for it: a book it would have
     // replaced stays as it was, and no work file remains.
     void onCancel();
+    // Opens the batch window, its kind set to the output menu's.
+    void onBatch();
     // Takes the first local file of a drop anywhere in the window; true
     // when the event was the window's.
     bool onApplicationEvent(QObject* receiver, QEvent* event);
