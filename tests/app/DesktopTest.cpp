@@ -44,6 +44,26 @@ TEST(Desktop, WindowBelongsToItsDesktopEntryAndShowsItsIcon) {
     EXPECT_EQ(QSettings().organizationName().toStdString(), kOrganisationName);
 }
 
+// Settings kept under Qt's default organisation by older versions: the
+// preferences come over once, a book's own choices do not.
+TEST(Desktop, PreferencesOfAnOlderVersionAreCarriedOver) {
+    QSettings current;
+    current.clear();
+    QSettings old(QStringLiteral("Unknown Organization"), QCoreApplication::applicationName());
+    old.setValue("epub3/vertical", true);
+    old.setValue("epub3/cover", "/old/cover.png");
+    old.sync();
+    CarryOverOldSettings();
+    EXPECT_TRUE(current.value("epub3/vertical").toBool());
+    EXPECT_FALSE(current.contains("epub3/cover"));
+    // Once only: later changes are the user's.
+    current.setValue("epub3/vertical", false);
+    CarryOverOldSettings();
+    EXPECT_FALSE(current.value("epub3/vertical").toBool());
+    old.clear();
+    current.clear();
+}
+
 // The file dialog's and the message boxes' buttons come from Qt's own
 // catalogues; without them they stay English under a Chinese locale.
 TEST(Desktop, QtsOwnTextsFollowAChineseLocale) {
