@@ -30,9 +30,9 @@ class TConversionJob::TJobUi : public TConversionUi {
     // stop every conversion with a box of its own.
     void ShowNotice(const std::string& text) override { notices_.append("\n").append(text); }
     // The box is shown while the run waits, before it ends.
-    void ShowResult(const std::string& text, bool) override {
+    void ShowResult(const std::string& text, bool bookMade) override {
         const QString shown = QString::fromStdString(text + notices_);
-        job_.AskWindow([this, shown] { emit job_.ResultShown(shown); });
+        job_.AskWindow([this, shown, bookMade] { emit job_.ResultShown(shown, bookMade); });
     }
     void Progress(TConversionPhase phase, int percent) override {
         const int value = BarValue(phase, percent);

@@ -46,7 +46,7 @@ class TConversionJob : public QObject {
     // Emitted on the window's thread while the run waits: a connected slot
     // shows the box, and the run goes on once it has returned.
     void WarningShown(const QString& caption, const QString& text);
-    void ResultShown(const QString& text);
+    void ResultShown(const QString& text, bool bookMade);
     // The run has ended and Result() holds its outcome. Emitted on the
     // run's thread.
     void Finished();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/AppSetup.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/QuitOnSignals.h"
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
     // name is a file, whatever it starts with.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(qm::kApplicationTitle));
+    qm::SetUpApplication(application);
     QStringList files;
     for (int i = 1; i < argc; ++i) {
         if (QByteArray(argv[i]) == "--") continue;

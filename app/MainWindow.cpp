@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
@@ -22,6 +25,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/BatchWindow.h"
 #include "app/ConversionJob.h"
 #include "app/Dialogs.h"
 #include "app/OutputMenu.h"
@@ -116,6 +120,23 @@ void MainWindow::CreateControls() {
     layout->setSpacing(0);
     layout->setMenuBar(menuBar);
     layout->addWidget(clientArea);
+    choiceLine = new QLabel(this);
+    choiceLine->setContentsMargins(8, 0, 8, 4);
+    choiceLine->setFixedWidth(kClientWidth);
+    choiceLine->setTextFormat(Qt::PlainText);
+    layout->addWidget(choiceLine);
+    connect(outputMenu, &TOutputMenu::ChoiceChanged, this,
+            [this] { choiceLine->setText(outputMenu->Summary()); });
+    choiceLine->setText(outputMenu->Summary());
+    QMenu* runMenu = menuBar->addMenu(QString::fromUtf8("转换(&C)"));
+    batchAction = runMenu->addAction(QString::fromUtf8("批量转换…"));
+    connect(batchAction, &QAction::triggered, this, [this] { onBatch(); });
+    runMenu->addSeparator();
+    cancelAction = runMenu->addAction(QString::fromUtf8("取消转换"));
+    cancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancelAction->setEnabled(false);
+    addAction(cancelAction);  // Esc works wherever the focus is in the window
+    connect(cancelAction, &QAction::triggered, this, [this] { onCancel(); });
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     convertButton = MakeButton(client, "转换", 368);
@@ -308,12 +329,7 @@ QString RefusalOf(const QString& path) {
 
 void MainWindow::OpenFiles(const QStringList& paths) {
     if (paths.isEmpty()) return;
-    const QString refusal = RefusalOf(paths.front());
-    if (refusal.isEmpty()) {
-        AddFileToList(paths.front());
-    } else {
-        dialogs_.Warning(QString::fromUtf8(kApplicationTitle), refusal);
-    }
+    ListOrRefuse(paths.front());
     if (paths.size() > 1) {
         dialogs_.Warning(QString::fromUtf8(kApplicationTitle),
                          QString::fromUtf8("窗口一次转换一本书，只导入了第一个文件；"
@@ -321,11 +337,54 @@ void MainWindow::OpenFiles(const QStringList& paths) {
     }
 }
 
+void MainWindow::ListOrRefuse(const QString& path, bool fromDrop) {
+    const QString refusal = RefusalOf(path);
+    if (refusal.isEmpty()) {
+        AddFileToList(path);
+        outputMenu->ClearBookChoices();
+    } else if (fromDrop) {
+        QTimer::singleShot(0, this, [this, refusal] {
+            dialogs_.Warning(QString::fromUtf8(kApplicationTitle), refusal);
+        });
+    } else {
+        dialogs_.Warning(QString::fromUtf8(kApplicationTitle), refusal);
+    }
+}
+
 void MainWindow::onImport() {
     QString fileName;
     if (dialogs_.RunFileDialog(*openDialog, fileName) && !fileName.isEmpty()) {
-        AddFileToList(fileName);
+        ListOrRefuse(fileName);
     }
+}
+
+void MainWindow::onBatch() {
+    if (!batchWindow) {
+        // What every book of a batch shares: the parts and the preferences;
+        // what the menu holds for the one listed book stays with it.
+        auto common = [this] {
+            TConversionInput input;
+            input.parts = partsSpin->CheckValue(partsSpin->Value());
+            input.options = outputMenu->Options();
+            input.options.coverPath.clear();
+            input.options.encoding.clear();
+            input.options.language.clear();
+            input.options.chapterPattern.clear();
+            input.options.volumePattern.clear();
+            return input;
+        };
+        batchWindow = new TBatchWindow(dialogs_, common, this);
+        batchWindow->kindBox->setCurrentIndex(outputMenu->Options().epub3 ? 1 : 0);
+    }
+    batchWindow->show();
+    batchWindow->raise();
+    batchWindow->activateWindow();
+}
+
+void MainWindow::onCancel() {
+    if (!converting_) return;
+    job_->CancelAndJoin();
+    SetBusy(false);
 }
 
 void MainWindow::onDelete() {
@@ -345,7 +404,7 @@ bool MainWindow::onApplicationEvent(QObject* receiver, QEvent* event) {
     // Dropped files are the window's, not the text of an edit box under the
     // cursor, so the event stops here.
     drop->acceptProposedAction();
-    if (type == QEvent::Drop) AddFileToList(first);
+    if (type == QEvent::Drop) ListOrRefuse(first, true);
     return true;
 }
 
@@ -400,6 +459,7 @@ void MainWindow::onConvert() {
 void MainWindow::SetBusy(bool busy) {
     converting_ = busy;
     convertButton->setEnabled(!busy);
+    cancelAction->setEnabled(busy);
     webStrip->setVisible(!busy);
     if (busy) progressBar->setValue(0);
     progressBar->setVisible(busy);
@@ -407,6 +467,7 @@ void MainWindow::SetBusy(bool busy) {
 
 void MainWindow::StartRun(const TConversionRequest& request, const std::string& tempDirPath) {
     SetBusy(true);
+    bookPath_ = QFile::decodeName(QByteArray::fromStdString(request.archiveName));
     job_ = std::make_unique<TConversionJob>(request, tempDirPath, TQuitOnSignals::StopRequests());
     TConversionJob* job = job_.get();
     // Queued news of a run that the closing window stopped, or that a later
@@ -424,9 +485,8 @@ void MainWindow::StartRun(const TConversionRequest& request, const std::string& 
     connect(
         job, &TConversionJob::WarningShown, this,
         [this](const QString& caption, const QString& text) { dialogs_.Warning(caption, text); });
-    connect(job, &TConversionJob::ResultShown, this, [this](const QString& text) {
-        dialogs_.Result(QString::fromUtf8(kApplicationTitle), text);
-    });
+    connect(job, &TConversionJob::ResultShown, this,
+            [this](const QString& text, bool bookMade) { ShowResult(text, bookMade); });
     connect(
         job, &TConversionJob::Finished, this,
         [this, current] {
@@ -434,6 +494,19 @@ void MainWindow::StartRun(const TConversionRequest& request, const std::string& 
         },
         Qt::QueuedConnection);
     job->Start();
+}
+
+void MainWindow::ShowResult(const QString& text, bool bookMade) {
+    const QString caption = QString::fromUtf8(kApplicationTitle);
+    if (!bookMade) {
+        dialogs_.Result(caption, text);
+        return;
+    }
+    const QFileInfo book(bookPath_);
+    if (dialogs_.Saved(caption, text,
+                       QString::fromUtf8("已保存到：%1").arg(book.absoluteFilePath()))) {
+        dialogs_.OpenFolder(book.absolutePath());
+    }
 }
 
 void MainWindow::RunFinished() {

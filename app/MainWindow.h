@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+class QAction;
 class QCloseEvent;
 class QFileDialog;
 class QLabel;
@@ -19,6 +20,7 @@ class QTableWidget;
 
 namespace qm {
 
+class TBatchWindow;
 class TConversionJob;
 class TDialogs;
 struct TConversionRequest;
@@ -60,6 +62,12 @@ class MainWindow : public QWidget {
     QWidget* clientArea;
     QMenuBar* menuBar;
     TOutputMenu* outputMenu;  // the kind of book and the EPUB 3 options
+    // Under the classic controls: the kind of book Convert makes, and the
+    // choices made for this book.
+    QLabel* choiceLine;
+    QAction* cancelAction;                // 取消转换, Esc: on while a run goes
+    QAction* batchAction;                 // 批量转换…: opens the batch window
+    TBatchWindow* batchWindow = nullptr;  // made when first opened
 
     // Handlers. onConvert starts the run on a thread of its own and returns;
     // the window shows its boxes and progress as they come, and takes its
@@ -67,6 +75,11 @@ class MainWindow : public QWidget {
     void onConvert();
     void onImport();
     void onDelete();
+    // Stops the running conversion and waits for it: a book it would have
+    // replaced stays as it was, and no work file remains.
+    void onCancel();
+    // Opens the batch window, its kind set to the output menu's.
+    void onBatch();
     // Takes the first local file of a drop anywhere in the window; true
     // when the event was the window's.
     bool onApplicationEvent(QObject* receiver, QEvent* event);
@@ -93,6 +106,10 @@ class MainWindow : public QWidget {
     void StartUp(const QUrl& pageAddress);
     void PlaceOnScreen();
     void AddFileToList(const QString& path);
+    // Lists the file, or refuses it with a warning that says why. A refusal
+    // during a drop is shown once the drop is over.
+    void ListOrRefuse(const QString& path, bool fromDrop = false);
+    void ShowResult(const QString& text, bool bookMade);
     double ListedSizeKB(const QString& path);
     void StartRun(const TConversionRequest& request, const std::string& tempDirPath);
     void RunFinished();
@@ -101,6 +118,7 @@ class MainWindow : public QWidget {
 
     TDialogs& dialogs_;
     std::unique_ptr<TConversionJob> job_;  // the running or last run
+    QString bookPath_;                     // where the running or last run writes its book
     int32_t listedFileSize_ = 0;
     bool converting_ = false;
     bool placedAfterShow_ = false;

@@ -197,6 +197,31 @@ void TOutputMenu::Update() {
 void TOutputMenu::Changed() {
     Update();
     Save();
+    emit ChoiceChanged();
+}
+
+void TOutputMenu::ClearBookChoices() {
+    coverPath_.clear();
+    chapterPattern_.clear();
+    volumePattern_.clear();
+    EncodingGroup->actions().front()->setChecked(true);
+    LanguageGroup->actions().front()->setChecked(true);
+    Changed();
+}
+
+QString TOutputMenu::Summary() const {
+    if (!Epub3Action->isChecked()) return Text("输出：经典版式");
+    QStringList parts{Text("输出：标准 EPUB 3")};
+    if (VerticalAction->isChecked()) parts << Text("竖排");
+    // The choices made for this book, by their captions in the menu.
+    for (const QActionGroup* group : {EncodingGroup, LanguageGroup}) {
+        const QAction* checked = group->checkedAction();
+        if (checked && !checked->data().toString().isEmpty()) parts << checked->text();
+    }
+    if (!coverPath_.isEmpty()) parts << Text("封面 ") + QFileInfo(coverPath_).fileName();
+    if (!chapterPattern_.isEmpty()) parts << Text("章规则 ") + chapterPattern_;
+    if (!volumePattern_.isEmpty()) parts << Text("卷规则 ") + volumePattern_;
+    return parts.join(Text(" · "));
 }
 
 // Every option the table marks as remembered, under its key: flags as
@@ -219,6 +244,11 @@ void TOutputMenu::Save() const {
 void TOutputMenu::Load() {
     TOptionValues values;
     QSettings settings;
+    // Older versions remembered these for every later book.
+    for (const char* stale : {"epub3/cover", "epub3/encoding", "epub3/language",
+                              "epub3/chapterPattern", "epub3/volumePattern"}) {
+        settings.remove(QString::fromUtf8(stale));
+    }
     for (const TOptionRow& row : OptionTable()) {
         if (!row.settingsKey) continue;
         const QString key = QString::fromUtf8(row.settingsKey);

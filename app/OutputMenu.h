@@ -1,6 +1,9 @@
 #pragma once
 // The window's 输出 (output) menu: the kind of book (the classic layout or a
-// standard EPUB 3 book) and the EPUB 3 options, remembered between runs.
+// standard EPUB 3 book) and the EPUB 3 options. The preferences (kind,
+// vertical writing, conversion, font, chapters) are remembered between
+// runs; what belongs to one book (cover, encoding, language, heading
+// patterns) is not, and is cleared when another book is listed.
 #include <QObject>
 #include <QString>
 
@@ -25,6 +28,11 @@ class TOutputMenu : public QObject {
 
     // The choice as a conversion takes it (title and author left empty).
     TEpub3Options Options() const;
+    // Clears the choices that belong to one book.
+    void ClearBookChoices();
+    // One line for the window: the kind, and for EPUB 3 books the choices
+    // made for this book.
+    QString Summary() const;
 
     QAction* ClassicAction;       // the classic layout (the default)
     QAction* Epub3Action;         // a standard EPUB 3 book
@@ -39,6 +47,10 @@ class TOutputMenu : public QObject {
     QAction* ChaptersAction;        // one page per chapter found in the headings
     QAction* ChapterPatternAction;  // the user's pattern for chapter headings
     QAction* VolumePatternAction;   // ... and for volumes
+
+  signals:
+    // The choice changed, by the user or by ClearBookChoices.
+    void ChoiceChanged();
 
   private:
     QActionGroup* AddChoices(QMenu& menu, const char* title,

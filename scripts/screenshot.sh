@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Renders the main window, with a Chinese book listed and a title and author
-# typed, on a virtual X server with the CJK fonts, to
-# build/screenshots/main-window.png.
+# Renders the main window (with a Chinese book listed and a title and author
+# typed), its failure box and the batch window on a virtual X server with the
+# CJK fonts, to build/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ ! -x build/bin/test_app ]; then
@@ -10,5 +10,12 @@ if [ ! -x build/bin/test_app ]; then
 fi
 mkdir -p build/screenshots
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
-  env QT_QPA_PLATFORM=xcb build/bin/test_app --gtest_filter='Screenshot.*'
-echo "Saved build/screenshots/main-window.png"
+  env QT_QPA_PLATFORM=xcb build/bin/test_app --gtest_filter='Screenshot.*:Batch.ConvertsAShelf*'
+# The metainfo's screenshots are these pictures, kept in the repository.
+mkdir -p data/screenshots
+for picture in main-window batch-window; do
+  if [ -f "build/screenshots/$picture.png" ]; then
+    cp "build/screenshots/$picture.png" data/screenshots/
+  fi
+done
+echo "Saved build/screenshots/*.png; main-window.png and batch-window.png copied to data/screenshots"

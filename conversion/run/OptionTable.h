@@ -67,8 +67,10 @@ struct TOptionRow {
     int32_t& (*number)(TOptionValues&) = nullptr;
     bool flagValue = true;
     int32_t low = 0, high = 0;
-    bool oneBook = false;               // applies when a single book is converted only
-    const char* settingsKey = nullptr;  // the window remembers it under this key; null: not
+    bool oneBook = false;  // applies when a single book is converted only
+    // The window remembers it across books under this key: preferences only,
+    // never what belongs to one book (its cover, encoding, language, patterns).
+    const char* settingsKey = nullptr;
     // Its place in the identifier's fingerprint, 0 when the book's bytes do
     // not depend on it. Places never move: books already made keep their
     // identifiers. A flag enters as marks[0] when its field is true, else marks[1].
@@ -189,13 +191,11 @@ inline constexpr TOptionRow kOptionTable[] = {
     TOptionRow::Epub3Name(
         "encoding", "NAME", [](TOptionValues& v) -> auto& { return v.epub3.encoding; },
         "the source's encoding: GB18030, Big5, UTF-8,\nUTF-16LE ... (default: detected)")
-        .Remembered("epub3/encoding")
         .Fingerprint(3),
     TOptionRow::Epub3Name(
         "language", "TAG", [](TOptionValues& v) -> auto& { return v.epub3.language; },
         "the book's BCP 47 language: zh-Hans, zh-Hant, ja,\nen ... (default: from the "
         "text's script)")
-        .Remembered("epub3/language")
         .Fingerprint(4),
     TOptionRow::Epub3Name(
         "convert", "NAME", [](TOptionValues& v) -> auto& { return v.epub3.convert; },
@@ -211,8 +211,7 @@ inline constexpr TOptionRow kOptionTable[] = {
     // Cover and font enter the identifier by their bytes.
     TOptionRow::Epub3Name(
         "cover", "IMAGE", [](TOptionValues& v) -> auto& { return v.epub3.coverPath; },
-        "a JPEG or PNG cover (default: a generated one)")
-        .Remembered("epub3/cover"),
+        "a JPEG or PNG cover (default: a generated one)"),
     TOptionRow::Epub3Name(
         "font", "FILE", [](TOptionValues& v) -> auto& { return v.epub3.fontPath; },
         "embed a TrueType, OpenType or WOFF font")
@@ -230,12 +229,10 @@ inline constexpr TOptionRow kOptionTable[] = {
         "an ICU regular expression found in a chapter's\nheading line (trimmed; anchor it "
         "with ^ and $),\nin place of the built-in rules; a heading has at\nmost 40 "
         "characters")
-        .Remembered("epub3/chapterPattern")
         .Fingerprint(9),
     TOptionRow::Epub3Name(
         "volume-pattern", "REGEX", [](TOptionValues& v) -> auto& { return v.epub3.volumePattern; },
         "the same for the headings of volumes, under which\nchapters nest")
-        .Remembered("epub3/volumePattern")
         .Fingerprint(10),
     TOptionRow::Flag(
         0, "list-chapters", [](TOptionValues& v) -> auto& { return v.listChapters; },

@@ -5,11 +5,15 @@
 
 #include <QActionGroup>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 
 #include "EventWait.h"
@@ -205,6 +209,15 @@ TEST_F(Convert, VanishedSourceFailsQuietlyAndUnwritableTreeShowsTheError) {
     EXPECT_EQ(dialogs.log[1], "result:Quillmark:恭喜你，文件转换成功");
     EXPECT_EQ(test::ReadFile(Staging()), "in the way");
     EXPECT_TRUE(form.convertButton->isEnabled());
+
+    // The result says where the book is, and opens its folder when asked.
+    dialogs.openFolder = true;
+    SaveAs(scratch / "again.epub");
+    RunConvert();
+    const std::vector<std::string> places = {
+        "saved:已保存到：" + scratch / "book.epub", "saved:已保存到：" + scratch / "again.epub",
+        "open:" + scratch.Path().substr(0, scratch.Path().size() - 1)};
+    EXPECT_EQ(dialogs.places, places);
 }
 
 }  // namespace
@@ -233,12 +246,38 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
     EXPECT_NE(opf.find("<dc:title>海邊的書信</dc:title>"), std::string::npos) << opf;
     EXPECT_NE(opf.find("page-progression-direction=\"rtl\""), std::string::npos);
 
+    // Per-book choices, shown under the controls while set.
+    test::WriteFile(scratch / "cover.png", "no image");
+    dialogs.answers.push_back(QString::fromStdString(scratch / "cover.png"));
+    form.outputMenu->CoverAction->trigger();
+    form.outputMenu->EncodingGroup->actions().at(2)->trigger();  // Big5
+    dialogs.texts = {QString("^Scene \\d+$")};
+    form.outputMenu->ChapterPatternAction->trigger();
+    const std::string line = form.choiceLine->text().toStdString();
+    for (const char* shown : {"标准 EPUB 3", "竖排", "Big5", "封面 cover.png", "^Scene"}) {
+        EXPECT_NE(line.find(shown), std::string::npos) << shown << " in " << line;
+    }
+
+    // The next session, and the next book in this one: the preferences are
+    // kept, the last book's choices are not.
     test::TRecordingDialogs otherDialogs;
     MainWindow again(otherDialogs, QUrl());
-    const TEpub3Options remembered = again.outputMenu->Options();
-    EXPECT_TRUE(remembered.epub3);
-    EXPECT_TRUE(remembered.vertical);
-    EXPECT_EQ(remembered.convert, "s2t");
+    List("other.txt", kBook);
+    for (const TEpub3Options& next : {again.outputMenu->Options(), form.outputMenu->Options()}) {
+        EXPECT_TRUE(next.epub3);
+        EXPECT_TRUE(next.vertical);
+        EXPECT_EQ(next.convert, "s2t");
+        EXPECT_EQ(next.coverPath, "");
+        EXPECT_EQ(next.encoding, "");
+        EXPECT_EQ(next.chapterPattern, "");
+    }
+    EXPECT_EQ(form.choiceLine->text().toStdString(), "输出：标准 EPUB 3 · 竖排");
+    EXPECT_EQ(again.choiceLine->text(), form.choiceLine->text());
+    // What an older version stored for one book is dropped, not used.
+    QSettings().setValue("epub3/cover", QString::fromStdString(scratch / "cover.png"));
+    MainWindow third(otherDialogs, QUrl());
+    EXPECT_EQ(third.outputMenu->Options().coverPath, "");
+    EXPECT_FALSE(QSettings().contains("epub3/cover"));
 
     test::WriteFile(scratch / "fake.png", "no image");
     dialogs.answers.push_back(QString::fromStdString(scratch / "fake.png"));
@@ -312,9 +351,10 @@ TEST_F(Convert, Epub3BookIsDividedAtItsHeadings) {
 TEST_F(Convert, ARunawayPatternKeepsTheWindowAliveAndASignalEndsIt) {
     TQuitOnSignals quitOnSignals;
     form.outputMenu->Epub3Action->trigger();
+    // The pattern belongs to the book: set once it is listed.
+    List("book.txt", "第一章\n" + std::string(39, 'a') + "!\n");
     dialogs.texts = {QString("(a+)+$")};
     form.outputMenu->ChapterPatternAction->trigger();
-    List("book.txt", "第一章\n" + std::string(39, 'a') + "!\n");
     SaveAs(scratch / "a.epub");
     // Counts the window's turns while the run is on the headings: the button
     // off, the bar where decoding left it (half of 30 %).
@@ -368,6 +408,44 @@ TEST_F(Convert, ClosingTheWindowStopsTheRunAndWaitsForIt) {
     EXPECT_TRUE(form.convertButton->isEnabled());
     EXPECT_FALSE(test::Exists(scratch / "long.epub"));
     EXPECT_FALSE(test::Exists(Staging()));
+    EXPECT_EQ(dialogs.log, std::vector<std::string>{"file:保存EPUB:myepub.epub"});
+}
+
+// Cancel (Esc, or the menu item) while a book is replaced: the old book
+// stays as it was, no work file remains, and the window is ready again.
+TEST_F(Convert, CancelLeavesTheReplacedBookAsItWasAndNoWorkFile) {
+    List("short.txt", kBook);
+    SaveAs(scratch / "long.epub");
+    RunConvert();
+    const std::string before = test::ReadFile(scratch / "long.epub");
+    ASSERT_FALSE(before.empty());
+    EXPECT_FALSE(form.cancelAction->isEnabled());
+
+    std::string book;
+    while (book.size() < 8'000'000) book += kBook;
+    List("long.txt", book);
+    form.partsSpin->SetValue(1024);
+    SaveAs(scratch / "long.epub");
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    bool pressed = false;
+    QObject::connect(form.progressBar, &QProgressBar::valueChanged, &form, [&](int value) {
+        if (value == 0 || pressed) return;
+        pressed = true;
+        EXPECT_TRUE(form.cancelAction->isEnabled());
+        QTest::keyClick(&form, Qt::Key_Escape);
+    });
+    RunConvert();
+    EXPECT_TRUE(pressed);
+    EXPECT_FALSE(form.cancelAction->isEnabled());
+    EXPECT_TRUE(form.convertButton->isEnabled());
+    EXPECT_TRUE(test::ReadFile(scratch / "long.epub") == before);
+    std::vector<std::string> left = Entries(scratch.Path());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"long.epub", "long.txt", "short.txt"}));
+    EXPECT_FALSE(test::Exists(Staging()));
+    // Only the save dialog: a run the user stopped needs no box.
     EXPECT_EQ(dialogs.log, std::vector<std::string>{"file:保存EPUB:myepub.epub"});
 }
 

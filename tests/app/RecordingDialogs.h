@@ -35,6 +35,13 @@ class TRecordingDialogs : public TDialogs {
         answers.pop_front();
         return true;
     }
+    // Several files: the next answer, split at '\n'.
+    bool RunFilesDialog(QFileDialog& dialog, QStringList& fileNames) override {
+        QString joined;
+        if (!RunFileDialog(dialog, joined)) return false;
+        fileNames = joined.split(QChar('\n'));
+        return true;
+    }
     void Warning(const QString& caption, const QString& text) override {
         Record("warning", caption, text);
     }
@@ -44,6 +51,18 @@ class TRecordingDialogs : public TDialogs {
     }
     void Error(const QString& caption, const QString& text) override {
         Record("error", caption, text);
+    }
+    // A made book's box is logged as any result; its place and the opened
+    // folders as "saved:<where>" and "open:<folder>" in `places`.
+    std::vector<std::string> places;
+    bool openFolder = false;  // the answer to every such box
+    bool Saved(const QString& caption, const QString& text, const QString& where) override {
+        places.push_back("saved:" + where.toStdString());
+        Result(caption, text);
+        return openFolder;
+    }
+    void OpenFolder(const QString& folder) override {
+        places.push_back("open:" + folder.toStdString());
     }
     // The next text asked for: a text, or nullopt to cancel.
     std::deque<std::optional<QString>> texts;

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -52,7 +53,11 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
     // The classic client area keeps its size; the menu bar sits above it.
     EXPECT_EQ(form.clientArea->size(), QSize(423, 117));
     EXPECT_EQ(form.clientArea->geometry().top(), form.menuBar->geometry().bottom() + 1);
-    EXPECT_EQ(form.size(), QSize(423, 117 + form.menuBar->height()));
+    // Under it, the line that tells what Convert makes.
+    EXPECT_EQ(form.choiceLine->geometry().top(), form.clientArea->geometry().bottom() + 1);
+    EXPECT_EQ(form.choiceLine->text().toStdString(), "输出：经典版式");
+    EXPECT_TRUE(Fits(*form.choiceLine, form.choiceLine->text(), 16));
+    EXPECT_EQ(form.size(), QSize(423, 117 + form.menuBar->height() + form.choiceLine->height()));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -134,6 +139,20 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
     form.convertButton->click();
     ASSERT_TRUE(test::WaitUntil([&] { return !form.Converting(); }));
     EXPECT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功");
+
+    // A failure, and its reason under the fixed text, as the box shows it.
+    dialogs.answers.push_back(QStringLiteral("/proc/红楼梦.epub"));
+    dialogs.onResult = [&] {
+        const QString text = QString::fromStdString(dialogs.log.back()).section(':', 2);
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillmark"), text, QMessageBox::Ok,
+                        &form);
+        box.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+        EXPECT_TRUE(box.grab().toImage().save(dir + QStringLiteral("/failure-box.png")));
+    };
+    form.convertButton->click();
+    ASSERT_TRUE(test::WaitUntil([&] { return !form.Converting(); }));
+    EXPECT_EQ(dialogs.log.back().rfind("result:Quillmark:灰常遗憾，未能转换成功\n", 0), 0u);
 }
 
 TEST(Placement, FollowsAPrimaryScreenAwayFromTheDesktopsOrigin) {

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
-#include "app/MainWindow.h"
+#include "app/AppSetup.h"
 
 int main(int argc, char** argv) {
     // Runs without a display unless told otherwise (the screenshot script
@@ -17,6 +17,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(qm::kApplicationTitle));
+    qm::SetUpApplication(application);
     return RUN_ALL_TESTS();
 }

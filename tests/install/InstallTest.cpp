@@ -87,6 +87,22 @@ TEST(Install, InstalledFilesPassTheirValidators) {
     const auto appstream = test::Run("appstreamcli validate --no-net " +
                                      Quote(prefix + "/share/metainfo/" + kAppId + ".metainfo.xml"));
     EXPECT_EQ(appstream.exitCode, 0) << appstream.out << appstream.err;
+    // Its screenshots are pictures the repository keeps, under the homepage.
+    const std::string metainfo =
+        test::ReadFile(prefix + "/share/metainfo/" + kAppId + ".metainfo.xml");
+    EXPECT_NE(metainfo.find("<metadata_license>FSFAP</metadata_license>"), std::string::npos);
+    const std::string imageAt = "<image>https://quillmark.org/screenshots/";
+    size_t images = 0;
+    for (size_t at = metainfo.find(imageAt); at != std::string::npos;
+         at = metainfo.find(imageAt, at + 1), ++images) {
+        const size_t start = at + imageAt.size();
+        const std::string name = metainfo.substr(start, metainfo.find('<', start) - start);
+        const std::string picture =
+            test::ReadFile(std::string(QM_SOURCE_DIR) + "/data/screenshots/" + name);
+        ASSERT_GE(picture.size(), 4u) << name;
+        EXPECT_EQ(picture.substr(1, 3), "PNG") << name;
+    }
+    EXPECT_GE(images, 1u);
 
     for (const char* page : {"quillmark", "quillmark-cli", "qm-zipdir"}) {
         // groff reports what it cannot typeset on stderr, without failing.
