@@ -202,7 +202,7 @@ void TBatchWindow::ListSources() {
     for (const QString& operand : operands_) operands.push_back(Native(operand));
     std::vector<TRefusedSource> refused;
     sources_.clear();
-    CollectSources(operands, true, sources_, refused);
+    CollectSources(operands, true, false, sources_, refused);  // the window takes .txt only
     bookList->setRowCount(0);
     for (const std::string& source : sources_) {
         const int row = bookList->rowCount();
