@@ -4,6 +4,7 @@
 
 #include "conversion/book/BookIdentifier.h"
 #include "conversion/layout/Epub3Documents.h"
+#include "conversion/layout/Epub3Paragraph.h"
 #include "conversion/layout/EpubTemplates.h"
 #include "conversion/run/BookTarget.h"
 #include "conversion/run/PoolRendering.h"
@@ -19,7 +20,7 @@ constexpr const char* kPageCss = "../css/book.css";
 // would grow past kMaxPageBytes continues on the next one.
 class TPageSet {
   public:
-    explicit TPageSet(const TBook& book) : book_(book) {}
+    TPageSet(const TBook& book, bool vertical) : book_(book), vertical_(vertical) {}
 
     void WriteSection(const TBookSection& section) {
         Start(section.title);
@@ -31,7 +32,8 @@ class TPageSet {
         std::string paragraph;
         for (const TParagraph& p : section.paragraphs) {
             paragraph.clear();
-            WriteParagraph(paragraph, p.afterBlank ? "gap" : nullptr, p.text);
+            WriteEpub3Paragraph(paragraph, Epub3ParagraphClass(p.text, p.afterBlank), p.text,
+                                vertical_);
             if (Fits(paragraph.size())) {
                 page_ += paragraph;
             } else if (headSize_ + paragraph.size() + frame_.tail.size() <= kMaxPageBytes) {
@@ -50,13 +52,6 @@ class TPageSet {
 
   private:
     static const TXmlStyle& Style() { return LayoutFor(TBookKind::Epub3).xml; }
-
-    static void WriteParagraph(std::string& out, const char* cls, std::string_view text) {
-        TXmlWriter w(out, Style());
-        w.Open("p");
-        if (cls) w.Attr("class", cls);
-        w.Text(text).Close().Line();
-    }
 
     bool Fits(size_t more) const {
         return page_.size() + more + frame_.tail.size() <= kMaxPageBytes;
@@ -97,8 +92,8 @@ class TPageSet {
                 escaped += cost;
                 end = std::min(rest.size(), end + length);
             }
-            WriteParagraph(page_, first ? (p.afterBlank ? "gap" : nullptr) : "cont",
-                           rest.substr(0, end));
+            WriteEpub3Paragraph(page_, first ? (p.afterBlank ? "gap" : nullptr) : "cont",
+                                rest.substr(0, end), vertical_);
             rest.remove_prefix(end);
             first = false;
             if (!rest.empty()) {
@@ -115,6 +110,7 @@ class TPageSet {
     }
 
     const TBook& book_;
+    bool vertical_;
     TPageFrame frame_;
     std::string page_;
     size_t headSize_ = 0;
@@ -156,8 +152,8 @@ std::vector<TSectionBatch> BatchSections(const TBook& book) {
     return batches;
 }
 
-void RenderBatch(const TBook& book, TSectionBatch& batch) {
-    TPageSet set(book);
+void RenderBatch(const TBook& book, bool vertical, TSectionBatch& batch) {
+    TPageSet set(book, vertical);
     for (size_t k = batch.first; k < batch.end; ++k) {
         const size_t before = set.pages.size();
         set.WriteSection(book.sections[k]);
@@ -171,7 +167,7 @@ void RenderBatch(const TBook& book, TSectionBatch& batch) {
 // raise to stop the run) after each.
 // sectionFirst gets each section's first page. One thread renders on the
 // calling thread.
-std::vector<std::string> RenderPages(const TBook& book, int threads,
+std::vector<std::string> RenderPages(const TBook& book, bool vertical, int threads,
                                      const std::function<void(int)>& progress,
                                      std::vector<size_t>& sectionFirst) {
     std::vector<TSectionBatch> batches = BatchSections(book);
@@ -190,7 +186,7 @@ std::vector<std::string> RenderPages(const TBook& book, int threads,
         if (progress) progress(percent);
     };
     RenderInOrder(
-        batches.size(), threads, [&](size_t k) { RenderBatch(book, batches[k]); },
+        batches.size(), threads, [&](size_t k) { RenderBatch(book, vertical, batches[k]); },
         [&](size_t k) { collect(batches[k]); });
     return pages;
 }
@@ -250,7 +246,8 @@ std::vector<TTocEntry> TableOfContents(const TBook& book, const std::vector<size
 std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& extras, int threads,
                                         const std::function<void(int)>& progress) {
     std::vector<size_t> sectionFirst;
-    std::vector<std::string> pages = RenderPages(book, threads, progress, sectionFirst);
+    std::vector<std::string> pages =
+        RenderPages(book, extras.vertical, threads, progress, sectionFirst);
 
     TPackageInfo info;
     info.identifier = extras.identifier;
