@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "conversion/layout/Epub3Paragraph.h"
 #include "platform/Format.h"
 
 namespace qm {
@@ -297,13 +298,14 @@ std::string CoverPage(const TBook& book, const std::string& cssHref, const std::
     return page + frame.tail;
 }
 
-std::string TitlePage(const TBook& book, const std::string& cssHref) {
+std::string TitlePage(const TBook& book, const std::string& cssHref, bool vertical) {
     const TPageFrame frame = Epub3PageFrame(book.language, book.title, cssHref, "title");
     std::string page = frame.head;
     TXmlWriter w(page, Style());
-    w.Open("section").Attr("epub:type", "titlepage").Line();
-    w.Element("h1", book.title).Line();
-    if (!book.author.empty()) w.Element("p", book.author).Line();
+    std::string lines;
+    WriteEpub3Heading(lines, "h1", book.title, vertical);
+    if (!book.author.empty()) WriteEpub3Paragraph(lines, nullptr, book.author, vertical);
+    w.Open("section").Attr("epub:type", "titlepage").Line().Markup(lines);
     w.Close().Line();
     return page + frame.tail;
 }

@@ -27,10 +27,7 @@ const char* Epub3ParagraphClass(std::string_view text, bool afterBlank) {
     return afterBlank ? "gap" : nullptr;
 }
 
-void WriteEpub3Paragraph(std::string& out, const char* cls, std::string_view text, bool vertical) {
-    TXmlWriter w(out, LayoutFor(TBookKind::Epub3).xml);
-    w.Open("p");
-    if (cls) w.Attr("class", cls);
+void AppendUprightDigits(TXmlWriter& w, std::string_view text, bool vertical) {
     size_t from = 0;
     for (size_t i = 0; vertical && i < text.size();) {
         if (!IsDigit(text[i])) {
@@ -48,7 +45,22 @@ void WriteEpub3Paragraph(std::string& out, const char* cls, std::string_view tex
         }
         i = end;
     }
-    w.Text(text.substr(from)).Close().Line();
+    w.Text(text.substr(from));
+}
+
+void WriteEpub3Paragraph(std::string& out, const char* cls, std::string_view text, bool vertical) {
+    TXmlWriter w(out, LayoutFor(TBookKind::Epub3).xml);
+    w.Open("p");
+    if (cls) w.Attr("class", cls);
+    AppendUprightDigits(w, text, vertical);
+    w.Close().Line();
+}
+
+void WriteEpub3Heading(std::string& out, const char* tag, std::string_view text, bool vertical) {
+    TXmlWriter w(out, LayoutFor(TBookKind::Epub3).xml);
+    w.Open(tag);
+    AppendUprightDigits(w, text, vertical);
+    w.Close().Line();
 }
 
 }  // namespace qm

@@ -25,9 +25,8 @@ class TPageSet {
     void WriteSection(const TBookSection& section) {
         Start(section.title);
         if (section.kind != TSectionKind::Part) {
-            TXmlWriter(page_, Style())
-                .Element(section.kind == TSectionKind::Volume ? "h1" : "h2", section.title)
-                .Line();
+            WriteEpub3Heading(page_, section.kind == TSectionKind::Volume ? "h1" : "h2",
+                              section.title, vertical_);
         }
         std::string paragraph;
         for (const TParagraph& p : section.paragraphs) {
@@ -51,8 +50,6 @@ class TPageSet {
     std::vector<std::string> pages;
 
   private:
-    static const TXmlStyle& Style() { return LayoutFor(TBookKind::Epub3).xml; }
-
     bool Fits(size_t more) const {
         return page_.size() + more + frame_.tail.size() <= kMaxPageBytes;
     }
@@ -212,7 +209,7 @@ void AddFrontPages(std::vector<TBookFile>& files, TPackageInfo& info, const TBoo
     files.push_back({"OEBPS/cover.xhtml", CoverPage(book, "css/book.css", imageHref,
                                                     extras.cover ? extras.cover->width : 0,
                                                     extras.cover ? extras.cover->height : 0)});
-    files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css")});
+    files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css", extras.vertical)});
     info.items.push_back({"cover", "cover.xhtml", kXhtml, extras.cover ? "" : "svg"});
     info.items.push_back({"titlepage", "title.xhtml", kXhtml, ""});
     info.spine = {"cover", "titlepage", "nav"};
