@@ -47,13 +47,24 @@ class TJoinRule {
         if (!shape_.mostIndented && LineIndentLength(next) > 0) return false;
         if (LineColumns(TrimLineEnd(last)) < shortBelow_) return false;
         if (!shape_.blockParagraphs && EndsWithClosingMark(last)) return false;
-        return !(isHeading_ && (isHeading_(last) || isHeading_(next)));
+        return !(isHeading_ && (Heading(last) || Heading(next)));
     }
 
   private:
+    // Each line is asked about as `next` and then as `last`: the answer is
+    // kept, so the detector reads every line once.
+    bool Heading(std::string_view line) const {
+        if (line.data() == known_.data() && line.size() == known_.size()) return knownHeading_;
+        known_ = line;
+        knownHeading_ = isHeading_(line);
+        return knownHeading_;
+    }
+
     TTextShape shape_;
     int shortBelow_;
     const std::function<bool(std::string_view)>& isHeading_;
+    mutable std::string_view known_;
+    mutable bool knownHeading_ = false;
 };
 
 void AppendJoined(std::string& out, std::string_view next) {
