@@ -132,6 +132,8 @@ inline std::string CheckEpub3Book(const TBookFields& fields, int32_t parts, uint
     options.convert = std::string(fields.convert);
     options.vertical = (flags & 1) != 0;
     options.chapters = (flags & 2) == 0;
+    options.clean = (flags & 4) != 0;
+    options.unwrap = (flags & 8) != 0;
     if (!CheckEpub3Options(options).empty()) return {};  // refused before a run
     WriteBytes(request.sourcePath, fields.book);
     ::unlink(request.archiveName.c_str());
@@ -162,7 +164,7 @@ inline std::string CheckEpub3Book(const TBookFields& fields, int32_t parts, uint
 }
 
 // The first byte picks the number of parts (low four bits) and the EPUB 3
-// flags (vertical, no chapters); the second the slice size of the classic
+// flags (vertical, no chapters, clean, unwrap); the second the slice size of the classic
 // loading and writing; the rest holds the fields. Returns "" when all is
 // well, else what went wrong.
 inline std::string CheckBookFiles(const uint8_t* data, size_t size, const std::string& dir) {

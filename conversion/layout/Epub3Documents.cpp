@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "conversion/layout/Epub3Paragraph.h"
 #include "platform/Format.h"
 
 namespace qm {
@@ -180,15 +181,29 @@ std::string BookStyleSheet(const std::string& language, bool vertical,
     css += "p {\n  margin: 0;\n  text-indent: 2em;\n}\n";
     css += vertical ? "p.gap {\n  margin-right: 1em;\n}\n" : "p.gap {\n  margin-top: 1em;\n}\n";
     css += "p.cont {\n  text-indent: 0;\n}\n";
+    // A scene separator stands centred on its own, set off on both sides.
+    css += vertical ? "p.sep {\n  text-indent: 0;\n  text-align: center;\n  margin: 0 1em;\n}\n"
+                    : "p.sep {\n  text-indent: 0;\n  text-align: center;\n  margin: 1em 0;\n}\n";
+    // One or two Latin digits stand upright in a vertical line.
+    if (vertical) {
+        css +=
+            "span.tcu {\n  -epub-text-combine: horizontal;\n  -webkit-text-combine: horizontal;\n"
+            "  text-combine-upright: all;\n}\n";
+    }
     css +=
         "h1, h2 {\n  font-weight: bold;\n  text-align: center;\n  text-indent: 0;\n"
         "  line-height: 1.4;\n  page-break-after: avoid;\n";
     css += vertical ? "  margin: 0 0 0 1em;\n}\n" : "  margin: 1.5em 0 1em;\n}\n";
     css += "h1 {\n  font-size: 1.6em;\n}\nh2 {\n  font-size: 1.3em;\n}\n";
+    // Each line of the title page is centred itself: some readers' own
+    // p {text-align: justify} wins over a centred body. Vertically the title
+    // stands a little in from the right edge, the author after it.
+    css += "body.title {\n  text-align: center;\n}\n";
+    css += vertical ? "body.title h1 {\n  margin: 0 3em 0 1.5em;\n  font-size: 2em;\n}\n"
+                    : "body.title h1 {\n  margin: 30% 0 1em;\n  font-size: 2em;\n}\n";
     css +=
-        "body.title {\n  text-align: center;\n}\n"
-        "body.title h1 {\n  margin: 30% 0 1em;\n  font-size: 2em;\n}\n"
-        "body.title p {\n  text-indent: 0;\n  font-size: 1.2em;\n}\n";
+        "body.title h1, body.title p {\n  text-align: center;\n  text-indent: 0;\n}\n"
+        "body.title p {\n  font-size: 1.2em;\n}\n";
     css +=
         "body.cover {\n  margin: 0;\n  padding: 0;\n  text-align: center;\n}\n"
         "body.cover img {\n  display: block;\n  max-width: 100%;\n  max-height: 100vh;\n"
@@ -230,13 +245,14 @@ std::string CoverPage(const TBook& book, const std::string& cssHref, const std::
     return page + frame.tail;
 }
 
-std::string TitlePage(const TBook& book, const std::string& cssHref) {
+std::string TitlePage(const TBook& book, const std::string& cssHref, bool vertical) {
     const TPageFrame frame = Epub3PageFrame(book.language, book.title, cssHref, "title");
     std::string page = frame.head;
     TXmlWriter w(page, Style());
-    w.Open("section").Attr("epub:type", "titlepage").Line();
-    w.Element("h1", book.title).Line();
-    if (!book.author.empty()) w.Element("p", book.author).Line();
+    std::string lines;
+    WriteEpub3Heading(lines, "h1", book.title, vertical);
+    if (!book.author.empty()) WriteEpub3Paragraph(lines, nullptr, book.author, vertical);
+    w.Open("section").Attr("epub:type", "titlepage").Line().Markup(lines);
     w.Close().Line();
     return page + frame.tail;
 }

@@ -63,6 +63,8 @@ TPageFrame Epub3PageFrame(const std::string& language, std::string_view title,
 // and height its size in pixels) fitted to the screen.
 std::string CoverPage(const TBook& book, const std::string& cssHref, const std::string& imageHref,
                       int width, int height);
-std::string TitlePage(const TBook& book, const std::string& cssHref);
+// The title page: the title and the author, their short digit runs upright
+// in vertical books.
+std::string TitlePage(const TBook& book, const std::string& cssHref, bool vertical);
 
 }  // namespace qm

@@ -24,6 +24,8 @@ std::string CheckEpub3Options(const TEpub3Options& options) {
             names += std::string(names.empty() ? "" : ", ") + name;
         return "Unknown Chinese conversion \"" + options.convert + "\" (one of " + names + ").";
     }
+    if (options.unwrap && options.noUnwrap)
+        return "--unwrap and --no-unwrap contradict each other.";
     try {
         if (options.chapters)
             const TChapterDetector check(options.chapterPattern, options.volumePattern);

@@ -9,6 +9,7 @@
 #include "conversion/book/BookIdentifier.h"
 #include "conversion/book/BookModel.h"
 #include "conversion/book/BookNameParts.h"
+#include "conversion/book/FrontMatter.h"
 #include "conversion/layout/BookLayout.h"
 #include "conversion/layout/BookResources.h"
 #include "conversion/run/BookPacking.h"
@@ -17,10 +18,12 @@
 #include "conversion/run/Epub3Writer.h"
 #include "conversion/run/FileNames.h"
 #include "conversion/run/OptionTable.h"
+#include "conversion/text/Boilerplate.h"
 #include "conversion/text/BookEncoding.h"
 #include "conversion/text/ChineseConvert.h"
 #include "conversion/text/SourceDecoding.h"
 #include "conversion/text/SourceText.h"
+#include "conversion/text/Unwrap.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "zip/Crc32.h"
@@ -122,15 +125,23 @@ std::string DecodedText(std::string raw, const TSourceEncoding& encoding, TConve
 }
 
 // Title, author and language, and the text converted between Chinese
-// scripts when asked. A title or author of spaces and control characters
-// alone would leave the package's title empty: it counts as none given.
-// Bytes that are not UTF-8 are read as the text is, so they never reach a
-// document raw.
+// scripts when asked. The title and author come from the request, else from
+// the text's own front matter, else from the file's name; one the file's
+// name would give counts as not given (a batch names its books so). A title
+// or author of spaces and control characters alone would leave the
+// package's title empty: it counts as none given. Bytes that are not UTF-8
+// are read as the text is, so they never reach a document raw.
 void CompleteBook(TBook& book, const TConversionRequest& request, const TBookNameParts& named,
-                  TConversionUi& ui) {
+                  const TFrontMatter& front, TConversionUi& ui) {
     const TEpub3Options& options = request.options;
-    book.title = IsBlankText(request.title) ? named.title : NameText(request.title);
-    book.author = IsBlankText(request.author) ? named.author : NameText(request.author);
+    const auto pick = [](const std::string& asked, const std::string& fromName,
+                         const std::string& fromText) {
+        if (!IsBlankText(asked) && (asked != fromName || IsBlankText(fromText)))
+            return NameText(asked);
+        return IsBlankText(fromText) ? fromName : NameText(fromText);
+    };
+    book.title = pick(request.title, named.title, front.title);
+    book.author = pick(request.author, named.author, front.author);
     if (!options.convert.empty()) {
         const auto converter = std::make_unique<TChineseConverter>(options.convert);
         book.text = ConvertChinese(book.text, *converter, Stage(ui, kDecodeEnd, kConvertEnd));
@@ -140,6 +151,41 @@ void CompleteBook(TBook& book, const TConversionRequest& request, const TBookNam
     if (IsBlankText(book.title)) book.title = "Untitled";
     if (IsBlankText(book.author)) book.author.clear();
     book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
+}
+
+// What --clean took out, for the user.
+std::string CleanCountText(const TCleanCount& removed) {
+    if (removed.lines + removed.addresses == 0)
+        return "Clean-up found no site boilerplate to remove.";
+    std::string text = Format("Clean-up removed %lld line%s of site boilerplate",
+                              static_cast<long long>(removed.lines), removed.lines == 1 ? "" : "s");
+    if (removed.addresses > 0) {
+        text +=
+            Format(" and %lld web address%s stamped on the book's sentences",
+                   static_cast<long long>(removed.addresses), removed.addresses == 1 ? "" : "es");
+    }
+    return text + ".";
+}
+
+// The text as a reader expects it: boilerplate out when asked (and said so),
+// a line that only repeats the title gone, wrapped lines joined.
+void TidyText(TBook& book, const std::optional<TChapterDetector>& detector,
+              const TEpub3Options& options, TConversionUi& ui) {
+    if (options.clean) {
+        const TCleanCount removed = RemoveBoilerplate(book.text);
+        ui.ShowNotice(CleanCountText(removed));
+    }
+    DropTitleLines(book.text, book.title);
+    const TUnwrapMode mode = options.unwrap     ? TUnwrapMode::Always
+                             : options.noUnwrap ? TUnwrapMode::Never
+                                                : TUnwrapMode::Auto;
+    std::function<bool(std::string_view)> isHeading;
+    if (detector) {
+        isHeading = [&detector](std::string_view line) {
+            return detector->Classify(line) != THeadingKind::None;
+        };
+    }
+    ReflowText(book.text, mode, isHeading);
 }
 
 // Divides the book at its headings when a detector is given and finds
@@ -182,7 +228,9 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 
     TBook book;
     book.text = DecodedText(std::move(raw), encoding, ui, request.threads);
-    CompleteBook(book, request, named, ui);
+    const TFrontMatter front = TakeFrontMatter(book.text);
+    CompleteBook(book, request, named, front, ui);
+    TidyText(book, detector, options, ui);
     found = DivideBook(book, detector, request, ui);
     return book;
 }

@@ -6,6 +6,7 @@
 #include "conversion/book/BookIdentifier.h"
 #include "conversion/layout/CoverImage.h"
 #include "conversion/layout/Epub3Documents.h"
+#include "conversion/layout/Epub3Paragraph.h"
 #include "conversion/layout/EpubTemplates.h"
 #include "conversion/run/BookTarget.h"
 #include "conversion/run/PoolRendering.h"
@@ -21,20 +22,19 @@ constexpr const char* kPageCss = "../css/book.css";
 // would grow past kMaxPageBytes continues on the next one.
 class TPageSet {
   public:
-    explicit TPageSet(const TBook& book) : book_(book) {}
+    TPageSet(const TBook& book, bool vertical) : book_(book), vertical_(vertical) {}
 
     void WriteSection(const TBookSection& section) {
         Start(section.title);
         if (section.kind != TSectionKind::Part) {
-            TXmlWriter(page_, Style())
-                .Element(section.kind == TSectionKind::Volume ? "h1" : "h2",
-                         section.heading.empty() ? section.title : section.heading)
-                .Line();
+            WriteEpub3Heading(page_, section.kind == TSectionKind::Volume ? "h1" : "h2",
+                              section.heading.empty() ? section.title : section.heading, vertical_);
         }
         std::string paragraph;
         for (const TParagraph& p : section.paragraphs) {
             paragraph.clear();
-            WriteParagraph(paragraph, p.afterBlank ? "gap" : nullptr, p.text);
+            WriteEpub3Paragraph(paragraph, Epub3ParagraphClass(p.text, p.afterBlank), p.text,
+                                vertical_);
             if (Fits(paragraph.size())) {
                 page_ += paragraph;
             } else if (headSize_ + paragraph.size() + frame_.tail.size() <= kMaxPageBytes) {
@@ -52,15 +52,6 @@ class TPageSet {
     std::vector<std::string> pages;
 
   private:
-    static const TXmlStyle& Style() { return LayoutFor(TBookKind::Epub3).xml; }
-
-    static void WriteParagraph(std::string& out, const char* cls, std::string_view text) {
-        TXmlWriter w(out, Style());
-        w.Open("p");
-        if (cls) w.Attr("class", cls);
-        w.Text(text).Close().Line();
-    }
-
     bool Fits(size_t more) const {
         return page_.size() + more + frame_.tail.size() <= kMaxPageBytes;
     }
@@ -100,8 +91,8 @@ class TPageSet {
                 escaped += cost;
                 end = std::min(rest.size(), end + length);
             }
-            WriteParagraph(page_, first ? (p.afterBlank ? "gap" : nullptr) : "cont",
-                           rest.substr(0, end));
+            WriteEpub3Paragraph(page_, first ? (p.afterBlank ? "gap" : nullptr) : "cont",
+                                rest.substr(0, end), vertical_);
             rest.remove_prefix(end);
             first = false;
             if (!rest.empty()) {
@@ -118,6 +109,7 @@ class TPageSet {
     }
 
     const TBook& book_;
+    bool vertical_;
     TPageFrame frame_;
     std::string page_;
     size_t headSize_ = 0;
@@ -159,8 +151,8 @@ std::vector<TSectionBatch> BatchSections(const TBook& book) {
     return batches;
 }
 
-void RenderBatch(const TBook& book, TSectionBatch& batch) {
-    TPageSet set(book);
+void RenderBatch(const TBook& book, bool vertical, TSectionBatch& batch) {
+    TPageSet set(book, vertical);
     for (size_t k = batch.first; k < batch.end; ++k) {
         const size_t before = set.pages.size();
         set.WriteSection(book.sections[k]);
@@ -174,7 +166,7 @@ void RenderBatch(const TBook& book, TSectionBatch& batch) {
 // raise to stop the run) after each.
 // sectionFirst gets each section's first page. One thread renders on the
 // calling thread.
-std::vector<std::string> RenderPages(const TBook& book, int threads,
+std::vector<std::string> RenderPages(const TBook& book, bool vertical, int threads,
                                      const std::function<void(int)>& progress,
                                      std::vector<size_t>& sectionFirst) {
     std::vector<TSectionBatch> batches = BatchSections(book);
@@ -193,7 +185,7 @@ std::vector<std::string> RenderPages(const TBook& book, int threads,
         if (progress) progress(percent);
     };
     RenderInOrder(
-        batches.size(), threads, [&](size_t k) { RenderBatch(book, batches[k]); },
+        batches.size(), threads, [&](size_t k) { RenderBatch(book, vertical, batches[k]); },
         [&](size_t k) { collect(batches[k]); });
     return pages;
 }
@@ -215,10 +207,10 @@ std::string Embed(std::vector<TBookFile>& files, TPackageInfo& info, const TBook
 // The cover and title pages, first in the spine; the cover page shows the
 // cover image.
 void AddFrontPages(std::vector<TBookFile>& files, TPackageInfo& info, const TBook& book,
-                   const TBookResource& cover, const std::string& imageHref) {
+                   const TBookResource& cover, bool vertical, const std::string& imageHref) {
     files.push_back({"OEBPS/cover.xhtml",
                      CoverPage(book, "css/book.css", imageHref, cover.width, cover.height)});
-    files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css")});
+    files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css", vertical)});
     info.items.push_back({"cover", "cover.xhtml", kXhtml, ""});
     info.items.push_back({"titlepage", "title.xhtml", kXhtml, ""});
     info.spine = {"cover", "titlepage", "nav"};
@@ -258,7 +250,8 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
     std::optional<TBookResource> drawn;
     if (!extras.cover) drawn = DrawCoverImage(book.title, book.author, book.language);
     const TBookResource& cover = extras.cover ? *extras.cover : *drawn;
-    std::vector<std::string> pages = RenderPages(book, threads, progress, sectionFirst);
+    std::vector<std::string> pages =
+        RenderPages(book, extras.vertical, threads, progress, sectionFirst);
 
     TPackageInfo info;
     info.identifier = extras.identifier;
@@ -287,7 +280,7 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
         extras.font ? Embed(files, info, *extras.font, "fonts/book", "font", "") : "";
     files[css].bytes =
         BookStyleSheet(book.language, extras.vertical, fontHref.empty() ? "" : "../" + fontHref);
-    AddFrontPages(files, info, book, cover, imageHref);
+    AddFrontPages(files, info, book, cover, extras.vertical, imageHref);
     const std::vector<TTocEntry> toc = TableOfContents(book, sectionFirst);
     AddTextPages(files, info, std::move(pages));
 

@@ -35,7 +35,9 @@ std::string OptionsFingerprint(const TOptionValues& values) {
     std::string f;
     for (const TOptionRow* row : placed) {
         if (row->flag) {
-            f += row->marks[OptionText(*row, values) == "1" ? 0 : 1];
+            const bool set = OptionText(*row, values) == "1";
+            if (row->marks[0] != '\0' && row->marks[1] == '\0' && !set) continue;
+            f += row->marks[set ? 0 : 1];
         } else {
             f += OptionText(*row, values);
         }

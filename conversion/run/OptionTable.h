@@ -23,6 +23,9 @@ struct TEpub3Options {
     std::string fontPath;   // a font to embed (TrueType, OpenType, WOFF); empty: none
     bool chapters = true;   // divide at the book's headings (else into the request's parts)
     std::string chapterPattern, volumePattern;  // ICU regular expressions; empty: built-in rules
+    bool unwrap = false;                        // join wrapped lines whatever their lengths show
+    bool noUnwrap = false;  // keep every line a paragraph (else: joined when wrapped)
+    bool clean = false;     // remove site boilerplate and a Gutenberg header and licence
 };
 
 // What the options set. A default-constructed value holds every default.
@@ -73,7 +76,9 @@ struct TOptionRow {
     const char* settingsKey = nullptr;
     // Its place in the identifier's fingerprint, 0 when the book's bytes do
     // not depend on it. Places never move: books already made keep their
-    // identifiers. A flag enters as marks[0] when its field is true, else marks[1].
+    // identifiers. A flag enters as marks[0] when its field is true, else
+    // marks[1]; a flag with one mark enters only when set, so adding one
+    // leaves the identifiers of books made without it as they were.
     int fingerprintPlace = 0;
     const char* marks = "";
 
@@ -234,6 +239,22 @@ inline constexpr TOptionRow kOptionTable[] = {
         "volume-pattern", "REGEX", [](TOptionValues& v) -> auto& { return v.epub3.volumePattern; },
         "the same for the headings of volumes, under which\nchapters nest")
         .Fingerprint(10),
+    TOptionRow::Flag(
+        0, "unwrap", [](TOptionValues& v) -> auto& { return v.epub3.unwrap; },
+        "join lines wrapped at a fixed width into paragraphs\n(default: when the line "
+        "lengths show a width)",
+        TAppliesTo::Epub3)
+        .Fingerprint(11, "u"),
+    TOptionRow::Flag(
+        0, "no-unwrap", [](TOptionValues& v) -> auto& { return v.epub3.noUnwrap; },
+        "keep every line of the text a paragraph", TAppliesTo::Epub3)
+        .Fingerprint(12, "k"),
+    TOptionRow::Flag(
+        0, "clean", [](TOptionValues& v) -> auto& { return v.epub3.clean; },
+        "remove download sites' notices and stamps, word\ncount lines and a Project "
+        "Gutenberg header and\nlicence; says how many lines went",
+        TAppliesTo::Epub3)
+        .Fingerprint(13, "x"),
     TOptionRow::Flag(
         0, "list-chapters", [](TOptionValues& v) -> auto& { return v.listChapters; },
         "print the volumes and chapters the EPUB 3 book\nwould have and write no book (implies "

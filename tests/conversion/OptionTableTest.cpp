@@ -57,6 +57,13 @@ TEST(OptionTable, FingerprintKeepsItsBytes) {
     EXPECT_EQ(OptionsFingerprint(values), std::string("书\0A\0UTF-8\0ja\0s2t\0"
                                                       "12\0v\0-\0^C\0^V\0",
                                                       32));
+    // Flags added later enter only when set, so older books keep their
+    // identifiers.
+    values.epub3.unwrap = true;
+    values.epub3.clean = true;
+    EXPECT_EQ(OptionsFingerprint(values), std::string("书\0A\0UTF-8\0ja\0s2t\0"
+                                                      "12\0v\0-\0^C\0^V\0u\0x\0",
+                                                      36));
 }
 
 }  // namespace

@@ -1,0 +1,205 @@
+#include "conversion/book/FrontMatter.h"
+
+#include <vector>
+
+#include "conversion/book/BookNameParts.h"
+#include "conversion/text/TextLines.h"
+
+namespace qm {
+namespace {
+
+constexpr size_t kFrontLines = 8;
+constexpr size_t kHeaderLines = 60;
+constexpr size_t kTitleLines = 3;
+// A bare name under a title is at most this wide (six CJK characters).
+constexpr int kNameColumns = 12;
+
+std::string_view AfterColon(std::string_view line, std::string_view label) {
+    if (!line.starts_with(label)) return {};
+    std::string_view rest = TrimLine(line.substr(label.size()));
+    for (std::string_view colon : {"：", ":"}) {
+        if (rest.starts_with(colon)) return TrimLine(rest.substr(colon.size()));
+    }
+    return {};
+}
+
+// "(明)冯梦龙", "[清]刘鹗", "清.沈復", "清·蔡元放": the name without the dynasty.
+std::string_view WithoutDynasty(std::string_view name) {
+    for (auto [open, close] : {std::pair<std::string_view, std::string_view>{"(", ")"},
+                               {"（", "）"},
+                               {"[", "]"},
+                               {"【", "】"},
+                               {"〔", "〕"}}) {
+        if (!name.starts_with(open)) continue;
+        const size_t end = name.find(close);
+        if (end != std::string_view::npos && end <= open.size() + 6)
+            return TrimLine(name.substr(end + close.size()));
+    }
+    for (std::string_view dot : {".", "·", "・", "．"}) {
+        if (name.size() > 3 + dot.size() && name.substr(3, dot.size()) == dot &&
+            static_cast<unsigned char>(name[0]) >= 0xE0)
+            return TrimLine(name.substr(3 + dot.size()));
+    }
+    return name;
+}
+
+std::string AuthorName(std::string_view written) {
+    return BookNamePartsOf(std::string("作者：") + std::string(WithoutDynasty(written))).author;
+}
+
+// A short line of letters and ideographs alone: a title or a bare name.
+bool IsPlainName(std::string_view line, int columns) {
+    if (line.empty() || LineColumns(line) > columns) return false;
+    for (std::string_view mark : {"，", "。", "：", ":", "！", "？", ",", "、", " ", "　"}) {
+        if (line.find(mark) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+// "[清]刘鹗": a dynasty in brackets, then a name.
+bool IsDynastyName(std::string_view line) {
+    const std::string_view name = WithoutDynasty(line);
+    return name.size() < line.size() && IsPlainName(name, kNameColumns);
+}
+
+class TFrontScan {
+  public:
+    explicit TFrontScan(const std::vector<std::string_view>& lines)
+        : taken(lines.size(), false), lines_(lines) {}
+
+    TFrontMatter found;
+    std::vector<bool> taken;
+
+    void Run() {
+        size_t seen = 0;
+        long previous = -1;  // the non-blank line before, when it was not taken
+        for (size_t k = 0; k < lines_.size() && seen < kFrontLines; ++k) {
+            const std::string_view line = TrimLine(lines_[k]);
+            if (line.empty()) continue;
+            ++seen;
+            if (Take(line, previous)) {
+                taken[k] = true;
+                previous = -1;
+            } else {
+                previous = static_cast<long>(k);
+            }
+            titleAbove_ = taken[k] && !found.title.empty() && found.author.empty();
+        }
+        if (found.title.empty() || found.author.empty()) ReadHeader();
+    }
+
+  private:
+    bool Take(std::string_view line, long previous) {
+        if (line.starts_with("《")) return TakeBracketed(line);
+        for (std::string_view label : {"书名", "書名"}) {
+            std::string_view rest = AfterColon(line, label);
+            if (rest.empty()) continue;
+            const TBookNameParts parts = BookNamePartsOf(rest);
+            Set(parts.title, parts.author.empty() ? "" : AuthorName(parts.author));
+            return true;
+        }
+        std::string author;
+        if (const std::string_view written = AfterColon(line, "作者"); !written.empty()) {
+            author = AuthorName(written);
+        } else if ((titleAbove_ || PlainAbove(previous)) && IsDynastyName(line)) {
+            author = std::string(WithoutDynasty(line));
+        } else {
+            return false;
+        }
+        TakeTitleAbove(previous);
+        Set("", author);
+        return true;
+    }
+
+    bool PlainAbove(long previous) const {
+        return previous >= 0 && IsPlainName(TrimLine(lines_[static_cast<size_t>(previous)]), 40);
+    }
+
+    // A plain line just above an author's line is the title.
+    void TakeTitleAbove(long previous) {
+        if (!found.title.empty() || !PlainAbove(previous)) return;
+        found.title = std::string(TrimLine(lines_[static_cast<size_t>(previous)]));
+        taken[static_cast<size_t>(previous)] = true;
+    }
+
+    // "《书名》", "《书名》作者：某某", "《书名》某某".
+    bool TakeBracketed(std::string_view line) {
+        const size_t close = line.find("》");
+        if (close == std::string_view::npos) return false;
+        const std::string_view title = TrimLine(line.substr(3, close - 3));
+        const std::string_view rest = TrimLine(line.substr(close + 3));
+        if (title.empty()) return false;
+        if (rest.empty()) {
+            Set(std::string(title), "");
+        } else if (const std::string_view author = AfterColon(rest, "作者"); !author.empty()) {
+            Set(std::string(title), AuthorName(author));
+        } else if (IsPlainName(rest, kNameColumns)) {
+            Set(std::string(title), std::string(rest));
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    void Set(const std::string& title, const std::string& author) {
+        if (found.title.empty()) found.title = title;
+        if (found.author.empty()) found.author = author;
+    }
+
+    void ReadHeader() {
+        for (size_t k = 0; k < lines_.size() && k < kHeaderLines; ++k) {
+            const std::string_view line = TrimLine(lines_[k]);
+            if (found.title.empty()) found.title = std::string(AfterColon(line, "Title"));
+            if (found.author.empty()) found.author = std::string(AfterColon(line, "Author"));
+        }
+    }
+
+    const std::vector<std::string_view>& lines_;
+    bool titleAbove_ = false;  // the line before gave the title and no author
+};
+
+std::string KeptLines(const std::vector<std::string_view>& lines, const std::vector<bool>& drop) {
+    std::string kept;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (drop[k]) continue;
+        kept += lines[k];
+        kept += '\n';
+    }
+    return kept;
+}
+
+}  // namespace
+
+TFrontMatter TakeFrontMatter(std::string& text) {
+    const std::vector<std::string_view> lines = SplitTextLines(text);
+    TFrontScan scan(lines);
+    scan.Run();
+    TFrontMatter found = std::move(scan.found);
+    for (bool t : scan.taken) {
+        if (t) {
+            text = KeptLines(lines, scan.taken);
+            break;
+        }
+    }
+    return found;
+}
+
+size_t DropTitleLines(std::string& text, std::string_view title) {
+    const std::vector<std::string_view> lines = SplitTextLines(text);
+    std::vector<bool> drop(lines.size(), false);
+    const std::string bracketed = "《" + std::string(title) + "》";
+    size_t seen = 0, dropped = 0;
+    for (size_t k = 0; k < lines.size() && seen < kTitleLines; ++k) {
+        const std::string_view line = TrimLine(lines[k]);
+        if (line.empty()) continue;
+        ++seen;
+        if (line == title || line == bracketed) {
+            drop[k] = true;
+            ++dropped;
+        }
+    }
+    if (dropped > 0) text = KeptLines(lines, drop);
+    return dropped;
+}
+
+}  // namespace qm
