@@ -124,19 +124,39 @@ size_t SeparatorRun(const std::vector<std::string_view>& lines) {
     return std::ranges::max_element(runs, {}, [](const auto& r) { return r.second; })->first;
 }
 
-// Drops runs of up to `separator` blank lines; a longer run stays as one.
-std::string DropSeparators(const std::vector<std::string_view>& lines, size_t separator) {
+// A short line that neither ends a sentence nor leads into one (`Dear
+// Jane,`), and is neither a heading the detector knows nor a separator: a
+// story's title in a book of stories, whose blank lines readers and the
+// heading rules use.
+bool IsTitleLike(std::string_view line, const std::function<bool(std::string_view)>& isHeading) {
+    const std::string_view trimmed = TrimLine(line);
+    constexpr std::string_view kLeadIns[] = {",", ":", ";", "，", "：", "；", "、"};
+    const bool leadsIn = std::ranges::any_of(
+        kLeadIns, [&](std::string_view mark) { return trimmed.ends_with(mark); });
+    return !trimmed.empty() && LineColumns(trimmed) <= 24 && !EndsWithClosingMark(trimmed) &&
+           !leadsIn && !IsSeparatorLine(trimmed) && !(isHeading && isHeading(trimmed));
+}
+
+// Drops runs of up to `separator` blank lines; a longer run stays as one,
+// as does a run beside a title-like line.
+std::string DropSeparators(const std::vector<std::string_view>& lines, size_t separator,
+                           const std::function<bool(std::string_view)>& isHeading) {
     std::string out;
+    std::string_view last;
     size_t run = 0;
     for (std::string_view line : lines) {
         if (IsBlankLine(line)) {
             ++run;
             continue;
         }
-        if (run > separator && !out.empty()) out += '\n';
+        const bool keep =
+            run > separator ||
+            (run > 0 && (IsTitleLike(last, isHeading) || IsTitleLike(line, isHeading)));
+        if (keep && !out.empty()) out += '\n';
         run = 0;
         out += line;
         out += '\n';
+        last = line;
     }
     return out;
 }
@@ -191,7 +211,7 @@ TReflowCount ReflowText(std::string& text, TUnwrapMode mode,
     const size_t separator = SeparatorRun(lines);
     count.blankSeparated = separator > 0;
     if (count.blankSeparated) {
-        text = DropSeparators(lines, separator);
+        text = DropSeparators(lines, separator, isHeading);
     } else if (join) {
         text = std::move(joined);
     }
