@@ -73,6 +73,28 @@ size_t BodyStart(std::string_view text, const THeadingLine& line, size_t limit) 
     return line.next;
 }
 
+// Counts the volumes and chapters (a book with only volumes gets them as
+// chapters) and gives each section its nesting level.
+TChapterCount CountAndNest(std::vector<TBookSection>& sections, TSectionMarks& marks) {
+    TChapterCount count;
+    for (const TBookSection& section : sections) {
+        if (section.kind != TSectionKind::Part)
+            ++(section.kind == TSectionKind::Volume ? count.volumes : count.chapters);
+    }
+    if (count.chapters == 0) {
+        for (TBookSection& section : sections) {
+            if (section.kind == TSectionKind::Volume) section.kind = TSectionKind::Chapter;
+        }
+        std::swap(count.volumes, count.chapters);
+        for (THeadingKind& kind : marks.kinds) {
+            if (kind != THeadingKind::None) kind = THeadingKind::Chapter;
+        }
+    }
+    const std::vector<int> levels = HeadingLevels(marks.kinds, marks.backMatter);
+    for (size_t k = 0; k < sections.size(); ++k) sections[k].level = levels[k];
+    return count;
+}
+
 }  // namespace
 
 TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detector,
@@ -85,8 +107,7 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
     PromoteGroupTitles(lines, text);
     FindStoryTitles(lines, text);
     std::erase_if(lines, [](const THeadingLine& line) { return !line.keep; });
-    TChapterCount count;
-    if (lines.empty()) return count;
+    if (lines.empty()) return {};
 
     std::vector<TBookSection> sections;
     TSectionMarks marks;
@@ -126,23 +147,8 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
     }
     closeSection(text.size());
 
-    for (const TBookSection& section : sections) {
-        if (section.kind != TSectionKind::Part)
-            ++(section.kind == TSectionKind::Volume ? count.volumes : count.chapters);
-    }
-    if (count.chapters == 0) {
-        for (TBookSection& section : sections) {
-            if (section.kind == TSectionKind::Volume) section.kind = TSectionKind::Chapter;
-        }
-        std::swap(count.volumes, count.chapters);
-        for (THeadingKind& kind : marks.kinds) {
-            if (kind != THeadingKind::None) kind = THeadingKind::Chapter;
-        }
-    }
-    const std::vector<int> levels = HeadingLevels(marks.kinds, marks.backMatter);
-    for (size_t k = 0; k < sections.size(); ++k) sections[k].level = levels[k];
     book.sections = std::move(sections);
-    return count;
+    return CountAndNest(book.sections, marks);
 }
 
 std::string PrefaceLabel(const std::string& language) {

@@ -93,6 +93,26 @@ TConversionResult ConvertBook(const TBatchBook& book, size_t index, const TBatch
     return result;
 }
 
+// What became of each book: not started (cancelled first), made, or failed
+// with its reason.
+TBatchOutcome TallyOutcome(const std::vector<TBatchBook>& books,
+                           const std::vector<TBatchBookDone>& dones,
+                           const std::vector<char>& started) {
+    TBatchOutcome outcome;
+    for (size_t index = 0; index < books.size(); ++index) {
+        const TBatchBookDone& done = dones[index];
+        if (!started[index]) {
+            ++outcome.notStarted;
+        } else if (done.made) {
+            ++outcome.converted;
+            if (done.dividedByHeadings) ++outcome.dividedByHeadings;
+        } else {
+            outcome.failures.push_back({books[index].sourcePath, done.reason});
+        }
+    }
+    return outcome;
+}
+
 }  // namespace
 
 int DefaultJobCount() {
@@ -154,19 +174,7 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
     work(0);
     for (std::thread& thread : threads) thread.join();
 
-    TBatchOutcome outcome;
-    for (size_t index = 0; index < books.size(); ++index) {
-        const TBatchBookDone& done = dones[index];
-        if (!started[index]) {
-            ++outcome.notStarted;
-        } else if (done.made) {
-            ++outcome.converted;
-            if (done.dividedByHeadings) ++outcome.dividedByHeadings;
-        } else {
-            outcome.failures.push_back({books[index].sourcePath, done.reason});
-        }
-    }
-    return outcome;
+    return TallyOutcome(books, dones, started);
 }
 
 }  // namespace qm

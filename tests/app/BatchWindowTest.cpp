@@ -2,7 +2,6 @@
 // picked, the output folder and kind chosen, each book's row followed to its
 // end, epubcheck judging a book, and a cancel that leaves the books it
 // would have replaced as they were.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -55,19 +54,6 @@ std::string StateOf(const TBatchWindow& window, const std::string& name) {
     return "(no row)";
 }
 
-std::vector<std::string> Entries(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class Batch : public ::testing::Test {
   protected:
     Batch() : form(dialogs, QUrl()) {
@@ -116,7 +102,8 @@ TEST_F(Batch, ConvertsAShelfAndShowsEachBooksEnd) {
     EXPECT_EQ(gone.rfind("失败：", 0), 0u) << gone;
     EXPECT_NE(gone.find("gone.txt"), std::string::npos) << gone;
     EXPECT_EQ(window->summaryLabel->text().toStdString(), "完成 2 本，失败 1 本");
-    EXPECT_EQ(Entries(scratch / "out"), (std::vector<std::string>{"乙.epub", "甲.epub"}));
+    EXPECT_EQ(test::DirectoryNames(scratch / "out"),
+              (std::vector<std::string>{"乙.epub", "甲.epub"}));
     const QString dir = QStringLiteral(QM_BIN_DIR "/../screenshots");
     QDir().mkpath(dir);
     EXPECT_TRUE(window->grab().toImage().save(dir + QStringLiteral("/batch-window.png")));
@@ -156,7 +143,7 @@ TEST_F(Batch, CancelStopsTheShelfAndLeavesReplacedBooksAsTheyWere) {
     Run();
     EXPECT_TRUE(cancelled);
     EXPECT_TRUE(test::ReadFile(scratch / "out/a.epub") == before);
-    EXPECT_EQ(Entries(scratch / "out"), std::vector<std::string>{"a.epub"});
+    EXPECT_EQ(test::DirectoryNames(scratch / "out"), std::vector<std::string>{"a.epub"});
     for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) {
         const std::string state = StateOf(*window, name);
         EXPECT_TRUE(state.rfind("失败：", 0) == 0 || state == "未开始（已取消）") << state;

@@ -1,6 +1,5 @@
 // Convert from the window: the save dialog, the run through the real
 // conversion and archive builder, and the boxes the user sees.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <QActionGroup>
@@ -30,19 +29,6 @@
 
 namespace qm {
 namespace {
-
-// Names in a directory, "." and ".." left out.
-std::vector<std::string> Entries(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(d);
-    }
-    return names;
-}
 
 // Where the classic book's files were once laid out; nothing may appear there.
 std::string Staging() {
@@ -100,8 +86,8 @@ TEST_F(Convert, DoesNothingWithoutAFileOrWhenTheSaveDialogIsCancelled) {
               (std::vector<std::string>{"file:保存EPUB:我的书.epub", "file:保存EPUB:myepub.epub",
                                         "file:保存EPUB:_.._escape.epub",
                                         "file:保存EPUB:myepub.epub", "file:保存EPUB:myepub.epub"}));
-    EXPECT_TRUE(Entries(TempDirPath()).empty());
-    EXPECT_EQ(Entries(scratch.Path()), std::vector<std::string>{"book.txt"});
+    EXPECT_TRUE(test::DirectoryNames(TempDirPath()).empty());
+    EXPECT_EQ(test::DirectoryNames(scratch.Path()), std::vector<std::string>{"book.txt"});
 }
 
 TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResult) {
@@ -441,8 +427,7 @@ TEST_F(Convert, CancelLeavesTheReplacedBookAsItWasAndNoWorkFile) {
     EXPECT_FALSE(form.cancelAction->isEnabled());
     EXPECT_TRUE(form.convertButton->isEnabled());
     EXPECT_TRUE(test::ReadFile(scratch / "long.epub") == before);
-    std::vector<std::string> left = Entries(scratch.Path());
-    std::sort(left.begin(), left.end());
+    const std::vector<std::string> left = test::DirectoryNames(scratch.Path());
     EXPECT_EQ(left, (std::vector<std::string>{"long.epub", "long.txt", "short.txt"}));
     EXPECT_FALSE(test::Exists(Staging()));
     // Only the save dialog: a run the user stopped needs no box.

@@ -26,6 +26,9 @@ class ScratchDir {
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
+// The names in a directory, sorted, "." and ".." left out; none if it
+// cannot be read.
+std::vector<std::string> DirectoryNames(const std::string& dir);
 void MakeDirs(const std::string& path);
 
 // The path of an executable built into build/bin.
