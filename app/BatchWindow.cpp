@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "app/Dialogs.h"
+#include "app/ReasonText.h"
 #include "conversion/run/BatchPlan.h"
 #include "conversion/run/BatchRun.h"
 #include "zip/RunControl.h"
@@ -76,7 +77,7 @@ class TBatchWindow::TListener : public TBatchListener {
     }
     void BookDone(size_t index, const TBatchBookDone& done) override {
         emit window_.BookFinished(static_cast<int>(index), done.made,
-                                  QString::fromStdString(done.reason));
+                                  ReasonText(done.reason));
     }
 
   private:
@@ -215,7 +216,7 @@ void TBatchWindow::ListSources() {
         bookList->insertRow(row);
         bookList->setItem(row, colFile, FileCell(refusal.path));
         bookList->setItem(row, colState,
-                          Cell(Text("跳过：") + QString::fromStdString(refusal.reason)));
+                          Cell(Text("跳过：") + ReasonText(refusal.reason)));
     }
     summaryLabel->setText(Text("%1 本书").arg(sources_.size()));
 }

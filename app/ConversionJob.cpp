@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "app/ReasonText.h"
+
 namespace qm {
 namespace {
 
@@ -22,7 +24,7 @@ class TConversionJob::TJobUi : public TConversionUi {
 
     void ShowWarning(const std::string& caption, const std::string& text) override {
         const QString shownCaption = QString::fromStdString(caption);
-        const QString shownText = QString::fromStdString(text);
+        const QString shownText = ReasonText(text);
         job_.AskWindow(
             [this, shownCaption, shownText] { emit job_.WarningShown(shownCaption, shownText); });
     }
@@ -31,7 +33,7 @@ class TConversionJob::TJobUi : public TConversionUi {
     void ShowNotice(const std::string& text) override { notices_.append("\n").append(text); }
     // The box is shown while the run waits, before it ends.
     void ShowResult(const std::string& text, bool bookMade) override {
-        const QString shown = QString::fromStdString(text + notices_);
+        const QString shown = ReasonText(text + notices_);
         job_.AskWindow([this, shown, bookMade] { emit job_.ResultShown(shown, bookMade); });
     }
     void Progress(TConversionPhase phase, int percent) override {

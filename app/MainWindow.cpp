@@ -31,6 +31,7 @@
 #include "app/OutputMenu.h"
 #include "app/Placement.h"
 #include "app/QuitOnSignals.h"
+#include "app/ReasonText.h"
 #include "app/SizeText.h"
 #include "app/SpinEdit.h"
 #include "app/WebStrip.h"
@@ -318,7 +319,7 @@ QString RefusalOf(const QString& path) {
             return QString::fromUtf8("“%1”是一个命名管道，不是文件。").arg(path);
         case TSourceState::Unreadable:
             return QString::fromUtf8("无法读取“%1”：%2")
-                .arg(path, QString::fromStdString(probe.error));
+                .arg(path, ReasonText(probe.error));
         case TSourceState::Readable:
             break;
     }
@@ -417,7 +418,7 @@ void MainWindow::onConvert() {
     if (fileList->rowCount() == 0 || converting_) return;
     TEpub3Options options = outputMenu->Options();
     if (const std::string problem = CheckEpub3Options(options); options.epub3 && !problem.empty()) {
-        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(problem));
+        dialogs_.Error(QString::fromUtf8(kApplicationTitle), ReasonText(problem));
         return;
     }
     // The proposal stays in the folder the dialog shows, whatever the title;
@@ -441,8 +442,8 @@ void MainWindow::onConvert() {
     if (!request) {
         // As a run that could not read its book would end: the fixed text,
         // and under it why, as the command line prints it.
-        const std::string shown = FailedBoxText(request.Error().message);
-        dialogs_.Result(QString::fromUtf8(kApplicationTitle), QString::fromStdString(shown));
+        dialogs_.Result(QString::fromUtf8(kApplicationTitle),
+                        ReasonText(FailedBoxText(request.Error().message)));
         return;
     }
 
@@ -450,7 +451,7 @@ void MainWindow::onConvert() {
     try {
         tempDirPath = TempDirPath();
     } catch (const std::exception& error) {
-        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(error.what()));
+        dialogs_.Error(QString::fromUtf8(kApplicationTitle), ReasonText(error.what()));
         return;
     }
     StartRun(*request, tempDirPath);
@@ -513,8 +514,7 @@ void MainWindow::RunFinished() {
     job_->CancelAndJoin();  // its thread is at its end
     const TConversionResult& result = job_->Result();
     if (!result && result.Error().kind == TRunError::Kind::NotStarted) {
-        const std::string& reason = result.Error().message;
-        dialogs_.Error(QString::fromUtf8(kApplicationTitle), QString::fromStdString(reason));
+        dialogs_.Error(QString::fromUtf8(kApplicationTitle), ReasonText(result.Error().message));
     }
     SetBusy(false);
 }

@@ -9,6 +9,7 @@
 #include <QSettings>
 
 #include "app/Dialogs.h"
+#include "app/ReasonText.h"
 #include "conversion/run/OptionTable.h"
 
 namespace qm {
@@ -81,6 +82,12 @@ TOutputMenu::TOutputMenu(QMenuBar& bar, TDialogs& dialogs, QWidget* dialogParent
             [this] { AskPattern("章", chapterPattern_); });
     connect(VolumePatternAction, &QAction::triggered, this,
             [this] { AskPattern("卷", volumePattern_); });
+    UnwrapGroup = AddChoices(*epub3Options_, "断行",
+                             {{"按行长判断是否合并", ""},
+                              {"合并成段（文本按固定宽度断行）", "unwrap"},
+                              {"每行一段", "keep"}});
+    CleanAction = epub3Options_->addAction(Text("去掉网站广告和古登堡版权声明"));
+    CleanAction->setCheckable(true);
     epub3Options_->addSeparator();
     CoverAction = epub3Options_->addAction(Text("封面图片…"));
     NoCoverAction = epub3Options_->addAction(Text("使用生成的封面"));
@@ -110,7 +117,7 @@ TOutputMenu::TOutputMenu(QMenuBar& bar, TDialogs& dialogs, QWidget* dialogParent
     for (QAction* action : epub3Options_->actions()) {
         connect(action, &QAction::triggered, this, [this] { Changed(); });
     }
-    for (QActionGroup* group : {ConvertGroup, EncodingGroup, LanguageGroup}) {
+    for (QActionGroup* group : {ConvertGroup, EncodingGroup, LanguageGroup, UnwrapGroup}) {
         connect(group, &QActionGroup::triggered, this, [this] { Changed(); });
     }
     Load();
@@ -150,7 +157,7 @@ void TOutputMenu::AskPattern(const char* what, QString& pattern) {
         (&pattern == &chapterPattern_ ? check.chapterPattern : check.volumePattern) =
             typed.toStdString();
         if (const std::string problem = CheckEpub3Options(check); !problem.empty()) {
-            dialogs_.Error(Text("Quillmark"), QString::fromStdString(problem));
+            dialogs_.Error(Text("Quillmark"), ReasonText(problem));
         } else {
             pattern = typed;
         }
@@ -170,6 +177,9 @@ TEpub3Options TOutputMenu::Options() const {
     options.chapters = ChaptersAction->isChecked();
     options.chapterPattern = chapterPattern_.toStdString();
     options.volumePattern = volumePattern_.toStdString();
+    options.unwrap = Checked(*UnwrapGroup) == "unwrap";
+    options.noUnwrap = Checked(*UnwrapGroup) == "keep";
+    options.clean = CleanAction->isChecked();
     return options;
 }
 
@@ -213,6 +223,9 @@ QString TOutputMenu::Summary() const {
     if (!Epub3Action->isChecked()) return Text("输出：经典版式");
     QStringList parts{Text("输出：标准 EPUB 3")};
     if (VerticalAction->isChecked()) parts << Text("竖排");
+    const QString unwrap = Checked(*UnwrapGroup);
+    if (!unwrap.isEmpty()) parts << Text(unwrap == "unwrap" ? "合并断行" : "每行一段");
+    if (CleanAction->isChecked()) parts << Text("去广告");
     // The choices made for this book, by their captions in the menu.
     for (const QActionGroup* group : {EncodingGroup, LanguageGroup}) {
         const QAction* checked = group->checkedAction();
@@ -272,6 +285,8 @@ void TOutputMenu::Show(const TEpub3Options& options) {
     ChaptersAction->setChecked(options.chapters);
     chapterPattern_ = QString::fromStdString(options.chapterPattern);
     volumePattern_ = QString::fromStdString(options.volumePattern);
+    Check(*UnwrapGroup, Text(options.unwrap ? "unwrap" : options.noUnwrap ? "keep" : ""));
+    CleanAction->setChecked(options.clean);
 }
 
 }  // namespace qm

@@ -47,6 +47,8 @@ class TOutputMenu : public QObject {
     QAction* ChaptersAction;        // one page per chapter found in the headings
     QAction* ChapterPatternAction;  // the user's pattern for chapter headings
     QAction* VolumePatternAction;   // ... and for volumes
+    QActionGroup* UnwrapGroup;      // data: "unwrap", "keep" every line, "" to judge
+    QAction* CleanAction;           // remove download sites' notices
 
   signals:
     // The choice changed, by the user or by ClearBookChoices.

@@ -1,5 +1,6 @@
 #include "conversion/run/Messages.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,12 @@ constexpr TEntry kCatalogue[] = {
     {"their own headings divide %s of the %s books; -n %s applies only to those without (or "
      "with --no-chapters).",
      "%s 本书（共 %s 本）已按自带的标题分章；-n %s 只作用于其余的书（或加 --no-chapters）。"},
+    {"Clean-up found no site boilerplate to remove.", "清理：没有找到要去掉的网站广告。"},
+    {"Clean-up removed 1 line of site boilerplate%s", "清理：去掉了 1 行网站广告%s"},
+    {"Clean-up removed %s lines of site boilerplate%s", "清理：去掉了 %s 行网站广告%s"},
+    {" and 1 web address stamped on the book's sentences.", "，以及句中夹带的 1 个网址。"},
+    {" and %s web addresses stamped on the book's sentences.", "，以及句中夹带的 %s 个网址。"},
+    {".", "。"},
     {"Found %s chapters.", "共 %s 章"},
     {"Found 1 chapter.", "共 1 章"},
     {"Found %s volumes and %s chapters.", "共 %s 卷、%s 章"},
@@ -88,6 +95,26 @@ constexpr TEntry kCatalogue[] = {
     {"Unknown text encoding \"%s\"%s", "未知的文本编码“%s”%s"},
     {"Decoding failed: %s", "解码失败：%s"},
     {"Not enough room to write archive", "磁盘空间不足，无法写入压缩包"},
+    // The options' reasons: a cover, a font, a name the run does not know.
+    {"The %s \"%s\" is a named pipe, not a file.", "%s“%s”是命名管道，不是文件。"},
+    {"The %s \"%s\" is not a regular file.", "%s“%s”不是普通文件。"},
+    {"The %s \"%s\" cannot be read: %s", "无法读取%s“%s”：%s"},
+    {"The cover image \"%s\" %s.", "封面图片“%s”%s。"},
+    {"The font \"%s\" %s.", "字体“%s”%s。"},
+    {"cover image", "封面图片"},
+    {"font", "字体"},
+    {"larger than 64 MB", "大于 64 MB"},
+    {"is not a JPEG or PNG image", "不是 JPEG 或 PNG 图片"},
+    {"is a damaged PNG image (%s)", "是损坏的 PNG 图片（%s）"},
+    {"is a damaged JPEG image (%s)", "是损坏的 JPEG 图片（%s）"},
+    {"is not a PNG image that can be decoded (%s)", "是无法解码的 PNG 图片（%s）"},
+    {"is not a JPEG image that can be decoded (%s)", "是无法解码的 JPEG 图片（%s）"},
+    {"is not a TrueType, OpenType or WOFF font", "不是 TrueType、OpenType 或 WOFF 字体"},
+    {"has a malformed table directory", "的表目录有误"},
+    {"\"%s\" is not a BCP 47 language tag (such as zh-Hans, zh-Hant, ja or en).",
+     "“%s”不是 BCP 47 语言标签（如 zh-Hans、zh-Hant、ja 或 en）。"},
+    {"Unknown Chinese conversion \"%s\" (one of %s).", "未知的简繁转换“%s”（可选：%s）。"},
+    {"--unwrap and --no-unwrap contradict each other.", "--unwrap 与 --no-unwrap 互相矛盾。"},
     // The classic layout's fixed texts.
     {"The file is not bigger than the number of parts.", "文件大小小于或等于分割数"},
     // The system's reasons (strerror).
@@ -220,6 +247,19 @@ std::string LocalText(const std::string& text, TLanguage language) {
         }
     }
     return NamesInWords(text, language);
+}
+
+std::string WindowText(const std::string& text, TLanguage language) {
+    std::string shown;
+    for (size_t at = 0; at <= text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);
+        const bool chinese = LocalText(line, TLanguage::Chinese) == line;
+        shown += language == TLanguage::English && chinese ? line : LocalText(line, language);
+        if (end < text.size()) shown += '\n';
+        at = end + 1;
+    }
+    return shown;
 }
 
 }  // namespace qm

@@ -2,7 +2,8 @@
 // The command line's messages in the user's language, and the reasons a run
 // gives (the conversion's, the system's, ICU's) in words of that language:
 // one catalogue of English texts and their Chinese, one function for each
-// direction. The window's fixed texts are not here; it keeps its own.
+// direction. The window's fixed texts are not here; it keeps its own, and
+// shows the reasons of a run through WindowText.
 #include <initializer_list>
 #include <string>
 
@@ -27,5 +28,10 @@ std::string Say(TLanguage language, const char* english,
 // translated in turn; ICU's error names (U_REGEX_MISMATCHED_PAREN) become
 // words. Other text is given back unchanged.
 std::string LocalText(const std::string& text, TLanguage language);
+
+// A text the window shows, in language, line by line: as LocalText, except
+// that a line already in Chinese stays as it is, for the window's own texts
+// are Chinese whatever the locale.
+std::string WindowText(const std::string& text, TLanguage language);
 
 }  // namespace qm

@@ -244,16 +244,19 @@ inline constexpr TOptionRow kOptionTable[] = {
         "join lines wrapped at a fixed width into paragraphs\n(default: when the line "
         "lengths show a width)",
         TAppliesTo::Epub3)
+        .Remembered("epub3/unwrap")
         .Fingerprint(11, "u"),
     TOptionRow::Flag(
         0, "no-unwrap", [](TOptionValues& v) -> auto& { return v.epub3.noUnwrap; },
         "keep every line of the text a paragraph", TAppliesTo::Epub3)
+        .Remembered("epub3/noUnwrap")
         .Fingerprint(12, "k"),
     TOptionRow::Flag(
         0, "clean", [](TOptionValues& v) -> auto& { return v.epub3.clean; },
         "remove download sites' notices and stamps, word\ncount lines and a Project "
         "Gutenberg header and\nlicence; says how many lines went",
         TAppliesTo::Epub3)
+        .Remembered("epub3/clean")
         .Fingerprint(13, "x"),
     TOptionRow::Flag(
         0, "list-chapters", [](TOptionValues& v) -> auto& { return v.listChapters; },

@@ -65,7 +65,7 @@ class Batch : public ::testing::Test {
         ASSERT_TRUE(test::WaitUntil([this] { return !window->Running(); }));
     }
 
-    test::ScratchDir scratch;
+    test::ScratchDir scratch{test::TPictured{}};
     test::TRecordingDialogs dialogs;
     MainWindow form;
     TBatchWindow* window = nullptr;
@@ -74,14 +74,14 @@ class Batch : public ::testing::Test {
 TEST_F(Batch, ConvertsAShelfAndShowsEachBooksEnd) {
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
-    test::MakeDirs(scratch / "shelf/sub");
-    test::WriteFile(scratch / "shelf/甲.txt", kBook);
-    test::WriteFile(scratch / "shelf/sub/乙.txt", kBook);
-    test::WriteFile(scratch / "shelf/readme.md", "not a book");
-    test::WriteFile(scratch / "gone.txt", kBook);
-    test::MakeDirs(scratch / "out");
-    DropOn(*window, {scratch / "shelf"});
-    dialogs.answers.push_back(QString::fromStdString(scratch / "gone.txt"));
+    test::MakeDirs(scratch / "书架/sub");
+    test::WriteFile(scratch / "书架/甲.txt", kBook);
+    test::WriteFile(scratch / "书架/sub/乙.txt", kBook);
+    test::WriteFile(scratch / "书架/readme.md", "not a book");
+    test::WriteFile(scratch / "丙.txt", kBook);
+    test::MakeDirs(scratch / "电子书");
+    DropOn(*window, {scratch / "书架"});
+    dialogs.answers.push_back(QString::fromStdString(scratch / "丙.txt"));
     window->addFilesButton->click();
     EXPECT_EQ(window->bookList->rowCount(), 3);
     EXPECT_EQ(StateOf(*window, "甲.txt"), "等待");
@@ -91,24 +91,26 @@ TEST_F(Batch, ConvertsAShelfAndShowsEachBooksEnd) {
     ASSERT_FALSE(dialogs.log.empty());
     EXPECT_NE(dialogs.log.back().find("输出文件夹"), std::string::npos) << dialogs.log.back();
 
-    std::remove((scratch / "gone.txt").c_str());
-    dialogs.answers.push_back(QString::fromStdString(scratch / "out"));
+    std::remove((scratch / "丙.txt").c_str());
+    dialogs.answers.push_back(QString::fromStdString(scratch / "电子书"));
     window->outputButton->click();
     window->kindBox->setCurrentIndex(1);
     Run();
     EXPECT_EQ(StateOf(*window, "甲.txt"), "完成 → 甲.epub");
     EXPECT_EQ(StateOf(*window, "乙.txt"), "完成 → 乙.epub");
-    const std::string gone = StateOf(*window, "gone.txt");
+    const std::string gone = StateOf(*window, "丙.txt");
     EXPECT_EQ(gone.rfind("失败：", 0), 0u) << gone;
-    EXPECT_NE(gone.find("gone.txt"), std::string::npos) << gone;
+    EXPECT_NE(gone.find("丙.txt"), std::string::npos) << gone;
     EXPECT_EQ(window->summaryLabel->text().toStdString(), "完成 2 本，失败 1 本");
-    EXPECT_EQ(test::DirectoryNames(scratch / "out"),
+    EXPECT_EQ(test::DirectoryNames(scratch / "电子书"),
               (std::vector<std::string>{"乙.epub", "甲.epub"}));
     const QString dir = QStringLiteral(QM_BIN_DIR "/../screenshots");
     QDir().mkpath(dir);
     EXPECT_TRUE(window->grab().toImage().save(dir + QStringLiteral("/batch-window.png")));
-    const test::CommandResult check = test::Run("java -jar /usr/share/java/epubcheck.jar " +
-                                                test::Quote(scratch / "out/甲.epub"));
+    // Java reads file names by the locale, which may not be installed.
+    const test::CommandResult check =
+        test::Run("LC_ALL=C.UTF-8 java -jar /usr/share/java/epubcheck.jar " +
+                  test::Quote(scratch / "电子书/甲.epub"));
     EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
     EXPECT_NE(check.out.find("No errors or warnings"), std::string::npos) << check.out;
 }

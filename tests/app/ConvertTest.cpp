@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 
 #include "EventWait.h"
 #include "RecordingDialogs.h"
@@ -57,6 +58,8 @@ class Convert : public ::testing::Test {
         ASSERT_TRUE(test::WaitUntil([this] { return !form.Converting(); }));
     }
 
+    // Each test starts from the defaults, whatever an earlier one chose.
+    const bool settingsCleared = (QSettings().clear(), true);
     test::ScratchDir scratch;
     test::TRecordingDialogs dialogs;
     MainWindow form;
@@ -219,14 +222,19 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
     EXPECT_FALSE(form.outputMenu->Options().epub3);
     form.outputMenu->Epub3Action->trigger();
     form.outputMenu->VerticalAction->trigger();
-    for (QAction* action : form.outputMenu->ConvertGroup->actions()) {
-        if (action->data().toString() == "s2t") action->trigger();
+    for (QActionGroup* group : {form.outputMenu->ConvertGroup, form.outputMenu->UnwrapGroup}) {
+        for (QAction* action : group->actions()) {
+            if (action->data() == "s2t" || action->data() == "keep") action->trigger();
+        }
     }
+    form.outputMenu->CleanAction->trigger();
     List("book.txt", "第一章\r\n　　这是一个关于信的故事。😀\r\n");
     form.titleEdit->setText(QString::fromUtf8("海边的书信"));
     SaveAs(scratch / "book.epub");
     RunConvert();
-    ASSERT_EQ(dialogs.log.back(), "result:Quillmark:恭喜你，文件转换成功\n共 1 章");
+    ASSERT_EQ(dialogs.log.back(),
+              "result:Quillmark:恭喜你，文件转换成功\n共 1 章\nClean-up found no site boilerplate to "
+              "remove.");
     const std::string opf =
         test::Run("unzip -p " + test::Quote(scratch / "book.epub") + " OEBPS/content.opf").out;
     EXPECT_NE(opf.find("<dc:title>海邊的書信</dc:title>"), std::string::npos) << opf;
@@ -253,11 +261,12 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
         EXPECT_TRUE(next.epub3);
         EXPECT_TRUE(next.vertical);
         EXPECT_EQ(next.convert, "s2t");
+        EXPECT_TRUE(next.noUnwrap && !next.unwrap && next.clean);
         EXPECT_EQ(next.coverPath, "");
         EXPECT_EQ(next.encoding, "");
         EXPECT_EQ(next.chapterPattern, "");
     }
-    EXPECT_EQ(form.choiceLine->text().toStdString(), "输出：标准 EPUB 3 · 竖排");
+    EXPECT_EQ(form.choiceLine->text().toStdString(), "输出：标准 EPUB 3 · 竖排 · 每行一段 · 去广告");
     EXPECT_EQ(again.choiceLine->text(), form.choiceLine->text());
     // What an older version stored for one book is dropped, not used.
     QSettings().setValue("epub3/cover", QString::fromStdString(scratch / "cover.png"));
@@ -441,8 +450,10 @@ namespace qm {
 namespace {
 
 // A folder that no one may write in, root included: under the fixed failure
-// text the window gives the reason the command line prints, for both kinds.
+// text the window gives the reason the command line prints in the same
+// locale, for both kinds. A second run of this test speaks Chinese.
 TEST_F(Convert, AFailureShowsTheReasonTheCommandLinePrints) {
+    const bool chinese = std::getenv("QM_CHINESE_RUN") != nullptr;
     List("book.txt", kBook);
     const std::string target = "/proc/quillmark-test.epub";
     for (bool epub3 : {true, false}) {  // the classic kind, remembered, last
@@ -451,11 +462,13 @@ TEST_F(Convert, AFailureShowsTheReasonTheCommandLinePrints) {
         SaveAs(target);
         RunConvert();
         const test::CommandResult cli =
-            test::Run("LC_ALL=C.UTF-8 " + test::Quote(test::BinPath("quillmark-cli")) +
+            test::Run(std::string(chinese ? "LC_ALL=zh_CN.UTF-8 " : "LC_ALL=C.UTF-8 ") +
+                      test::Quote(test::BinPath("quillmark-cli")) +
                       (epub3 ? " --epub3" : " --classic") + " -o " + target + " " +
                       test::Quote(scratch / "book.txt"));
         ASSERT_EQ(cli.exitCode, 1) << cli.err;
-        EXPECT_NE(cli.err.find("Cannot create"), std::string::npos) << cli.err;
+        EXPECT_NE(cli.err.find(chinese ? "无法创建" : "Cannot create"), std::string::npos)
+            << cli.err;
         // The same reason, each under its own fixed line (the window's stays
         // Chinese; the command line's follows the locale).
         const std::string shown = dialogs.log.back() + "\n";
@@ -464,6 +477,11 @@ TEST_F(Convert, AFailureShowsTheReasonTheCommandLinePrints) {
         EXPECT_EQ(shown.substr(shown.find('\n')), cli.err.substr(cli.err.find('\n')));
         EXPECT_TRUE(form.convertButton->isEnabled());
     }
+    if (chinese) return;
+    const test::CommandResult run =
+        test::Run("QM_CHINESE_RUN=1 LC_ALL=zh_CN.UTF-8 " + test::Quote(test::BinPath("test_app")) +
+                  " --gtest_filter=Convert.AFailureShowsTheReasonTheCommandLinePrints");
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
 }
 
 }  // namespace

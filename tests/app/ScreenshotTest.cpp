@@ -36,7 +36,7 @@ bool Fits(const QWidget& widget, const QString& text, int margin) {
 }
 
 TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
-    test::ScratchDir scratch;
+    test::ScratchDir scratch{test::TPictured{}};
     const std::string book = scratch / "红楼梦（上卷）.txt";
     test::WriteFile(book, std::string(123456, 'a'));
     test::TRecordingDialogs dialogs;
@@ -125,6 +125,13 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
     menu->popup(form.mapToGlobal(form.menuBar->geometry().bottomLeft()));
     QTest::qWait(50);
     EXPECT_TRUE(menu->grab().toImage().save(dir + QStringLiteral("/main-window-output-menu.png")));
+    for (QAction* item : menu->actions()) {
+        if (!item->menu()) continue;
+        item->menu()->popup(menu->geometry().topRight());
+        QTest::qWait(50);
+        EXPECT_TRUE(item->menu()->grab().toImage().save(dir + QStringLiteral("/epub3-options.png")));
+        item->menu()->hide();
+    }
     menu->hide();
     form.outputMenu->ClassicAction->trigger();
 

@@ -151,6 +151,17 @@ TEST(CliMessages, FollowTheLocaleAndTranslateReasons) {
          "无法打开文件“a.txt”：权限不够"},
         {"文件大小小于或等于分割数", "The file is not bigger than the number of parts.",
          "文件大小小于或等于分割数"},
+        // Nested reasons, each level rebuilt.
+        {"The cover image \"c.png\" is a damaged PNG image (CRC error).",
+         "The cover image \"c.png\" is a damaged PNG image (CRC error).",
+         "封面图片“c.png”是损坏的 PNG 图片（CRC error）。"},
+        {"The font \"f.ttf\" cannot be read: larger than 64 MB",
+         "The font \"f.ttf\" cannot be read: larger than 64 MB", "无法读取字体“f.ttf”：大于 64 MB"},
+        {"Clean-up removed 3 lines of site boilerplate and 1 web address stamped on the book's "
+         "sentences.",
+         "Clean-up removed 3 lines of site boilerplate and 1 web address stamped on the book's "
+         "sentences.",
+         "清理：去掉了 3 行网站广告，以及句中夹带的 1 个网址。"},
         // ICU's name in words, inside a text the catalogue lacks.
         {"bad (U_REGEX_MISMATCHED_PAREN)", "bad (unmatched parenthesis)", "bad (括号不配对)"},
         {"something else", "something else", "something else"},
@@ -160,6 +171,11 @@ TEST(CliMessages, FollowTheLocaleAndTranslateReasons) {
         EXPECT_EQ(LocalText(t.text, TLanguage::Chinese), t.chinese);
     }
     EXPECT_EQ(Say(TLanguage::Chinese, "Saved to %s", {"/b.epub"}), "已保存到 /b.epub");
+    // The window: line by line, and its own Chinese kept whatever the locale.
+    const std::string box = "灰常遗憾，未能转换成功\nCannot open file \"a.txt\". Permission denied";
+    EXPECT_EQ(WindowText(box, TLanguage::English), box);
+    EXPECT_EQ(WindowText(box, TLanguage::Chinese), "灰常遗憾，未能转换成功\n无法打开文件“a.txt”：权限不够");
+    EXPECT_EQ(WindowText("文件大小小于或等于分割数\n", TLanguage::English), "文件大小小于或等于分割数\n");
 }
 
 }  // namespace

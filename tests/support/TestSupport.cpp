@@ -16,13 +16,29 @@
 
 namespace qm::test {
 
-ScratchDir::ScratchDir() {
+namespace {
+
+std::string MakeTempDir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/qm-test-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (!::mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = std::string(buffer.data()) + "/";
+    return std::string(buffer.data()) + "/";
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir() : path_(MakeTempDir()) {}
+
+ScratchDir::ScratchDir(TPictured) {
+    const char* named = std::getenv("QM_PICTURE_DIR");
+    if (named == nullptr || *named == '\0') {
+        path_ = MakeTempDir();
+        return;
+    }
+    path_ = std::string(named) + "/";
+    MakeDirs(path_);
 }
 
 ScratchDir::~ScratchDir() {

@@ -9,9 +9,15 @@ namespace qm::test {
 
 // A fresh directory under the system's temporary directory, removed with its
 // content when the object goes.
+// A directory whose path shows in a published picture.
+struct TPictured {};
+
 class ScratchDir {
   public:
     ScratchDir();
+    // The folder the screenshot script names in QM_PICTURE_DIR, so that the
+    // picture shows a reader's path instead of a temporary one; else as above.
+    explicit ScratchDir(TPictured);
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
