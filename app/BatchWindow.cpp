@@ -76,8 +76,7 @@ class TBatchWindow::TListener : public TBatchListener {
         emit window_.BookProgressed(static_cast<int>(index), value);
     }
     void BookDone(size_t index, const TBatchBookDone& done) override {
-        emit window_.BookFinished(static_cast<int>(index), done.made,
-                                  ReasonText(done.reason));
+        emit window_.BookFinished(static_cast<int>(index), done.made, ReasonText(done.reason));
     }
 
   private:
@@ -215,8 +214,7 @@ void TBatchWindow::ListSources() {
         const int row = bookList->rowCount();
         bookList->insertRow(row);
         bookList->setItem(row, colFile, FileCell(refusal.path));
-        bookList->setItem(row, colState,
-                          Cell(Text("跳过：") + ReasonText(refusal.reason)));
+        bookList->setItem(row, colState, Cell(Text("跳过：") + ReasonText(refusal.reason)));
     }
     summaryLabel->setText(Text("%1 本书").arg(sources_.size()));
 }

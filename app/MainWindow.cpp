@@ -318,8 +318,7 @@ QString RefusalOf(const QString& path) {
         case TSourceState::NamedPipe:
             return QString::fromUtf8("“%1”是一个命名管道，不是文件。").arg(path);
         case TSourceState::Unreadable:
-            return QString::fromUtf8("无法读取“%1”：%2")
-                .arg(path, ReasonText(probe.error));
+            return QString::fromUtf8("无法读取“%1”：%2").arg(path, ReasonText(probe.error));
         case TSourceState::Readable:
             break;
     }

@@ -232,9 +232,10 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
     form.titleEdit->setText(QString::fromUtf8("海边的书信"));
     SaveAs(scratch / "book.epub");
     RunConvert();
-    ASSERT_EQ(dialogs.log.back(),
-              "result:Quillmark:恭喜你，文件转换成功\n共 1 章\nClean-up found no site boilerplate to "
-              "remove.");
+    ASSERT_EQ(
+        dialogs.log.back(),
+        "result:Quillmark:恭喜你，文件转换成功\n共 1 章\nClean-up found no site boilerplate to "
+        "remove.");
     const std::string opf =
         test::Run("unzip -p " + test::Quote(scratch / "book.epub") + " OEBPS/content.opf").out;
     EXPECT_NE(opf.find("<dc:title>海邊的書信</dc:title>"), std::string::npos) << opf;
@@ -266,7 +267,8 @@ TEST_F(Convert, OutputMenuChoosesAnEpub3BookAndIsRemembered) {
         EXPECT_EQ(next.encoding, "");
         EXPECT_EQ(next.chapterPattern, "");
     }
-    EXPECT_EQ(form.choiceLine->text().toStdString(), "输出：标准 EPUB 3 · 竖排 · 每行一段 · 去广告");
+    EXPECT_EQ(form.choiceLine->text().toStdString(),
+              "输出：标准 EPUB 3 · 竖排 · 每行一段 · 去广告");
     EXPECT_EQ(again.choiceLine->text(), form.choiceLine->text());
     // What an older version stored for one book is dropped, not used.
     QSettings().setValue("epub3/cover", QString::fromStdString(scratch / "cover.png"));
@@ -461,11 +463,10 @@ TEST_F(Convert, AFailureShowsTheReasonTheCommandLinePrints) {
         (epub3 ? form.outputMenu->Epub3Action : form.outputMenu->ClassicAction)->trigger();
         SaveAs(target);
         RunConvert();
-        const test::CommandResult cli =
-            test::Run(std::string(chinese ? "LC_ALL=zh_CN.UTF-8 " : "LC_ALL=C.UTF-8 ") +
-                      test::Quote(test::BinPath("quillmark-cli")) +
-                      (epub3 ? " --epub3" : " --classic") + " -o " + target + " " +
-                      test::Quote(scratch / "book.txt"));
+        const test::CommandResult cli = test::Run(
+            std::string(chinese ? "LC_ALL=zh_CN.UTF-8 " : "LC_ALL=C.UTF-8 ") +
+            test::Quote(test::BinPath("quillmark-cli")) + (epub3 ? " --epub3" : " --classic") +
+            " -o " + target + " " + test::Quote(scratch / "book.txt"));
         ASSERT_EQ(cli.exitCode, 1) << cli.err;
         EXPECT_NE(cli.err.find(chinese ? "无法创建" : "Cannot create"), std::string::npos)
             << cli.err;

@@ -129,7 +129,8 @@ TEST(Screenshot, WindowLayoutCaptionsAndPicture) {
         if (!item->menu()) continue;
         item->menu()->popup(menu->geometry().topRight());
         QTest::qWait(50);
-        EXPECT_TRUE(item->menu()->grab().toImage().save(dir + QStringLiteral("/epub3-options.png")));
+        EXPECT_TRUE(
+            item->menu()->grab().toImage().save(dir + QStringLiteral("/epub3-options.png")));
         item->menu()->hide();
     }
     menu->hide();

@@ -174,8 +174,10 @@ TEST(CliMessages, FollowTheLocaleAndTranslateReasons) {
     // The window: line by line, and its own Chinese kept whatever the locale.
     const std::string box = "灰常遗憾，未能转换成功\nCannot open file \"a.txt\". Permission denied";
     EXPECT_EQ(WindowText(box, TLanguage::English), box);
-    EXPECT_EQ(WindowText(box, TLanguage::Chinese), "灰常遗憾，未能转换成功\n无法打开文件“a.txt”：权限不够");
-    EXPECT_EQ(WindowText("文件大小小于或等于分割数\n", TLanguage::English), "文件大小小于或等于分割数\n");
+    EXPECT_EQ(WindowText(box, TLanguage::Chinese),
+              "灰常遗憾，未能转换成功\n无法打开文件“a.txt”：权限不够");
+    EXPECT_EQ(WindowText("文件大小小于或等于分割数\n", TLanguage::English),
+              "文件大小小于或等于分割数\n");
 }
 
 }  // namespace
