@@ -158,26 +158,29 @@ class TFrontScan {
     bool titleAbove_ = false;  // the line before gave the title and no author
 };
 
-std::string KeptLines(const std::vector<std::string_view>& lines, const std::vector<bool>& drop) {
+// The text without the dropped ones of its first lines; the rest as it was.
+std::string KeptLines(std::string_view text, const std::vector<std::string_view>& lines,
+                      const std::vector<bool>& drop) {
     std::string kept;
     for (size_t k = 0; k < lines.size(); ++k) {
         if (drop[k]) continue;
         kept += lines[k];
         kept += '\n';
     }
+    kept += text.substr(AfterLines(text, lines));
     return kept;
 }
 
 }  // namespace
 
 TFrontMatter TakeFrontMatter(std::string& text) {
-    const std::vector<std::string_view> lines = SplitTextLines(text);
+    const std::vector<std::string_view> lines = SplitHeadLines(text, kHeaderLines, kFrontLines);
     TFrontScan scan(lines);
     scan.Run();
     TFrontMatter found = std::move(scan.found);
     for (bool t : scan.taken) {
         if (t) {
-            text = KeptLines(lines, scan.taken);
+            text = KeptLines(text, lines, scan.taken);
             break;
         }
     }
@@ -185,7 +188,7 @@ TFrontMatter TakeFrontMatter(std::string& text) {
 }
 
 size_t DropTitleLines(std::string& text, std::string_view title) {
-    const std::vector<std::string_view> lines = SplitTextLines(text);
+    const std::vector<std::string_view> lines = SplitHeadLines(text, 0, kTitleLines);
     std::vector<bool> drop(lines.size(), false);
     const std::string bracketed = "《" + std::string(title) + "》";
     size_t seen = 0, dropped = 0;
@@ -198,7 +201,7 @@ size_t DropTitleLines(std::string& text, std::string_view title) {
             ++dropped;
         }
     }
-    if (dropped > 0) text = KeptLines(lines, drop);
+    if (dropped > 0) text = KeptLines(text, lines, drop);
     return dropped;
 }
 

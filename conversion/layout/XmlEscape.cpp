@@ -1,5 +1,7 @@
 #include "conversion/layout/XmlEscape.h"
 
+#include <array>
+
 #include "conversion/layout/PageText.h"
 
 namespace qm {
@@ -29,16 +31,33 @@ void MendCodePageGap(std::string& out, std::string_view text, size_t i, std::str
     }
 }
 
+// What a byte may need, by bit: kAlways (markup and forbidden bytes), kQuote
+// ('"'), kNonCharacter (0xEF, which may start U+FFFE or U+FFFF). A text is
+// mostly bytes that need nothing; the table lets the loop skip them.
+constexpr unsigned char kAlways = 1, kQuote = 2, kNonCharacter = 4;
+constexpr auto kByteNeeds = [] {
+    std::array<unsigned char, 256> needs{};
+    for (int b = 0; b < 256; ++b) {
+        if (b == '&' || b == '<' || b == '>' || IsForbiddenXmlByte(static_cast<unsigned char>(b)))
+            needs[static_cast<size_t>(b)] = kAlways;
+    }
+    needs['"'] = kQuote;
+    needs[0xEF] = kNonCharacter;
+    return needs;
+}();
+
 }  // namespace
 
 size_t AppendXmlEscaped(std::string& out, std::string_view text, TXmlTextRule rule, bool quotes,
                         std::string_view before) {
     const bool utf8 = rule == TXmlTextRule::Utf8;
     quotes = quotes || utf8;
+    const unsigned char wanted = kAlways | (quotes ? kQuote : 0) | (utf8 ? kNonCharacter : 0);
     size_t leftOut = 0;
     size_t plain = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
+        if (!(kByteNeeds[byte] & wanted)) continue;
         std::string_view replacement;
         size_t width = 1;
         switch (byte) {

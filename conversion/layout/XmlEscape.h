@@ -20,7 +20,7 @@ enum class TXmlTextRule : unsigned char {
 
 // Bytes XML 1.0 does not allow at all: the control characters other than
 // tab, line feed and carriage return (a zero byte among them).
-inline bool IsForbiddenXmlByte(unsigned char byte) {
+constexpr bool IsForbiddenXmlByte(unsigned char byte) {
     return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -12,6 +13,7 @@
 #include "conversion/book/FrontMatter.h"
 #include "conversion/layout/BookLayout.h"
 #include "conversion/layout/BookResources.h"
+#include "conversion/layout/CoverImage.h"
 #include "conversion/run/BookPacking.h"
 #include "conversion/run/BookSplitter.h"
 #include "conversion/run/BookTarget.h"
@@ -150,7 +152,25 @@ void CompleteBook(TBook& book, const TConversionRequest& request, const TBookNam
     }
     if (IsBlankText(book.title)) book.title = "Untitled";
     if (IsBlankText(book.author)) book.author.clear();
-    book.language = options.language.empty() ? GuessLanguage(book.text) : options.language;
+}
+
+// The book's language: the one asked for, else guessed from the text's first
+// part (by the guesser when one was made while the source was decoded) on a
+// thread of its own, so the text is tidied meanwhile.
+using TGuesserFuture = std::shared_future<std::shared_ptr<const TLanguageGuesser>>;
+std::shared_future<std::string> BookLanguage(const TBook& book, const TEpub3Options& options,
+                                             const TGuesserFuture& guesser) {
+    if (!options.language.empty()) {
+        std::promise<std::string> given;
+        given.set_value(options.language);
+        return given.get_future().share();
+    }
+    return std::async(std::launch::async,
+                      [sample = LanguageSample(book.text), guesser] {
+                          return guesser.valid() ? guesser.get()->Guess(sample)
+                                                 : GuessLanguage(sample);
+                      })
+        .share();
 }
 
 // What --clean took out, for the user.
@@ -208,9 +228,11 @@ TChapterCount DivideBook(TBook& book, const std::optional<TChapterDetector>& det
 }
 
 // The book read, decoded, converted and divided as the request asks; the
-// digest (when given) takes what makes the book what it is.
+// digest (when given) takes what makes the book what it is. With drawnCover,
+// a cover is drawn from the title, author and language on a thread of its
+// own as soon as they are known.
 TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* digest,
-               TChapterCount& found) {
+               TChapterCount& found, std::future<TBookResource>* drawnCover = nullptr) {
     const TEpub3Options& options = request.options;
     if (request.sourceSize < 0 && IsNamedPipe(request.sourcePath)) {
         throw Exception(NamedPipeText(request.sourcePath));
@@ -223,6 +245,13 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 
     std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
     const TSourceEncoding encoding = SourceEncoding(raw, options, ui);
+    // For a Chinese text OpenCC's dictionaries load while it is decoded.
+    TGuesserFuture guesser;
+    if (options.language.empty() && (encoding.name != "UTF-8" || NeedsChineseForm(raw))) {
+        guesser = std::async(std::launch::async, [] {
+                      return std::make_shared<const TLanguageGuesser>();
+                  }).share();
+    }
     const TBookNameParts named = BookNamePartsOf(BaseNameText(request.sourcePath));
     if (digest) DigestSource(*digest, raw, RequestFingerprint(request, encoding.name, named));
 
@@ -230,14 +259,22 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     book.text = DecodedText(std::move(raw), encoding, ui, request.threads);
     const TFrontMatter front = TakeFrontMatter(book.text);
     CompleteBook(book, request, named, front, ui);
+    const std::shared_future<std::string> language = BookLanguage(book, options, guesser);
+    if (drawnCover) {
+        *drawnCover =
+            std::async(std::launch::async, [language, title = book.title, author = book.author] {
+                return DrawCoverImage(title, author, language.get());
+            });
+    }
     TidyText(book, detector, options, ui);
+    book.language = language.get();
     found = DivideBook(book, detector, request, ui);
     return book;
 }
 
 // The book's files as its archive takes them, in order: the mimetype stored
 // (readers sniff the type from its name and content at offset 30), the rest
-// deflated from memory.
+// deflated from memory, the pages already where they were rendered.
 std::vector<TBookEntry> BookEntries(std::vector<TBookFile> files) {
     std::vector<TBookEntry> entries;
     entries.reserve(files.size());
@@ -246,6 +283,7 @@ std::vector<TBookEntry> BookEntries(std::vector<TBookFile> files) {
         entry.packing = file.name == "mimetype" ? TPacking::Store : TPacking::Deflate;
         entry.name = std::move(file.name);
         entry.bytes = std::move(file.bytes);
+        entry.deflated = std::move(file.deflated);
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -261,9 +299,13 @@ TBookReport BuildBook(const TConversionRequest& request, TConversionUi& ui) {
 
     TSha1 digest;
     TChapterCount found;
-    TBook book = ReadBook(request, ui, &digest, found);
+    std::future<TBookResource> drawing;
+    TBook book = ReadBook(request, ui, &digest, found, cover ? nullptr : &drawing);
     if (cover) digest.Update(cover->bytes);
     if (font) digest.Update(font->bytes);
+    // Without the user's cover, one drawn from the title and author: readers'
+    // libraries show a book by its cover image.
+    if (!cover) cover = drawing.get();
 
     TEpub3Extras extras;
     extras.identifier = UuidUrnFromDigest(digest.Final());
@@ -271,6 +313,7 @@ TBookReport BuildBook(const TConversionRequest& request, TConversionUi& ui) {
     extras.vertical = options.vertical;
     extras.cover = cover ? &*cover : nullptr;
     extras.font = font ? &*font : nullptr;
+    extras.deflatePages = true;
     std::vector<TBookFile> files =
         RenderEpub3Files(book, extras, request.threads, Stage(ui, kConvertEnd, 100));
     book.sections.clear();

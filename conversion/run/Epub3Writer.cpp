@@ -8,6 +8,7 @@
 #include "conversion/layout/Epub3Documents.h"
 #include "conversion/layout/Epub3Paragraph.h"
 #include "conversion/layout/EpubTemplates.h"
+#include "conversion/run/BookPacking.h"
 #include "conversion/run/BookTarget.h"
 #include "conversion/run/PoolRendering.h"
 #include "platform/Format.h"
@@ -119,7 +120,7 @@ class TPageSet {
 struct TSectionBatch {
     size_t first = 0, end = 0;         // sections [first, end)
     size_t reached = 0;                // bytes of the text up to the batch's end
-    std::vector<std::string> pages;    // the batch's pages, in order
+    std::vector<TBookFile> pages;      // the batch's pages, in order, unnamed
     std::vector<size_t> sectionPages;  // pages of each section
 };
 
@@ -151,14 +152,24 @@ std::vector<TSectionBatch> BatchSections(const TBook& book) {
     return batches;
 }
 
-void RenderBatch(const TBook& book, bool vertical, TSectionBatch& batch) {
+void RenderBatch(const TBook& book, bool vertical, bool deflate, TSectionBatch& batch) {
     TPageSet set(book, vertical);
     for (size_t k = batch.first; k < batch.end; ++k) {
         const size_t before = set.pages.size();
         set.WriteSection(book.sections[k]);
         batch.sectionPages.push_back(set.pages.size() - before);
     }
-    batch.pages = std::move(set.pages);
+    batch.pages.reserve(set.pages.size());
+    for (std::string& page : set.pages) {
+        TBookFile file;
+        if (deflate) {
+            file.deflated = DeflateAhead(page, TPacking::Deflate, kBookDeflateLevel);
+            std::string().swap(page);
+        } else {
+            file.bytes = std::move(page);
+        }
+        batch.pages.push_back(std::move(file));
+    }
 }
 
 // The sections' pages, rendered by workers batch by batch while the
@@ -166,11 +177,11 @@ void RenderBatch(const TBook& book, bool vertical, TSectionBatch& batch) {
 // raise to stop the run) after each.
 // sectionFirst gets each section's first page. One thread renders on the
 // calling thread.
-std::vector<std::string> RenderPages(const TBook& book, bool vertical, int threads,
-                                     const std::function<void(int)>& progress,
-                                     std::vector<size_t>& sectionFirst) {
+std::vector<TBookFile> RenderPages(const TBook& book, const TEpub3Extras& extras, int threads,
+                                   const std::function<void(int)>& progress,
+                                   std::vector<size_t>& sectionFirst) {
     std::vector<TSectionBatch> batches = BatchSections(book);
-    std::vector<std::string> pages;
+    std::vector<TBookFile> pages;
     int percent = 0;
     auto collect = [&](TSectionBatch& batch) {
         size_t next = 0;
@@ -178,14 +189,15 @@ std::vector<std::string> RenderPages(const TBook& book, bool vertical, int threa
             sectionFirst.push_back(pages.size());
             for (size_t k = 0; k < count; ++k) pages.push_back(std::move(batch.pages[next++]));
         }
-        std::vector<std::string>().swap(batch.pages);
+        std::vector<TBookFile>().swap(batch.pages);
         if (!book.text.empty()) {
             percent = static_cast<int>(batch.reached * uint64_t{100} / book.text.size());
         }
         if (progress) progress(percent);
     };
     RenderInOrder(
-        batches.size(), threads, [&](size_t k) { RenderBatch(book, vertical, batches[k]); },
+        batches.size(), threads,
+        [&](size_t k) { RenderBatch(book, extras.vertical, extras.deflatePages, batches[k]); },
         [&](size_t k) { collect(batches[k]); });
     return pages;
 }
@@ -217,12 +229,12 @@ void AddFrontPages(std::vector<TBookFile>& files, TPackageInfo& info, const TBoo
 }
 
 // The text pages, in reading order, into the archive, manifest and spine.
-void AddTextPages(std::vector<TBookFile>& files, TPackageInfo& info,
-                  std::vector<std::string> pages) {
+void AddTextPages(std::vector<TBookFile>& files, TPackageInfo& info, std::vector<TBookFile> pages) {
     for (size_t k = 0; k < pages.size(); ++k) {
         const std::string id = PageName(k + 1);
         const std::string href = "text/" + id + ".xhtml";
-        files.push_back({"OEBPS/" + href, std::move(pages[k])});
+        pages[k].name = "OEBPS/" + href;
+        files.push_back(std::move(pages[k]));
         info.items.push_back({id, href, kXhtml, ""});
         info.spine.push_back(id);
     }
@@ -250,8 +262,7 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
     std::optional<TBookResource> drawn;
     if (!extras.cover) drawn = DrawCoverImage(book.title, book.author, book.language);
     const TBookResource& cover = extras.cover ? *extras.cover : *drawn;
-    std::vector<std::string> pages =
-        RenderPages(book, extras.vertical, threads, progress, sectionFirst);
+    std::vector<TBookFile> pages = RenderPages(book, extras, threads, progress, sectionFirst);
 
     TPackageInfo info;
     info.identifier = extras.identifier;

@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "conversion/book/BookModel.h"
 #include "conversion/layout/BookResources.h"
+#include "zip/DeflatedData.h"
 
 namespace qm {
 
@@ -23,12 +25,18 @@ struct TEpub3Extras {
     bool vertical = false;
     const TBookResource* cover = nullptr;  // none: one drawn from title and author
     const TBookResource* font = nullptr;
+    // Each text page deflated where it is rendered (as the book's packing
+    // deflates it), so that rendering and deflating share the workers and
+    // only the deflated pages are held.
+    bool deflatePages = false;
 };
 
-// One file of the book: its path in the archive and its bytes.
+// One file of the book: its path in the archive and its bytes, or those
+// bytes deflated (see deflatePages), which then stand for them.
 struct TBookFile {
     std::string name;
     std::string bytes;
+    std::optional<TDeflatedData> deflated = std::nullopt;
 };
 
 // The book's files in the order the archive holds them, "mimetype" first.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 
 #include "conversion/run/Epub3Options.h"
 #include "platform/Exceptions.h"
@@ -35,8 +36,8 @@ std::string_view Sample(std::string_view text) {
 }
 
 // How many Han characters of the text a conversion changes.
-size_t ChangedHan(std::string_view text, const char* conversion) {
-    const std::string converted = TChineseConverter(conversion).Convert(text);
+size_t ChangedHan(std::string_view text, const TChineseConverter& conversion) {
+    const std::string converted = conversion.Convert(text);
     size_t changed = 0;
     int32_t i = 0, j = 0;
     const auto n = static_cast<int32_t>(text.size());
@@ -48,6 +49,39 @@ size_t ChangedHan(std::string_view text, const char* conversion) {
         if (a != b && IsHan(a)) ++changed;
     }
     return changed;
+}
+
+// The sample's language when its script alone tells it; empty when it is
+// Chinese, whose form the conversions tell.
+std::string ScriptLanguage(std::string_view sample) {
+    size_t han = 0, kana = 0, latin = 0;
+    int32_t i = 0;
+    const auto n = static_cast<int32_t>(sample.size());
+    while (i < n) {
+        UChar32 c = 0;
+        U8_NEXT(sample.data(), i, n, c);
+        han += IsHan(c);
+        kana += IsKana(c);
+        latin += (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    }
+    // A Latin text that names a few Chinese places is still a Latin text;
+    // a word takes about five letters where Chinese takes one or two
+    // characters.
+    if (han + kana == 0 || latin > 10 * (han + kana)) return "en";
+    // Japanese prose writes a good share of its syllables in kana; Chinese
+    // has none beyond a quoted word.
+    if (kana * 10 > han + kana) return "ja";
+    return {};
+}
+
+// Traditional when converting to simplified changes more than the other way.
+std::string ChineseForm(std::string_view sample, const TChineseConverter& toSimplified,
+                        const TChineseConverter& toTraditional) {
+    // The two conversions take about as long; one runs beside the other.
+    std::future<size_t> traditional =
+        std::async(std::launch::async, [&] { return ChangedHan(sample, toSimplified); });
+    const size_t simplified = ChangedHan(sample, toTraditional);
+    return traditional.get() > simplified ? "zh-Hant" : "zh-Hans";
 }
 
 }  // namespace
@@ -86,26 +120,27 @@ bool IsWellFormedLanguageTag(const std::string& tag) {
     return U_SUCCESS(error) && parsed == static_cast<int32_t>(tag.size());
 }
 
+std::string LanguageSample(std::string_view utf8) {
+    return std::string(Sample(utf8));
+}
+
 std::string GuessLanguage(std::string_view utf8) {
     const std::string_view sample = Sample(utf8);
-    size_t han = 0, kana = 0, latin = 0;
-    int32_t i = 0;
-    const auto n = static_cast<int32_t>(sample.size());
-    while (i < n) {
-        UChar32 c = 0;
-        U8_NEXT(sample.data(), i, n, c);
-        han += IsHan(c);
-        kana += IsKana(c);
-        latin += (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    }
-    // A Latin text that names a few Chinese places is still a Latin text;
-    // a word takes about five letters where Chinese takes one or two
-    // characters.
-    if (han + kana == 0 || latin > 10 * (han + kana)) return "en";
-    // Japanese prose writes a good share of its syllables in kana; Chinese
-    // has none beyond a quoted word.
-    if (kana * 10 > han + kana) return "ja";
-    return ChangedHan(sample, "t2s") > ChangedHan(sample, "s2t") ? "zh-Hant" : "zh-Hans";
+    const std::string script = ScriptLanguage(sample);
+    if (!script.empty()) return script;
+    return ChineseForm(sample, TChineseConverter("t2s"), TChineseConverter("s2t"));
+}
+
+bool NeedsChineseForm(std::string_view utf8) {
+    return ScriptLanguage(Sample(utf8)).empty();
+}
+
+TLanguageGuesser::TLanguageGuesser() : toSimplified_("t2s"), toTraditional_("s2t") {}
+
+std::string TLanguageGuesser::Guess(std::string_view utf8) const {
+    const std::string_view sample = Sample(utf8);
+    const std::string script = ScriptLanguage(sample);
+    return script.empty() ? ChineseForm(sample, toSimplified_, toTraditional_) : script;
 }
 
 }  // namespace qm

@@ -35,4 +35,24 @@ bool IsWellFormedLanguageTag(const std::string& tag);
 // there is no CJK text or Latin letters outnumber it tenfold.
 std::string GuessLanguage(std::string_view utf8);
 
+// True when GuessLanguage must tell the Chinese forms apart on this text,
+// which takes OpenCC's dictionaries.
+bool NeedsChineseForm(std::string_view utf8);
+
+// GuessLanguage in two steps, for a run that knows early it will need the
+// dictionaries: making one loads them (the slow part), which can then happen
+// while the text is read; Guess gives what GuessLanguage gives.
+class TLanguageGuesser {
+  public:
+    TLanguageGuesser();
+    std::string Guess(std::string_view utf8) const;
+
+  private:
+    TChineseConverter toSimplified_, toTraditional_;
+};
+
+// The first part of a text, that GuessLanguage reads: the guess from it is
+// the guess from the whole, so it can be made while the text changes.
+std::string LanguageSample(std::string_view utf8);
+
 }  // namespace qm

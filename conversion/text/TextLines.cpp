@@ -3,6 +3,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace qm {
 namespace {
@@ -41,16 +42,60 @@ size_t LineIndentLength(std::string_view line) {
     return i;
 }
 
-std::vector<std::string_view> SplitTextLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = start;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-        lines.push_back(text.substr(start, end - start));
-        start = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+namespace {
+
+// Where the line starting at `start` ends, and where the next one starts.
+// memchr finds each kind of line end far faster than a loop over the bytes;
+// the next CR and LF are kept, each looked for again once passed.
+class TLineEnds {
+  public:
+    explicit TLineEnds(std::string_view text)
+        : text_(text), cr_(Find('\r', 0)), lf_(Find('\n', 0)) {}
+
+    // The end of the line starting at start (< the text's size).
+    size_t EndOf(size_t start) {
+        if (cr_ < start) cr_ = Find('\r', start);
+        if (lf_ < start) lf_ = Find('\n', start);
+        return std::min(cr_, lf_);
     }
-    return lines;
+    size_t NextStart(size_t end) const {
+        return end +
+               (end + 1 < text_.size() && text_[end] == '\r' && text_[end + 1] == '\n' ? 2 : 1);
+    }
+
+  private:
+    size_t Find(char c, size_t from) const {
+        const void* at = std::memchr(text_.data() + from, c, text_.size() - from);
+        return at ? static_cast<size_t>(static_cast<const char*>(at) - text_.data()) : text_.size();
+    }
+
+    std::string_view text_;
+    size_t cr_, lf_;
+};
+
+}  // namespace
+
+std::vector<std::string_view> SplitTextLines(std::string_view text) {
+    return SplitHeadLines(text, text.size(), 0);
+}
+
+std::vector<std::string_view> SplitHeadLines(std::string_view text, size_t lines, size_t filled) {
+    std::vector<std::string_view> head;
+    TLineEnds ends(text);
+    size_t seen = 0;
+    for (size_t start = 0; start < text.size() && (head.size() < lines || seen < filled);) {
+        const size_t end = ends.EndOf(start);
+        head.push_back(text.substr(start, end - start));
+        if (seen < filled && !IsBlankLine(head.back())) ++seen;
+        start = ends.NextStart(end);
+    }
+    return head;
+}
+
+size_t AfterLines(std::string_view text, const std::vector<std::string_view>& head) {
+    if (head.empty()) return 0;
+    const size_t end = static_cast<size_t>(head.back().data() + head.back().size() - text.data());
+    return end >= text.size() ? text.size() : TLineEnds(text).NextStart(end);
 }
 
 std::string_view TrimLineEnd(std::string_view line) {

@@ -10,6 +10,14 @@ namespace qm {
 // text ending with a line end has no empty last line.
 std::vector<std::string_view> SplitTextLines(std::string_view text);
 
+// The first lines of the text, split as above: at least `lines` of them and
+// enough to hold `filled` that are not blank (all, when the text has fewer),
+// so that a look at a book's head does not split the whole book.
+std::vector<std::string_view> SplitHeadLines(std::string_view text, size_t lines, size_t filled);
+
+// Where the text goes on after the given first lines and their line ends.
+size_t AfterLines(std::string_view text, const std::vector<std::string_view>& head);
+
 // The bytes of the line's indent: spaces, tabs and U+3000.
 size_t LineIndentLength(std::string_view line);
 
