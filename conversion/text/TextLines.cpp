@@ -125,6 +125,21 @@ int LineColumns(std::string_view line) {
     int32_t i = 0;
     const auto n = static_cast<int32_t>(line.size());
     while (i < n) {
+        const auto lead = static_cast<unsigned char>(line[static_cast<size_t>(i)]);
+        // Fast paths for the bulk of a text: ASCII, and U+3000..U+9FFF (CJK
+        // punctuation, kana, ideographs), all wide.
+        if (lead < 0x80) {
+            ++columns;
+            ++i;
+            continue;
+        }
+        if (lead >= 0xE3 && lead <= 0xE9 && i + 2 < n &&
+            (static_cast<unsigned char>(line[static_cast<size_t>(i) + 1]) & 0xC0) == 0x80 &&
+            (static_cast<unsigned char>(line[static_cast<size_t>(i) + 2]) & 0xC0) == 0x80) {
+            columns += 2;
+            i += 3;
+            continue;
+        }
         UChar32 c = 0;
         U8_NEXT(line.data(), i, n, c);
         columns += IsWide(c) ? 2 : 1;

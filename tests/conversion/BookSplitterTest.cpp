@@ -9,6 +9,7 @@
 #include "conversion/layout/ClassicDocuments.h"
 #include "conversion/layout/EpubTemplates.h"
 #include "conversion/layout/PageText.h"
+#include "conversion/layout/XmlEscape.h"
 #include "conversion/run/BookSplitter.h"
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
@@ -127,6 +128,18 @@ TEST(PageText, EscapesMarkupAndDropsForbiddenControlBytes) {
     // there; a digit after a whole character is left as it was.
     EXPECT_EQ(AnsiToUtf8(XmlText(Hex("BF 38 1F E0 31"))), "?8<!---->?1");
     EXPECT_EQ(XmlText(Hex("D6 D0 31 0C 32")), Hex("D6 D0 31 32"));
+    // Each byte that needs something, at every place in the eight-byte words
+    // the scan passes by whole; full-width punctuation (EF BC ..) stays.
+    const std::pair<std::string, std::string> marks[] = {
+        {"<", "&lt;"}, {"&", "&amp;"},       {"\"", "&quot;"},
+        {"\x01", ""},  {"\xEF\xBF\xBF", ""}, {"\xEF\xBC\x8C", "\xEF\xBC\x8C"}};
+    for (const auto& [mark, escaped] : marks) {
+        for (int chars = 0; chars <= 8; ++chars) {
+            std::string before;
+            for (int k = 0; k < chars; ++k) before += "中";
+            EXPECT_EQ(XmlUtf8(before + mark + "文文文文"), before + escaped + "文文文文");
+        }
+    }
 }
 
 class BookFiles : public ::testing::Test {

@@ -9,6 +9,7 @@
 #include "conversion/book/FrontMatter.h"
 #include "conversion/layout/Epub3Paragraph.h"
 #include "conversion/text/Boilerplate.h"
+#include "conversion/text/TextLines.h"
 #include "conversion/text/Unwrap.h"
 
 namespace qm {
@@ -170,9 +171,26 @@ TEST(FrontMatter, TitleAndAuthorLinesAreTakenAndNotRepeated) {
         EXPECT_EQ(found.author, c.author) << c.left;
         EXPECT_EQ(c.text, c.left);
     }
+    // Only the head is read and rewritten; the rest of a long text stays as
+    // it was, line ends included.
+    std::string longer = "《海边》某某\r\n";
+    for (int k = 0; k < 100; ++k) longer += "　　正文。\r\n";
+    EXPECT_EQ(TakeFrontMatter(longer).author, "某某");
+    EXPECT_EQ(SplitTextLines(longer), std::vector<std::string_view>(100, "　　正文。"));
+    EXPECT_TRUE(longer.ends_with("。\r\n"));
     std::string titled = "\n《海边》\n序\n　　正文。\n";
     EXPECT_EQ(DropTitleLines(titled, "海边"), 1u);
     EXPECT_EQ(titled, "\n序\n　　正文。\n");
+}
+
+// The fast paths through lines give what a walk over every character gives.
+TEST(TextLines, SplitAndMeasureAsCharacterByCharacter) {
+    EXPECT_EQ(SplitTextLines("a\r\nb\rc\n\nd"),
+              (std::vector<std::string_view>{"a", "b", "c", "", "d"}));
+    EXPECT_EQ(SplitHeadLines("a\n\n\nb\nc\nd\n", 2, 2),
+              (std::vector<std::string_view>{"a", "", "", "b"}));
+    // Wide CJK, a narrow half-width kana, Hangul, an unfinished sequence.
+    EXPECT_EQ(LineColumns("中a，ｱ한\xE9\xBF"), 9);
 }
 
 TEST(Epub3Paragraph, SeparatorsCentreAndShortDigitRunsStandUpright) {
