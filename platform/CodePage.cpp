@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/CodePageExtension.h"
 
@@ -70,10 +71,10 @@ void AppendUtf8(std::string& out, const UChar* begin, const UChar* end) {
     }
 }
 
-// 936 -> UTF-8 through a fixed UTF-16 buffer, so a whole book never needs
-// a UTF-16 copy of its own. Without flush, a character cut off at the end of
-// the slice stays in the converter for the next call.
-void ToUtf8(UConverter* converter, std::string& out, std::string_view ansi, bool flush) {
+// 936 -> UTF-8 through the converter and a fixed UTF-16 buffer, so a whole
+// book never needs a UTF-16 copy of its own. Without flush, a character cut
+// off at the end of the slice stays in the converter for the next call.
+void ConverterToUtf8(UConverter* converter, std::string& out, std::string_view ansi, bool flush) {
     UChar pivot[16384];
     const char* source = ansi.data();
     const char* sourceEnd = ansi.data() + ansi.size();
@@ -87,6 +88,95 @@ void ToUtf8(UConverter* converter, std::string& out, std::string_view ansi, bool
         if (U_FAILURE(error)) throw std::runtime_error("code page 936 conversion failed");
         return;
     }
+}
+
+// What the converter makes of a byte, or of a lead byte and the byte after
+// it: the UTF-8, and whether the second byte was taken (a byte that cannot
+// follow a lead byte starts afresh).
+struct TByteDecoding {
+    char utf8[7] = {};
+    uint8_t length = 0;
+    bool tookSecond = false;
+};
+
+// Every byte and every pair starting with a lead byte, decoded once by the
+// converter itself (malformed ones to "?" by its callback): decoding a book
+// by looking them up gives the converter's result several times faster.
+// The code page holds no state beyond a lead byte waiting for its second.
+class TDecodingTable {
+  public:
+    TDecodingTable() : entries_(256 * 257) {
+        const TConverterHandle converter = OpenConverter();
+        for (int first = 0; first < 256; ++first) {
+            // Column 256: the byte alone at the end of the text.
+            Fill(converter.get(), first, 256);
+            if (!IsLeadByte(static_cast<unsigned char>(first))) continue;
+            for (int second = 0; second < 256; ++second) Fill(converter.get(), first, second);
+        }
+    }
+
+    // Decodes ansi into out from its start; stops before a last lead byte
+    // that no flush ends. Returns how many bytes it decoded.
+    size_t Decode(std::string& out, std::string_view ansi, bool flush) const {
+        size_t i = 0;
+        const size_t n = ansi.size();
+        while (i < n) {
+            const auto first = static_cast<unsigned char>(ansi[i]);
+            if (first < 0x80) {
+                out.push_back(static_cast<char>(first));
+                ++i;
+                continue;
+            }
+            const bool lead = IsLeadByte(first);
+            if (lead && i + 1 == n && !flush) break;
+            const int second = lead && i + 1 < n ? static_cast<unsigned char>(ansi[i + 1]) : 256;
+            const TByteDecoding& entry = entries_[static_cast<size_t>(first) * 257 + second];
+            out.append(entry.utf8, entry.length);
+            i += entry.tookSecond ? 2 : 1;
+        }
+        return i;
+    }
+
+  private:
+    void Fill(UConverter* converter, int first, int second) {
+        const char bytes[2] = {static_cast<char>(first), static_cast<char>(second)};
+        const int32_t count = second == 256 ? 1 : 2;
+        UChar units[8];
+        int32_t offsets[8];
+        UChar* target = units;
+        const char* source = bytes;
+        int32_t* offset = offsets;
+        UErrorCode error = U_ZERO_ERROR;
+        ucnv_reset(converter);
+        ucnv_toUnicode(converter, &target, units + 8, &source, bytes + count, offset, true, &error);
+        if (U_FAILURE(error)) throw std::runtime_error("code page 936 conversion failed");
+        // The units of the first byte's character; the rest came from a
+        // second byte read afresh.
+        const UChar* end = units;
+        while (end < target && offsets[end - units] == 0) ++end;
+        std::string utf8;
+        AppendUtf8(utf8, units, end);
+        TByteDecoding& entry = entries_[static_cast<size_t>(first) * 257 + second];
+        if (utf8.size() > sizeof entry.utf8) throw std::runtime_error("code page 936 table failed");
+        utf8.copy(entry.utf8, utf8.size());
+        entry.length = static_cast<uint8_t>(utf8.size());
+        entry.tookSecond = count == 2 && end == target;
+    }
+
+    std::vector<TByteDecoding> entries_;
+};
+
+// 936 -> UTF-8 by the table, unless the converter still holds the start of
+// a character from the call before (then through the converter, which
+// finishes it).
+void ToUtf8(UConverter* converter, std::string& out, std::string_view ansi, bool flush) {
+    static const TDecodingTable table;
+    UErrorCode error = U_ZERO_ERROR;
+    if (ucnv_toUCountPending(converter, &error) <= 0) {
+        ansi.remove_prefix(table.Decode(out, ansi, flush));
+        if (ansi.empty()) return;
+    }
+    ConverterToUtf8(converter, out, ansi, flush);
 }
 
 bool IsDigitByte(char byte) {
