@@ -4,6 +4,7 @@
 #include <unicode/ucnv_cb.h>
 #include <unicode/ustring.h>
 
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -94,7 +95,7 @@ void ConverterToUtf8(UConverter* converter, std::string& out, std::string_view a
 // it: the UTF-8, and whether the second byte was taken (a byte that cannot
 // follow a lead byte starts afresh).
 struct TByteDecoding {
-    char utf8[7] = {};
+    char utf8[6] = {};  // copied whole, counted by length
     uint8_t length = 0;
     bool tookSecond = false;
 };
@@ -104,6 +105,8 @@ struct TByteDecoding {
 // by looking them up gives the converter's result several times faster.
 // The code page holds no state beyond a lead byte waiting for its second.
 class TDecodingTable {
+    static constexpr size_t kBufferSize = 16384;
+
   public:
     TDecodingTable() : entries_(256 * 257) {
         const TConverterHandle converter = OpenConverter();
@@ -118,12 +121,20 @@ class TDecodingTable {
     // Decodes ansi into out from its start; stops before a last lead byte
     // that no flush ends. Returns how many bytes it decoded.
     size_t Decode(std::string& out, std::string_view ansi, bool flush) const {
+        // Written into a buffer first: appending a few bytes at a time to a
+        // string costs more than the lookup.
+        char buffer[kBufferSize + sizeof(TByteDecoding::utf8)];
+        size_t used = 0;
         size_t i = 0;
         const size_t n = ansi.size();
         while (i < n) {
+            if (used >= kBufferSize) {
+                out.append(buffer, used);
+                used = 0;
+            }
             const auto first = static_cast<unsigned char>(ansi[i]);
             if (first < 0x80) {
-                out.push_back(static_cast<char>(first));
+                buffer[used++] = static_cast<char>(first);
                 ++i;
                 continue;
             }
@@ -131,9 +142,11 @@ class TDecodingTable {
             if (lead && i + 1 == n && !flush) break;
             const int second = lead && i + 1 < n ? static_cast<unsigned char>(ansi[i + 1]) : 256;
             const TByteDecoding& entry = entries_[static_cast<size_t>(first) * 257 + second];
-            out.append(entry.utf8, entry.length);
+            std::memcpy(buffer + used, entry.utf8, sizeof entry.utf8);
+            used += entry.length;
             i += entry.tookSecond ? 2 : 1;
         }
+        out.append(buffer, used);
         return i;
     }
 
