@@ -26,24 +26,6 @@ bool IsSeparatorMark(UChar32 c) {
     return std::find(std::begin(kMarks), std::end(kMarks), c) != std::end(kMarks);
 }
 
-}  // namespace
-
-size_t LineIndentLength(std::string_view line) {
-    size_t i = 0;
-    while (i < line.size()) {
-        if (line[i] == ' ' || line[i] == '\t') {
-            ++i;
-        } else if (line.substr(i, 3) == kIdeographicSpace) {
-            i += 3;
-        } else {
-            break;
-        }
-    }
-    return i;
-}
-
-namespace {
-
 // Where the line starting at `start` ends, and where the next one starts.
 // memchr finds each kind of line end far faster than a loop over the bytes;
 // the next CR and LF are kept, each looked for again once passed.
@@ -65,6 +47,7 @@ class TLineEnds {
 
   private:
     size_t Find(char c, size_t from) const {
+        if (from >= text_.size()) return text_.size();  // memchr takes no null pointer
         const void* at = std::memchr(text_.data() + from, c, text_.size() - from);
         return at ? static_cast<size_t>(static_cast<const char*>(at) - text_.data()) : text_.size();
     }
@@ -74,6 +57,20 @@ class TLineEnds {
 };
 
 }  // namespace
+
+size_t LineIndentLength(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            ++i;
+        } else if (line.substr(i, 3) == kIdeographicSpace) {
+            i += 3;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
 
 std::vector<std::string_view> SplitTextLines(std::string_view text) {
     return SplitHeadLines(text, text.size(), 0);
