@@ -1,5 +1,7 @@
 #include "conversion/layout/PageText.h"
 
+#include <algorithm>
+
 #include "platform/CodePage.h"
 #include "platform/CodePageExtension.h"
 
@@ -55,18 +57,23 @@ void OpenPageBody(std::string& out) {
 
 void AppendPageBodySlice(std::string& out, std::string_view part, size_t start, size_t end,
                          TPartEdges edges) {
+    // Line ends found with memchr (string_view::find) rather than byte by
+    // byte; the next CR and the next LF are each looked for again once passed.
+    const std::string_view upTo = part.substr(0, end);
+    size_t cr = upTo.find('\r', start), lf = upTo.find('\n', start);
     size_t pieceStart = start;
-    for (size_t i = start; i < end; ++i) {
+    for (size_t i = std::min(cr, lf); i < end; i = std::min(cr, lf)) {
         const char byte = part[i];
-        if (byte != '\r' && byte != '\n') continue;
-        if (byte == '\n' ? i == 0 && edges.lfEndsCutPair
-                         : i + 1 == part.size() && edges.crStartsCutPair) {
-            continue;
+        const bool cutHalf = byte == '\n' ? i == 0 && edges.lfEndsCutPair
+                                          : i + 1 == part.size() && edges.crStartsCutPair;
+        if (!cutHalf) {
+            AppendXmlText(out, part.substr(pieceStart, i - pieceStart), part.substr(0, pieceStart));
+            out.append("</p><p>");
+            if (byte == '\r' && i + 1 < end && part[i + 1] == '\n') ++i;
+            pieceStart = i + 1;
         }
-        AppendXmlText(out, part.substr(pieceStart, i - pieceStart), part.substr(0, pieceStart));
-        out.append("</p><p>");
-        if (byte == '\r' && i + 1 < end && part[i + 1] == '\n') ++i;
-        pieceStart = i + 1;
+        if (cr <= i) cr = upTo.find('\r', i + 1);
+        if (lf <= i) lf = upTo.find('\n', i + 1);
     }
     AppendXmlText(out, part.substr(pieceStart, end - pieceStart), part.substr(0, pieceStart));
 }
