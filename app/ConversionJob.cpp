@@ -50,11 +50,10 @@ class TConversionJob::TJobUi : public TConversionUi {
     int barValue_ = 0;
 };
 
-TConversionJob::TConversionJob(TConversionRequest request, std::string tempDirPath,
-                               const TRunControl* stopSource, QObject* parent)
+TConversionJob::TConversionJob(TConversionRequest request, const TRunControl* stopSource,
+                               QObject* parent)
     : QObject(parent),
       request_(std::move(request)),
-      tempDirPath_(std::move(tempDirPath)),
       ui_(std::make_unique<TJobUi>(*this, stopSource)),
       result_(TRunError{TRunError::Kind::NotStarted, {}}) {}
 
@@ -67,7 +66,7 @@ void TConversionJob::Start() {
 }
 
 void TConversionJob::Run() {
-    result_ = RunConversion(request_, *ui_, tempDirPath_);
+    result_ = RunConversion(request_, *ui_);
     emit Finished();
 }
 

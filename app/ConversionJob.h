@@ -23,8 +23,8 @@ class TConversionJob : public QObject {
   public:
     // Made on the window's thread, which gets the signals. stopSource, when
     // not null, stops the run too (a signal asking the program to end).
-    TConversionJob(TConversionRequest request, std::string tempDirPath,
-                   const TRunControl* stopSource, QObject* parent = nullptr);
+    TConversionJob(TConversionRequest request, const TRunControl* stopSource,
+                   QObject* parent = nullptr);
     // Cancels the run and waits for its thread.
     ~TConversionJob() override;
     TConversionJob(const TConversionJob&) = delete;
@@ -60,7 +60,6 @@ class TConversionJob : public QObject {
     void AskWindow(std::function<void()> ask);
 
     const TConversionRequest request_;
-    const std::string tempDirPath_;
     std::unique_ptr<TJobUi> ui_;
     TConversionResult result_;
 

@@ -234,12 +234,6 @@ void MainWindow::SetTabOrder() {
 void MainWindow::StartUp(const QUrl& pageAddress) {
     PlaceOnScreen();
     if (pageAddress.isValid() && !pageAddress.isEmpty()) webStrip->Navigate(pageAddress);
-    // Made now, so the first conversion finds it; a failure here shows up as
-    // that conversion's error instead.
-    try {
-        TempDirPath();
-    } catch (const std::exception&) {
-    }
     setAcceptDrops(true);
     qApp->installEventFilter(this);
 }
@@ -446,14 +440,7 @@ void MainWindow::onConvert() {
         return;
     }
 
-    std::string tempDirPath;
-    try {
-        tempDirPath = TempDirPath();
-    } catch (const std::exception& error) {
-        dialogs_.Error(QString::fromUtf8(kApplicationTitle), ReasonText(error.what()));
-        return;
-    }
-    StartRun(*request, tempDirPath);
+    StartRun(*request);
 }
 
 void MainWindow::SetBusy(bool busy) {
@@ -465,10 +452,10 @@ void MainWindow::SetBusy(bool busy) {
     progressBar->setVisible(busy);
 }
 
-void MainWindow::StartRun(const TConversionRequest& request, const std::string& tempDirPath) {
+void MainWindow::StartRun(const TConversionRequest& request) {
     SetBusy(true);
     bookPath_ = QFile::decodeName(QByteArray::fromStdString(request.archiveName));
-    job_ = std::make_unique<TConversionJob>(request, tempDirPath, TQuitOnSignals::StopRequests());
+    job_ = std::make_unique<TConversionJob>(request, TQuitOnSignals::StopRequests());
     TConversionJob* job = job_.get();
     // Queued news of a run that the closing window stopped, or that a later
     // run replaced, is dropped.

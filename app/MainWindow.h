@@ -111,7 +111,7 @@ class MainWindow : public QWidget {
     void ListOrRefuse(const QString& path, bool fromDrop = false);
     void ShowResult(const QString& text, bool bookMade);
     double ListedSizeKB(const QString& path);
-    void StartRun(const TConversionRequest& request, const std::string& tempDirPath);
+    void StartRun(const TConversionRequest& request);
     void RunFinished();
     // Convert off and the bar in place of the strip for the length of a run.
     void SetBusy(bool busy);

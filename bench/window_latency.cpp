@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
         ticker.setTimerType(Qt::PreciseTimer);
         QObject::connect(&ticker, &QTimer::timeout,
                          [&lateness, &bar] { lateness.Tick(bar.value()); });
-        qm::TConversionJob job(request, qm::TempDirPath(), nullptr);
+        qm::TConversionJob job(request, nullptr);
         QObject::connect(&job, &qm::TConversionJob::Progressed, &bar, &QProgressBar::setValue,
                          Qt::QueuedConnection);
         QObject::connect(&job, &qm::TConversionJob::Finished, &application, &QApplication::quit,

@@ -93,10 +93,9 @@ int ConvertOne(const qm::TCliOptions& options) {
     if (!request) return Failed(request.Error().message);
 
     try {
-        const std::string& tempDirPath = qm::TempDirPath();
-        qm::TInterruptWatch watch(tempDirPath);
+        qm::TInterruptWatch watch(qm::TempDirPath());
         qm::TConsoleUi ui(watch, ::isatty(STDERR_FILENO) != 0);
-        const qm::TConversionResult result = qm::RunConversion(*request, ui, tempDirPath);
+        const qm::TConversionResult result = qm::RunConversion(*request, ui);
         // Once the book is in place the run has succeeded, whenever a signal
         // came: only the clean-up was left.
         if (!result && watch.Signal() != 0) {

@@ -1,11 +1,9 @@
 #include "conversion/run/BatchRun.h"
 
 #include <sched.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -59,8 +57,7 @@ std::string JoinReasons(const std::vector<std::string>& warnings, const std::str
 // Converts one book into stagedPath and renames it onto its name; the
 // reason when the book was not made.
 TConversionResult ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
-                              const std::string& tempDirPath, const std::string& stagedPath,
-                              TBatchListener& listener) {
+                              const std::string& stagedPath, TBatchListener& listener) {
     // Only an earlier book is replaced: checked before the work and again
     // just before the rename.
     if (TRunStatus target = CheckBookTarget(book.bookPath); !target) return target.Error();
@@ -74,7 +71,7 @@ TConversionResult ConvertBook(const TBatchBook& book, size_t index, const TBatch
     // jobs share the cores.
     if (request->threads == 0 && settings.jobs > 1) request->threads = 1;
     TBatchBookUi ui(index, settings.control, listener);
-    const TConversionResult result = RunConversion(*request, ui, tempDirPath);
+    const TConversionResult result = RunConversion(*request, ui);
     if (!result) {
         RemoveTree(stagedPath);
         return TRunError{result.Error().kind, JoinReasons(ui.warnings, result.Error().message)};
@@ -129,11 +126,10 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
     TWorkDirectory::RemoveStale(outputDir, kBatchDirectoryTag);
     // Beside the books, so that putting one in place is a rename.
     std::optional<TWorkDirectory> staging;
-    std::string tempDirPath, commonError;
+    std::string commonError;
     try {
         staging.emplace(outputDir, kBatchDirectoryTag);
         listener.WorkDirectoryMade(staging->Path());
-        tempDirPath = TempDirPath();
     } catch (const std::exception& error) {
         commonError = error.what();
     }
@@ -144,21 +140,15 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
     std::vector<TBatchBookDone> dones(books.size());
     std::vector<char> started(books.size(), 0);
     std::atomic<size_t> next{0};
-    auto work = [&](int slot) {
-        // Each job has a temporary directory of its own.
-        const std::string jobTemp = tempDirPath + "job" + std::to_string(slot) + "/";
-        std::string setupError = commonError;
-        if (setupError.empty() && ::mkdir(jobTemp.c_str(), 0700) != 0 && errno != EEXIST) {
-            setupError = "Cannot create \"" + jobTemp + "\". " + std::strerror(errno);
-        }
+    auto work = [&] {
         while (!stopped()) {
             const size_t index = next.fetch_add(1);
             if (index >= books.size()) break;
             started[index] = 1;
             const TConversionResult made =
-                !setupError.empty()
-                    ? TConversionResult(TRunError{TRunError::Kind::NotStarted, setupError})
-                    : ConvertBook(books[index], index, settings, jobTemp,
+                !commonError.empty()
+                    ? TConversionResult(TRunError{TRunError::Kind::NotStarted, commonError})
+                    : ConvertBook(books[index], index, settings,
                                   staging->Path() + std::to_string(index) + ".epub", listener);
             TBatchBookDone& done = dones[index];
             done.made = static_cast<bool>(made);
@@ -166,12 +156,11 @@ TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSetting
             if (!made) done.reason = made.Error().message;
             listener.BookDone(index, done);
         }
-        if (commonError.empty()) RemoveTree(jobTemp);
     };
     const int jobs = std::clamp(settings.jobs, 1, std::max<int>(1, books.size()));
     std::vector<std::thread> threads;
-    for (int slot = 1; slot < jobs; ++slot) threads.emplace_back(work, slot);
-    work(0);
+    for (int slot = 1; slot < jobs; ++slot) threads.emplace_back(work);
+    work();
     for (std::thread& thread : threads) thread.join();
 
     return TallyOutcome(books, dones, started);

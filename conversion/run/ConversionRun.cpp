@@ -40,8 +40,7 @@ std::string NamedPipeText(const std::string& path) {
     return Format("\"%s\" is a named pipe, not a file.", path.c_str());
 }
 
-TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
-                                const std::string& /*tempDirPath*/) {
+TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui) {
     try {
         return request.options.epub3 ? RunEpub3Conversion(request, ui)
                                      : RunClassicConversion(request, ui);

@@ -90,9 +90,7 @@ std::string NamedPipeText(const std::string& path);
 // package documents in memory and packs them into request.archiveName
 // (an existing file there that is not a book is left as it is:
 // CheckBookTarget), then shows the result. Neither kind writes anything
-// under tempDirPath, the run's private temporary directory. Never raises:
-// every outcome is in the result.
-TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui,
-                                const std::string& tempDirPath);
+// but the book. Never raises: every outcome is in the result.
+TConversionResult RunConversion(const TConversionRequest& request, TConversionUi& ui);
 
 }  // namespace qm

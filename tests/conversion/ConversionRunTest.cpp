@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "conversion/run/ConversionRun.h"
 #include "conversion/run/PrepareConversion.h"
 #include "platform/Exceptions.h"
+#include "platform/TempDir.h"
 #include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
@@ -30,9 +32,7 @@ class ConversionRun : public ::testing::Test {
         request.labelName = "book";
         request.parts = 3;
         request.archiveName = scratch / "book.epub";
-        test::MakeDirs(tempDir());
     }
-    std::string tempDir() const { return scratch / "tmp/"; }
 
     test::ScratchDir scratch;
     test::RecordingUi ui;
@@ -40,11 +40,12 @@ class ConversionRun : public ::testing::Test {
 };
 
 TEST_F(ConversionRun, SuccessIsShownOnceAndNothingIsWrittenBesideTheBook) {
-    const TConversionResult result = RunConversion(request, ui, tempDir());
+    const TConversionResult result = RunConversion(request, ui);
     EXPECT_TRUE(result) << result.Error().message;
     EXPECT_EQ(ui.results, std::vector<std::string>{"恭喜你，文件转换成功"});
     // The pages go from memory into the book: no file is written and read back.
-    EXPECT_EQ(test::Run("find " + test::Quote(tempDir()) + " -mindepth 1").out, "");
+    EXPECT_EQ(test::DirectoryNames(scratch.Path()),
+              (std::vector<std::string>{"book.epub", "book.txt"}));
     EXPECT_EQ(test::Run("unzip -tq " + test::Quote(request.archiveName)).exitCode, 0);
 
     ASSERT_FALSE(ui.packPercents.empty());
@@ -54,7 +55,7 @@ TEST_F(ConversionRun, SuccessIsShownOnceAndNothingIsWrittenBesideTheBook) {
 
 TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
     request.parts = 32;
-    const TConversionResult result = RunConversion(request, ui, tempDir());
+    const TConversionResult result = RunConversion(request, ui);
     ASSERT_FALSE(result);
     ASSERT_EQ(ui.warnings.size(), 1u);
     EXPECT_EQ(ui.warnings[0].second, "文件大小小于或等于分割数");
@@ -67,7 +68,7 @@ TEST_F(ConversionRun, TooManyPartsWarnFirstThenFail) {
 
 TEST_F(ConversionRun, ArchiveThatCannotBeWrittenFailsWithTheWritersReason) {
     request.archiveName = scratch / "no/such/dir/book.epub";
-    const TConversionResult result = RunConversion(request, ui, tempDir());
+    const TConversionResult result = RunConversion(request, ui);
     ASSERT_FALSE(result);
     EXPECT_EQ(result.Error().kind, TRunError::Kind::Failed);
     EXPECT_EQ(ui.results, std::vector<std::string>{FailedBoxText(result.Error().message)});
@@ -79,7 +80,7 @@ TEST_F(ConversionRun, AFullDiskFailsTheRunAndLeavesNoTornBook) {
     // The first archive records fit, the pages do not.
     {
         test::FileSizeLimit limit(300);
-        const TConversionResult result = RunConversion(request, ui, tempDir());
+        const TConversionResult result = RunConversion(request, ui);
         ASSERT_FALSE(result);
         EXPECT_EQ(result.Error().message, "Not enough room to write archive");
     }
@@ -88,11 +89,14 @@ TEST_F(ConversionRun, AFullDiskFailsTheRunAndLeavesNoTornBook) {
 }
 
 TEST_F(ConversionRun, ATemporaryDirectoryInTheWayDoesNotMatter) {
-    // Where the book's files were once laid out on disk.
-    test::WriteFile(scratch / "tmp/EPUB", "in the way");
-    const TConversionResult result = RunConversion(request, ui, tempDir());
+    // Where the book's files were once laid out on disk: the program's
+    // private temporary directory.
+    const std::string staging = TempDirPath() + "EPUB";
+    test::WriteFile(staging, "in the way");
+    const TConversionResult result = RunConversion(request, ui);
     EXPECT_TRUE(result) << result.Error().message;
-    EXPECT_EQ(test::ReadFile(scratch / "tmp/EPUB"), "in the way");
+    EXPECT_EQ(test::ReadFile(staging), "in the way");
+    std::remove(staging.c_str());
 }
 
 TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
@@ -103,7 +107,7 @@ TEST_F(ConversionRun, AStopRequestEndsEitherPhaseWithoutABook) {
         stopping.onProgress = [&](TConversionPhase at) {
             if (at == phase) stopping.Control().RequestCancel();
         };
-        const TConversionResult result = RunConversion(request, stopping, tempDir());
+        const TConversionResult result = RunConversion(request, stopping);
         ASSERT_FALSE(result);
         EXPECT_EQ(result.Error().kind, TRunError::Kind::Canceled);
         EXPECT_FALSE(result.Error().message.empty());
