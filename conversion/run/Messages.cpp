@@ -58,12 +58,23 @@ constexpr TEntry kCatalogue[] = {
     {"their own headings divide %s of the %s books; -n %s applies only to those without (or "
      "with --no-chapters).",
      "%s 本书（共 %s 本）已按自带的标题分章；-n %s 只作用于其余的书（或加 --no-chapters）。"},
+    // Whole sentences only: a short entry would also turn a path such as "."
+    // that fills a "%s" elsewhere.
     {"Clean-up found no site boilerplate to remove.", "清理：没有找到要去掉的网站广告。"},
-    {"Clean-up removed 1 line of site boilerplate%s", "清理：去掉了 1 行网站广告%s"},
-    {"Clean-up removed %s lines of site boilerplate%s", "清理：去掉了 %s 行网站广告%s"},
-    {" and 1 web address stamped on the book's sentences.", "，以及句中夹带的 1 个网址。"},
-    {" and %s web addresses stamped on the book's sentences.", "，以及句中夹带的 %s 个网址。"},
-    {".", "。"},
+    {"Clean-up removed 1 line of site boilerplate.", "清理：去掉了 1 行网站广告。"},
+    {"Clean-up removed %s lines of site boilerplate.", "清理：去掉了 %s 行网站广告。"},
+    {"Clean-up removed 1 line of site boilerplate and 1 web address stamped on the book's "
+     "sentences.",
+     "清理：去掉了 1 行网站广告，以及句中夹带的 1 个网址。"},
+    {"Clean-up removed 1 line of site boilerplate and %s web addresses stamped on the book's "
+     "sentences.",
+     "清理：去掉了 1 行网站广告，以及句中夹带的 %s 个网址。"},
+    {"Clean-up removed %s lines of site boilerplate and 1 web address stamped on the book's "
+     "sentences.",
+     "清理：去掉了 %s 行网站广告，以及句中夹带的 1 个网址。"},
+    {"Clean-up removed %s lines of site boilerplate and %s web addresses stamped on the book's "
+     "sentences.",
+     "清理：去掉了 %s 行网站广告，以及句中夹带的 %s 个网址。"},
     {"Found %s chapters.", "共 %s 章"},
     {"Found 1 chapter.", "共 1 章"},
     {"Found %s volumes and %s chapters.", "共 %s 卷、%s 章"},
@@ -96,13 +107,14 @@ constexpr TEntry kCatalogue[] = {
     {"Decoding failed: %s", "解码失败：%s"},
     {"Not enough room to write archive", "磁盘空间不足，无法写入压缩包"},
     // The options' reasons: a cover, a font, a name the run does not know.
-    {"The %s \"%s\" is a named pipe, not a file.", "%s“%s”是命名管道，不是文件。"},
-    {"The %s \"%s\" is not a regular file.", "%s“%s”不是普通文件。"},
-    {"The %s \"%s\" cannot be read: %s", "无法读取%s“%s”：%s"},
+    {"The cover image \"%s\" is a named pipe, not a file.", "封面图片“%s”是命名管道，不是文件。"},
+    {"The font \"%s\" is a named pipe, not a file.", "字体“%s”是命名管道，不是文件。"},
+    {"The cover image \"%s\" is not a regular file.", "封面图片“%s”不是普通文件。"},
+    {"The font \"%s\" is not a regular file.", "字体“%s”不是普通文件。"},
+    {"The cover image \"%s\" cannot be read: %s", "无法读取封面图片“%s”：%s"},
+    {"The font \"%s\" cannot be read: %s", "无法读取字体“%s”：%s"},
     {"The cover image \"%s\" %s.", "封面图片“%s”%s。"},
     {"The font \"%s\" %s.", "字体“%s”%s。"},
-    {"cover image", "封面图片"},
-    {"font", "字体"},
     {"larger than 64 MB", "大于 64 MB"},
     {"is not a JPEG or PNG image", "不是 JPEG 或 PNG 图片"},
     {"is a damaged PNG image (%s)", "是损坏的 PNG 图片（%s）"},

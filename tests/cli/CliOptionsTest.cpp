@@ -162,6 +162,9 @@ TEST(CliMessages, FollowTheLocaleAndTranslateReasons) {
          "Clean-up removed 3 lines of site boilerplate and 1 web address stamped on the book's "
          "sentences.",
          "清理：去掉了 3 行网站广告，以及句中夹带的 1 个网址。"},
+        // A path fills a "%s" as it is, even one that looks like a word.
+        {"cannot make the directory \".\": Permission denied",
+         "cannot make the directory \".\": Permission denied", "无法创建目录“.”：权限不够"},
         // ICU's name in words, inside a text the catalogue lacks.
         {"bad (U_REGEX_MISMATCHED_PAREN)", "bad (unmatched parenthesis)", "bad (括号不配对)"},
         {"something else", "something else", "something else"},
