@@ -266,8 +266,9 @@ std::string WindowText(const std::string& text, TLanguage language) {
     for (size_t at = 0; at <= text.size();) {
         const size_t end = std::min(text.find('\n', at), text.size());
         const std::string line = text.substr(at, end - at);
-        const bool chinese = LocalText(line, TLanguage::Chinese) == line;
-        shown += language == TLanguage::English && chinese ? line : LocalText(line, language);
+        const bool keep =
+            language == TLanguage::English && LocalText(line, TLanguage::Chinese) == line;
+        shown += keep ? line : LocalText(line, language);
         if (end < text.size()) shown += '\n';
         at = end + 1;
     }

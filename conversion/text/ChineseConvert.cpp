@@ -124,11 +124,10 @@ std::string LanguageSample(std::string_view utf8) {
     return std::string(Sample(utf8));
 }
 
+// The dictionaries are loaded only for a Chinese text.
 std::string GuessLanguage(std::string_view utf8) {
-    const std::string_view sample = Sample(utf8);
-    const std::string script = ScriptLanguage(sample);
-    if (!script.empty()) return script;
-    return ChineseForm(sample, TChineseConverter("t2s"), TChineseConverter("s2t"));
+    const std::string script = ScriptLanguage(Sample(utf8));
+    return script.empty() ? TLanguageGuesser().Guess(utf8) : script;
 }
 
 bool NeedsChineseForm(std::string_view utf8) {
