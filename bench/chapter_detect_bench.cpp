@@ -40,7 +40,7 @@ void Divide(benchmark::State& state, const qm::TChapterDetector& detector) {
     book.text = Novel();
     size_t chapters = 0;
     for (auto _ : state) {
-        const qm::TChapterCount count = qm::DivideBookIntoChapters(book, detector, "前言");
+        const qm::TChapterCount count = qm::DivideBookIntoChapters(book, detector);
         chapters += count.chapters;
         benchmark::DoNotOptimize(book.sections.data());
     }

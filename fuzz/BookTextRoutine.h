@@ -215,7 +215,8 @@ inline std::string CheckEpub3Layout(std::string_view bytes, int32_t parts, int e
     TChapterCount found;
     if (chapters) {
         static const TChapterDetector detector;
-        found = DivideBookIntoChapters(book, detector, PrefaceLabel(book.language));
+        found = DivideBookIntoChapters(book, detector);
+        LabelByLanguage(book, found);
     }
     if (!found.Found()) CutBookIntoParts(book, parts, book.title);
     TEpub3Extras extras;

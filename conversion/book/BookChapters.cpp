@@ -1,6 +1,7 @@
 #include "conversion/book/BookChapters.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "conversion/book/HeadingPlan.h"
 
@@ -98,12 +99,11 @@ TChapterCount CountAndNest(std::vector<TBookSection>& sections, TSectionMarks& m
 }  // namespace
 
 TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detector,
-                                     const std::string& prefaceLabel,
                                      const std::function<void()>& checkCancel) {
     book.sections.clear();
     const std::string_view text = book.text;
     std::vector<THeadingLine> lines = FindHeadingLines(text, detector, checkCancel);
-    const TContentsBlock contents = JudgeHeadings(lines, book.language);
+    const TContentsBlock contents = JudgeHeadings(lines);
     PromoteGroupTitles(lines, text);
     FindStoryTitles(lines, text);
     std::erase_if(lines, [](const THeadingLine& line) { return !line.keep; });
@@ -111,6 +111,7 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
 
     std::vector<TBookSection> sections;
     TSectionMarks marks;
+    std::optional<size_t> preface, contentsPage;
     size_t bodyStart = 0;  // where the text of the section being read starts
     auto closeSection = [&](size_t end) {
         if (end <= bodyStart) return;
@@ -122,7 +123,11 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
         TBookSection front;
         AppendParagraphs(body, front.paragraphs);
         if (front.paragraphs.empty()) return;
-        front.title = front.paragraphs.size() > 3 ? prefaceLabel : book.title;
+        if (front.paragraphs.size() > 3) {
+            preface = sections.size();
+        } else {
+            front.title = book.title;
+        }
         sections.push_back(std::move(front));
         marks.Add(THeadingKind::None, false);
     };
@@ -134,6 +139,7 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
             closeSection(contents.start);
             TBookSection page;
             page.title = contents.label;
+            if (page.title.empty()) contentsPage = sections.size();
             AppendParagraphs(text.substr(contents.start, contents.end - contents.start),
                              page.paragraphs);
             sections.push_back(std::move(page));
@@ -148,11 +154,19 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
     closeSection(text.size());
 
     book.sections = std::move(sections);
-    return CountAndNest(book.sections, marks);
+    TChapterCount count = CountAndNest(book.sections, marks);
+    count.preface = preface;
+    count.contents = contentsPage;
+    return count;
 }
 
 std::string PrefaceLabel(const std::string& language) {
     return language.rfind("en", 0) == 0 ? "Preface" : "前言";
+}
+
+void LabelByLanguage(TBook& book, const TChapterCount& found) {
+    if (found.preface) book.sections[*found.preface].title = PrefaceLabel(book.language);
+    if (found.contents) book.sections[*found.contents].title = ContentsLabelFor(book.language);
 }
 
 std::string ChapterCountTextZh(size_t volumes, size_t chapters) {

@@ -13,14 +13,13 @@ bool Matches(const std::string& a, const std::string& b) {
     return !a.empty() && !b.empty() && (a.ends_with(b) || b.ends_with(a));
 }
 
-std::string ContentsLabel(std::string_view lineBefore, const std::string& language) {
+// The label the line above a contents block gives it; empty when that line
+// is no label.
+std::string ContentsLabel(std::string_view lineBefore) {
     const std::string key = HeadingKey(lineBefore);
     if (key == "目录" || key == "目錄" || key == "目次") return key;
     if (key == "contents" || key == "tableofcontents") return std::string(lineBefore);
-    if (!language.starts_with("zh")) return "Contents";
-    const bool traditional = language.find("Hant") != std::string::npos ||
-                             language.ends_with("TW") || language.ends_with("HK");
-    return traditional ? "目錄" : "目录";
+    return {};
 }
 
 // The run of headings with no text between them from first on; where it
@@ -32,8 +31,7 @@ size_t RunEnd(const std::vector<size_t>& kept, const std::vector<THeadingLine>& 
     return j;
 }
 
-bool FindContents(std::vector<THeadingLine>& lines, const std::string& language,
-                  TContentsBlock& block) {
+bool FindContents(std::vector<THeadingLine>& lines, TContentsBlock& block) {
     std::vector<size_t> kept;
     for (size_t k = 0; k < lines.size(); ++k) {
         if (lines[k].keep) kept.push_back(k);
@@ -53,9 +51,8 @@ bool FindContents(std::vector<THeadingLine>& lines, const std::string& language,
         if (last == kNone || last - first + 1 < kMinRun - 1) continue;
         const THeadingLine& opening = lines[kept[first]];
         block.found = true;
-        block.label = ContentsLabel(opening.lineBefore, language);
-        const bool labelled = HeadingKey(opening.lineBefore) == HeadingKey(block.label);
-        block.start = labelled ? opening.lineBeforeAt : opening.start;
+        block.label = ContentsLabel(opening.lineBefore);
+        block.start = block.label.empty() ? opening.start : opening.lineBeforeAt;
         block.end = lines[kept[last]].next;
         for (size_t r = first; r <= last; ++r) lines[kept[r]].keep = false;
         return true;
@@ -117,7 +114,14 @@ std::vector<THeadingLine> FindHeadingLines(std::string_view text, const TChapter
     return lines;
 }
 
-TContentsBlock JudgeHeadings(std::vector<THeadingLine>& lines, const std::string& language) {
+std::string ContentsLabelFor(const std::string& language) {
+    if (!language.starts_with("zh")) return "Contents";
+    const bool traditional = language.find("Hant") != std::string::npos ||
+                             language.ends_with("TW") || language.ends_with("HK");
+    return traditional ? "目錄" : "目录";
+}
+
+TContentsBlock JudgeHeadings(std::vector<THeadingLine>& lines) {
     bool numbered = false, titled = false;
     for (const THeadingLine& line : lines) {
         const uint8_t marks = line.heading.marks;
@@ -132,7 +136,7 @@ TContentsBlock JudgeHeadings(std::vector<THeadingLine>& lines, const std::string
             line.keep = false;
     }
     TContentsBlock block;
-    FindContents(lines, language, block);
+    FindContents(lines, block);
     return block;
 }
 

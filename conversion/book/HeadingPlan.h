@@ -33,19 +33,23 @@ std::vector<THeadingLine> FindHeadingLines(std::string_view text, const TChapter
 struct TContentsBlock {
     bool found = false;
     size_t start = 0, end = 0;  // its lines, from its label when it has one
-    std::string label;          // the table of contents' entry for it
+    std::string label;          // its label line's text; empty: it has none
 };
 
 // Sets keep on every heading line and finds the contents block:
 // - a run of three or more headings at the top with no text between them,
 //   up to where the run starts over with its own first title (or, when it
 //   does not, whose first title recurs later), is a contents block; its
-//   label is the line above it when that reads 目录, 目錄, 目次 or CONTENTS,
-//   else 目录 (目錄 for traditional Chinese) or Contents by the language;
+//   label is the line above it when that reads 目录, 目錄, 目次 or CONTENTS
+//   (else ContentsLabelFor names it by the book's language);
 // - 第N节 in Arabic digits is a site's page mark when the book has other
 //   numbered chapters; a Roman numeral alone is a section mark when the book
 //   has headings with titles.
-TContentsBlock JudgeHeadings(std::vector<THeadingLine>& lines, const std::string& language);
+TContentsBlock JudgeHeadings(std::vector<THeadingLine>& lines);
+
+// A contents block's label when it has no label line: 目录 (目錄 for
+// traditional Chinese) or Contents by the book's language.
+std::string ContentsLabelFor(const std::string& language);
 
 // Headings the text implies: in a book whose chapter numbering starts
 // over, the short title line just above a chapter numbered one (a story's

@@ -214,8 +214,7 @@ TChapterCount DivideBook(TBook& book, const std::optional<TChapterDetector>& det
                          const TConversionRequest& request, TConversionUi& ui) {
     TChapterCount found;
     if (detector) {
-        found = DivideBookIntoChapters(book, *detector, PrefaceLabel(book.language),
-                                       [&ui] { CheckCancel(ui); });
+        found = DivideBookIntoChapters(book, *detector, [&ui] { CheckCancel(ui); });
         if (!found.Found()) {
             ui.ShowWarning("Quillmark",
                            Format("No chapter headings were found; the book is cut into %d "
@@ -267,8 +266,10 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
             });
     }
     TidyText(book, detector, options, ui);
-    book.language = language.get();
+    // The language, still being guessed, names only a few labels.
     found = DivideBook(book, detector, request, ui);
+    book.language = language.get();
+    LabelByLanguage(book, found);
     return book;
 }
 
@@ -303,15 +304,15 @@ TBookReport BuildBook(const TConversionRequest& request, TConversionUi& ui) {
     TBook book = ReadBook(request, ui, &digest, found, cover ? nullptr : &drawing);
     if (cover) digest.Update(cover->bytes);
     if (font) digest.Update(font->bytes);
-    // Without the user's cover, one drawn from the title and author: readers'
-    // libraries show a book by its cover image.
-    if (!cover) cover = drawing.get();
 
     TEpub3Extras extras;
     extras.identifier = UuidUrnFromDigest(digest.Final());
     extras.timestamp = timestamp;
     extras.vertical = options.vertical;
     extras.cover = cover ? &*cover : nullptr;
+    // Without the user's cover, the one drawn from the title and author:
+    // readers' libraries show a book by its cover image.
+    if (!cover) extras.drawnCover = [&drawing] { return drawing.get(); };
     extras.font = font ? &*font : nullptr;
     extras.deflatePages = true;
     std::vector<TBookFile> files =

@@ -130,7 +130,9 @@ constexpr size_t kBatchText = size_t{256} << 10;
 
 std::vector<TSectionBatch> BatchSections(const TBook& book) {
     std::vector<TSectionBatch> batches;
-    size_t text = 0;
+    // Text counts from where the batch before ended, so a batch holds about
+    // kBatchText however far into the book it starts.
+    size_t text = 0, reached = 0;
     for (size_t k = 0; k < book.sections.size(); ++k) {
         if (batches.empty() || text >= kBatchText) {
             batches.emplace_back();
@@ -140,15 +142,14 @@ std::vector<TSectionBatch> BatchSections(const TBook& book) {
         TSectionBatch& batch = batches.back();
         batch.end = k + 1;
         const auto& paragraphs = book.sections[k].paragraphs;
-        if (paragraphs.empty()) continue;
-        const std::string_view last = paragraphs.back().text;
-        const size_t end = static_cast<size_t>(last.data() + last.size() - book.text.data());
-        text += end - std::min(end, batch.reached);
-        batch.reached = std::max(batch.reached, end);
+        if (!paragraphs.empty()) {
+            const std::string_view last = paragraphs.back().text;
+            const size_t end = static_cast<size_t>(last.data() + last.size() - book.text.data());
+            text += end - std::min(end, reached);
+            reached = std::max(reached, end);
+        }
+        batch.reached = reached;
     }
-    // A batch without paragraphs has reached what the one before it reached.
-    for (size_t k = 1; k < batches.size(); ++k)
-        batches[k].reached = std::max(batches[k].reached, batches[k - 1].reached);
     return batches;
 }
 
@@ -257,12 +258,14 @@ std::vector<TBookFile> RenderEpub3Files(const TBook& book, const TEpub3Extras& e
                                         const std::function<void(int)>& progress) {
     std::vector<size_t> sectionFirst;
     // Without the user's cover, one drawn from the title and author: readers'
-    // libraries show a book by its cover image. Drawn before the pages, so
-    // its canvas is gone before they take their memory.
+    // libraries show a book by its cover image. Drawn here before the pages,
+    // so its canvas is gone before they take their memory.
     std::optional<TBookResource> drawn;
-    if (!extras.cover) drawn = DrawCoverImage(book.title, book.author, book.language);
-    const TBookResource& cover = extras.cover ? *extras.cover : *drawn;
+    if (!extras.cover && !extras.drawnCover)
+        drawn = DrawCoverImage(book.title, book.author, book.language);
     std::vector<TBookFile> pages = RenderPages(book, extras, threads, progress, sectionFirst);
+    if (!extras.cover && !drawn) drawn = extras.drawnCover();
+    const TBookResource& cover = extras.cover ? *extras.cover : *drawn;
 
     TPackageInfo info;
     info.identifier = extras.identifier;

@@ -23,7 +23,10 @@ struct TEpub3Extras {
     std::string identifier;  // "urn:uuid:..."
     int64_t timestamp = 0;   // seconds since 1970, for dcterms:modified
     bool vertical = false;
-    const TBookResource* cover = nullptr;  // none: one drawn from title and author
+    const TBookResource* cover = nullptr;  // none: drawnCover's, else one drawn here
+    // A cover being drawn elsewhere meanwhile, asked for only once the pages
+    // are rendered: its drawing then costs the run no wait.
+    std::function<TBookResource()> drawnCover;
     const TBookResource* font = nullptr;
     // Each text page deflated where it is rendered (as the book's packing
     // deflates it), so that rendering and deflating share the workers and

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "conversion/text/DoubleByteTable.h"
 #include "conversion/text/EncodingSigns.h"
 #include "platform/Exceptions.h"
 #include "zip/WorkerPool.h"
@@ -167,49 +168,116 @@ std::string DetectBookEncoding(std::string_view bytes, bool* guessed) {
 
 namespace {
 
+// The converter from the encoding to UTF-8, counting what does not decode.
+class TIcuDecoder {
+  public:
+    explicit TIcuDecoder(const std::string& encoding)
+        : from_(OpenConverter(encoding)), to_(OpenConverter("UTF-8")) {
+        if (!from_ || !to_) throw Exception("Unknown text encoding \"" + encoding + "\".");
+        UErrorCode error = U_ZERO_ERROR;
+        ucnv_setToUCallBack(from_.get(), CountingSubstitute, &replaced_, nullptr, nullptr, &error);
+    }
+
+    // Appends the UTF-8 of the next slice; first starts afresh, last ends
+    // the text (a sequence still open then counts as not decoding).
+    void Append(std::string& out, std::string_view bytes, bool first, bool last) {
+        // The pivot and the target sized for what they take (a short text
+        // needs no megabytes cleared); a full one is emptied and filled again.
+        // The pivot may hold units between calls, so it changes only at a start.
+        if (first) {
+            const size_t pivotSize = std::min<size_t>(16384, bytes.size() + 16);
+            if (pivot_.size() < pivotSize) pivot_.resize(pivotSize);
+            pivotSource_ = pivotTarget_ = pivot_.data();
+        }
+        const size_t bufferSize = std::min(kDecodeSlice, bytes.size()) * 3 + 16;
+        if (buffer_.size() < bufferSize) buffer_.resize(bufferSize);
+        const char* source = bytes.data();
+        const char* sourceEnd = source + bytes.size();
+        UErrorCode error = U_ZERO_ERROR;
+        do {
+            char* target = buffer_.data();
+            error = U_ZERO_ERROR;
+            ucnv_convertEx(to_.get(), from_.get(), &target, buffer_.data() + buffer_.size(),
+                           &source, sourceEnd, pivot_.data(), &pivotSource_, &pivotTarget_,
+                           pivot_.data() + pivot_.size(), first, last, &error);
+            first = false;
+            out.append(buffer_.data(), static_cast<size_t>(target - buffer_.data()));
+        } while (error == U_BUFFER_OVERFLOW_ERROR);
+        if (U_FAILURE(error))
+            throw Exception(std::string("Decoding failed: ") + u_errorName(error));
+    }
+
+    int64_t Replaced() const { return replaced_; }
+
+  private:
+    Converter from_, to_;
+    int64_t replaced_ = 0;
+    std::u16string pivot_;
+    UChar* pivotSource_ = nullptr;
+    UChar* pivotTarget_ = nullptr;
+    std::string buffer_;
+};
+
+// A mark (U+FEFF) at the very start says how the file is encoded; it is no
+// part of the text.
+void DropByteOrderMark(std::string& text) {
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+}
+
 // Decodes the bytes in order, a slice at a time; progress, when given, gets
 // the share done after each slice.
 TDecodedText DecodeInOrder(std::string_view bytes, const std::string& encoding,
                            const std::function<void(int)>& progress, bool atStart) {
     TDecodedText result;
-    Converter from = OpenConverter(encoding);
-    Converter to = OpenConverter("UTF-8");
-    if (!from || !to) throw Exception("Unknown text encoding \"" + encoding + "\".");
-    UErrorCode error = U_ZERO_ERROR;
-    ucnv_setToUCallBack(from.get(), CountingSubstitute, &result.replaced, nullptr, nullptr, &error);
+    TIcuDecoder decoder(encoding);
     result.text.reserve(bytes.size() + bytes.size() / 2);
-    // The pivot and the target sized for what they take (a short text needs
-    // no megabytes cleared); a full one is emptied and filled again.
-    std::u16string pivot(std::min<size_t>(16384, bytes.size() + 16), u'\0');
-    UChar* pivotSource = pivot.data();
-    UChar* pivotTarget = pivot.data();
-    std::string buffer(std::min(kDecodeSlice, bytes.size()) * 3 + 16, '\0');
-    bool first = true;
     size_t done = 0;
     do {
         const size_t count = std::min(kDecodeSlice, bytes.size() - done);
-        const char* source = bytes.data() + done;
-        const char* sourceEnd = source + count;
-        const bool last = done + count == bytes.size();
-        do {
-            char* target = buffer.data();
-            error = U_ZERO_ERROR;
-            ucnv_convertEx(to.get(), from.get(), &target, buffer.data() + buffer.size(), &source,
-                           sourceEnd, pivot.data(), &pivotSource, &pivotTarget,
-                           pivot.data() + pivot.size(), first, last, &error);
-            first = false;
-            result.text.append(buffer.data(), static_cast<size_t>(target - buffer.data()));
-        } while (error == U_BUFFER_OVERFLOW_ERROR);
-        if (U_FAILURE(error))
-            throw Exception(std::string("Decoding failed: ") + u_errorName(error));
-        // A mark (U+FEFF) at the very start says how the file is encoded; it
-        // is no part of the text.
-        if (atStart && done == 0 && result.text.rfind("\xEF\xBB\xBF", 0) == 0)
-            result.text.erase(0, 3);
+        decoder.Append(result.text, bytes.substr(done, count), done == 0,
+                       done + count == bytes.size());
+        if (atStart && done == 0) DropByteOrderMark(result.text);
         done += count;
         if (progress) progress(bytes.empty() ? 100 : static_cast<int>(done * 100 / bytes.size()));
     } while (done < bytes.size());
+    result.replaced = decoder.Replaced();
     return result;
+}
+
+// The same by the encoding's table: what it does not hold goes through the
+// converter, from there to the next line feed, where the converter holds no
+// state. A slice at a time, each ending at a line feed.
+TDecodedText DecodeByTable(std::string_view bytes, const std::string& encoding,
+                           const TDoubleByteTable& table, const std::function<void(int)>& progress,
+                           bool atStart) {
+    TDecodedText result;
+    std::optional<TIcuDecoder> decoder;
+    result.text.reserve(bytes.size() + bytes.size() / 2);
+    size_t done = 0;
+    do {
+        size_t end = bytes.find('\n', std::min(bytes.size(), done + kDecodeSlice));
+        end = end == std::string_view::npos ? bytes.size() : end + 1;
+        const bool first = done == 0;
+        while ((done += table.Decode(result.text, bytes.substr(done, end - done))) < end) {
+            const size_t lineFeed = bytes.find('\n', done);
+            const size_t lineEnd = lineFeed < end ? lineFeed + 1 : end;
+            if (!decoder) decoder.emplace(encoding);
+            decoder->Append(result.text, bytes.substr(done, lineEnd - done), true, true);
+            done = lineEnd;
+        }
+        if (atStart && first) DropByteOrderMark(result.text);
+        if (progress) progress(bytes.empty() ? 100 : static_cast<int>(done * 100 / bytes.size()));
+    } while (done < bytes.size());
+    if (decoder) result.replaced = decoder->Replaced();
+    return result;
+}
+
+// By the table when the encoding has one.
+TDecodedText DecodeWhole(std::string_view bytes, const std::string& encoding,
+                         const std::function<void(int)>& progress, bool atStart) {
+    if (const TDoubleByteTable* table = TDoubleByteTable::For(encoding))
+        return DecodeByTable(bytes, encoding, *table, progress, atStart);
+    return DecodeInOrder(bytes, encoding, progress, atStart);
 }
 
 // Valid UTF-8 needs no converting, the common case of a UTF-8 book: it is
@@ -274,7 +342,7 @@ TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
         }
     }
     if (threads == 1 || bytes.size() < 2 * kDecodePiece || !CutsAtLineFeeds(encoding)) {
-        return DecodeInOrder(bytes, encoding, progress, true);
+        return DecodeWhole(bytes, encoding, progress, true);
     }
     std::vector<TDecodePiece> pieces;
     for (size_t start = 0; start < bytes.size();) {
@@ -292,7 +360,7 @@ TDecodedText DecodeBookText(std::string_view bytes, const std::string& encoding,
     auto submit = [&] {
         TDecodePiece& piece = pieces[submitted++];
         piece.done = pool.Run([&piece, &pieces, &encoding] {
-            piece.decoded = DecodeInOrder(piece.bytes, encoding, {}, &piece == &pieces[0]);
+            piece.decoded = DecodeWhole(piece.bytes, encoding, {}, &piece == &pieces[0]);
         });
     };
     int percent = 0;

@@ -6,10 +6,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <future>
+#include <map>
+#include <opencc/Config.hpp>
+#include <opencc/Converter.hpp>
+#include <vector>
 
 #include "conversion/run/Epub3Options.h"
 #include "platform/Exceptions.h"
+#include "platform/Format.h"
 
 namespace qm {
 namespace {
@@ -35,21 +39,73 @@ std::string_view Sample(std::string_view text) {
     return text.substr(0, end);
 }
 
-// How many Han characters of the text a conversion changes.
-size_t ChangedHan(std::string_view text, const TChineseConverter& conversion) {
-    const std::string converted = conversion.Convert(text);
-    size_t changed = 0;
-    int32_t i = 0, j = 0;
-    const auto n = static_cast<int32_t>(text.size());
-    const auto m = static_cast<int32_t>(converted.size());
-    while (i < n && j < m) {
-        UChar32 a = 0, b = 0;
-        U8_NEXT(text.data(), i, n, a);
-        U8_NEXT(converted.data(), j, m, b);
-        if (a != b && IsHan(a)) ++changed;
+// The Han characters of a sample, each once, with how often it occurs.
+struct THanCounts {
+    std::string lines;           // one character per line
+    std::vector<size_t> counts;  // the count of each line's character
+};
+
+THanCounts CountHan(std::string_view sample) {
+    std::map<UChar32, size_t> seen;
+    int32_t i = 0;
+    const auto n = static_cast<int32_t>(sample.size());
+    while (i < n) {
+        UChar32 c = 0;
+        U8_NEXT(sample.data(), i, n, c);
+        if (IsHan(c)) ++seen[c];
     }
-    return changed;
+    THanCounts han;
+    for (const auto& [c, count] : seen) {
+        char utf8[U8_MAX_LENGTH];
+        int32_t length = 0;
+        U8_APPEND_UNSAFE(utf8, length, c);
+        han.lines.append(utf8, static_cast<size_t>(length)).push_back('\n');
+        han.counts.push_back(count);
+    }
+    return han;
 }
+
+}  // namespace
+
+// One of OpenCC's character dictionaries as a conversion of single
+// characters: a few milliseconds to load, where the phrase dictionaries of
+// a full conversion take tens. Which characters a text writes in which form
+// tells its form as well as its phrases do.
+class TCharacterForms {
+  public:
+    TCharacterForms(const char* dictionary, const std::string& name) {
+        const std::string json = Format(
+            R"({"name":"%s","segmentation":{"type":"mmseg","dict":{"type":"ocd2","file":"%s"}},)"
+            R"("conversion_chain":[{"dict":{"type":"ocd2","file":"%s"}}]})",
+            name.c_str(), dictionary, dictionary);
+        try {
+            converter_ = opencc::Config().NewFromString(json, "");
+        } catch (const std::exception&) {
+            throw Exception("The Chinese conversion \"" + name + "\" is not available.");
+        }
+    }
+
+    // How many of the sample's Han characters the dictionary changes.
+    size_t Changed(const THanCounts& han) const {
+        const std::string converted = converter_->Convert(han.lines);
+        const std::string_view before = han.lines, after = converted;
+        size_t changed = 0, from = 0, to = 0;
+        for (size_t k = 0; k < han.counts.size(); ++k) {
+            const size_t fromEnd = before.find('\n', from), toEnd = after.find('\n', to);
+            if (toEnd == std::string_view::npos) break;
+            if (before.substr(from, fromEnd - from) != after.substr(to, toEnd - to))
+                changed += han.counts[k];
+            from = fromEnd + 1;
+            to = toEnd + 1;
+        }
+        return changed;
+    }
+
+  private:
+    std::shared_ptr<opencc::Converter> converter_;
+};
+
+namespace {
 
 // The sample's language when its script alone tells it; empty when it is
 // Chinese, whose form the conversions tell.
@@ -75,13 +131,10 @@ std::string ScriptLanguage(std::string_view sample) {
 }
 
 // Traditional when converting to simplified changes more than the other way.
-std::string ChineseForm(std::string_view sample, const TChineseConverter& toSimplified,
-                        const TChineseConverter& toTraditional) {
-    // The two conversions take about as long; one runs beside the other.
-    std::future<size_t> traditional =
-        std::async(std::launch::async, [&] { return ChangedHan(sample, toSimplified); });
-    const size_t simplified = ChangedHan(sample, toTraditional);
-    return traditional.get() > simplified ? "zh-Hant" : "zh-Hans";
+std::string ChineseForm(std::string_view sample, const TCharacterForms& toSimplified,
+                        const TCharacterForms& toTraditional) {
+    const THanCounts han = CountHan(sample);
+    return toSimplified.Changed(han) > toTraditional.Changed(han) ? "zh-Hant" : "zh-Hans";
 }
 
 }  // namespace
@@ -134,12 +187,16 @@ bool NeedsChineseForm(std::string_view utf8) {
     return ScriptLanguage(Sample(utf8)).empty();
 }
 
-TLanguageGuesser::TLanguageGuesser() : toSimplified_("t2s"), toTraditional_("s2t") {}
+TLanguageGuesser::TLanguageGuesser()
+    : toSimplified_(std::make_unique<TCharacterForms>("TSCharacters.ocd2", "t2s")),
+      toTraditional_(std::make_unique<TCharacterForms>("STCharacters.ocd2", "s2t")) {}
+
+TLanguageGuesser::~TLanguageGuesser() = default;
 
 std::string TLanguageGuesser::Guess(std::string_view utf8) const {
     const std::string_view sample = Sample(utf8);
     const std::string script = ScriptLanguage(sample);
-    return script.empty() ? ChineseForm(sample, toSimplified_, toTraditional_) : script;
+    return script.empty() ? ChineseForm(sample, *toSimplified_, *toTraditional_) : script;
 }
 
 }  // namespace qm

@@ -42,13 +42,15 @@ bool NeedsChineseForm(std::string_view utf8);
 // GuessLanguage in two steps, for a run that knows early it will need the
 // dictionaries: making one loads them (the slow part), which can then happen
 // while the text is read; Guess gives what GuessLanguage gives.
+class TCharacterForms;
 class TLanguageGuesser {
   public:
     TLanguageGuesser();
+    ~TLanguageGuesser();
     std::string Guess(std::string_view utf8) const;
 
   private:
-    TChineseConverter toSimplified_, toTraditional_;
+    std::unique_ptr<const TCharacterForms> toSimplified_, toTraditional_;
 };
 
 // The first part of a text, that GuessLanguage reads: the guess from it is

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace qm {
 namespace {
@@ -41,14 +42,23 @@ TUtf16Order BomlessUtf16Order(std::string_view bytes) {
     if (bytes.size() < 4 || bytes.size() % 2 != 0) return TUtf16Order::None;
     // Zero bytes beside a non-zero one, by the half of the unit they are in
     // when read little-endian; a zero unit says nothing about the order.
+    // Found by memchr: a code page text has almost none, and is passed over
+    // at memory speed.
     size_t highZeros = 0, lowZeros = 0, breaksLE = 0, breaksBE = 0;
-    for (size_t i = 0; i < bytes.size(); i += 2) {
-        const auto first = static_cast<unsigned char>(bytes[i]);
-        const auto second = static_cast<unsigned char>(bytes[i + 1]);
-        if (first != 0 && second == 0) {
+    const char* const start = bytes.data();
+    const char* const end = start + bytes.size();
+    for (const char* zero = start;
+         (zero = static_cast<const char*>(std::memchr(zero, 0, static_cast<size_t>(end - zero))));
+         ++zero) {
+        const size_t at = static_cast<size_t>(zero - start);
+        if (at % 2 == 1) {
+            const auto first = static_cast<unsigned char>(zero[-1]);
+            if (first == 0) continue;
             ++highZeros;
             if (first == '\n' || first == '\r') ++breaksLE;
-        } else if (first == 0 && second != 0) {
+        } else {
+            const auto second = static_cast<unsigned char>(zero[1]);
+            if (second == 0) continue;
             ++lowZeros;
             if (second == '\n' || second == '\r') ++breaksBE;
         }

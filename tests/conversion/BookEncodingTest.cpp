@@ -1,6 +1,9 @@
 // Encoding detection and lossless decoding for the EPUB 3 output, on texts
 // in each encoding the tool meets, short and long.
 #include <gtest/gtest.h>
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/ustring.h>
 
 #include <random>
 #include <string>
@@ -176,6 +179,79 @@ TEST(BookEncoding, DecodingInPiecesOnWorkersGivesTheSameText) {
         EXPECT_EQ(shared.replaced, once.replaced) << c.encoding;
         EXPECT_TRUE(shared.text == once.text) << c.encoding;
         EXPECT_GE(calls, 3) << c.encoding;
+    }
+}
+
+// What ICU's converter alone makes of bytes: U+FFFD for each sequence that
+// does not decode, counted.
+TDecodedText ConverterDecode(const std::string& bytes, const char* encoding) {
+    TDecodedText result;
+    UErrorCode error = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open(encoding, &error);
+    const UConverterToUCallback substitute = [](const void* context, UConverterToUnicodeArgs* args,
+                                                const char*, int32_t,
+                                                UConverterCallbackReason reason, UErrorCode* err) {
+        if (reason > UCNV_IRREGULAR) return;
+        ++*static_cast<int64_t*>(const_cast<void*>(context));
+        *err = U_ZERO_ERROR;
+        const UChar replacement = 0xFFFD;
+        ucnv_cbToUWriteUChars(args, &replacement, 1, 0, err);
+    };
+    ucnv_setToUCallBack(converter, substitute, &result.replaced, nullptr, nullptr, &error);
+    std::u16string units(bytes.size() * 2 + 8, u'\0');
+    const int32_t length =
+        ucnv_toUChars(converter, units.data(), static_cast<int32_t>(units.size()), bytes.data(),
+                      static_cast<int32_t>(bytes.size()), &error);
+    ucnv_close(converter);
+    EXPECT_TRUE(U_SUCCESS(error)) << u_errorName(error);
+    result.text.resize(static_cast<size_t>(length) * 3 + 8);
+    int32_t written = 0;
+    u_strToUTF8(result.text.data(), static_cast<int32_t>(result.text.size()), &written,
+                units.data(), length, &error);
+    result.text.resize(static_cast<size_t>(written));
+    return result;
+}
+
+TEST(BookEncoding, DecodingByTableGivesWhatTheConverterGives) {
+    // Random runs of pairs, four-byte sequences, ASCII, line ends and bytes
+    // that decode in no encoding, so lookups meet the converter everywhere.
+    std::mt19937 random(7);
+    for (const char* encoding : {"GB18030", "Big5-HKSCS", "GBK", "Big5"}) {
+        std::string bytes;
+        while (bytes.size() < 200000) {
+            const unsigned pick = random() % 16;
+            const auto byte = [&](unsigned low, unsigned high) {
+                bytes += static_cast<char>(low + random() % (high - low + 1));
+            };
+            if (pick < 9) {
+                byte(0x81, 0xFE);
+                byte(0x40, 0xFE);
+            } else if (pick < 10) {
+                byte(0x81, 0xFE);
+                byte(0x30, 0x39);
+                byte(0x81, 0xFE);
+                byte(0x30, 0x39);
+            } else if (pick < 14) {
+                byte(0x20, 0x7E);
+            } else if (pick < 15) {
+                bytes += random() % 2 ? "\n" : "\r\n";
+            } else {
+                byte(0x80, 0xFF);
+            }
+        }
+        const TDecodedText want = ConverterDecode(bytes, encoding);
+        EXPECT_GT(want.replaced, 0) << encoding;
+        for (const std::string& text :
+             {bytes, bytes + "\x81", std::string("\x84\x31\x95\x33") + bytes}) {
+            const TDecodedText reference = ConverterDecode(text, encoding);
+            const TDecodedText got = DecodeBookText(text, encoding);
+            EXPECT_EQ(got.replaced, reference.replaced) << encoding;
+            // A mark at the very start is dropped.
+            const std::string expected = reference.text.rfind("\xEF\xBB\xBF", 0) == 0
+                                             ? reference.text.substr(3)
+                                             : reference.text;
+            EXPECT_TRUE(got.text == expected) << encoding;
+        }
     }
 }
 

@@ -68,7 +68,8 @@ TEST(ChapterDetection, LabelledNovelsGetExactlyTheirTablesOfContents) {
         TBook book;
         book.title = name;
         book.text = test::ReadFile(dir + name + ".txt");
-        const TChapterCount count = DivideBookIntoChapters(book, detector, "前言");
+        const TChapterCount count = DivideBookIntoChapters(book, detector);
+        LabelByLanguage(book, count);
         const std::string got = TableOfContents(book);
         const std::string want = test::ReadFile(dir + name + ".toc");
         EXPECT_EQ(got, want) << name;
@@ -114,8 +115,8 @@ TEST(ChapterDetection, UserPatternsReplaceTheBuiltInRules) {
     book.text =
         "第一章 不再是标题\n== Act 1 ==\nScene 1\ntext\nScene 2: Night\nScene 22 is long.\n"
         "== Act 2 ==\nScene 3\nmore\n";
-    const TChapterCount count = DivideBookIntoChapters(
-        book, TChapterDetector("^Scene \\d+(:.*)?$", "^== Act \\d+ ==$"), "前言");
+    const TChapterCount count =
+        DivideBookIntoChapters(book, TChapterDetector("^Scene \\d+(:.*)?$", "^== Act \\d+ ==$"));
     EXPECT_EQ(count.volumes, 2u);
     EXPECT_EQ(count.chapters, 3u);
     EXPECT_EQ(TableOfContents(book),
@@ -162,7 +163,7 @@ TEST(ChapterDetection, ARunawayPatternIsStoppedAndLooksForAStop) {
 TEST(ChapterDetection, NoHeadingLeavesTheBookUndivided) {
     TBook book;
     book.text = "只是一段话。\n第二天他走了。\n";
-    EXPECT_FALSE(DivideBookIntoChapters(book, TChapterDetector(), "前言").Found());
+    EXPECT_FALSE(DivideBookIntoChapters(book, TChapterDetector()).Found());
     EXPECT_TRUE(book.sections.empty());
 }
 
