@@ -4,6 +4,8 @@
 #include <unicode/ucnv_cb.h>
 #include <unicode/ustring.h>
 
+#include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -92,13 +94,15 @@ void ConverterToUtf8(UConverter* converter, std::string& out, std::string_view a
 }
 
 // What the converter makes of a byte, or of a lead byte and the byte after
-// it: the UTF-8, and whether the second byte was taken (a byte that cannot
-// follow a lead byte starts afresh).
-struct TByteDecoding {
-    char utf8[6] = {};  // copied whole, counted by length
-    uint8_t length = 0;
-    bool tookSecond = false;
-};
+// it, in four bytes: the UTF-8 (at most three bytes: the code page maps
+// into the basic plane) in the low bytes, its length in bits 24-25, and in
+// bit 31 whether the second byte was taken (a byte that cannot follow a
+// lead byte starts afresh). Four bytes keep the table small enough to stay
+// in the processor's cache when a text uses thousands of characters.
+constexpr int kLengthShift = 24;
+constexpr uint32_t kTookSecond = uint32_t{1} << 31;
+// An entry is copied whole, its first byte first.
+static_assert(std::endian::native == std::endian::little);
 
 // Every byte and every pair starting with a lead byte, decoded once by the
 // converter itself (malformed ones to "?" by its callback): decoding a book
@@ -106,15 +110,31 @@ struct TByteDecoding {
 // The code page holds no state beyond a lead byte waiting for its second.
 class TDecodingTable {
     static constexpr size_t kBufferSize = 16384;
+    static constexpr size_t kColumns = 257;  // column 256: the byte alone at the end
 
   public:
-    TDecodingTable() : entries_(256 * 257) {
+    TDecodingTable() : pairs_(kLeadCount * kColumns) {
         const TConverterHandle converter = OpenConverter();
-        for (int first = 0; first < 256; ++first) {
-            // Column 256: the byte alone at the end of the text.
-            Fill(converter.get(), first, 256);
-            if (!IsLeadByte(static_cast<unsigned char>(first))) continue;
-            for (int second = 0; second < 256; ++second) Fill(converter.get(), first, second);
+        for (int first = 0x80; first < 256; ++first) {
+            const auto byte = static_cast<unsigned char>(first);
+            if (!IsLeadByte(byte)) {
+                singles_[byte] = Decoding(converter.get(), first, 256);
+                continue;
+            }
+            for (int second = 0; second < static_cast<int>(kColumns); ++second)
+                pairs_[Index(byte, second)] = Decoding(converter.get(), first, second);
+        }
+        // Whether a lead byte takes the byte after it depends on that byte
+        // alone: the lookup of the next character then need not wait for
+        // this one's entry.
+        for (int second = 0; second < 256; ++second) {
+            const bool takes = (pairs_[Index(0x81, second)] & kTookSecond) != 0;
+            for (int lead = 0x81; lead <= 0xFE; ++lead) {
+                if (((pairs_[Index(static_cast<unsigned char>(lead), second)] & kTookSecond) !=
+                     0) != takes)
+                    throw std::runtime_error("code page 936 table failed");
+            }
+            taken_[static_cast<size_t>(second)] = takes ? 2 : 1;
         }
     }
 
@@ -123,7 +143,7 @@ class TDecodingTable {
     size_t Decode(std::string& out, std::string_view ansi, bool flush) const {
         // Written into a buffer first: appending a few bytes at a time to a
         // string costs more than the lookup.
-        char buffer[kBufferSize + sizeof(TByteDecoding::utf8)];
+        char buffer[kBufferSize + sizeof(uint32_t)];
         size_t used = 0;
         size_t i = 0;
         const size_t n = ansi.size();
@@ -138,20 +158,34 @@ class TDecodingTable {
                 ++i;
                 continue;
             }
-            const bool lead = IsLeadByte(first);
-            if (lead && i + 1 == n && !flush) break;
-            const int second = lead && i + 1 < n ? static_cast<unsigned char>(ansi[i + 1]) : 256;
-            const TByteDecoding& entry = entries_[static_cast<size_t>(first) * 257 + second];
-            std::memcpy(buffer + used, entry.utf8, sizeof entry.utf8);
-            used += entry.length;
-            i += entry.tookSecond ? 2 : 1;
+            uint32_t entry = 0;
+            if (!IsLeadByte(first)) {
+                entry = singles_[first];
+                ++i;
+            } else if (i + 1 < n) {
+                const auto second = static_cast<unsigned char>(ansi[i + 1]);
+                entry = pairs_[Index(first, second)];
+                i += taken_[second];
+            } else {
+                if (!flush) break;
+                entry = pairs_[Index(first, 256)];
+                ++i;
+            }
+            std::memcpy(buffer + used, &entry, sizeof entry);
+            used += (entry >> kLengthShift) & 3;
         }
         out.append(buffer, used);
         return i;
     }
 
   private:
-    void Fill(UConverter* converter, int first, int second) {
+    static constexpr size_t kLeadCount = 0xFE - 0x81 + 1;
+
+    static size_t Index(unsigned char lead, int second) {
+        return static_cast<size_t>(lead - 0x81) * kColumns + static_cast<size_t>(second);
+    }
+
+    static uint32_t Decoding(UConverter* converter, int first, int second) {
         const char bytes[2] = {static_cast<char>(first), static_cast<char>(second)};
         const int32_t count = second == 256 ? 1 : 2;
         UChar units[8];
@@ -169,14 +203,18 @@ class TDecodingTable {
         while (end < target && offsets[end - units] == 0) ++end;
         std::string utf8;
         AppendUtf8(utf8, units, end);
-        TByteDecoding& entry = entries_[static_cast<size_t>(first) * 257 + second];
-        if (utf8.size() > sizeof entry.utf8) throw std::runtime_error("code page 936 table failed");
-        utf8.copy(entry.utf8, utf8.size());
-        entry.length = static_cast<uint8_t>(utf8.size());
-        entry.tookSecond = count == 2 && end == target;
+        if (utf8.size() > 3) throw std::runtime_error("code page 936 table failed");
+        uint32_t entry = 0;
+        for (size_t k = 0; k < utf8.size(); ++k)
+            entry |= uint32_t{static_cast<unsigned char>(utf8[k])} << (8 * k);
+        entry |= static_cast<uint32_t>(utf8.size()) << kLengthShift;
+        if (count == 2 && end == target) entry |= kTookSecond;
+        return entry;
     }
 
-    std::vector<TByteDecoding> entries_;
+    std::vector<uint32_t> pairs_;          // by lead byte and the byte after it
+    std::array<uint32_t, 256> singles_{};  // bytes from 0x80 up that lead nothing
+    std::array<uint8_t, 256> taken_{};     // bytes a lead byte and the byte after it take
 };
 
 // 936 -> UTF-8 by the table, unless the converter still holds the start of
@@ -194,6 +232,37 @@ void ToUtf8(UConverter* converter, std::string& out, std::string_view ansi, bool
 
 bool IsDigitByte(char byte) {
     return byte >= '0' && byte <= '9';
+}
+
+// The first ASCII digit at or after from; npos when there is none. Eight
+// bytes at a time: a byte is a digit when it differs from '0' in the low
+// four bits only and by less than ten.
+size_t NextDigit(std::string_view bytes, size_t from) {
+    constexpr uint64_t kZeros = 0x3030303030303030, kTens = 0x0A0A0A0A0A0A0A0A,
+                       kHigh = 0x8080808080808080;
+    size_t i = from;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        const uint64_t offset = word ^ kZeros;
+        // Exact for the first such byte, which is all that is read.
+        if (const uint64_t below = (offset - kTens) & ~offset & kHigh)
+            return i + static_cast<size_t>(std::countr_zero(below) / 8);
+    }
+    for (; i < bytes.size(); ++i) {
+        if (IsDigitByte(bytes[i])) return i;
+    }
+    return std::string_view::npos;
+}
+
+// The last character boundary at or before to, walking from the boundary
+// from. A byte that leads nothing always ends a character (alone, or as the
+// second byte of a pair), so the walk starts again after the last one; the
+// lead bytes after it pair off from there.
+size_t BoundaryAtOrBefore(std::string_view bytes, size_t from, size_t to) {
+    size_t start = to;
+    while (start > from && IsLeadByte(static_cast<unsigned char>(bytes[start - 1]))) --start;
+    return (to - start) % 2 == 0 ? to : to - 1;
 }
 
 // Decodes bytes from their start on, up to the first character boundary at
@@ -214,7 +283,12 @@ size_t DecodeExtended(UConverter* converter, std::string& out, std::string_view 
             continue;
         }
         if (i + 1 < bytes.size() && !IsDigitByte(bytes[i + 1])) {
-            i += 2;
+            // A pair; and pairs and single bytes up to where a sequence may
+            // next begin: a lead byte before a digit, or one at the end.
+            const size_t digit = NextDigit(bytes, i + 2);
+            const size_t next =
+                std::min(stopAt, digit == std::string_view::npos ? bytes.size() - 1 : digit - 1);
+            i = next > i + 2 ? BoundaryAtOrBefore(bytes, i + 2, next) : i + 2;
             continue;
         }
         const std::string_view rest = bytes.substr(i);
