@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "zip/DeflateBlocks.h"
 #include "zip/ZipExceptions.h"
 
 namespace qm {
@@ -143,37 +145,12 @@ constexpr size_t kLargeSource = size_t{16} << 20;
 
 // Makes a complete raw deflate stream one that goes on: its last block
 // loses the final mark, and an empty stored block brings it to a byte
-// boundary (zlib's sync flush), so another stream can follow it. Where the
-// last block starts is found by inflating it block by block.
+// boundary (zlib's sync flush), so another stream can follow it.
 void MakeNonFinal(std::string& stream) {
-    struct Inflater {
-        z_stream z{};
-        Inflater() {
-            if (inflateInit2(&z, -15) != Z_OK) throw EZCompressionError(kCompressionErrorText);
-        }
-        ~Inflater() { inflateEnd(&z); }
-    } inflater;
-    z_stream& z = inflater.z;
-    z.next_in = reinterpret_cast<Bytef*>(stream.data());
-    z.avail_in = static_cast<uInt>(stream.size());
-    unsigned char sink[1 << 16];
-    uint64_t lastBlock = 0;  // where the final block starts, in bits
-    uint64_t end = 0;        // where it ends
-    int status = Z_OK;
-    do {
-        z.next_out = sink;
-        z.avail_out = sizeof sink;
-        status = inflate(&z, Z_BLOCK);
-        if (status != Z_OK && status != Z_STREAM_END)
-            throw EZCompressionError(kCompressionErrorText);
-        // Stopped right after a block's end (128); 64 when that block was
-        // the final one. The low bits count the last byte's unused bits.
-        if (status == Z_OK && (z.data_type & 128)) {
-            const uint64_t at = uint64_t{z.total_in} * 8 - static_cast<uint64_t>(z.data_type & 7);
-            (z.data_type & 64 ? end : lastBlock) = at;
-        }
-    } while (status != Z_STREAM_END);
-    if (end == 0 || (end + 7) / 8 != stream.size()) throw EZCompressionError(kCompressionErrorText);
+    const std::optional<TFinalBlock> final = FindFinalBlock(stream);
+    if (!final || (final->end + 7) / 8 != stream.size())
+        throw EZCompressionError(kCompressionErrorText);
+    const uint64_t lastBlock = final->start, end = final->end;
     stream[lastBlock / 8] = static_cast<char>(stream[lastBlock / 8] & ~(1 << (lastBlock % 8)));
     // The stored block's three header bits go into the last byte's unused
     // (high) bits when they fit, else into a byte of their own.
