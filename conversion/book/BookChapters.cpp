@@ -74,6 +74,16 @@ size_t BodyStart(std::string_view text, const THeadingLine& line, size_t limit) 
     return line.next;
 }
 
+// True when one of the paragraphs is the book's title (spaces and case
+// aside): the text before the first heading is then the source's own title
+// page, not a preface.
+bool HoldsTitle(const std::vector<TParagraph>& paragraphs, const std::string& title) {
+    const std::string key = HeadingKey(title);
+    return !key.empty() && std::ranges::any_of(paragraphs, [&key](const TParagraph& p) {
+        return HeadingKey(p.text) == key;
+    });
+}
+
 // Counts the volumes and chapters (a book with only volumes gets them as
 // chapters) and gives each section its nesting level.
 TChapterCount CountAndNest(std::vector<TBookSection>& sections, TSectionMarks& marks) {
@@ -123,7 +133,7 @@ TChapterCount DivideBookIntoChapters(TBook& book, const TChapterDetector& detect
         TBookSection front;
         AppendParagraphs(body, front.paragraphs);
         if (front.paragraphs.empty()) return;
-        if (front.paragraphs.size() > 3) {
+        if (front.paragraphs.size() > 3 && !HoldsTitle(front.paragraphs, book.title)) {
             preface = sections.size();
         } else {
             front.title = book.title;

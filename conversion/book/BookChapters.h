@@ -23,7 +23,8 @@ struct TChapterCount {
 // headings: each heading opens a section titled with it (the heading line
 // itself is not a paragraph). Text before the first heading, when not
 // blank, is a first section: a preface when it holds more than three
-// paragraphs, else titled with the book's title. A book whose only
+// paragraphs and none of them is the book's title, else titled with the
+// book's title (the source's own title page). A book whose only
 // headings are volumes gets them as chapters, so every page has a body.
 // With no heading at all the sections are left empty and the count is 0.
 // The book's language is not needed (it may still be being guessed):

@@ -169,6 +169,24 @@ TEST(ChapterDetection, NoHeadingLeavesTheBookUndivided) {
 
 // Every name in the table is reached: alone, and followed by a title, as
 // the built-in rules and the detector see it.
+TEST(ChapterDetection, TheTextBeforeTheFirstHeadingIsAPrefaceUnlessItIsTheTitlePage) {
+    // Four paragraphs before CHAPTER I: a preface, unless one of them is the
+    // book's title, as in a Project Gutenberg book's own title page.
+    for (const auto& [front, want] :
+         {std::pair{"Produced by a volunteer\nIt was written\nin a garret\nlong ago\n", "Preface"},
+          std::pair{"Produced by a volunteer\nTHE  GREAT BOOK\nby\nA. Writer\n",
+                    "The Great Book"}}) {
+        TBook book;
+        book.title = "The Great Book";
+        book.language = "en";
+        book.text = std::string(front) + "\nCHAPTER I\nIt began.\n";
+        const TChapterCount count = DivideBookIntoChapters(book, TChapterDetector());
+        LabelByLanguage(book, count);
+        ASSERT_EQ(book.sections.size(), 2u);
+        EXPECT_EQ(book.sections[0].title, want);
+    }
+}
+
 TEST(ChapterDetection, EveryNamedPartOfTheTableIsAHeading) {
     ASSERT_FALSE(NamedParts().empty());
     for (const TNamedPart& part : NamedParts()) {
