@@ -171,6 +171,12 @@ std::string BookStyleSheet(const std::string& language, bool vertical,
         css +=
             "html {\n  writing-mode: vertical-rl;\n  -webkit-writing-mode: vertical-rl;\n"
             "  -epub-writing-mode: vertical-rl;\n}\n";
+        // The cover is a picture, laid out across as in any book: readers
+        // that set vertical pages in columns of their own (Foliate) would
+        // cut it off.
+        css +=
+            "html.cover {\n  writing-mode: horizontal-tb;\n  -webkit-writing-mode: horizontal-tb;\n"
+            "  -epub-writing-mode: horizontal-tb;\n}\n";
     }
     css += "body {\n  margin: 0 6%;\n  padding: 1.5em 0;\n  font-family: " + family +
            ";\n  line-height: 1.7;\n  text-align: justify;\n  overflow-wrap: anywhere;\n"
@@ -216,11 +222,14 @@ std::string BookStyleSheet(const std::string& language, bool vertical,
 }
 
 TPageFrame Epub3PageFrame(const std::string& language, std::string_view title,
-                          const std::string& cssHref, const char* bodyClass) {
+                          const std::string& cssHref, const char* bodyClass,
+                          const char* htmlClass) {
     TPageFrame frame;
     TXmlWriter w(frame.head, Style());
     w.Declaration().Line().Doctype("html").Line();
-    w.Open("html").Attr("xmlns", "http://www.w3.org/1999/xhtml");
+    w.Open("html");
+    if (htmlClass) w.Attr("class", htmlClass);
+    w.Attr("xmlns", "http://www.w3.org/1999/xhtml");
     w.Attr("xmlns:epub", "http://www.idpf.org/2007/ops");
     w.Attr("xml:lang", language).Attr("lang", language).Line();
     w.Open("head").Line().Element("title", title).Line();
@@ -234,9 +243,10 @@ TPageFrame Epub3PageFrame(const std::string& language, std::string_view title,
 }
 
 std::string CoverPage(const TBook& book, const std::string& cssHref, const std::string& imageHref,
-                      int width, int height) {
+                      int width, int height, bool vertical) {
     const TBookWords& words = BookWordsFor(book.language);
-    const TPageFrame frame = Epub3PageFrame(book.language, words.cover, cssHref, "cover");
+    const TPageFrame frame =
+        Epub3PageFrame(book.language, words.cover, cssHref, "cover", vertical ? "cover" : nullptr);
     std::string page = frame.head;
     TXmlWriter w(page, Style());
     w.Open("section").Attr("epub:type", "cover");

@@ -57,12 +57,14 @@ std::string BookStyleSheet(const std::string& language, bool vertical, const std
 // A page's frame: its head up to and including "<body>", its tail from
 // "</body>". cssHref is relative to the page.
 TPageFrame Epub3PageFrame(const std::string& language, std::string_view title,
-                          const std::string& cssHref, const char* bodyClass = nullptr);
+                          const std::string& cssHref, const char* bodyClass = nullptr,
+                          const char* htmlClass = nullptr);
 
 // The cover page: the cover image (imageHref relative to the page, width
-// and height its size in pixels) fitted to the screen.
+// and height its size in pixels) fitted to the screen. In a vertical book
+// the page itself is laid out across (html.cover in the style sheet).
 std::string CoverPage(const TBook& book, const std::string& cssHref, const std::string& imageHref,
-                      int width, int height);
+                      int width, int height, bool vertical = false);
 // The title page: the title and the author, their short digit runs upright
 // in vertical books.
 std::string TitlePage(const TBook& book, const std::string& cssHref, bool vertical);

@@ -221,8 +221,8 @@ std::string Embed(std::vector<TBookFile>& files, TPackageInfo& info, const TBook
 // cover image.
 void AddFrontPages(std::vector<TBookFile>& files, TPackageInfo& info, const TBook& book,
                    const TBookResource& cover, bool vertical, const std::string& imageHref) {
-    files.push_back({"OEBPS/cover.xhtml",
-                     CoverPage(book, "css/book.css", imageHref, cover.width, cover.height)});
+    files.push_back({"OEBPS/cover.xhtml", CoverPage(book, "css/book.css", imageHref, cover.width,
+                                                    cover.height, vertical)});
     files.push_back({"OEBPS/title.xhtml", TitlePage(book, "css/book.css", vertical)});
     info.items.push_back({"cover", "cover.xhtml", kXhtml, ""});
     info.items.push_back({"titlepage", "title.xhtml", kXhtml, ""});

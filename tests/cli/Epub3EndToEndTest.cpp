@@ -97,6 +97,13 @@ TEST_F(Epub3Cli, EveryBookIsValidAndReadersGetTheWholeText) {
     EXPECT_NE(test::Run("unzip -p " + Quote(work / "all.epub") + " 'OEBPS/text/*'")
                   .out.find("這是一個關於信的故事"),
               std::string::npos);
+    // The vertical book's cover page is laid out across, so a reader that
+    // sets vertical pages in its own columns shows the picture whole.
+    const std::string cover =
+        test::Run("unzip -p " + Quote(work / "all.epub") + " OEBPS/cover.xhtml OEBPS/css/book.css")
+            .out;
+    EXPECT_NE(cover.find("<html class=\"cover\""), std::string::npos);
+    EXPECT_NE(cover.find("html.cover {\n  writing-mode: horizontal-tb;"), std::string::npos);
 }
 
 TEST_F(Epub3Cli, SameSourceAndOptionsGiveTheSameBytes) {
