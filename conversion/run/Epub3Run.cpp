@@ -222,7 +222,10 @@ TChapterCount DivideBook(TBook& book, const std::optional<TChapterDetector>& det
                                   static_cast<int>(request.parts)));
         }
     }
-    if (!found.Found()) CutBookIntoParts(book, request.parts, book.title);
+    if (!found.Found()) {
+        found = {};  // no section of the division is left to label
+        CutBookIntoParts(book, request.parts, book.title);
+    }
     return found;
 }
 
