@@ -109,6 +109,16 @@ TEST(Epub3Writer, PagesStayUnderTheLimitAndKeepEveryCharacter) {
                               : std::string(1, c);
     }
     EXPECT_TRUE(joined == "first" + escaped + "last");
+
+    // Thousands of short sections are rendered in batches of about 256 KB of
+    // text, progress told after each, not a pool task per section.
+    book.text.clear();
+    while (book.text.size() < (size_t{2} << 20)) book.text += "海边的书信，一封又一封。\n";
+    CutBookIntoParts(book, 1024, book.title);
+    int told = 0;
+    RenderEpub3Files(book, extras, 2, [&told](int) { ++told; });
+    EXPECT_GT(told, 5);
+    EXPECT_LT(told, 30);
 }
 
 TEST(ChineseText, ConvertsEachWayAndGuessesTheLanguage) {
