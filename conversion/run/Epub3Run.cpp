@@ -155,21 +155,15 @@ void CompleteBook(TBook& book, const TConversionRequest& request, const TBookNam
 }
 
 // The book's language: the one asked for, else guessed from the text's first
-// part (by the guesser when one was made while the source was decoded) on a
-// thread of its own, so the text is tidied meanwhile.
-using TGuesserFuture = std::shared_future<std::shared_ptr<const TLanguageGuesser>>;
-std::shared_future<std::string> BookLanguage(const TBook& book, const TEpub3Options& options,
-                                             const TGuesserFuture& guesser) {
+// part on a thread of its own, so the text is tidied meanwhile.
+std::shared_future<std::string> BookLanguage(const TBook& book, const TEpub3Options& options) {
     if (!options.language.empty()) {
         std::promise<std::string> given;
         given.set_value(options.language);
         return given.get_future().share();
     }
     return std::async(std::launch::async,
-                      [sample = LanguageSample(book.text), guesser] {
-                          return guesser.valid() ? guesser.get()->Guess(sample)
-                                                 : GuessLanguage(sample);
-                      })
+                      [sample = LanguageSample(book.text)] { return GuessLanguage(sample); })
         .share();
 }
 
@@ -247,13 +241,6 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 
     std::string raw = ReadSourceFile(request.sourcePath, Stage(ui, 0, kReadEnd));
     const TSourceEncoding encoding = SourceEncoding(raw, options, ui);
-    // For a Chinese text OpenCC's dictionaries load while it is decoded.
-    TGuesserFuture guesser;
-    if (options.language.empty() && (encoding.name != "UTF-8" || NeedsChineseForm(raw))) {
-        guesser = std::async(std::launch::async, [] {
-                      return std::make_shared<const TLanguageGuesser>();
-                  }).share();
-    }
     const TBookNameParts named = BookNamePartsOf(BaseNameText(request.sourcePath));
     if (digest) DigestSource(*digest, raw, RequestFingerprint(request, encoding.name, named));
 
@@ -261,7 +248,7 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     book.text = DecodedText(std::move(raw), encoding, ui, request.threads);
     const TFrontMatter front = TakeFrontMatter(book.text);
     CompleteBook(book, request, named, front, ui);
-    const std::shared_future<std::string> language = BookLanguage(book, options, guesser);
+    const std::shared_future<std::string> language = BookLanguage(book, options);
     if (drawnCover) {
         *drawnCover =
             std::async(std::launch::async, [language, title = book.title, author = book.author] {

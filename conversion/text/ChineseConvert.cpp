@@ -65,8 +65,6 @@ THanCounts CountHan(std::string_view sample) {
     return han;
 }
 
-}  // namespace
-
 // One of OpenCC's character dictionaries as a conversion of single
 // characters: a few milliseconds to load, where the phrase dictionaries of
 // a full conversion take tens. Which characters a text writes in which form
@@ -104,8 +102,6 @@ class TCharacterForms {
   private:
     std::shared_ptr<opencc::Converter> converter_;
 };
-
-namespace {
 
 // The sample's language when its script alone tells it; empty when it is
 // Chinese, whose form the conversions tell.
@@ -179,24 +175,11 @@ std::string LanguageSample(std::string_view utf8) {
 
 // The dictionaries are loaded only for a Chinese text.
 std::string GuessLanguage(std::string_view utf8) {
-    const std::string script = ScriptLanguage(Sample(utf8));
-    return script.empty() ? TLanguageGuesser().Guess(utf8) : script;
-}
-
-bool NeedsChineseForm(std::string_view utf8) {
-    return ScriptLanguage(Sample(utf8)).empty();
-}
-
-TLanguageGuesser::TLanguageGuesser()
-    : toSimplified_(std::make_unique<TCharacterForms>("TSCharacters.ocd2", "t2s")),
-      toTraditional_(std::make_unique<TCharacterForms>("STCharacters.ocd2", "s2t")) {}
-
-TLanguageGuesser::~TLanguageGuesser() = default;
-
-std::string TLanguageGuesser::Guess(std::string_view utf8) const {
     const std::string_view sample = Sample(utf8);
     const std::string script = ScriptLanguage(sample);
-    return script.empty() ? ChineseForm(sample, *toSimplified_, *toTraditional_) : script;
+    if (!script.empty()) return script;
+    return ChineseForm(sample, TCharacterForms("TSCharacters.ocd2", "t2s"),
+                       TCharacterForms("STCharacters.ocd2", "s2t"));
 }
 
 }  // namespace qm

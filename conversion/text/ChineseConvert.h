@@ -1,7 +1,6 @@
 #pragma once
 // Simplified / traditional Chinese conversion through OpenCC, and the
 // guess of a text's language from its script.
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,24 +33,6 @@ bool IsWellFormedLanguageTag(const std::string& tag);
 // for Chinese by which of the two forms OpenCC changes less, "en" when
 // there is no CJK text or Latin letters outnumber it tenfold.
 std::string GuessLanguage(std::string_view utf8);
-
-// True when GuessLanguage must tell the Chinese forms apart on this text,
-// which takes OpenCC's dictionaries.
-bool NeedsChineseForm(std::string_view utf8);
-
-// GuessLanguage in two steps, for a run that knows early it will need the
-// dictionaries: making one loads them (the slow part), which can then happen
-// while the text is read; Guess gives what GuessLanguage gives.
-class TCharacterForms;
-class TLanguageGuesser {
-  public:
-    TLanguageGuesser();
-    ~TLanguageGuesser();
-    std::string Guess(std::string_view utf8) const;
-
-  private:
-    std::unique_ptr<const TCharacterForms> toSimplified_, toTraditional_;
-};
 
 // The first part of a text, that GuessLanguage reads: the guess from it is
 // the guess from the whole, so it can be made while the text changes.

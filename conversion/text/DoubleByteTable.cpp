@@ -4,8 +4,13 @@
 #include <unicode/ustring.h>
 
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+
+#include "platform/CodePage.h"
 
 namespace qm {
 namespace {
@@ -13,14 +18,14 @@ namespace {
 constexpr size_t kPairs = 128 * 256;
 constexpr size_t kBufferSize = 16384;
 
-struct TConverterCloser {
-    void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using TConverter = std::unique_ptr<UConverter, TConverterCloser>;
+// ICU's own names of the encodings with a table: they read bytes below 0x80
+// as ASCII and hold no state between characters, which the lookup relies on.
+constexpr const char* kTableNames[] = {"gb18030", "ibm-1375_P100-2008", "windows-936-2000",
+                                       "windows-950-2000"};
 
-TConverter OpenConverter(const char* name) {
+TConverterHandle OpenConverter(const char* name) {
     UErrorCode error = U_ZERO_ERROR;
-    TConverter converter(ucnv_open(name, &error));
+    TConverterHandle converter(ucnv_open(name, &error));
     if (U_FAILURE(error)) throw std::runtime_error("no converter for the table");
     ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
                         &error);
@@ -56,7 +61,7 @@ TDoubleByteTable::TEntry PairEntry(UConverter* converter, unsigned char first,
 }  // namespace
 
 TDoubleByteTable::TDoubleByteTable(const char* encoding) : pairs_(new TEntry[kPairs]) {
-    const TConverter converter = OpenConverter(encoding);
+    const TConverterHandle converter = OpenConverter(encoding);
     for (size_t i = 0; i < kPairs; ++i) {
         pairs_[i] = PairEntry(converter.get(), static_cast<unsigned char>(0x80 + i / 256),
                               static_cast<unsigned char>(i % 256));
@@ -65,26 +70,18 @@ TDoubleByteTable::TDoubleByteTable(const char* encoding) : pairs_(new TEntry[kPa
 
 const TDoubleByteTable* TDoubleByteTable::For(const std::string& encoding) {
     UErrorCode error = U_ZERO_ERROR;
-    const TConverter asked(ucnv_open(encoding.c_str(), &error));
+    const TConverterHandle asked(ucnv_open(encoding.c_str(), &error));
     if (U_FAILURE(error)) return nullptr;
     const std::string name = ucnv_getName(asked.get(), &error);
-    // These read bytes below 0x80 as ASCII and hold no state between
-    // characters, which the lookup relies on.
-    if (name == "gb18030") {
-        static const TDoubleByteTable gb18030("GB18030");
-        return &gb18030;
-    }
-    if (name == "ibm-1375_P100-2008") {
-        static const TDoubleByteTable big5("Big5-HKSCS");
-        return &big5;
-    }
-    if (name == "windows-936-2000") {
-        static const TDoubleByteTable gbk("GBK");
-        return &gbk;
-    }
-    if (name == "windows-950-2000") {
-        static const TDoubleByteTable big5("Big5");
-        return &big5;
+    // Each table is made on first use: decoding workers asking together
+    // wait for the one being made.
+    static std::mutex mutex;
+    static std::unique_ptr<const TDoubleByteTable> made[std::size(kTableNames)];
+    for (size_t k = 0; k < std::size(kTableNames); ++k) {
+        if (name != kTableNames[k]) continue;
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!made[k]) made[k].reset(new TDoubleByteTable(kTableNames[k]));
+        return made[k].get();
     }
     return nullptr;
 }
