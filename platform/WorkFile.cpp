@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/FaultPoint.h"
 #include "platform/TempDir.h"
 
 namespace qm {
@@ -99,44 +100,89 @@ std::vector<std::string> NamesIn(const std::string& dir) {
     return names;
 }
 
-// A directory still under its first name is locked a moment after it is
-// made; one older than this was left by a run killed in that moment.
-constexpr time_t kUnnamedDirectoryAge = 600;
+// A work file or directory still under its first name is locked a moment
+// after it is made; one older than this was left by a run killed in that
+// moment (or before its rename).
+constexpr time_t kUnnamedAge = 600;
 constexpr const char* kUnnamedEnding = ".new";
 
-}  // namespace
+// True for a name ending in ".new" that is younger than kUnnamedAge: it
+// may be a live run's between its creation and its lock.
+bool MayBeStarting(const std::string& path) {
+    struct stat made {};
+    return ::lstat(path.c_str(), &made) != 0 || ::time(nullptr) - made.st_mtime < kUnnamedAge;
+}
 
-TWorkFile::TWorkFile(const std::string& target) : target_(target) {
-    // Made and locked under a name no other run looks at, then given its
-    // work-file name, so that no run ever sees it unlocked.
-    const std::string stem = DirectoryOf(target) + WorkPrefix(target);
-    std::string fresh;
-    for (int attempt = 0; attempt < 100 && lockFd_ < 0; ++attempt) {
-        fresh = stem + RandomSuffix() + ".new";
-        lockFd_ = ::open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (lockFd_ < 0 && errno != EEXIST) break;
-    }
-    // The user asked for the target: the error names it, not the work file.
-    if (lockFd_ < 0) throw EFCreateError(CreateErrorText(target, errno));
+// A file made before it has a name: a run killed before the link leaves
+// nothing. Locked, then linked in as stem and six letters; the descriptor,
+// or -1 where the file system (or a missing /proc) allows no such file.
+int MakeUnnamedThenLink(const std::string& stem, std::string& path) {
+    const std::string dir = DirectoryOf(stem);
+    errno = FaultAt("work file: unnamed");
+    const int fd =
+        errno != 0 ? -1
+                   : ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
     // The lock lasts as long as this process holds the descriptor: a killed
     // run's work file is free to take.
-    ::flock(lockFd_, LOCK_EX);
+    ::flock(fd, LOCK_EX);
+    FaultAt("work file: locked");
+    // Linking by descriptor itself (AT_EMPTY_PATH) needs a privilege; its
+    // name under /proc does not.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        path_ = stem + RandomSuffix();
+        path = stem + RandomSuffix();
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            FaultAt("work file: named");
+            return fd;
+        }
+        if (errno != EEXIST) break;
+    }
+    ::close(fd);
+    return -1;
+}
+
+// Where no unnamed file can be made: made and locked under a ".new" name no
+// run takes while it is young, then given its work-file name, so that no run
+// ever sees a work file unlocked. A run killed before the ".new" name goes
+// leaves that file to RemoveStale once it is old.
+int MakeNamedThenLink(const std::string& stem, std::string& path, const std::string& target) {
+    std::string fresh;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        fresh = stem + RandomSuffix() + kUnnamedEnding;
+        fd = ::open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    // The user asked for the target: the error names it, not the work file.
+    if (fd < 0) throw EFCreateError(CreateErrorText(target, errno));
+    ::flock(fd, LOCK_EX);
+    FaultAt("work file: locked");
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = stem + RandomSuffix();
         // link refuses an existing name; a file system without hard links
         // gets a rename (a clash of random names is then the only risk).
-        if (::link(fresh.c_str(), path_.c_str()) == 0) {
+        if (::link(fresh.c_str(), path.c_str()) == 0) {
+            FaultAt("work file: named");
             ::unlink(fresh.c_str());
-            return;
+            return fd;
         }
         if (errno == EEXIST) continue;
-        if (::rename(fresh.c_str(), path_.c_str()) == 0) return;
+        if (::rename(fresh.c_str(), path.c_str()) == 0) return fd;
         break;
     }
     const int error = errno;
     ::unlink(fresh.c_str());
-    ::close(lockFd_);
+    ::close(fd);
     throw EFCreateError(CreateErrorText(target, error));
+}
+
+}  // namespace
+
+TWorkFile::TWorkFile(const std::string& target) : target_(target) {
+    const std::string stem = DirectoryOf(target) + WorkPrefix(target);
+    lockFd_ = MakeUnnamedThenLink(stem, path_);
+    if (lockFd_ < 0) lockFd_ = MakeNamedThenLink(stem, path_, target);
 }
 
 TWorkFile::~TWorkFile() {
@@ -148,15 +194,21 @@ void TWorkFile::Commit() {
     struct stat old {};
     if (::stat(target_.c_str(), &old) == 0) ::fchmod(lockFd_, old.st_mode & 07777);
     if (::fsync(lockFd_) != 0) CommitFailed(path_, target_, errno);
+    FaultAt("work file: complete");
     if (::rename(path_.c_str(), target_.c_str()) != 0) CommitFailed(path_, target_, errno);
     committed_ = true;
+    FaultAt("work file: in place");
     SyncDirectory(DirectoryOf(target_));
 }
 
 bool TWorkFile::IsWorkFileOf(const std::string& path, const std::string& target) {
     const std::string prefix = WorkPrefix(target);
     const std::string name = NameOf(path);
-    return name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0;
+    const size_t named = prefix.size() + 6;
+    if (!name.starts_with(prefix)) return false;
+    return name.size() == named ||
+           (name.size() == named + std::char_traits<char>::length(kUnnamedEnding) &&
+            name.ends_with(kUnnamedEnding));
 }
 
 int TWorkFile::RemoveStale(const std::string& target) {
@@ -165,6 +217,7 @@ int TWorkFile::RemoveStale(const std::string& target) {
     for (const std::string& name : NamesIn(dir)) {
         if (!IsWorkFileOf(name, target)) continue;
         const std::string path = dir + name;
+        if (name.ends_with(kUnnamedEnding) && MayBeStarting(path)) continue;
         const int fd = LockIfAbandoned(path, false);
         if (fd < 0) continue;
         if (::unlink(path.c_str()) == 0) ++removed;
@@ -228,13 +281,9 @@ int TWorkDirectory::RemoveStale(const std::string& dir, const std::string& tag) 
         if (name.compare(0, prefix.size(), prefix) != 0) continue;
         if (name.size() != named && name.size() != unnamed) continue;
         const std::string path = dir + name;
-        if (name.size() == unnamed) {
-            struct stat made {};
-            if (name.compare(named, std::string::npos, kUnnamedEnding) != 0 ||
-                ::lstat(path.c_str(), &made) != 0 ||
-                ::time(nullptr) - made.st_mtime < kUnnamedDirectoryAge)
-                continue;
-        }
+        if (name.size() == unnamed &&
+            (name.compare(named, std::string::npos, kUnnamedEnding) != 0 || MayBeStarting(path)))
+            continue;
         const int fd = LockIfAbandoned(path, true);
         if (fd < 0) continue;
         if (RemoveTree(path)) ++removed;

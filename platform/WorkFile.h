@@ -12,8 +12,13 @@ class TWorkFile {
     // Creates ".<target's name>.qmwork-XXXXXX" beside target, empty, with
     // the permissions a new file gets (0666 less the umask), and holds a lock
     // on it for as long as this object lives, so that other runs can tell a
-    // live work file from a dead one. EFCreateError naming the target when
-    // it cannot be made.
+    // live work file from a dead one. The file is made unnamed and named once
+    // locked; where the file system cannot, it is made as "...XXXXXX.new"
+    // first. EFCreateError naming the target when it cannot be made.
+    // Fault points (FaultPoint.h), in a run's order: "work file: unnamed"
+    // (a refusal there takes the ".new" way), "work file: locked", "work
+    // file: named", then in Commit "work file: complete" and "work file: in
+    // place".
     explicit TWorkFile(const std::string& target);
     // Removes the work file unless it was committed.
     ~TWorkFile();
@@ -31,9 +36,11 @@ class TWorkFile {
     void Commit();
 
     // Removes the work files beside target that no live run holds (left by a
-    // run that was killed). Returns how many went.
+    // run that was killed); one still named ".new" only once it is minutes
+    // old, since a live run's is unlocked for a moment. Returns how many went.
     static int RemoveStale(const std::string& target);
-    // True when path names a work file of target (by its name alone).
+    // True when path names a work file of target, ".new" or not (by its name
+    // alone).
     static bool IsWorkFileOf(const std::string& path, const std::string& target);
 
   private:

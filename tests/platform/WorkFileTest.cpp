@@ -6,10 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "platform/FaultPoint.h"
 #include "platform/TempDir.h"
 #include "platform/WorkFile.h"
 #include "support/TestSupport.h"
@@ -65,6 +68,64 @@ TEST(WorkFile, ATargetWhoseNameJustFitsGetsAWorkFileThatFitsToo) {
     work.Commit();
     EXPECT_EQ(test::ReadFile(target), "book");
     EXPECT_EQ(Listing(dir.Path()), name + "x.epub ");
+}
+
+// The child's fault hook: ends the process at one point, and refuses unnamed
+// files when told to.
+const char* gKillAt = "";
+bool gRefuseUnnamed = false;
+int KillAt(const char* point) {
+    if (gRefuseUnnamed && std::strcmp(point, "work file: unnamed") == 0) return EOPNOTSUPP;
+    if (std::strcmp(point, gKillAt) == 0) ::raise(SIGKILL);
+    return 0;
+}
+
+TEST(WorkFile, WhateverAKillLeavesTheNextRunsRemove) {
+    struct Case {
+        const char* killAt;
+        bool refuseUnnamed;
+        int named, unnamed;  // work files left, by kind
+        const char* book;
+    };
+    for (const Case& c :
+         {Case{"work file: locked", false, 0, 0, "old"},
+          Case{"work file: named", false, 1, 0, "old"},
+          Case{"work file: locked", true, 0, 1, "old"}, Case{"work file: named", true, 1, 1, "old"},
+          Case{"work file: complete", false, 1, 0, "old"},
+          Case{"work file: in place", false, 0, 0, "new"}}) {
+        SCOPED_TRACE(std::string(c.killAt) + (c.refuseUnnamed ? ", no unnamed files" : ""));
+        test::ScratchDir dir;
+        const std::string target = dir / "book.epub";
+        test::WriteFile(target, "old");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            gKillAt = c.killAt;
+            gRefuseUnnamed = c.refuseUnnamed;
+            SetFaultHook(KillAt);
+            TWorkFile work(target);
+            test::WriteFile(work.Path(), "new");
+            work.Commit();
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "never reached";
+        int named = 0, unnamed = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+            const std::string path = entry.path().string();
+            if (path == target) continue;
+            EXPECT_TRUE(TWorkFile::IsWorkFileOf(path, target)) << path;
+            ++(path.ends_with(".new") ? unnamed : named);
+        }
+        EXPECT_EQ(named, c.named);
+        EXPECT_EQ(unnamed, c.unnamed);
+        // A young ".new" file may be a live run's, not yet locked.
+        EXPECT_EQ(TWorkFile::RemoveStale(target), c.named);
+        test::Run("touch -c -d '1 hour ago' " + test::Quote(dir.Path()) + "/.*.new");
+        EXPECT_EQ(TWorkFile::RemoveStale(target), c.unnamed);
+        EXPECT_EQ(Listing(dir.Path()), "book.epub ");
+        EXPECT_EQ(test::ReadFile(target), c.book);
+    }
 }
 
 TEST(WorkDirectory, OnlyThoseOfDeadRunsAreRemoved) {
