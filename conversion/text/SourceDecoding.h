@@ -27,8 +27,9 @@ inline constexpr size_t kLoadSliceSize = size_t{1} << 20;
 
 enum class TDecodingRule : unsigned char {
     // The classic layout's: a byte-order mark, else UTF-8, else UTF-16 as its
-    // zero bytes tell, else code page 936. The text stays in code page 936,
-    // the characters it lacks as GB18030 four-byte sequences.
+    // zero bytes tell, else Big5 where DetectBookEncoding finds it, else code
+    // page 936. The text becomes code page 936, the characters it lacks as
+    // GB18030 four-byte sequences.
     CodePage936,
     // The standard layout's: the encoding asked for, else DetectBookEncoding's
     // finding. The text becomes UTF-8.
@@ -37,6 +38,9 @@ enum class TDecodingRule : unsigned char {
 
 // Code page 936 text that the classic rule keeps as it is.
 inline constexpr const char* kCodePageEncoding = "windows-936";
+// Big5 text (as DetectBookEncoding finds it), which the classic rule
+// converts into code page 936.
+inline constexpr const char* kBig5Encoding = "Big5-HKSCS";
 
 struct TSourceEncoding {
     std::string name;       // an ICU converter name

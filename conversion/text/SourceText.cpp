@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "conversion/text/BookEncoding.h"
 #include "conversion/text/EncodingSigns.h"
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
@@ -14,6 +15,8 @@ namespace {
 // A marked UTF-8 text is checked in the first kMarkedCheckShare of its
 // conversion's progress.
 constexpr int kMarkedCheckShare = 40;
+// A Big5 text is decoded in the first kBig5DecodeShare, then converted.
+constexpr int kBig5DecodeShare = 50;
 
 bool IsContinuation(unsigned char byte) {
     return byte >= 0x80 && byte <= 0xBF;
@@ -164,6 +167,16 @@ std::string ConvertCheckedUtf8(std::string_view raw, size_t sliceSize, TCutEnd c
     return text;
 }
 
+// Big5 to code page 936, the characters it lacks kept as four-byte
+// sequences: decoded into UTF-8 (sequences that do not decode become
+// U+FFFD), then converted like a UTF-8 book.
+std::string ConvertBig5(std::string_view raw, size_t sliceSize, const TLoadProgress& progress) {
+    const std::string utf8 =
+        DecodeBookText(raw, kBig5Encoding, ProgressShare(progress, 0, kBig5DecodeShare)).text;
+    return ConvertCheckedUtf8(utf8, sliceSize, TCutEnd::Allowed,
+                              ProgressShare(progress, kBig5DecodeShare, 100));
+}
+
 // Refuses a book of 2 GiB or more.
 void CheckSourceSize(const std::string& path, int64_t size) {
     if (size > kMaxSourceSize) {
@@ -232,6 +245,9 @@ TSourceEncoding FindCodePageEncoding(std::string_view raw, const TLoadProgress& 
         case TUtf16Order::None:
             break;
     }
+    // Read as code page 936, a Big5 book comes out garbled throughout; where
+    // the standard kind's detector finds Big5 the classic kind reads it so.
+    if (DetectBookEncoding(raw).starts_with("Big5")) return {kBig5Encoding, 0, true};
     return {kCodePageEncoding, 0, true};
 }
 
@@ -241,6 +257,9 @@ std::string DecodeToCodePage(std::string raw, const TSourceEncoding& encoding,
     const std::string_view text = std::string_view(raw).substr(encoding.markLength);
     if (encoding.name == "UTF-16LE" || encoding.name == "UTF-16BE") {
         return ConvertUtf16(text, encoding.name == "UTF-16LE", sliceSize, progress);
+    }
+    if (encoding.name == kBig5Encoding) {
+        return ConvertBig5(text, sliceSize, progress);
     }
     if (encoding.name != "UTF-8") return raw;  // code page 936 already
     if (encoding.markLength == 0) {

@@ -1,8 +1,8 @@
 #pragma once
 // Reading a .txt book into the working text: one byte string in code page
 // 936 (with the characters it lacks as four-byte sequences), whatever the
-// file's encoding: 936, UTF-8 with or without a mark, UTF-16 with a mark, or
-// without one as its zero bytes tell.
+// file's encoding: 936, Big5, UTF-8 with or without a mark, UTF-16 with a
+// mark, or without one as its zero bytes tell.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -34,7 +34,8 @@ std::string ReadSourceFile(TStream& file, const std::string& path,
 // The classic rule (TDecodingRule::CodePage936): a byte-order mark
 // ("UTF-16LE", "UTF-16BE", or "UTF-8" for EF BB and any third byte), else
 // UTF-8 when the whole text is (its last character may be cut after wide
-// ones), else UTF-16 as its zero bytes tell, else code page 936 as it is.
+// ones), else UTF-16 as its zero bytes tell, else kBig5Encoding where
+// DetectBookEncoding says Big5, else code page 936 as it is.
 TSourceEncoding FindCodePageEncoding(std::string_view raw, const TLoadProgress& progress,
                                      size_t sliceSize);
 // The working text of raw as found: code page 936; empty when a marked

@@ -11,6 +11,7 @@
 
 #include "conversion/run/ConversionRun.h"
 #include "platform/CodePage.h"
+#include "support/IcuText.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -41,6 +42,17 @@ std::string ReaderBookUtf8(const char* lineEnd = nullptr) {
                 "段：海风吹过灯塔，A&B <i> x>y，夜里的灯一圈一圈地照着海面。" + end;
     }
     return text + "尾声\x01。";
+}
+
+// A book in traditional characters: with rare, the characters code page 936
+// lacks (CJK extension A and B, Hong Kong additions) that Big5-HKSCS holds.
+std::string TraditionalBookUtf8(bool rare) {
+    std::string text = "第一章　開始\r\n\r\n";
+    for (int i = 0; i < 40; ++i) {
+        text += "　　第" + std::to_string(i) + "段：海風吹過燈塔，A&B <tag> x>y 的故事繼續" +
+                (rare ? "，䏰𧉧䰲" : "") + "。\r\n";
+    }
+    return text + "尾聲。";
 }
 
 class CliRun : public ::testing::Test {
@@ -95,7 +107,10 @@ TEST_F(CliRun, BooksInEveryEncodingComeBackWhole) {
                  {"utf-16", test::Utf16LeWithMark(AnsiToUtf16(Utf8ToAnsi(utf8)))},
                  {"utf-8", ReaderBookUtf8("\n")},
                  {"gbk", Utf8ToAnsi(ReaderBookUtf8("\r"))},
-                 {"utf-16", test::Utf16LeWithMark(AnsiToUtf16(Utf8ToAnsi(ReaderBookUtf8())))}};
+                 {"utf-16", test::Utf16LeWithMark(AnsiToUtf16(Utf8ToAnsi(ReaderBookUtf8())))},
+                 // Big5 is read as Big5, and traditional text in GBK stays GBK.
+                 {"big5", test::Encode(TraditionalBookUtf8(true), "Big5-HKSCS")},
+                 {"gbk", Utf8ToAnsi(TraditionalBookUtf8(false))}};
     int index = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.encoding + std::to_string(index));

@@ -103,6 +103,8 @@ def main():
         expected = data.decode('utf-8-sig')
     elif args.encoding == 'utf-16':
         expected = data.decode('utf-16')
+    elif args.encoding == 'big5':
+        expected = data.decode('big5hkscs')
     else:
         fail('unknown encoding ' + args.encoding)
     expected = LINE_END.sub('\n', FORBIDDEN.sub('', expected))

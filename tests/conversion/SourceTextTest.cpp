@@ -3,6 +3,7 @@
 #include "conversion/text/SourceText.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
+#include "support/IcuText.h"
 #include "support/TestSupport.h"
 
 using qm::test::Hex;
@@ -118,6 +119,29 @@ TEST_F(SourceTextTest, ZeroCharactersSurviveDecoding) {
                                "a\0b",
                                6)),
               std::string("a\0b", 3));
+}
+
+// Real books (tests/conversion/realtexts): a Big5 one is read as Big5, every
+// character kept; a GBK one stays byte for byte as it is.
+TEST_F(SourceTextTest, RealBig5BooksReadAsBig5AndGbkOnesStayAsTheyAre) {
+    const std::string dir = std::string(QM_SOURCE_DIR) + "/tests/conversion/realtexts/";
+    int seen[2] = {0, 0};
+    for (const std::string& name : test::DirectoryNames(dir)) {
+        const bool big5 = name.ends_with("_big5.txt.xz");
+        if (!big5 && !name.ends_with("_gbk.txt.xz")) continue;
+        SCOPED_TRACE(name);
+        const std::string path = dir_ / "book.txt";
+        ASSERT_EQ(test::Run("xz -dc " + test::Quote(dir + name) + " > " + path).exitCode, 0);
+        const std::string raw = test::ReadFile(path), text = LoadSourceText(path);
+        if (big5) {
+            EXPECT_TRUE(test::Decode(text, "GB18030") == test::Decode(raw, "Big5-HKSCS"));
+        } else {
+            EXPECT_TRUE(text == raw);
+        }
+        ++seen[big5];
+    }
+    EXPECT_EQ(seen[0], 3);
+    EXPECT_EQ(seen[1], 3);
 }
 
 }  // namespace
