@@ -2,14 +2,21 @@
 // puts it in place whole, whatever kills or races it, and a stop after that
 // is a success. Judged by Python's zipfile.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "cli/CliConsole.h"
+#include "cli/CliOptions.h"
 #include "conversion/run/ConversionRun.h"
+#include "conversion/run/PrepareConversion.h"
 #include "platform/CodePage.h"
+#include "platform/FaultPoint.h"
+#include "platform/TempDir.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -224,6 +231,31 @@ TEST_F(CliDataSafety, RacingOrKilledConversionsLeaveAWholeBook) {
         EXPECT_EQ(Entries("race.epub").find("torn"), std::string::npos);
     }
 
+    // SIGKILL at each step of putting the book in place, with and without
+    // unnamed work files: the old book until it is renamed, then the new.
+    struct Kill {
+        const char* at;
+        bool refuseUnnamed, made;
+    };
+    for (const Kill& kill :
+         {Kill{"work file: locked", false, false}, Kill{"work file: locked", true, false},
+          Kill{"work file: named", true, false}, Kill{"work file: complete", false, false},
+          Kill{"work file: in place", false, true}}) {
+        test::WriteFile(work / "book.epub", oldBytes);
+        const auto run = test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) +
+                                   " QM_KILL_AT=" + Quote(kill.at) +
+                                   (kill.refuseUnnamed ? " QM_REFUSE_UNNAMED=1 " : " ") +
+                                   Quote(std::filesystem::read_symlink("/proc/self/exe")) +
+                                   " --gtest_filter=CliDataSafetyChild.DISABLED_ConversionKilledAt"
+                                   " --gtest_also_run_disabled_tests >/dev/null; echo $?");
+        EXPECT_EQ(run.out, "137\n") << kill.at << " never reached: " << run.err;
+        if (kill.made) {
+            EXPECT_EQ(Entries("book.epub"), newEntries) << kill.at;
+        } else {
+            EXPECT_TRUE(test::ReadFile(work / "book.epub") == oldBytes) << kill.at;
+        }
+    }
+
     // SIGKILL at moments spread over a run: the old book or the new one.
     int oldSeen = 0, newSeen = 0;
     for (int k = 0; k < 8; ++k) {
@@ -240,11 +272,41 @@ TEST_F(CliDataSafety, RacingOrKilledConversionsLeaveAWholeBook) {
     }
     std::printf("killed runs: %d left the old book, %d the new one\n", oldSeen, newSeen);
 
-    // The next run clears what the killed ones left (once they are not new).
+    // The next run clears what the killed ones left, once it is not new (a
+    // young temporary directory or ".new" work file may be a run starting).
     test::Run("find " + Quote(tmp.Path()) +
               " -maxdepth 1 -name 'quillmark-*' -exec touch -d '1 minute ago' {} +");
+    test::Run("find " + Quote(work.Path()) +
+              " -maxdepth 1 -name '.*.new' -exec touch -d '1 hour ago' {} +");
     ASSERT_EQ(Cli("-n 3 -o book.epub old.txt").exitCode, 0);
     EXPECT_EQ(Leftovers(), "");
+}
+
+// The conversion "--classic -n 200 -o book.epub new.txt" as the command line
+// runs it, killed at the fault point QM_KILL_AT (QM_REFUSE_UNNAMED: as on a
+// file system without unnamed files); a fresh process the test above starts.
+TEST(CliDataSafetyChild, DISABLED_ConversionKilledAt) {
+    static const char* killAt = std::getenv("QM_KILL_AT");
+    static const bool refuseUnnamed = std::getenv("QM_REFUSE_UNNAMED") != nullptr;
+    if (!killAt) GTEST_SKIP();
+    SetFaultHook([](const char* point) {
+        if (refuseUnnamed && std::string(point) == "work file: unnamed") return EOPNOTSUPP;
+        if (std::string(point) == killAt) ::raise(SIGKILL);
+        return 0;
+    });
+    TCliOptions options;
+    std::string error;
+    ASSERT_TRUE(
+        ParseCliOptions({"--classic", "-n", "200", "-o", "book.epub", "new.txt"}, options, error))
+        << error;
+    TConversionInput input = InputOf(options);
+    input.sourcePath = options.files.front();
+    input.archiveName = ArchiveNameOf(options, input.sourcePath);
+    const auto request = PrepareConversion(input);
+    ASSERT_TRUE(request) << request.Error().message;
+    TInterruptWatch watch(TempDirPath());
+    TConsoleUi ui(watch, false);
+    EXPECT_TRUE(RunConversion(*request, ui));
 }
 
 }  // namespace
