@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "conversion/book/BookNameParts.h"
+
 namespace qm {
 
 // Reads one UTF-8 character at i and moves past it; a stray byte reads as
@@ -544,7 +546,9 @@ THeading TChapterDetector::Inspect(std::string_view line) const {
     const std::string_view s = TrimHeadingLine(line);
     if (s.empty()) return {};
     if (!chapter_ && !volume_) return BuiltInHeading(s);
-    if (s.size() > kMaxHeadingLineBytes) return {};
+    // A user's pattern may match a page break or a zero-width space alone:
+    // a line that shows nothing is no heading.
+    if (s.size() > kMaxHeadingLineBytes || IsBlankText(s)) return {};
     const THeading builtIn = chapter_ && volume_ ? THeading{} : BuiltInHeading(s);
     if (!chapter_ && !volume_) return builtIn;
     THeading h;

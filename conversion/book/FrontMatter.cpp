@@ -1,5 +1,6 @@
 #include "conversion/book/FrontMatter.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "conversion/book/BookNameParts.h"
@@ -56,6 +57,13 @@ bool IsPlainName(std::string_view line, int columns) {
     return true;
 }
 
+bool HasSentenceMark(std::string_view text) {
+    for (std::string_view mark : {"。", "，", "！", "？", "；", "…"}) {
+        if (text.find(mark) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
 // "[清]刘鹗": a dynasty in brackets, then a name.
 bool IsDynastyName(std::string_view line) {
     const std::string_view name = WithoutDynasty(line);
@@ -100,6 +108,8 @@ class TFrontScan {
         }
         std::string author;
         if (const std::string_view written = AfterColon(line, "作者"); !written.empty()) {
+            // "作者：我写了十年。" is a line of an interview, not a name.
+            if (HasSentenceMark(written)) return false;
             author = AuthorName(written);
         } else if ((titleAbove_ || PlainAbove(previous)) && IsDynastyName(line)) {
             author = std::string(WithoutDynasty(line));
@@ -171,38 +181,90 @@ std::string KeptLines(std::string_view text, const std::vector<std::string_view>
     return kept;
 }
 
+// Takes the name out of rest once, bare or in 《》; false when it is not there.
+bool TakeName(std::string& rest, std::string_view name, bool bracketed) {
+    if (IsBlankText(name)) return false;
+    const std::string marked = "《" + std::string(name) + "》";
+    size_t at = bracketed ? rest.find(marked) : std::string::npos;
+    size_t size = marked.size();
+    if (at == std::string::npos) {
+        at = rest.find(name);
+        size = name.size();
+    }
+    if (at == std::string::npos) return false;
+    rest.erase(at, size);
+    return true;
+}
+
+// True when nothing of the line is left once the title and author (those
+// still to place) and the labels around them are taken out: the title page
+// then shows all the line says.
+bool OnlyNames(std::string_view line, std::string_view title, std::string_view author,
+               bool& tookTitle, bool& tookAuthor) {
+    std::string rest(line);
+    tookTitle = !title.empty() && TakeName(rest, title, true);
+    tookAuthor = !author.empty() && TakeName(rest, author, false);
+    for (std::string_view label : {"书名", "書名", "作者", "：", ":", "　", " ", "\t"}) {
+        for (size_t at; (at = rest.find(label)) != std::string::npos;) rest.erase(at, label.size());
+    }
+    return rest.empty() && (tookTitle || tookAuthor);
+}
+
 }  // namespace
 
-TFrontMatter TakeFrontMatter(std::string& text) {
+TFrontMatter ReadFrontMatter(std::string_view text) {
     const std::vector<std::string_view> lines = SplitHeadLines(text, kHeaderLines, kFrontLines);
     TFrontScan scan(lines);
     scan.Run();
     TFrontMatter found = std::move(scan.found);
-    for (bool t : scan.taken) {
-        if (t) {
-            text = KeptLines(text, lines, scan.taken);
-            break;
-        }
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (scan.taken[k])
+            found.namingLines.push_back(static_cast<size_t>(lines[k].data() - text.data()));
     }
     return found;
 }
 
+TNamesDropped DropNamingLines(std::string& text, const TFrontMatter& front, std::string_view title,
+                              std::string_view author) {
+    TNamesDropped dropped;
+    if (front.namingLines.empty()) return dropped;
+    const std::vector<std::string_view> lines = SplitHeadLines(text, kHeaderLines, kFrontLines);
+    std::vector<bool> drop(lines.size(), false);
+    bool any = false;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const size_t start = static_cast<size_t>(lines[k].data() - text.data());
+        if (std::find(front.namingLines.begin(), front.namingLines.end(), start) ==
+            front.namingLines.end())
+            continue;
+        bool tookTitle = false, tookAuthor = false;
+        if (!OnlyNames(TrimLine(lines[k]), dropped.title ? "" : title, dropped.author ? "" : author,
+                       tookTitle, tookAuthor))
+            continue;
+        drop[k] = any = true;
+        dropped.title = dropped.title || tookTitle;
+        dropped.author = dropped.author || tookAuthor;
+    }
+    if (any) text = KeptLines(text, lines, drop);
+    return dropped;
+}
+
 size_t DropTitleLines(std::string& text, std::string_view title) {
+    if (IsBlankText(title)) return 0;
     const std::vector<std::string_view> lines = SplitHeadLines(text, 0, kTitleLines);
     std::vector<bool> drop(lines.size(), false);
     const std::string bracketed = "《" + std::string(title) + "》";
-    size_t seen = 0, dropped = 0;
+    size_t seen = 0;
     for (size_t k = 0; k < lines.size() && seen < kTitleLines; ++k) {
         const std::string_view line = TrimLine(lines[k]);
         if (line.empty()) continue;
         ++seen;
         if (line == title || line == bracketed) {
             drop[k] = true;
-            ++dropped;
+            text = KeptLines(text, lines, drop);
+            return 1;
         }
     }
-    if (dropped > 0) text = KeptLines(text, lines, drop);
-    return dropped;
+    return 0;
 }
 
 }  // namespace qm

@@ -3,11 +3,22 @@
 #include <algorithm>
 
 #include "conversion/book/BookModel.h"
+#include "conversion/book/BookNameParts.h"
 
 namespace qm {
 namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
+
+// A trimmed line that shows something. A page break (form feed, vertical
+// tab) or a zero-width space alone reads as a blank line: as a heading it
+// would be an empty entry and an empty page title. Printable ASCII and the
+// usual UTF-8 lead bytes answer without a look at the character.
+bool ShowsText(std::string_view trimmed) {
+    if (trimmed.empty()) return false;
+    const auto lead = static_cast<unsigned char>(trimmed[0]);
+    return (lead > ' ' && lead < 0x7F) || (lead >= 0xE3 && lead <= 0xE9) || !IsBlankText(trimmed);
+}
 
 bool Matches(const std::string& a, const std::string& b) {
     return !a.empty() && !b.empty() && (a.ends_with(b) || b.ends_with(a));
@@ -96,16 +107,17 @@ std::vector<THeadingLine> FindHeadingLines(std::string_view text, const TChapter
         if (next < text.size())
             next += data[next] == '\r' && next + 1 < text.size() && data[next + 1] == '\n' ? 2 : 1;
         const std::string_view line = text.substr(start, end - start);
-        const THeading heading = detector.Inspect(line);
         const std::string_view trimmed = TrimHeadingLine(line);
+        const bool shows = ShowsText(trimmed);
+        const THeading heading = shows ? detector.Inspect(line) : THeading{};
         if (heading.kind != THeadingKind::None) {
             lines.push_back(
                 {start, end, next, trimmed, heading, textLines, lineBefore, lineBeforeAt, true});
             textLines = 0;
-        } else if (!trimmed.empty()) {
+        } else if (shows) {
             ++textLines;
         }
-        if (!trimmed.empty()) {
+        if (shows) {
             lineBefore = trimmed;
             lineBeforeAt = static_cast<size_t>(trimmed.data() - data);
         }
@@ -220,7 +232,7 @@ bool IsStoryTitle(std::string_view line) {
                             std::u32string_view::npos)
             return false;
     }
-    return chars > 0 && chars <= kMaxChars;
+    return chars > 0 && chars <= kMaxChars && ShowsText(s);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "conversion/book/BookModel.h"
 #include "conversion/book/BookNameParts.h"
 #include "conversion/book/FrontMatter.h"
+#include "conversion/book/TitleLine.h"
 #include "conversion/layout/BookLayout.h"
 #include "conversion/layout/BookResources.h"
 #include "conversion/layout/CoverImage.h"
@@ -132,8 +133,10 @@ std::string DecodedText(std::string raw, const TSourceEncoding& encoding, TConve
 // name would give counts as not given (a batch names its books so). A title
 // or author of spaces and control characters alone would leave the
 // package's title empty: it counts as none given. Bytes that are not UTF-8
-// are read as the text is, so they never reach a document raw.
-void CompleteBook(TBook& book, const TConversionRequest& request, const TBookNameParts& named,
+// are read as the text is, so they never reach a document raw. The front
+// matter's lines that say only this title and author leave the text (the
+// title page shows them); true when the title's did.
+bool CompleteBook(TBook& book, const TConversionRequest& request, const TBookNameParts& named,
                   const TFrontMatter& front, TConversionUi& ui) {
     const TEpub3Options& options = request.options;
     const auto pick = [](const std::string& asked, const std::string& fromName,
@@ -142,8 +145,11 @@ void CompleteBook(TBook& book, const TConversionRequest& request, const TBookNam
             return NameText(asked);
         return IsBlankText(fromText) ? fromName : NameText(fromText);
     };
-    book.title = pick(request.title, named.title, front.title);
-    book.author = pick(request.author, named.author, front.author);
+    // Only a first line, and a short one, is a title or a name (TitleLine);
+    // what the front matter's line says beyond it stays in the text.
+    book.title = TitleLine(pick(request.title, named.title, front.title));
+    book.author = TitleLine(pick(request.author, named.author, front.author));
+    const bool titleDropped = DropNamingLines(book.text, front, book.title, book.author).title;
     if (!options.convert.empty()) {
         const auto converter = std::make_unique<TChineseConverter>(options.convert);
         book.text = ConvertChinese(book.text, *converter, Stage(ui, kDecodeEnd, kConvertEnd));
@@ -152,6 +158,7 @@ void CompleteBook(TBook& book, const TConversionRequest& request, const TBookNam
     }
     if (IsBlankText(book.title)) book.title = "Untitled";
     if (IsBlankText(book.author)) book.author.clear();
+    return titleDropped;
 }
 
 // The book's language: the one asked for, else guessed from the text's first
@@ -182,14 +189,15 @@ std::string CleanCountText(const TCleanCount& removed) {
 }
 
 // The text as a reader expects it: boilerplate out when asked (and said so),
-// a line that only repeats the title gone, wrapped lines joined.
+// a line that only repeats the title gone (unless the front matter's went),
+// wrapped lines joined.
 void TidyText(TBook& book, const std::optional<TChapterDetector>& detector,
-              const TEpub3Options& options, TConversionUi& ui) {
+              const TEpub3Options& options, bool titleDropped, TConversionUi& ui) {
     if (options.clean) {
         const TCleanCount removed = RemoveBoilerplate(book.text);
         ui.ShowNotice(CleanCountText(removed));
     }
-    DropTitleLines(book.text, book.title);
+    if (!titleDropped) DropTitleLines(book.text, book.title);
     const TUnwrapMode mode = options.unwrap     ? TUnwrapMode::Always
                              : options.noUnwrap ? TUnwrapMode::Never
                                                 : TUnwrapMode::Auto;
@@ -228,7 +236,7 @@ TChapterCount DivideBook(TBook& book, const std::optional<TChapterDetector>& det
 // a cover is drawn from the title, author and language on a thread of its
 // own as soon as they are known.
 TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* digest,
-               TChapterCount& found, std::future<TBookResource>* drawnCover = nullptr) {
+               TChapterCount& found, std::future<TDrawnCover>* drawnCover = nullptr) {
     const TEpub3Options& options = request.options;
     if (request.sourceSize < 0 && IsNamedPipe(request.sourcePath)) {
         throw Exception(NamedPipeText(request.sourcePath));
@@ -246,21 +254,37 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
 
     TBook book;
     book.text = DecodedText(std::move(raw), encoding, ui, request.threads);
-    const TFrontMatter front = TakeFrontMatter(book.text);
-    CompleteBook(book, request, named, front, ui);
+    const TFrontMatter front = ReadFrontMatter(book.text);
+    const bool titleDropped = CompleteBook(book, request, named, front, ui);
     const std::shared_future<std::string> language = BookLanguage(book, options);
     if (drawnCover) {
         *drawnCover =
             std::async(std::launch::async, [language, title = book.title, author = book.author] {
-                return DrawCoverImage(title, author, language.get());
+                return DrawCover(title, author, language.get());
             });
     }
-    TidyText(book, detector, options, ui);
+    TidyText(book, detector, options, titleDropped, ui);
     // The language, still being guessed, names only a few labels.
     found = DivideBook(book, detector, request, ui);
     book.language = language.get();
     LabelByLanguage(book, found);
     return book;
+}
+
+// The drawn cover's image; what could not be set on it is told.
+TBookResource TakeDrawnCover(std::future<TDrawnCover>& drawing, TConversionUi& ui) {
+    TDrawnCover drawn = drawing.get();
+    if (drawn.titleLeftOut) {
+        ui.ShowWarning("Quillmark",
+                       "The cover is drawn without the book's title: no installed font has all "
+                       "of its characters.");
+    }
+    if (drawn.authorLeftOut) {
+        ui.ShowWarning("Quillmark",
+                       "The cover is drawn without the author's name: no installed font has all "
+                       "of its characters.");
+    }
+    return std::move(drawn.image);
 }
 
 // The book's files as its archive takes them, in order: the mimetype stored
@@ -290,7 +314,7 @@ TBookReport BuildBook(const TConversionRequest& request, TConversionUi& ui) {
 
     TSha1 digest;
     TChapterCount found;
-    std::future<TBookResource> drawing;
+    std::future<TDrawnCover> drawing;
     TBook book = ReadBook(request, ui, &digest, found, cover ? nullptr : &drawing);
     if (cover) digest.Update(cover->bytes);
     if (font) digest.Update(font->bytes);
@@ -302,7 +326,7 @@ TBookReport BuildBook(const TConversionRequest& request, TConversionUi& ui) {
     extras.cover = cover ? &*cover : nullptr;
     // Without the user's cover, the one drawn from the title and author:
     // readers' libraries show a book by its cover image.
-    if (!cover) extras.drawnCover = [&drawing] { return drawing.get(); };
+    if (!cover) extras.drawnCover = [&drawing, &ui] { return TakeDrawnCover(drawing, ui); };
     extras.font = font ? &*font : nullptr;
     extras.deflatePages = true;
     std::vector<TBookFile> files =

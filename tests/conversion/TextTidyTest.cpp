@@ -131,6 +131,9 @@ TEST(Boilerplate, OnlyWhatSitesAddedGoes) {
          body + "笔趣阁\n" + body + "笔趣阁\n" + body + "笔趣阁\n", body + body + body, 3, 0},
         {"address stamped on a sentence", body + "　　低回不能去。http://www.example.com\n" + body,
          body + "　　低回不能去。\n" + body, 0, 1},
+        {"address in mixed and full-width letters",
+         body + "　　低回不能去。wwＷ．example.com\n" + body, body + "　　低回不能去。\n" + body, 0,
+         1},
         {"Gutenberg header and licence",
          "The Project Gutenberg EBook of X\n*** START OF THIS PROJECT GUTENBERG EBOOK X ***\n" +
              body + "*** END OF THIS PROJECT GUTENBERG EBOOK X ***\nlicence\n",
@@ -146,36 +149,80 @@ TEST(Boilerplate, OnlyWhatSitesAddedGoes) {
     }
 }
 
+// Only a line that is boilerplate as a whole goes: each stands at both ends
+// of the text, then three times in its middle.
+TEST(Boilerplate, StoryLinesStayWhateverWordsTheyHold) {
+    std::string body;
+    for (int k = 0; k < 15; ++k) body += "　　正文第" + std::to_string(k) + "段。\n";
+    enum TFate { Stays, GoesWhenRepeated, Goes };
+    const struct {
+        const char* line;
+        TFate fate;
+    } cases[] = {
+        {"“站住！”", Stays},
+        {"她说：“请记住，我永远爱你。”", Stays},
+        {"他把那本电子书下载到手机上，仅供自己消遣。", Stays},
+        {"下载的电子书仅供自己阅读。", Stays},
+        {"He typed www.example.com into the browser…", Stays},
+        {"护士把药量加到5.cc", Stays},
+        {"申明:本书由某某小说下载网(www.example.com)自网络收集整理制作,仅供预览交流学习使用,"
+         "版权归原作者和出版社所有,如果喜欢,请支持订阅购买正版.",
+         Goes},
+        {"某某阁[www.example.org] 为您搜集整理提供全文TXT下载！", Goes},
+        {"更多精彩好书，更多原创手机电子书，请登陆某某网--Www.Example.Com", Goes},
+        {"本书由转载", Goes},
+        {"http://www.example.com/book/20007/", Goes},
+        {"笔趣阁", GoesWhenRepeated},
+    };
+    for (const auto& c : cases) {
+        const std::string line = std::string(c.line) + "\n";
+        std::string edges = line + body + body + line;
+        const std::string edgesBefore = edges;
+        EXPECT_EQ(RemoveBoilerplate(edges).lines, c.fate == Goes ? 2u : 0u) << c.line;
+        EXPECT_EQ(edges, c.fate == Goes ? body + body : edgesBefore) << c.line;
+        std::string repeated = body + line + line + line + body;
+        const std::string repeatedBefore = repeated;
+        EXPECT_EQ(RemoveBoilerplate(repeated).lines, c.fate == Stays ? 0u : 3u) << c.line;
+        EXPECT_EQ(repeated, c.fate == Stays ? repeatedBefore : body + body) << c.line;
+    }
+}
+
 TEST(FrontMatter, TitleAndAuthorLinesAreTakenAndNotRepeated) {
     const std::string rest = "简介\n　　正文。\n";
     struct Case {
         std::string text;
         const char* title;
         const char* author;
-        std::string left;
+        std::string left;  // when the book keeps the title and author found
     } cases[] = {
         {"《红楼梦》曹雪芹\n" + rest, "红楼梦", "曹雪芹", rest},
-        {"《東周列國志》作者：清·蔡元放\n\n" + rest, "東周列國志", "蔡元放", "\n" + rest},
+        // A dynasty or a note is more than the name: the line stays.
+        {"《東周列國志》作者：清·蔡元放\n\n" + rest, "東周列國志", "蔡元放",
+         "《東周列國志》作者：清·蔡元放\n\n" + rest},
         {"书名：海边 作者：某某\n" + rest, "海边", "某某", rest},
         {"采墨阁[www.x.org] 下载\n《金瓶梅》\n作者：(明)兰陵笑笑生\n" + rest, "金瓶梅",
-         "兰陵笑笑生", "采墨阁[www.x.org] 下载\n" + rest},
-        {"浮生六記\n作者：清.沈復（沈三白）\n" + rest, "浮生六記", "沈復", rest},
-        {"老残游记\n\n[清]刘鹗\n" + rest, "老残游记", "刘鹗", "\n" + rest},
+         "兰陵笑笑生", "采墨阁[www.x.org] 下载\n作者：(明)兰陵笑笑生\n" + rest},
+        {"浮生六記\n作者：清.沈復（沈三白）\n" + rest, "浮生六記", "沈復",
+         "作者：清.沈復（沈三白）\n" + rest},
+        {"老残游记\n\n[清]刘鹗\n" + rest, "老残游记", "刘鹗", "\n[清]刘鹗\n" + rest},
         {"Title: Emma\nAuthor: Jane Austen\n", "Emma", "Jane Austen",
          "Title: Emma\nAuthor: Jane Austen\n"},
         {"第一章 开始\n　　他说：作者很好。\n", "", "", "第一章 开始\n　　他说：作者很好。\n"},
     };
     for (Case& c : cases) {
-        const TFrontMatter found = TakeFrontMatter(c.text);
+        const TFrontMatter found = ReadFrontMatter(c.text);
         EXPECT_EQ(found.title, c.title) << c.left;
         EXPECT_EQ(found.author, c.author) << c.left;
+        DropNamingLines(c.text, found, found.title, found.author);
         EXPECT_EQ(c.text, c.left);
     }
     // Only the head is read and rewritten; the rest of a long text stays as
     // it was, line ends included.
     std::string longer = "《海边》某某\r\n";
     for (int k = 0; k < 100; ++k) longer += "　　正文。\r\n";
-    EXPECT_EQ(TakeFrontMatter(longer).author, "某某");
+    const TFrontMatter found = ReadFrontMatter(longer);
+    EXPECT_EQ(found.author, "某某");
+    EXPECT_TRUE(DropNamingLines(longer, found, "海边", "某某").author);
     EXPECT_EQ(SplitTextLines(longer), std::vector<std::string_view>(100, "　　正文。"));
     EXPECT_TRUE(longer.ends_with("。\r\n"));
     std::string titled = "\n《海边》\n序\n　　正文。\n";
