@@ -25,6 +25,10 @@ out=$root/build-fuzz/runs/$target
 mkdir -p "$out/corpus"
 log=$out/last.log
 touch "$out/.start"
+# The font libraries' lifelong caches are no leak of ours (as in
+# scripts/sanitize.sh); options the caller set come after, so they win.
+LSAN_OPTIONS="suppressions=$root/scripts/lsan-suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
 status=0
 "$binary" -max_total_time="$seconds" -timeout="$timeout" -max_len=4096 \
     -dict="$root/fuzz/$dict" -artifact_prefix="$out/" -print_final_stats=1 "$@" \
