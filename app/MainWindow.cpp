@@ -26,6 +26,7 @@
 #include <exception>
 
 #include "app/BatchWindow.h"
+#include "app/BookFields.h"
 #include "app/ConversionJob.h"
 #include "app/Dialogs.h"
 #include "app/OutputMenu.h"
@@ -198,6 +199,9 @@ void MainWindow::CreateControls() {
                          listPalette.color(QPalette::Active, QPalette::HighlightedText));
     fileList->setPalette(listPalette);
 
+    bookFields_ = new TBookFields(
+        *titleEdit, *authorEdit, [this] { return fileList->rowCount() > 0; }, this);
+
     webStrip = new TWebStrip(client);
     webStrip->setGeometry(8, kStripHiddenTop, 261, 15);
     connect(webStrip, &TWebStrip::DocumentComplete, this, [this] { onStripLoaded(); });
@@ -336,6 +340,7 @@ void MainWindow::ListOrRefuse(const QString& path, bool fromDrop) {
     if (refusal.isEmpty()) {
         AddFileToList(path);
         outputMenu->ClearBookChoices();
+        bookFields_->BookListed(NativePath(path));
     } else if (fromDrop) {
         QTimer::singleShot(0, this, [this, refusal] {
             dialogs_.Warning(QString::fromUtf8(kApplicationTitle), refusal);

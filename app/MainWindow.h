@@ -21,6 +21,7 @@ class QTableWidget;
 namespace qm {
 
 class TBatchWindow;
+class TBookFields;
 class TConversionJob;
 class TDialogs;
 struct TConversionRequest;
@@ -117,6 +118,7 @@ class MainWindow : public QWidget {
     void SetBusy(bool busy);
 
     TDialogs& dialogs_;
+    TBookFields* bookFields_ = nullptr;    // the title and author follow the listed book
     std::unique_ptr<TConversionJob> job_;  // the running or last run
     QString bookPath_;                     // where the running or last run writes its book
     int32_t listedFileSize_ = 0;

@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include "conversion/book/FrontMatter.h"
 #include "conversion/run/FileNames.h"
+#include "conversion/text/BookEncoding.h"
 #include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
@@ -10,6 +12,13 @@
 #include "platform/Format.h"
 
 namespace qm {
+namespace {
+
+// The front matter lies in the first lines; this much of a file holds them
+// and is as much as the encoding detector reads.
+constexpr size_t kFrontMatterHead = size_t{64} << 10;
+
+}  // namespace
 
 bool HasTxtExtension(const std::string& path, bool anyCase) {
     const std::string extension = ExtractFileExt(path);
@@ -36,6 +45,33 @@ TSourceProbe ProbeSource(const std::string& path, bool anyCaseTxt) {
         }
     }
     return probe;
+}
+
+TBookNameParts OwnBookNames(const std::string& path) {
+    const TBookNameParts named = BookNamePartsOf(BaseNameText(path));
+    TFrontMatter front;
+    // Opening a named pipe would wait for a writer.
+    if (!IsNamedPipe(path)) {
+        try {
+            TFileStream file(path, fmOpenRead | fmShareDenyNone);
+            std::string head(kFrontMatterHead, '\0');
+            size_t got = 0;
+            while (got < head.size()) {
+                const int64_t count =
+                    file.Read(head.data() + got, static_cast<int64_t>(head.size() - got));
+                if (count <= 0) break;
+                got += static_cast<size_t>(count);
+            }
+            head.resize(got);
+            front = ReadFrontMatter(DecodeBookText(head, DetectBookEncoding(head)).text);
+        } catch (const std::exception&) {
+            // Unreadable: the file name says it.
+        }
+    }
+    const auto pick = [](const std::string& fromText, const std::string& fromName) {
+        return IsBlankText(fromText) ? fromName : NameText(fromText);
+    };
+    return {pick(front.title, named.title), pick(front.author, named.author)};
 }
 
 TRunResult<TConversionRequest> PrepareConversion(const TConversionInput& input) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "conversion/book/BookNameParts.h"
 #include "conversion/run/ConversionRun.h"
 #include "conversion/run/RunResult.h"
 
@@ -52,6 +53,13 @@ bool HasTxtExtension(const std::string& path, bool anyCase = false);
 // The list's name column for a path: the file name without its extension,
 // in code page 936 (a GBK name decoded first, see NameText).
 std::string LabelNameOf(const std::string& path);
+
+// The title and author a book gives itself, as a conversion finds them
+// when none is typed: its front matter's (ReadFrontMatter), else its file
+// name's (BookNamePartsOf). The front matter is read from the head of the
+// file in its detected encoding; a file that cannot be read gives its file
+// name's. UTF-8.
+TBookNameParts OwnBookNames(const std::string& path);
 
 // The request for input: the checks above, the recorded and real sizes, the
 // label, and title and author as text (NameText). A source that is not

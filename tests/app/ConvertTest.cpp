@@ -143,13 +143,56 @@ TEST_F(Convert, SuccessWritesAnArchiveAndShowsTheResult) {
     }
 }
 
+// The title and author follow the listed book: each book listed brings its
+// own (its front matter, in its own encoding, else its file name), so what
+// was typed for one book is never written into the next; what was typed
+// while no book was listed, or for the book listed now, stays.
+TEST_F(Convert, TitleAndAuthorFollowTheListedBook) {
+    const std::string a = "a.txt", b = "《山中》作者：乙.txt";
+    const std::string aText =
+        test::Encode("书名：海边的灯塔 作者：林某\r\n\r\n" + kBook, "GB18030");
+    auto fields = [this] {
+        return form.titleEdit->text().toStdString() + "/" + form.authorEdit->text().toStdString();
+    };
+    auto convert = [this](const std::string& name) {
+        SaveAs(scratch / name);
+        RunConvert();
+        return test::Run("unzip -p " + test::Quote(scratch / name) + " OEBPS/content.opf").out;
+    };
+    List(a, aText);
+    EXPECT_EQ(fields(), "海边的灯塔/林某");
+    QTest::keyClicks(form.titleEdit, "A");
+    QTest::keyClicks(form.authorEdit, "B");
+    EXPECT_NE(convert("a.epub").find("<dc:title>海边的灯塔A</dc:title>"), std::string::npos);
+
+    List(b, kBook);
+    EXPECT_EQ(fields(), "山中/乙");
+    const std::string opf = convert("b.epub");
+    EXPECT_EQ(dialogs.log.front(), "file:保存EPUB:山中.epub");
+    EXPECT_NE(opf.find("<dc:title>山中</dc:title>"), std::string::npos) << opf;
+    EXPECT_NE(opf.find("<dc:creator>乙</dc:creator>"), std::string::npos) << opf;
+
+    // Typed with the list empty: kept for the book listed next, and then
+    // that book's; typed for the listed book: kept while it stays listed.
+    form.deleteButton->click();
+    form.titleEdit->clear();
+    QTest::keyClicks(form.titleEdit, "T");
+    List(a, aText);
+    EXPECT_EQ(fields(), "T/林某");
+    QTest::keyClicks(form.authorEdit, "C");
+    List(a, aText);
+    EXPECT_EQ(fields(), "T/林某C");
+    List(b, kBook);
+    EXPECT_EQ(fields(), "山中/乙");
+}
+
 TEST_F(Convert, TooManyPartsWarnsFirstThenReportsFailure) {
     List("tiny.txt", "abc");
     form.partsSpin->SetValue(3);  // not smaller than the 3 bytes
     const std::string archive = scratch / "tiny.epub";
     SaveAs(archive);
     RunConvert();
-    EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:myepub.epub",
+    EXPECT_EQ(dialogs.log, (std::vector<std::string>{"file:保存EPUB:tiny.epub",
                                                      "warning:Quillmark:文件大小小于或等于分割数",
                                                      "result:Quillmark:灰常遗憾，未能转换成功\n"
                                                      "文件大小小于或等于分割数"}));
@@ -405,7 +448,7 @@ TEST_F(Convert, ClosingTheWindowStopsTheRunAndWaitsForIt) {
     EXPECT_TRUE(form.convertButton->isEnabled());
     EXPECT_FALSE(test::Exists(scratch / "long.epub"));
     EXPECT_FALSE(test::Exists(Staging()));
-    EXPECT_EQ(dialogs.log, std::vector<std::string>{"file:保存EPUB:myepub.epub"});
+    EXPECT_EQ(dialogs.log, std::vector<std::string>{"file:保存EPUB:long.epub"});
 }
 
 // Cancel (Esc, or the menu item) while a book is replaced: the old book
@@ -442,7 +485,7 @@ TEST_F(Convert, CancelLeavesTheReplacedBookAsItWasAndNoWorkFile) {
     EXPECT_EQ(left, (std::vector<std::string>{"long.epub", "long.txt", "short.txt"}));
     EXPECT_FALSE(test::Exists(Staging()));
     // Only the save dialog: a run the user stopped needs no box.
-    EXPECT_EQ(dialogs.log, std::vector<std::string>{"file:保存EPUB:myepub.epub"});
+    EXPECT_EQ(dialogs.log, std::vector<std::string>{"file:保存EPUB:long.epub"});
 }
 
 }  // namespace
