@@ -195,8 +195,9 @@ void TBatchWindow::AddSources(const QStringList& paths) {
     ListSources();
 }
 
-// Rows: the files to convert, in order, then what cannot become a book,
-// with the reason.
+// Rows: the files to convert, in order, then what cannot become a book
+// (a file not ending in ".txt", a folder that cannot be read, a link to
+// nothing), failed with the reason.
 void TBatchWindow::ListSources() {
     std::vector<std::string> operands;
     for (const QString& operand : operands_) operands.push_back(Native(operand));
@@ -214,8 +215,10 @@ void TBatchWindow::ListSources() {
         const int row = bookList->rowCount();
         bookList->insertRow(row);
         bookList->setItem(row, colFile, FileCell(refusal.path));
-        bookList->setItem(row, colState, Cell(Text("跳过：") + ReasonText(refusal.reason)));
+        // Failed, as the command line counts it: nothing of it becomes a book.
+        bookList->setItem(row, colState, Cell(Text("失败：") + ReasonText(refusal.reason)));
     }
+    refused_ = static_cast<int>(refused.size());
     summaryLabel->setText(Text("%1 本书").arg(sources_.size()));
 }
 
@@ -295,7 +298,7 @@ void TBatchWindow::OnBatchFinished(int converted, int failed, int notStarted) {
         const QTableWidgetItem* state = bookList->item(row, colState);
         if (state && state->text() == Text("等待")) SetState(row, Text("未开始（已取消）"));
     }
-    QString summary = Text("完成 %1 本，失败 %2 本").arg(converted).arg(failed);
+    QString summary = Text("完成 %1 本，失败 %2 本").arg(converted).arg(failed + refused_);
     if (notStarted > 0) summary += Text("，未开始 %1 本").arg(notStarted);
     summaryLabel->setText(summary);
     SetRunning(false);

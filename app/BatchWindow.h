@@ -84,6 +84,7 @@ class TBatchWindow : public QWidget {
     std::function<TConversionInput()> common_;
     QStringList operands_;              // as added: files and folders
     std::vector<std::string> sources_;  // the files they stand for, in rows 0..
+    int refused_ = 0;                   // the rows after them: what cannot be a book
     QStringList bookNames_;             // the running or last batch's books, by row
     std::unique_ptr<TRunControl> control_;
     std::unique_ptr<TListener> listener_;

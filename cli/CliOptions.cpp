@@ -75,6 +75,12 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
         error = "no FILE given";
         return false;
     }
+    // pandoc's way of asking for standard output: said plainly rather than
+    // taken for a book named "-.epub".
+    if (options.output == "-") {
+        error = "books are not written to standard output (-o -); give a file name after -o";
+        return false;
+    }
     if (!options.output.empty() && options.Batch()) {
         error = "-o names one book; with several FILEs, -O or -r, use -O DIR";
         return false;
@@ -116,7 +122,14 @@ std::string ArchiveNameOf(const TCliOptions& options, const std::string& sourceP
         if (!intoDirectory) return name;
         return output + (output.back() == '/' ? "" : "/") + name;
     }
-    if (ExtractFileExt(output).empty() && !ExtractBaseName(output).empty()) return output + ".epub";
+    // A device or pipe named as it is ("-o /dev/null") is kept, to be
+    // refused: with ".epub" added it would become a new file beside it.
+    const std::filesystem::file_status there = std::filesystem::status(output, unused);
+    const bool special = std::filesystem::exists(there) &&
+                         !std::filesystem::is_regular_file(there) &&
+                         !std::filesystem::is_directory(there);
+    if (!special && ExtractFileExt(output).empty() && !ExtractBaseName(output).empty())
+        return output + ".epub";
     return output;
 }
 

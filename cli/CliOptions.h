@@ -46,7 +46,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
 TConversionInput InputOf(const TCliOptions& options);
 
 // The book's path for the source: OUTPUT with ".epub" added when its name
-// has no extension; without OUTPUT, the name a batch gives the book
+// has no extension and it names no device, pipe or socket (which the run
+// then refuses); without OUTPUT, the name a batch gives the book
 // (BatchTitleRule, BookFileStem, ".epub") in the current directory, or in
 // OUTPUT when that ends in "/" or is an existing directory.
 std::string ArchiveNameOf(const TCliOptions& options, const std::string& sourcePath);

@@ -14,6 +14,7 @@
 #include "platform/AsciiCase.h"
 #include "platform/Exceptions.h"
 #include "platform/FileTimes.h"
+#include "platform/Format.h"
 
 namespace qm {
 namespace {
@@ -217,6 +218,21 @@ std::string ResolvedPath(const std::string& path) {
     std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
                                                          &std::free);
     return resolved ? std::string(resolved.get()) : path;
+}
+
+std::string ReplacedTarget(const std::string& target) {
+    if (!PathExists(target)) return target;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) throw EFOpenError(OpenErrorText(target, errno));
+    if (S_ISREG(st.st_mode)) return ResolvedPath(target);
+    if (S_ISDIR(st.st_mode)) throw EFOpenError(OpenErrorText(target, EISDIR));
+    // Whole sentences, so that a catalogue can say each in another language.
+    const char* format = S_ISFIFO(st.st_mode)
+                             ? "\"%s\" is a named pipe, not a file; nothing was written to it."
+                         : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)
+                             ? "\"%s\" is a device, not a file; nothing was written to it."
+                             : "\"%s\" is a socket, not a file; nothing was written to it.";
+    throw EFOpenError(Format(format, target.c_str()));
 }
 
 bool RemoveFile(const std::string& path) {

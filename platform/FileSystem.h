@@ -115,6 +115,14 @@ bool FileSizeOf(const std::string& path, int64_t& size);
 // The path with every link and "." or ".." resolved; the path itself when
 // that fails.
 std::string ResolvedPath(const std::string& path);
+// The file that writing a new file at target replaces: target itself when
+// nothing is there, else the file it names, links followed (so a link stays
+// a link and its file gets the new content). Only a regular file is ever
+// replaced: renaming over a pipe, a device or a directory would destroy it
+// (or, as root, put a file where a device was). EFOpenError saying what is
+// there otherwise: "\"<target>\" is a named pipe, not a file; nothing was
+// written to it." (a device, a socket), or the open error of a directory.
+std::string ReplacedTarget(const std::string& target);
 // unlink(2); true when the name is gone.
 bool RemoveFile(const std::string& path);
 

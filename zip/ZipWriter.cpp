@@ -101,19 +101,6 @@ void WriteDataDescriptor(TStream& out, const TZipHeaderInfo& entry) {
         throw ENotEnoughRoom(kNotEnoughRoomText);
 }
 
-// Only a regular file is replaced: renaming a work file over a device or a
-// directory would destroy it. A link is followed, so the link stays.
-std::string ReplacedFile(const std::string& target) {
-    if (!PathExists(target)) return target;
-    int error = 0;
-    const TFileKind kind = FileKindOf(target, &error);
-    if (kind == TFileKind::Missing) throw EFOpenError(OpenErrorText(target, error));
-    if (kind != TFileKind::Regular) {
-        throw EFOpenError(OpenErrorText(target, kind == TFileKind::Directory ? EISDIR : EINVAL));
-    }
-    return ResolvedPath(target);
-}
-
 }  // namespace
 
 int32_t Percentage(int64_t part, int64_t whole) {
@@ -131,7 +118,7 @@ TZipWriter::~TZipWriter() = default;
 TZipResult<std::unique_ptr<TZipWriter>> TZipWriter::Create(const std::string& target,
                                                            TZipWriterOptions options) {
     return Capture([&] {
-        const std::string replaced = ReplacedFile(target);
+        const std::string replaced = ReplacedTarget(target);
         TWorkFile::RemoveStale(replaced);
         std::unique_ptr<TZipWriter> writer(new TZipWriter(replaced, std::move(options)));
         writer->out_ = std::make_unique<TArchiveWriter>(

@@ -16,8 +16,8 @@ using TTitleRule = std::function<std::string(const std::string& sourcePath)>;
 std::string FileNameTitle(const std::string& sourcePath);
 
 // Where each book of a batch takes its title from: the typed title when
-// there is one; else, for the classic layout, FileNameTitle; for EPUB 3, the
-// title part of a "《书名》作者：某某" file name (BookNamePartsOf).
+// there is one that shows something (IsBlankText); else, for the classic layout, FileNameTitle; for
+// EPUB 3, the title part of a "《书名》作者：某某" file name (BookNamePartsOf).
 TTitleRule BatchTitleRule(const std::string& typedTitle, bool epub3);
 
 // A file given or found that cannot become a book, and why.
@@ -30,7 +30,9 @@ struct TRefusedSource {
 // files below it (with recursive; sorted by name, hidden entries and links
 // to directories left out). A directory without recursive and a file whose
 // name does not end in ".txt" (in any letter case with anyCaseTxt) are
-// refused. Missing paths are kept: their conversion says what is wrong.
+// refused, and so, below a directory, are a folder that cannot be listed and
+// a ".txt" entry that is a link to nothing, a pipe or a device, each with
+// the reason. Missing paths are kept: their conversion says what is wrong.
 void CollectSources(const std::vector<std::string>& operands, bool recursive, bool anyCaseTxt,
                     std::vector<std::string>& sources, std::vector<TRefusedSource>& refused);
 

@@ -4,14 +4,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
 
 #include "conversion/run/BookTarget.h"
+#include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/TempDir.h"
 #include "platform/WorkFile.h"
@@ -54,6 +57,24 @@ std::string JoinReasons(const std::vector<std::string>& warnings, const std::str
     return text.empty() ? kConversionFailedText : text;
 }
 
+// Puts a finished book where its name leads, as a single run's book is put:
+// what the name names is replaced only when it is a regular file, and a link
+// is written through (ReplacedTarget). A link to another file system gets
+// the book copied beside its file first, so the rename stays whole.
+void PutInPlace(const std::string& stagedPath, const std::string& bookPath) {
+    const std::string replaced = ReplacedTarget(bookPath);
+    const int error = RenameFile(stagedPath, replaced);
+    if (error == EXDEV) {
+        TWorkFile copy(replaced);
+        std::filesystem::copy_file(stagedPath, copy.Path(),
+                                   std::filesystem::copy_options::overwrite_existing);
+        copy.Commit();
+    } else if (error != 0) {
+        throw Exception("Cannot put the book in place as \"" + bookPath + "\". " +
+                        std::strerror(error));
+    }
+}
+
 // Converts one book into stagedPath and renames it onto its name; the
 // reason when the book was not made.
 TConversionResult ConvertBook(const TBatchBook& book, size_t index, const TBatchSettings& settings,
@@ -81,11 +102,11 @@ TConversionResult ConvertBook(const TBatchBook& book, size_t index, const TBatch
         RemoveTree(stagedPath);
         return target.Error();
     }
-    if (const int error = RenameFile(stagedPath, book.bookPath); error != 0) {
+    try {
+        PutInPlace(stagedPath, book.bookPath);
+    } catch (const std::exception& error) {
         RemoveTree(stagedPath);
-        return TRunError{
-            TRunError::Kind::Failed,
-            "Cannot put the book in place as \"" + book.bookPath + "\". " + std::strerror(error)};
+        return TRunError{TRunError::Kind::Failed, error.what()};
     }
     return result;
 }

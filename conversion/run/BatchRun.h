@@ -66,8 +66,10 @@ struct TBatchOutcome {
 // Converts every book of the plan, `settings.jobs` at a time. Each book is
 // built under a hidden directory in outputDir (which must exist; empty is the
 // current directory) and renamed onto its name only when complete, so a book
-// of that name from an earlier run is replaced, never torn. After a stop no
-// further book is started. Never raises.
+// of that name from an earlier run is replaced, never torn. What is already
+// at a name is taken as a single run takes it (CheckBookTarget,
+// ReplacedTarget): a link is written through, anything but an earlier book
+// refused. After a stop no further book is started. Never raises.
 TBatchOutcome RunBatch(const std::vector<TBatchBook>& books, const TBatchSettings& settings,
                        const std::string& outputDir, TBatchListener& listener);
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "zip/SmallEntry.h"
@@ -37,6 +38,12 @@ bool SaysEpub(std::string type) {
 }  // namespace
 
 TRunStatus CheckBookTarget(const std::string& path) {
+    // What a name is refused for before any work: the writer asks the same.
+    try {
+        ReplacedTarget(path);
+    } catch (const EFOpenError& refused) {
+        return TRunError{TRunError::Kind::NotABook, refused.what()};
+    }
     int64_t size = 0;
     if (FileKindOf(path) != TFileKind::Regular || !FileSizeOf(path, size) || size == 0) return {};
     const TZipResult<bool> starts = StartsLikeAnArchive(path);

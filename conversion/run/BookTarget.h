@@ -15,8 +15,9 @@ extern const char* const kNotABookTargetFormat;
 // "mimetype" entry says "application/epub+zip") or an empty file. A file
 // that is no archive at all gets the archive builder's own refusal
 // (kNotAZipTargetFormat); one that cannot be opened, kind Unreadable. A
-// missing path, or one that is not a regular file, passes: writing there
-// fails with its own message.
+// path that names no regular file, links followed (a named pipe, a device,
+// a directory, a link to nothing), fails with ReplacedTarget's reason, kind
+// NotABook. A missing path passes.
 TRunStatus CheckBookTarget(const std::string& path);
 
 }  // namespace qm

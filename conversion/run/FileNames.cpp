@@ -1,5 +1,6 @@
 #include "conversion/run/FileNames.h"
 
+#include "conversion/book/BookNameParts.h"
 #include "conversion/text/BookEncoding.h"
 
 namespace qm {
@@ -50,7 +51,8 @@ std::string BookFileStem(std::string_view typed, std::string_view ending) {
         if (stem.size() + character.size() > room) break;
         stem.append(character);
     }
-    return stem.empty() ? std::string(kDefaultBookName) : stem;
+    // A name of blanks or zero-width characters alone would look like none.
+    return IsBlankText(stem) ? std::string(kDefaultBookName) : stem;
 }
 
 std::string ExtractFileExt(std::string_view path) {

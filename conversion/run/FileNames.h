@@ -26,7 +26,8 @@ inline constexpr const char* kDefaultBookName = "myepub";
 // user chose, without its ending: "/" becomes "_", control characters "_",
 // leading dots go (a book is never hidden, nor "." or ".."), and the name is
 // cut on a character boundary so that it fits kFileNameLimit together with
-// ending (".epub", or " (2).epub" for a second book of one name). Empty
+// ending (".epub", or " (2).epub" for a second book of one name). A stem
+// that shows nothing (empty, blanks, zero-width characters: IsBlankText)
 // becomes kDefaultBookName.
 std::string BookFileStem(std::string_view title, std::string_view ending = ".epub");
 

@@ -3,6 +3,7 @@
 // end, epubcheck judging a book, and a cancel that leaves the books it
 // would have replaced as they were.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include "RecordingDialogs.h"
 #include "app/BatchWindow.h"
 #include "app/MainWindow.h"
+#include "app/ReasonText.h"
 #include "support/TestSupport.h"
 
 namespace qm {
@@ -113,6 +115,23 @@ TEST_F(Batch, ConvertsAShelfAndShowsEachBooksEnd) {
                   test::Quote(scratch / "电子书/甲.epub"));
     EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
     EXPECT_NE(check.out.find("No errors or warnings"), std::string::npos) << check.out;
+}
+
+TEST_F(Batch, WhatCannotBeReadFailsAsOnTheCommandLine) {
+    test::MakeDirs(scratch / "shelf");
+    test::MakeDirs(scratch / "out");
+    test::WriteFile(scratch / "shelf/good.txt", kBook);
+    ASSERT_EQ(::symlink("gone.txt", (scratch / "shelf/broken.txt").c_str()), 0);
+    DropOn(*window, {scratch / "shelf"});
+    ASSERT_EQ(window->bookList->rowCount(), 2);
+    window->outputEdit->setText(QString::fromStdString(scratch / "out"));
+    Run();
+    EXPECT_EQ(StateOf(*window, "good.txt"), "完成 → good.epub");
+    // The reason in the locale's language, as the command line gives it.
+    EXPECT_EQ(
+        StateOf(*window, "broken.txt"),
+        "失败：" + ReasonText("is a link to nothing; there is no book to convert").toStdString());
+    EXPECT_EQ(window->summaryLabel->text().toStdString(), "完成 1 本，失败 1 本");
 }
 
 TEST_F(Batch, CancelStopsTheShelfAndLeavesReplacedBooksAsTheyWere) {

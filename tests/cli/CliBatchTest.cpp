@@ -1,9 +1,12 @@
 // Batches: several books at a time into a directory, read back by Python.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
@@ -131,6 +134,45 @@ TEST_F(CliBatch, BooksOfOneNameAreNumberedAndAnEarlierRunsBookIsReplaced) {
     const auto refused = Cli("-t Title -r -O out .");
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.err.find("-t applies to a single book only"), std::string::npos);
+}
+
+TEST_F(CliBatch, WhatABatchCannotReadIsNamedAndCountedAsFailed) {
+    test::MakeDirs(work / "shelf/locked");
+    test::WriteFile(work / "shelf/good.txt", Text(1));
+    test::WriteFile(work / "shelf/locked/inside.txt", Text(2));
+    ASSERT_EQ(::symlink("gone.txt", (work / "shelf/broken.txt").c_str()), 0);
+    ASSERT_EQ(::mkfifo((work / "shelf/pipe.txt").c_str(), 0644), 0);
+    ASSERT_EQ(::chmod((work / "shelf/locked").c_str(), 0), 0);
+    // Root reads any folder: the batch runs as nobody then, in folders open to it.
+    std::string as;
+    if (::geteuid() == 0) {
+        for (const std::string& dir : {work.Path(), tmp.Path(), work / "shelf"})
+            ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+        as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    struct Case {
+        std::string language, out;
+        std::vector<std::string> named;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"C.UTF-8",
+              "Converted 1 of 4 books.\n",
+              {"shelf/broken.txt: is a link to nothing", "shelf/pipe.txt: is a named pipe",
+               "shelf/locked: is a folder that cannot be read (Permission denied)"}},
+             {"zh_CN.UTF-8",
+              "已转换 1 本书（共 4 本）。\n",
+              {"shelf/broken.txt: 是指向不存在文件的链接", "shelf/pipe.txt: 是命名管道",
+               "shelf/locked: 是无法读取的文件夹（权限不够）"}}}) {
+        const auto run = test::Run("cd " + Quote(work.Path()) + " && TMPDIR=" + Quote(tmp.Path()) +
+                                   " LC_ALL=" + c.language + " " + as +
+                                   Quote(test::BinPath("quillmark-cli")) + " -r -O out shelf");
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.out, c.out);
+        for (const std::string& named : c.named)
+            EXPECT_NE(run.err.find(named), std::string::npos) << named << " in " << run.err;
+    }
+    EXPECT_EQ(Listing(work / "out"), "good.epub\n");
+    ::chmod((work / "shelf/locked").c_str(), 0755);
 }
 
 }  // namespace

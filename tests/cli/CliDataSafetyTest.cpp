@@ -149,7 +149,11 @@ TEST_F(CliDataSafety, TitlesNameBooksInTheChosenFolderOnly) {
                                            {".", "myepub.epub"},
                                            {"..", "myepub.epub"},
                                            {fits, fits + ".epub"},
-                                           {fits + "yz", fits + ".epub"}}) {
+                                           {fits + "yz", fits + ".epub"},
+                                           // Shows nothing: no title, so named after the file.
+                                           {"   ", "two.epub"},
+                                           {"\u200b", "two.epub"},
+                                           {" \u2060\t", "two.epub"}}) {
         for (const char* kind : {"--classic ", "--epub3 "}) {
             const auto run = test::Run("cd " + Quote(chosen) + " && TMPDIR=" + Quote(tmp.Path()) +
                                        " " + Quote(test::BinPath("quillmark-cli")) + " " + kind +
@@ -162,6 +166,64 @@ TEST_F(CliDataSafety, TitlesNameBooksInTheChosenFolderOnly) {
     EXPECT_TRUE(std::filesystem::is_empty(chosen));
     EXPECT_EQ(Leftovers(), "");
     EXPECT_FALSE(test::Exists(work / "../escape.epub"));
+}
+
+TEST_F(CliDataSafety, AnExistingNameIsTakenAloneAsInABatch) {
+    test::WriteFile(work / "two.txt", Book("二", 20));
+    struct Case {
+        std::string what;  // at out/two.epub: a named pipe, a link to a book, a link to a device
+        int exitCode;
+        std::string said;
+    };
+    for (const Case& c : std::vector<Case>{{"pipe", 1, "is a named pipe, not a file"},
+                                           {"book", 0, ""},
+                                           {"null", 1, "is a device, not a file"}}) {
+        for (const char* args : {"-o out/two.epub two.txt", "-O out two.txt"}) {
+            test::Run("rm -rf " + Quote(work / "out") + " " + Quote(work / "lib"));
+            test::MakeDirs(work / "out");
+            test::MakeDirs(work / "lib");
+            const std::string name = work / "out/two.epub";
+            if (c.what == "pipe") {
+                ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0);
+            } else if (c.what == "book") {
+                ASSERT_EQ(Cli("-o lib/earlier.epub two.txt -t Earlier").exitCode, 0);
+                ASSERT_EQ(::symlink("../lib/earlier.epub", name.c_str()), 0);
+            } else {
+                ASSERT_EQ(::symlink("/dev/null", name.c_str()), 0);
+            }
+            const auto run = Cli(args);
+            EXPECT_EQ(run.exitCode, c.exitCode) << c.what << ", " << args << ": " << run.err;
+            if (!c.said.empty()) {
+                EXPECT_NE(run.err.find("\"" + name.substr(work.Path().size()) + "\" " + c.said),
+                          std::string::npos)
+                    << c.what << ", " << args << ": " << run.err;
+            }
+            struct stat st {};
+            ASSERT_EQ(::lstat(name.c_str(), &st), 0) << c.what << ", " << args;
+            EXPECT_EQ(S_ISFIFO(st.st_mode), c.what == "pipe") << args;
+            EXPECT_EQ(S_ISLNK(st.st_mode), c.what != "pipe") << args;
+            if (c.what == "book") {
+                // The link's book is the new one, whole.
+                const auto opf = test::Run("unzip -p " + Quote(work / "lib/earlier.epub") +
+                                           " OEBPS/content.opf");
+                EXPECT_EQ(opf.out.find("<dc:title>Earlier<"), std::string::npos) << args;
+                EXPECT_EQ(Entries("lib/earlier.epub").find("torn"), std::string::npos) << args;
+            }
+            EXPECT_EQ(test::Run("ls -A " + Quote(work / "out")).out, "two.epub\n") << args;
+        }
+    }
+    // A device named alone is refused as it is, not taken for "/dev/null.epub";
+    // standard output is no place for a book.
+    EXPECT_FALSE(test::Exists("/dev/null.epub"));
+    for (const char* output : {"/dev/null", "-"}) {
+        const auto run = Cli(std::string("-o ") + output + " two.txt");
+        EXPECT_NE(run.exitCode, 0) << output;
+        EXPECT_FALSE(test::Exists(std::string(output) + ".epub")) << output;
+        EXPECT_FALSE(test::Exists(work / "-.epub")) << output;
+    }
+    struct stat null {};
+    EXPECT_TRUE(::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode));
+    EXPECT_EQ(Leftovers(), "");
 }
 
 TEST_F(CliDataSafety, ABatchRemovesTheWorkFoldersOfKilledBatches) {

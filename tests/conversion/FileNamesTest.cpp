@@ -49,6 +49,10 @@ TEST(FileNames, ABookFileStemIsOneVisibleNameThatFits) {
         {long300, " (12).epub", long300.substr(0, 81 * 3)},
         {std::string(300, 'x'), ".epub", std::string(250, 'x')},
         {"\xB5\xDA\xD2\xBB", ".epub", "第一"},  // typed in GBK, named as the title reads
+        // Names that show nothing look like none.
+        {"   ", ".epub", "myepub"},
+        {"\u200b", ".epub", "myepub"},
+        {".\u3000\u200d", ".epub", "myepub"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BookFileStem(c.title, c.ending), c.stem) << c.title;
