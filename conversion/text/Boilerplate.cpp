@@ -1,5 +1,8 @@
 #include "conversion/text/Boilerplate.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -13,65 +16,224 @@ namespace {
 
 // Lines at each end of the text where a site's notice is looked for.
 constexpr size_t kEdgeLines = 10;
-// Repeats that make a line a site's stamp rather than the author's text.
+// Repeats that make a site-like line a stamp rather than the author's text.
 constexpr size_t kStampRepeats = 3;
+// Words and characters (a run of Latin letters and digits counts once) that
+// an address may come with and still be an address with little else.
+constexpr size_t kAddressCompany = 3;
+// Characters a line of a site's name may have.
+constexpr size_t kSiteNameLength = 10;
 
-std::string Lowered(std::string_view line) {
-    std::string lower(line);
-    std::ranges::transform(lower, lower.begin(),
-                           [](char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
+// Phrases a site uses about itself and a story hardly ever does.
+constexpr std::string_view kSitePhrases[] = {
+    "本书由", "本书来自", "本站",     "为您",     "更多精彩", "小说网",  "下载网",
+    "文学网", "小说下载", "在线阅读", "全文阅读", "txt下载",  "txt全集", "最新章节",
+    "正版",   "版权归",   "整理制作", "首发",     "网址",     "域名"};
+// Words a site's notice is made of, but a story may use as well: alone they
+// never make a line boilerplate.
+constexpr std::string_view kSiteWords[] = {
+    "下载", "电子书", "仅供", "请记住", "书友", "收藏", "阅读", "txt",   "整理",   "转载",
+    "提供", "网站",   "手机", "免费",   "登陆", "登录", "访问", "ebook", "e-book", "download"};
+// Who a story tells of; a site speaks of itself as 本站 or 我们 and to the
+// reader as 您.
+constexpr std::string_view kPersons[] = {"他", "她", "它", "我", "你"};
+// How a line of a site's name ends (…网, …阁, …书屋).
+constexpr std::string_view kSiteNameEnds[] = {"网", "網", "阁", "閣", "站", "书屋", "書屋"};
+
+// ASCII letters and the URL marks an address is written with.
+bool IsAsciiAddressChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("._~:/?#@%&=+-").find(c) != std::string_view::npos;
 }
 
-bool HoldsUrl(std::string_view line) {
-    const std::string lower = Lowered(line);
-    if (lower.find("www.") != std::string::npos || lower.find("http://") != std::string::npos ||
-        lower.find("https://") != std::string::npos) {
+// The line in ASCII lower case, full-width letters, digits, "." and "/"
+// folded to ASCII (sites write their address in both), other characters
+// kept; `from` maps each folded byte back to where it came from.
+std::string Folded(std::string_view line, std::vector<size_t>* from = nullptr) {
+    std::string folded;
+    int32_t i = 0;
+    const auto n = static_cast<int32_t>(line.size());
+    while (i < n) {
+        const int32_t start = i;
+        UChar32 c = 0;
+        U8_NEXT(line.data(), i, n, c);
+        const bool wideAscii = (c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) ||
+                               (c >= 0xFF41 && c <= 0xFF5A) || c == 0xFF0E || c == 0xFF0F;
+        if (wideAscii || c < 0x80) {
+            const auto ascii = static_cast<char>(wideAscii ? c - 0xFEE0 : c);
+            folded += static_cast<char>(std::tolower(static_cast<unsigned char>(ascii)));
+            if (from) from->push_back(static_cast<size_t>(start));
+        } else {
+            folded.append(line.substr(static_cast<size_t>(start), static_cast<size_t>(i - start)));
+            if (from) from->insert(from->end(), static_cast<size_t>(i - start), start);
+        }
+    }
+    if (from) from->push_back(line.size());
+    return folded;
+}
+
+// True when the run of address characters is a web address: it holds
+// www. or http(s)://, or names a domain whose label has a letter
+// (example.com, but not the 5.cc of a dose).
+bool IsAddress(std::string_view run) {
+    if (run.find("www.") != run.npos || run.find("http://") != run.npos ||
+        run.find("https://") != run.npos) {
         return true;
     }
-    for (const char* domain : {".com", ".net", ".org", ".cn", ".cc"}) {
-        for (size_t at = lower.find(domain); at != std::string::npos;
-             at = lower.find(domain, at + 1)) {
-            const size_t after = at + std::string_view(domain).size();
-            if (at > 0 && std::isalnum(static_cast<unsigned char>(lower[at - 1])) &&
-                (after == lower.size() ||
-                 !std::isalpha(static_cast<unsigned char>(lower[after])))) {
-                return true;
-            }
+    for (std::string_view domain : {".com", ".net", ".org", ".cn", ".cc"}) {
+        for (size_t at = run.find(domain); at != run.npos; at = run.find(domain, at + 1)) {
+            const size_t after = at + domain.size();
+            if (after < run.size() && std::isalpha(static_cast<unsigned char>(run[after])))
+                continue;
+            size_t label = at;
+            while (label > 0 && std::isalnum(static_cast<unsigned char>(run[label - 1]))) --label;
+            const std::string_view name = run.substr(label, at - label);
+            if (std::ranges::any_of(name, [](char c) { return std::isalpha(c) != 0; })) return true;
         }
     }
     return false;
 }
 
-bool HoldsAny(std::string_view line, std::initializer_list<std::string_view> words) {
-    return std::ranges::any_of(words,
-                               [&](std::string_view w) { return line.find(w) != line.npos; });
+// What a line says about where it came from.
+struct TLineSigns {
+    bool address = false;  // it holds a web address
+    bool quoted = false;   // it holds a quotation: dialogue is the story's
+    bool person = false;   // it tells of someone (他, 她, 我 ...): the story's
+    bool prose = false;    // a sentence's punctuation outside the addresses
+    size_t company = 0;    // words and characters outside the addresses
+    size_t phrases = 0;    // distinct phrases only a site uses
+    size_t words = 0;      // distinct words a site's notice is made of
+    size_t length = 0;     // characters outside the addresses
+    std::string rest;      // the folded line without its addresses
+};
+
+bool IsQuoteMark(UChar32 c) {
+    return c == '"' || (c >= 0x2018 && c <= 0x201F) || (c >= 0x300C && c <= 0x300F);
 }
 
-bool HoldsSiteNotice(std::string_view line) {
-    return HoldsAny(line, {"本书由", "下载", "更多精彩", "小说网", "电子书", "免费阅读", "手机阅读",
-                           "收藏本站", "请记住", "书友", "仅供"});
+bool IsProseMark(UChar32 c) {
+    return c == ',' || c == ';' || c == '!' || c == '?' || c == 0x3002 || c == 0xFF01 ||
+           c == 0xFF1F || c == 0xFF0C || c == 0xFF1B || c == 0x3001 || c == 0x2026;
 }
 
-bool HoldsSiteName(std::string_view line) {
-    return HoldsAny(line, {"网", "站", "阁", "書屋", "书屋", "網"});
+TLineSigns Measure(std::string_view line) {
+    TLineSigns signs;
+    const std::string folded = Folded(TrimLine(line));
+    for (size_t k = 0; k < folded.size();) {
+        if (!IsAsciiAddressChar(folded[k])) {
+            signs.rest += folded[k++];
+            continue;
+        }
+        size_t end = k;
+        while (end < folded.size() && IsAsciiAddressChar(folded[end])) ++end;
+        const std::string_view run = std::string_view(folded).substr(k, end - k);
+        if (IsAddress(run))
+            signs.address = true;
+        else
+            signs.rest += run;
+        k = end;
+    }
+    const std::string_view rest = signs.rest;
+    int32_t i = 0;
+    const auto n = static_cast<int32_t>(rest.size());
+    bool inWord = false;
+    UChar32 last = 0;
+    while (i < n) {
+        UChar32 c = 0;
+        U8_NEXT(rest.data(), i, n, c);
+        const bool latin = c < 0x80 && std::isalnum(c);
+        if ((latin && !inWord) || (!latin && u_isalnum(c))) ++signs.company;
+        inWord = latin;
+        signs.quoted |= IsQuoteMark(c);
+        signs.prose |= IsProseMark(c);
+        if (c != ' ' && c != '\t' && c != 0x3000) {
+            ++signs.length;
+            last = c;
+        }
+    }
+    signs.prose |= last == '.';
+    auto count = [&](const auto& list) {
+        return static_cast<size_t>(std::ranges::count_if(
+            list, [&](std::string_view w) { return rest.find(w) != rest.npos; }));
+    };
+    signs.person = std::ranges::any_of(kPersons, [&](std::string_view who) {
+        for (size_t at = rest.find(who); at != rest.npos; at = rest.find(who, at + 1)) {
+            const bool we = rest.substr(at + who.size()).starts_with("们");
+            const bool other = who == "他" && at >= 3 && rest.substr(at - 3, 3) == "其";
+            if (!we && !other) return true;
+        }
+        return false;
+    });
+    signs.phrases = count(kSitePhrases);
+    signs.words = count(kSiteWords);
+    return signs;
+}
+
+// A site's notice or advert as a whole: a phrase only a site uses, with
+// more of the site around it (one more sign, two in a sentence), or an
+// address with little else. A quotation, or a line telling of someone, is
+// the story's.
+bool IsSiteNotice(const TLineSigns& signs) {
+    if (signs.quoted || signs.person) return false;
+    const size_t score = signs.phrases + signs.words + (signs.address ? 1 : 0);
+    if (signs.phrases > 0 && score >= (signs.prose ? 3u : 2u)) return true;
+    return signs.address && !signs.prose && (signs.company <= kAddressCompany || signs.words >= 2);
+}
+
+bool IsSiteNotice(std::string_view line) {
+    return IsSiteNotice(Measure(line));
+}
+
+// A line a site stamps through a book: its notice, or its name alone
+// (笔趣阁, 某某小说网); a repeated line of the story stays.
+bool IsSiteStamp(std::string_view line) {
+    const TLineSigns signs = Measure(line);
+    if (IsSiteNotice(signs)) return true;
+    if (signs.quoted || signs.person || signs.prose || signs.length > kSiteNameLength) return false;
+    const std::string_view rest = TrimLine(signs.rest);
+    return signs.phrases > 0 || std::ranges::any_of(kSiteNameEnds, [&](std::string_view end) {
+               return rest.ends_with(end);
+           });
+}
+
+bool HoldsAddress(std::string_view line) {
+    return Measure(line).address;
+}
+
+// A quick look for what may start an address ("ww" or "htt" in any case,
+// or a full-width w or h), so that most lines are never folded.
+bool MayHoldAddressHead(std::string_view line) {
+    const auto at = [&](size_t k) { return static_cast<unsigned char>(line[k]); };
+    for (size_t k = 0; k + 2 < line.size(); ++k) {
+        const unsigned char c = at(k) | 0x20;
+        if (c == 'w' && ((at(k + 1) | 0x20) == 'w' || at(k + 1) == 0xEF)) return true;
+        if (c == 'h' && (at(k + 1) | 0x20) == 't' && (at(k + 2) | 0x20) == 't') return true;
+        if (at(k) == 0xEF && ((at(k + 1) == 0xBC && (at(k + 2) == 0xB7 || at(k + 2) == 0xA8)) ||
+                              (at(k + 1) == 0xBD && (at(k + 2) == 0x97 || at(k + 2) == 0x88))))
+            return true;
+    }
+    return false;
 }
 
 // Where a web address that ends the line starts, when the text before it is
 // a whole sentence of the book (a site stamped its address onto it): the
 // address goes, the sentence stays. npos otherwise.
 size_t StampedAddressStart(std::string_view line) {
+    if (!MayHoldAddressHead(line)) return std::string_view::npos;
     line = TrimLineEnd(line);
     const size_t space = line.find_last_of(" \t");
+    std::vector<size_t> from;
+    const std::string folded = Folded(line, &from);
     size_t start = std::string_view::npos;
-    for (std::string_view head : {"http://", "https://", "www.", "Www.", "WWW."}) {
-        const size_t at = line.rfind(head);
-        if (at != std::string_view::npos && (space == std::string_view::npos || at > space))
-            start = std::min(start == std::string_view::npos ? at : start, at);
+    for (std::string_view head : {"http://", "https://", "www."}) {
+        const size_t at = folded.rfind(head);
+        if (at == std::string::npos) continue;
+        const size_t where = from[at];
+        if (space == std::string_view::npos || where > space) start = std::min(start, where);
     }
     if (start == std::string_view::npos || start == 0) return std::string_view::npos;
     const std::string_view before = TrimLineEnd(line.substr(0, start));
-    if (!EndsWithClosingMark(before) || HoldsSiteNotice(before) || HoldsUrl(before))
+    if (!EndsWithClosingMark(before) || HoldsAddress(before) || IsSiteNotice(line))
         return std::string_view::npos;
     return start;
 }
@@ -85,7 +247,7 @@ long GutenbergMarker(const std::vector<std::string_view>& lines, std::string_vie
     for (size_t k = 0; k < lines.size(); ++k) {
         const std::string_view line = TrimLine(lines[k]);
         if (!line.starts_with("***")) continue;
-        const std::string lower = Lowered(line);
+        const std::string lower = Folded(line);
         if (lower.find(what) != std::string::npos &&
             lower.find("project gutenberg") != std::string::npos) {
             return static_cast<long>(k);
@@ -100,11 +262,6 @@ struct TCleaning {
     explicit TCleaning(size_t lines) : drop(lines, false), cut(lines, std::string_view::npos) {}
     std::vector<bool> drop;
     std::vector<size_t> cut;
-
-    void Stamped(const std::vector<std::string_view>& lines, size_t k) {
-        cut[k] = StampedAddressStart(lines[k]);
-        drop[k] = cut[k] == std::string_view::npos;
-    }
 };
 
 void MarkGutenberg(const std::vector<std::string_view>& lines, std::vector<bool>& drop) {
@@ -114,13 +271,14 @@ void MarkGutenberg(const std::vector<std::string_view>& lines, std::vector<bool>
     if (end > start) std::fill(drop.begin() + end, drop.end(), true);
 }
 
-// The non-blank lines among the first and the last kEdgeLines that hold a
-// URL or a notice.
+// The non-blank lines among the first and the last kEdgeLines that are a
+// site's notice as a whole.
 void MarkEdges(const std::vector<std::string_view>& lines, TCleaning& cleaning) {
     auto mark = [&](size_t k, size_t& seen) {
         if (cleaning.drop[k] || IsBlankLine(lines[k])) return;
         ++seen;
-        if (HoldsUrl(lines[k]) || HoldsSiteNotice(lines[k])) cleaning.Stamped(lines, k);
+        if (cleaning.cut[k] == std::string_view::npos && IsSiteNotice(lines[k]))
+            cleaning.drop[k] = true;
     };
     size_t seen = 0;
     for (size_t k = 0; k < lines.size() && seen < kEdgeLines; ++k) mark(k, seen);
@@ -128,18 +286,24 @@ void MarkEdges(const std::vector<std::string_view>& lines, TCleaning& cleaning) 
     for (size_t k = lines.size(); k > 0 && seen < kEdgeLines; --k) mark(k - 1, seen);
 }
 
+// Word counts, addresses stamped on sentences, and site stamps repeated
+// through the book.
 void MarkStamps(const std::vector<std::string_view>& lines, TCleaning& cleaning) {
     std::unordered_map<std::string_view, size_t> repeats;
     for (std::string_view line : lines) {
         if (!IsBlankLine(line)) ++repeats[TrimLine(line)];
     }
+    std::unordered_map<std::string_view, bool> stamps;
     for (size_t k = 0; k < lines.size(); ++k) {
         const std::string_view line = TrimLine(lines[k]);
+        if (line.empty()) continue;
         if (IsWordCountLine(line)) cleaning.drop[k] = true;
-        if (HoldsUrl(line)) cleaning.cut[k] = StampedAddressStart(lines[k]);
-        if (line.empty() || repeats[line] < kStampRepeats) continue;
-        if (HoldsUrl(line) || HoldsSiteNotice(line) || HoldsSiteName(line))
-            cleaning.Stamped(lines, k);
+        cleaning.cut[k] = StampedAddressStart(lines[k]);
+        if (repeats[line] < kStampRepeats || cleaning.cut[k] != std::string_view::npos) continue;
+        const auto known = stamps.find(line);
+        const bool stamp =
+            known != stamps.end() ? known->second : (stamps[line] = IsSiteStamp(line));
+        if (stamp) cleaning.drop[k] = true;
     }
 }
 

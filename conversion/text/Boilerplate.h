@@ -6,18 +6,22 @@
 
 namespace qm {
 
-// Removes from the UTF-8 text, line by line:
+// Removes from the UTF-8 text, line by line, only what is boilerplate as a
+// whole:
 // - a Project Gutenberg header and licence: everything up to its
 //   "*** START OF ..." line and from its "*** END OF ..." line on;
 // - `本章字数:` lines (a site's word count under each chapter);
-// - among the first and last ten non-blank lines, those holding a URL
-//   (www., http://, a .com/.net/.org/.cn/.cc address) or a download site's
-//   notice (本书由, 下载, 更多精彩, 小说网 ...);
-// - anywhere, a line repeated three or more times that holds a URL, such a
-//   notice or a site's name (…网, …站, …阁).
-// Anywhere, a sentence of the book that a site stamped its address onto
-// ("…去。http://www.…") keeps the sentence and loses the address. With
-// nothing to take out, the text is left as it was.
+// - among the first and last ten non-blank lines, and anywhere when
+//   repeated three or more times, a site's notice: a web address with
+//   little else, or a phrase only a site writes (本书由, 本站, 更多精彩 ...)
+//   with more signs of the site around it;
+// - anywhere, repeated three or more times, a short line of a site's name
+//   (…网, …阁, …站).
+// A line with a quotation or one telling of someone (他, 她, 我 ...) is the
+// story's and stays, whatever words it holds. Anywhere, a sentence of the
+// book that a site stamped its address onto ("…去。http://www.…") keeps the
+// sentence and loses the address. With nothing to take out, the text is
+// left as it was.
 struct TCleanCount {
     size_t lines = 0;      // lines removed whole
     size_t addresses = 0;  // addresses cut from the end of a sentence

@@ -67,6 +67,10 @@ TEST_F(TidyCli, ArchiveTextsComeOutAsBooks) {
     chinese += "\n第1章 7月15日\n";
     for (int p = 0; p < 5; ++p) chinese += "　　海风吹过小镇，第" + std::to_string(p) + "天。\n";
     chinese += "＊　＊　＊\n　　夜里下雨了。\n";
+    // Lines of the story that hold a site's words; only the last line goes.
+    for (int k = 0; k < 3; ++k) chinese += "　　“站住！”\n";
+    chinese +=
+        "　　她说：“请记住，我永远爱你。”\n更多精彩好书，请登陆某某小说网--www.example.com\n";
     test::WriteFile(work / "sea.txt", chinese);
     const auto sea = Cli("--vertical -o sea sea.txt");
     ASSERT_EQ(sea.exitCode, 0) << sea.err;
@@ -80,9 +84,18 @@ TEST_F(TidyCli, ArchiveTextsComeOutAsBooks) {
               std::string::npos);
     ExpectValid("sea.epub");
     const auto cleaned = Cli("--vertical --clean -o sea sea.txt");
-    EXPECT_NE((cleaned.out + cleaned.err).find("Clean-up removed 1 line "), std::string::npos)
+    EXPECT_NE((cleaned.out + cleaned.err).find("Clean-up removed 2 lines "), std::string::npos)
         << cleaned.err;
-    EXPECT_EQ(Entry("sea.epub", "OEBPS/text/p00001.xhtml").find("申明"), std::string::npos);
+    const std::string cleanText =
+        test::Run("unzip -p " + Quote(work / "sea.epub") + " 'OEBPS/text/*'").out;
+    EXPECT_EQ(cleanText.find("申明"), std::string::npos);
+    EXPECT_EQ(cleanText.find("更多精彩"), std::string::npos);
+    size_t halts = 0;
+    for (size_t at = cleanText.find("站住"); at != std::string::npos;
+         at = cleanText.find("站住", at + 1))
+        ++halts;
+    EXPECT_EQ(halts, 3u) << cleanText;
+    EXPECT_NE(cleanText.find("请记住，我永远爱你。"), std::string::npos) << cleanText;
     ExpectValid("sea.epub");
 }
 
