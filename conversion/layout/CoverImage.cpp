@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <memory>
 
+#include "conversion/book/TitleLine.h"
 #include "conversion/layout/Epub3Documents.h"
 #include "conversion/layout/ImageEncode.h"
 #include "platform/Exceptions.h"
+#include "platform/Headroom.h"
 
 namespace qm {
 namespace {
@@ -24,6 +26,13 @@ constexpr double kAuthorLargest = 128, kAuthorOneLine = 84, kAuthorSmallest = 48
 // block fits at size s when it fits kReference / s times the room. The
 // face is loaded once, not once per size tried.
 constexpr double kReference = 100;
+// Pango starts two threads for each face it looks up (and one to load the
+// font configuration, once), and GLib ends the process when one fails to
+// start or an allocation fails; the faces (a CJK face is mapped twice, some
+// 50 MB) and the canvas take most of the memory. This much must be free
+// before drawing starts.
+constexpr int kCoverThreads = 4;
+constexpr size_t kCoverBytes = size_t{160} << 20;
 
 struct TObjectUnref {
     void operator()(void* object) const { g_object_unref(object); }
@@ -51,7 +60,7 @@ bool StartsWith(const std::string& text, const char* prefix) {
 class TCoverSetter {
   public:
     explicit TCoverSetter(const std::string& language)
-        : map_(pango_cairo_font_map_new()), context_(pango_font_map_create_context(map_.get())) {
+        : map_(NewFontMap()), context_(pango_font_map_create_context(map_.get())) {
         cairo_font_options_t* options = cairo_font_options_create();
         cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
         cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
@@ -83,6 +92,12 @@ class TCoverSetter {
     }
 
   private:
+    static PangoFontMap* NewFontMap() {
+        const std::string shortfall = HeadroomShortfall(kCoverThreads, kCoverBytes);
+        if (!shortfall.empty()) throw Exception("The cover could not be drawn: " + shortfall + ".");
+        return pango_cairo_font_map_new();
+    }
+
     TFontMap map_;
     TContext context_;
     std::string families_;
@@ -95,18 +110,23 @@ void SetWidth(PangoLayout* layout, double scale, double width) {
 // Every line is within the width (a word too long for it is left whole
 // and runs over), and every line after the first starts where Unicode's
 // rules let a line start: never inside a word, never with closing punctuation.
+// A line's character offset is counted on from the line before, not from
+// the text's start.
 bool LinesFit(PangoLayout* layout) {
     int count = 0;
     const PangoLogAttr* attributes = pango_layout_get_log_attrs_readonly(layout, &count);
     const char* text = pango_layout_get_text(layout);
     const int width = pango_layout_get_width(layout);
+    long at = 0;
+    int counted = 0;  // the byte at which `at` characters lie before
     for (GSList* line = pango_layout_get_lines_readonly(layout); line; line = line->next) {
         auto* set = static_cast<PangoLayoutLine*>(line->data);
         PangoRectangle logical{};
         pango_layout_line_get_extents(set, nullptr, &logical);
         if (logical.width > width) return false;
         if (set->start_index == 0) continue;
-        const auto at = static_cast<int>(g_utf8_pointer_to_offset(text, text + set->start_index));
+        at += g_utf8_pointer_to_offset(text + counted, text + set->start_index);
+        counted = set->start_index;
         if (at < count && !attributes[at].is_line_break) return false;
     }
     return true;
@@ -195,7 +215,19 @@ std::vector<std::string> LinesOf(PangoLayout* layout) {
 struct TCoverBlocks {
     TLayout title, author;
     double titleSize = 0, authorSize = 0;
+    bool titleLeftOut = false, authorLeftOut = false;
 };
+
+// The first line of a title or name, or nothing when some character of it
+// has no face among those installed (Pango would draw a box in its place).
+std::string Drawable(const TCoverSetter& setter, const std::string& text, PangoWeight weight,
+                     bool& leftOut) {
+    std::string line = TitleLine(text);
+    const TLayout probe = setter.Block(line, weight, 1);
+    leftOut = pango_layout_get_unknown_glyphs_count(probe.get()) > 0;
+    if (leftOut) line.clear();
+    return line;
+}
 
 // The title broken where Unicode allows, or one clause a line when that
 // keeps it nearly as large.
@@ -278,6 +310,32 @@ void Paint(cairo_t* cairo, const TCoverBlocks& blocks) {
 
 }  // namespace
 
+// The setter with its faces looked up, and what it is to set.
+struct TCoverPlan::TSetting {
+    TSetting(const std::string& givenTitle, const std::string& givenAuthor,
+             const std::string& language)
+        : setter(language),
+          title(Drawable(setter, givenTitle, PANGO_WEIGHT_BOLD, titleLeftOut)),
+          author(Drawable(setter, givenAuthor, PANGO_WEIGHT_NORMAL, authorLeftOut)) {}
+
+    TCoverBlocks Blocks() const {
+        TCoverBlocks blocks = SetBlocks(setter, title, author);
+        blocks.titleLeftOut = titleLeftOut;
+        blocks.authorLeftOut = authorLeftOut;
+        return blocks;
+    }
+
+    TCoverSetter setter;
+    bool titleLeftOut = false, authorLeftOut = false;
+    std::string title, author;
+};
+
+TCoverPlan::TCoverPlan(const std::string& title, const std::string& author,
+                       const std::string& language)
+    : setting_(std::make_unique<TSetting>(title, author, language)) {}
+TCoverPlan::TCoverPlan(TCoverPlan&&) noexcept = default;
+TCoverPlan::~TCoverPlan() = default;
+
 std::string CoverFontFamilies(const std::string& language) {
     const char* cut = "SC";
     if (StartsWith(language, "ja")) {
@@ -290,16 +348,26 @@ std::string CoverFontFamilies(const std::string& language) {
 
 TCoverLayout LayoutCover(const std::string& title, const std::string& author,
                          const std::string& language) {
-    const TCoverSetter setter(language);
-    const TCoverBlocks blocks = SetBlocks(setter, title, author);
-    return TCoverLayout{LinesOf(blocks.title.get()), LinesOf(blocks.author.get()), blocks.titleSize,
+    const TCoverBlocks blocks = TCoverPlan(title, author, language).setting_->Blocks();
+    TCoverLayout layout{LinesOf(blocks.title.get()), LinesOf(blocks.author.get()), blocks.titleSize,
                         blocks.authorSize};
+    layout.titleLeftOut = blocks.titleLeftOut;
+    layout.authorLeftOut = blocks.authorLeftOut;
+    return layout;
 }
 
 TBookResource DrawCoverImage(const std::string& title, const std::string& author,
                              const std::string& language) {
-    const TCoverSetter setter(language);
-    const TCoverBlocks blocks = SetBlocks(setter, title, author);
+    return DrawCover(title, author, language).image;
+}
+
+TDrawnCover DrawCover(const std::string& title, const std::string& author,
+                      const std::string& language) {
+    return TCoverPlan(title, author, language).Draw();
+}
+
+TDrawnCover TCoverPlan::Draw() const {
+    const TCoverBlocks blocks = setting_->Blocks();
     const std::unique_ptr<cairo_surface_t, TSurfaceFree> surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, kCoverWidth, kCoverHeight));
     const std::unique_ptr<cairo_t, TCairoFree> cairo(cairo_create(surface.get()));
@@ -309,14 +377,17 @@ TBookResource DrawCoverImage(const std::string& title, const std::string& author
         throw Exception(std::string("The cover could not be drawn: ") +
                         cairo_status_to_string(cairo_status(cairo.get())) + ".");
     }
-    TBookResource image;
+    TDrawnCover drawn;
+    TBookResource& image = drawn.image;
     image.bytes = EncodeJpeg(cairo_image_surface_get_data(surface.get()), kCoverWidth, kCoverHeight,
                              cairo_image_surface_get_stride(surface.get()), 92);
     image.mediaType = "image/jpeg";
     image.extension = ".jpg";
     image.width = kCoverWidth;
     image.height = kCoverHeight;
-    return image;
+    drawn.titleLeftOut = blocks.titleLeftOut;
+    drawn.authorLeftOut = blocks.authorLeftOut;
+    return drawn;
 }
 
 }  // namespace qm

@@ -234,7 +234,7 @@ TChapterCount DivideBook(TBook& book, const std::optional<TChapterDetector>& det
 // The book read, decoded, converted and divided as the request asks; the
 // digest (when given) takes what makes the book what it is. With drawnCover,
 // a cover is drawn from the title, author and language on a thread of its
-// own as soon as they are known.
+// own as soon as they are known; the language is waited for then.
 TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* digest,
                TChapterCount& found, std::future<TDrawnCover>* drawnCover = nullptr) {
     const TEpub3Options& options = request.options;
@@ -258,10 +258,11 @@ TBook ReadBook(const TConversionRequest& request, TConversionUi& ui, TSha1* dige
     const bool titleDropped = CompleteBook(book, request, named, front, ui);
     const std::shared_future<std::string> language = BookLanguage(book, options);
     if (drawnCover) {
-        *drawnCover =
-            std::async(std::launch::async, [language, title = book.title, author = book.author] {
-                return DrawCover(title, author, language.get());
-            });
+        // Made ready here, while nothing else of the run is under way: the
+        // threads Pango starts to look up the faces then find the room that
+        // was checked for them (GLib ends the process when one cannot start).
+        auto plan = std::make_shared<const TCoverPlan>(book.title, book.author, language.get());
+        *drawnCover = std::async(std::launch::async, [plan] { return plan->Draw(); });
     }
     TidyText(book, detector, options, titleDropped, ui);
     // The language, still being guessed, names only a few labels.

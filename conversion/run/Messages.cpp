@@ -122,6 +122,15 @@ constexpr TEntry kCatalogue[] = {
     {"Unknown text encoding \"%s\"%s", "未知的文本编码“%s”%s"},
     {"Decoding failed: %s", "解码失败：%s"},
     {"Not enough room to write archive", "磁盘空间不足，无法写入压缩包"},
+    // The drawn cover's.
+    {"The cover could not be drawn: %s.", "无法绘制封面：%s。"},
+    {"no new thread can be started (%s)", "无法再启动线程（%s）"},
+    {"not enough memory is left (%s)", "剩余内存不足（%s）"},
+    {"The cover is drawn without the book's title: no installed font has all of its characters.",
+     "封面上未印书名：已安装的字体都不能显示书名的全部文字。"},
+    {"The cover is drawn without the author's name: no installed font has all of its "
+     "characters.",
+     "封面上未印作者名：已安装的字体都不能显示作者名的全部文字。"},
     // The options' reasons: a cover, a font, a name the run does not know.
     {"The cover image \"%s\" is a named pipe, not a file.", "封面图片“%s”是命名管道，不是文件。"},
     {"The font \"%s\" is a named pipe, not a file.", "字体“%s”是命名管道，不是文件。"},
@@ -160,6 +169,8 @@ constexpr TEntry kCatalogue[] = {
     {"File too large", "文件过大"},
     {"Operation not permitted", "不允许的操作"},
     {"Too many levels of symbolic links", "符号链接层数过多"},
+    {"Resource temporarily unavailable", "资源暂时不可用"},
+    {"Cannot allocate memory", "无法分配内存"},
 };
 
 // ICU's names of the mistakes a pattern can hold, in words.

@@ -1,17 +1,31 @@
-// The generated cover: where its lines break, and that what it draws stays
-// inside the margins. Readers judge the finished book in the CLI suite.
+// The generated cover: where its lines break, that what it draws stays
+// inside the margins, that only a title's first line reaches it, and that it
+// stops with a reason rather than with the process when the room runs out.
+// Readers judge the finished book in the CLI suite.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
+#include <pango/pangocairo.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
 // After <cstdio>, which it needs.
 #include <jpeglib.h>
 
+#include "conversion/RecordingUi.h"
+#include "conversion/book/TitleLine.h"
 #include "conversion/layout/CoverImage.h"
+#include "conversion/run/ConversionRun.h"
+#include "platform/Exceptions.h"
+#include "support/TestSupport.h"
 
 namespace qm {
 namespace {
@@ -133,6 +147,149 @@ TEST(CoverImage, DrawingStaysInsideTheMarginsAndIsTheSameEachTime) {
         }
         EXPECT_GT(darkest, 170) << title;
     }
+}
+
+TEST(CoverImage, OnlyATitlesFirstLineReachesTheBookAndTheCover) {
+    const struct {
+        std::string given, kept;
+    } cases[] = {
+        {"Dune\nrest", "Dune"},
+        {"Dune\r\nrest", "Dune"},
+        {"甲\u2029乙", "甲"},
+        {"甲\u2028乙", "甲"},
+        {"甲\u0085乙", "甲"},
+        {"A\vB\fC", "A"},
+        {" \n\u3000\r\nDune\nrest", "Dune"},  // blank lines first
+        {test::Repeat("书", 200), test::Repeat("书", 200)},
+        {test::Repeat("书", 201) + "\nrest", test::Repeat("书", 199) + "…"},
+        {test::Repeat("a", 300), test::Repeat("a", 199) + "…"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TitleLine(c.given), c.kept) << c.given.substr(0, 40);
+
+    // A whole book's worth of title, as a text's first line, and pasted in.
+    test::ScratchDir scratch;
+    std::string paragraphs;
+    for (int k = 0; k < 3000; ++k)
+        paragraphs += (k ? "\u2029" : "") + std::to_string(k) + "天地玄黄";
+    test::WriteFile(scratch / "book.txt", "书名：" + paragraphs + "\n\n第一章 开始\n正文。\n");
+    TConversionRequest request;
+    request.sourcePath = scratch / "book.txt";
+    request.archiveName = scratch / "book.epub";
+    request.options.epub3 = true;
+    request.author = test::Repeat("某某\n", 8000);
+    test::RecordingUi ui;
+    ASSERT_TRUE(RunConversion(request, ui));
+    const auto unzip = [&](const char* entries) {
+        return test::Run("unzip -p " + test::Quote(request.archiveName) + " " + entries).out;
+    };
+    std::smatch found;
+    const std::string package = unzip("OEBPS/content.opf");
+    ASSERT_TRUE(std::regex_search(package, found, std::regex("<dc:title>([^<]*)<")));
+    EXPECT_EQ(found[1], "0天地玄黄");
+    ASSERT_TRUE(std::regex_search(package, found, std::regex(">([^<]*)</dc:creator>")));
+    EXPECT_EQ(found[1], "某某");
+    // What the text's line says beyond the title stays in the book.
+    EXPECT_NE(unzip("'OEBPS/text/*.xhtml'").find("2999天地玄黄"), std::string::npos);
+
+    std::string shown;
+    for (const std::string& line : LayoutCover(paragraphs, "", "zh-CN").titleLines) shown += line;
+    EXPECT_EQ(shown, "0天地玄黄");
+}
+
+// The unknown glyphs Pango finds in text, with the faces fontconfig offers now.
+int BoxesIn(const std::string& text) {
+    PangoFontMap* map = pango_cairo_font_map_new();
+    PangoContext* context = pango_font_map_create_context(map);
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    const int boxes = pango_layout_get_unknown_glyphs_count(layout);
+    g_object_unref(layout);
+    g_object_unref(context);
+    g_object_unref(map);
+    return boxes;
+}
+
+// A machine with Latin faces only (no CJK font installed), while it lives.
+class LatinFontsOnly {
+  public:
+    explicit LatinFontsOnly(const test::ScratchDir& scratch)
+        : previous_(FcConfigReference(nullptr)), latin_(FcConfigCreate()) {
+        test::WriteFile(scratch / "fonts.conf",
+                        "<?xml version=\"1.0\"?>\n<fontconfig><dir>/usr/share/fonts/truetype/"
+                        "dejavu</dir><cachedir>" +
+                            scratch / "cache" + "</cachedir></fontconfig>\n");
+        const std::string conf = scratch / "fonts.conf";
+        FcConfigParseAndLoad(latin_, reinterpret_cast<const FcChar8*>(conf.c_str()), FcTrue);
+        FcConfigBuildFonts(latin_);
+        FcConfigSetCurrent(latin_);
+    }
+    ~LatinFontsOnly() {
+        FcConfigSetCurrent(previous_);
+        FcConfigDestroy(previous_);
+        FcConfigDestroy(latin_);
+    }
+
+  private:
+    FcConfig *previous_, *latin_;
+};
+
+TEST(CoverImage, WhatNoInstalledFontCanDrawIsLeftOffAndSaid) {
+    test::ScratchDir scratch;
+    const LatinFontsOnly latinOnly(scratch);
+    ASSERT_GT(BoxesIn("斗罗大陆"), 0);  // the machine this test stands for
+
+    const TCoverLayout chinese = LayoutCover("斗罗大陆", "Tang Jia San Shao", "zh-CN");
+    EXPECT_TRUE(chinese.titleLeftOut);
+    EXPECT_FALSE(chinese.authorLeftOut);
+    for (const auto* lines : {&chinese.titleLines, &chinese.authorLines}) {
+        for (const std::string& line : *lines) EXPECT_EQ(BoxesIn(line), 0) << line;
+    }
+    EXPECT_EQ(chinese.authorLines, std::vector<std::string>{"Tang Jia San Shao"});
+
+    test::WriteFile(scratch / "book.txt", "《斗罗大陆》作者：唐家三少\n\n第一章 开始\n正文。\n");
+    TConversionRequest request;
+    request.sourcePath = scratch / "book.txt";
+    request.archiveName = scratch / "book.epub";
+    request.options.epub3 = true;
+    test::RecordingUi ui;
+    ASSERT_TRUE(RunConversion(request, ui));
+    std::string warnings;
+    for (const auto& [caption, text] : ui.warnings) warnings += text + "\n";
+    EXPECT_NE(warnings.find("The cover is drawn without the book's title"), std::string::npos);
+    EXPECT_NE(warnings.find("The cover is drawn without the author's name"), std::string::npos);
+}
+
+// The address space in use, in bytes.
+size_t AddressSpaceInUse() {
+    size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    return pages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Draws a cover where one more thread's stack does not fit the address
+// space; ends the process with 1 and the reason when the cover stops.
+void DrawWithoutRoomForAThread() {
+    pthread_attr_t defaults;
+    size_t stack = 0;
+    pthread_getattr_default_np(&defaults);
+    pthread_attr_getstacksize(&defaults, &stack);
+    const rlimit limit{AddressSpaceInUse() + stack / 2, RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &limit);
+    try {
+        DrawCover("书名", "作者", "zh-CN");
+    } catch (const Exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        _exit(1);
+    }
+    _exit(0);
+}
+
+// GLib ends the process (SIGTRAP) when Pango cannot start a thread; the
+// cover must stop first, with its reason.
+TEST(CoverImageDeathTest, NoRoomForAThreadStopsTheCoverWithItsReason) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(DrawWithoutRoomForAThread(), ::testing::ExitedWithCode(1),
+                "The cover could not be drawn: no new thread can be started");
 }
 
 }  // namespace
