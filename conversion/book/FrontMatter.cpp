@@ -73,24 +73,29 @@ bool IsDynastyName(std::string_view line) {
 class TFrontScan {
   public:
     explicit TFrontScan(const std::vector<std::string_view>& lines)
-        : taken(lines.size(), false), lines_(lines) {}
+        : taken(lines.size(), false), under(lines.size(), -1), lines_(lines) {}
 
     TFrontMatter found;
     std::vector<bool> taken;
+    // For an author's line under a title line (taken or not): that line.
+    std::vector<long> under;
 
     void Run() {
         size_t seen = 0;
         long previous = -1;  // the non-blank line before, when it was not taken
+        long last = -1;      // the non-blank line before
         for (size_t k = 0; k < lines_.size() && seen < kFrontLines; ++k) {
             const std::string_view line = TrimLine(lines_[k]);
             if (line.empty()) continue;
             ++seen;
             if (Take(line, previous)) {
                 taken[k] = true;
+                if (authorUnder_) under[k] = last;
                 previous = -1;
             } else {
                 previous = static_cast<long>(k);
             }
+            last = static_cast<long>(k);
             titleAbove_ = taken[k] && !found.title.empty() && found.author.empty();
         }
         if (found.title.empty() || found.author.empty()) ReadHeader();
@@ -98,6 +103,7 @@ class TFrontScan {
 
   private:
     bool Take(std::string_view line, long previous) {
+        authorUnder_ = false;
         if (line.starts_with("《")) return TakeBracketed(line);
         for (std::string_view label : {"书名", "書名"}) {
             std::string_view rest = AfterColon(line, label);
@@ -116,6 +122,7 @@ class TFrontScan {
         } else {
             return false;
         }
+        authorUnder_ = titleAbove_ || PlainAbove(previous);
         TakeTitleAbove(previous);
         Set("", author);
         return true;
@@ -165,7 +172,8 @@ class TFrontScan {
     }
 
     const std::vector<std::string_view>& lines_;
-    bool titleAbove_ = false;  // the line before gave the title and no author
+    bool titleAbove_ = false;   // the line before gave the title and no author
+    bool authorUnder_ = false;  // the line taken names an author under a title line
 };
 
 // The text without the dropped ones of its first lines; the rest as it was.
@@ -217,9 +225,14 @@ TFrontMatter ReadFrontMatter(std::string_view text) {
     TFrontScan scan(lines);
     scan.Run();
     TFrontMatter found = std::move(scan.found);
+    const auto startOf = [&](size_t k) {
+        return static_cast<size_t>(lines[k].data() - text.data());
+    };
     for (size_t k = 0; k < lines.size(); ++k) {
-        if (scan.taken[k])
-            found.namingLines.push_back(static_cast<size_t>(lines[k].data() - text.data()));
+        if (!scan.taken[k]) continue;
+        const long under = scan.under[k];
+        found.namingLines.push_back(
+            {startOf(k), under < 0 ? TNamingLine::kNone : startOf(static_cast<size_t>(under))});
     }
     return found;
 }
@@ -230,17 +243,22 @@ TNamesDropped DropNamingLines(std::string& text, const TFrontMatter& front, std:
     if (front.namingLines.empty()) return dropped;
     const std::vector<std::string_view> lines = SplitHeadLines(text, kHeaderLines, kFrontLines);
     std::vector<bool> drop(lines.size(), false);
+    std::vector<size_t> droppedStarts;
     bool any = false;
     for (size_t k = 0; k < lines.size(); ++k) {
         const size_t start = static_cast<size_t>(lines[k].data() - text.data());
-        if (std::find(front.namingLines.begin(), front.namingLines.end(), start) ==
-            front.namingLines.end())
+        const auto naming = std::ranges::find(front.namingLines, start, &TNamingLine::start);
+        if (naming == front.namingLines.end()) continue;
+        // A poem's poet stays with the poem's title when that stays.
+        if (naming->under != TNamingLine::kNone &&
+            std::ranges::find(droppedStarts, naming->under) == droppedStarts.end())
             continue;
         bool tookTitle = false, tookAuthor = false;
         if (!OnlyNames(TrimLine(lines[k]), dropped.title ? "" : title, dropped.author ? "" : author,
                        tookTitle, tookAuthor))
             continue;
         drop[k] = any = true;
+        droppedStarts.push_back(start);
         dropped.title = dropped.title || tookTitle;
         dropped.author = dropped.author || tookAuthor;
     }

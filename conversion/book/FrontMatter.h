@@ -10,11 +10,17 @@
 
 namespace qm {
 
+// A line that named the book (the Chinese forms; the English header's lines
+// are never dropped), by where it starts in the text.
+struct TNamingLine {
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    size_t start = 0;
+    size_t under = kNone;  // an author's line under a title line: where that starts
+};
+
 struct TFrontMatter {
     std::string title, author;  // UTF-8; empty when the text names none
-    // Where the lines that named the book start in the text (the Chinese
-    // forms; the English header's lines are never dropped).
-    std::vector<size_t> namingLines;
+    std::vector<TNamingLine> namingLines;
 };
 
 // Looks at the first eight non-blank lines for the Chinese forms (and the
@@ -29,8 +35,9 @@ struct TNamesDropped {
 
 // Drops the naming lines found above (text unchanged since) that say no
 // more than the book's title and author as the book ends up with them, the
-// title page showing both: each name leaves the text once at most, and a
-// line with anything else (a dynasty, a note, another title or name) stays.
+// title page showing both: each name leaves the text once at most, a line
+// with anything else (a dynasty, a note, another title or name) stays, and
+// so does an author's line under a title line that stays.
 TNamesDropped DropNamingLines(std::string& text, const TFrontMatter& front, std::string_view title,
                               std::string_view author);
 

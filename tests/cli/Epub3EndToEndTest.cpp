@@ -316,5 +316,68 @@ TEST_F(Epub3Cli, TheCoverIsAnImageReadersFind) {
     }
 }
 
+// The lines at a book's top that name it leave the text only when the title
+// page shows all they say, each name once; a line that shows nothing (a page
+// break, a zero-width space) never heads a volume. The readers must get the
+// rest of the source whole; every table of contents entry shows text.
+TEST_F(Epub3Cli, OnlyTheNamesTheTitlePageShowsLeaveTheText) {
+    const std::string poems =
+        "静夜思\n作者：李白\n　　床前明月光，疑是地上霜。\n春晓\n[唐]孟浩然\n"
+        "　　春眠不觉晓，处处闻啼鸟。\n";
+    const std::string interview =
+        "《十年》\n作者：张三\n\n记者：写了多久？\n作者：十年\n记者：还写吗？\n作者：张三\n";
+    const std::string dialogue = "访谈录\n记者：写了多久？\n作者：十年了。\n";
+    const std::string essays =
+        "《春》\n　　春天来了。\n《夏》\n　　夏天热了。\n《秋》\n　　凉了。\n";
+    const std::string named = "《海边》作者：某某\n　　海风。\n";
+    const std::string breaks =
+        "\f\n第一章 起\n　　一。\n第二章 承\n　　二。\n\v\n第一章 转\n　　三。\n"
+        "\xE2\x80\x8B\n第一章 合\n　　四。\n";
+    const auto from = [](const std::string& text, size_t line) {
+        size_t at = 0;
+        while (line-- > 0) at = text.find('\n', at) + 1;
+        return text.substr(at);
+    };
+    const struct {
+        const char *name, *args;
+        std::string source, kept;        // kept: what the pages must hold whole
+        std::vector<std::string> shown;  // on the title page
+    } cases[] = {
+        {"poems", "-t 唐诗选", poems, poems, {"唐诗选", "李白"}},
+        {"interview", "", interview, from(interview, 2), {"十年", "张三"}},
+        {"dialogue", "", dialogue, dialogue, {"dialogue"}},
+        {"essays", "", essays, from(essays, 1), {"春"}},
+        {"given", "-t 海边集 -a 某某", named, named, {"海边集", "某某"}},
+        {"same", "-t 海边 -a 某某", named, from(named, 1), {"海边", "某某"}},
+        {"breaks", "-t 四章", breaks, breaks, {"四章"}},
+    };
+    std::string pairs;
+    for (const auto& c : cases) {
+        const std::string name = c.name;
+        test::WriteFile(work / (name + ".txt"), c.source);
+        test::WriteFile(work / (name + ".kept"), c.kept);
+        const auto run = Cli(std::string(c.args) + " -o " + name + " " + name + ".txt");
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.err;
+        const std::string book = work / (name + ".epub");
+        pairs += " " + Quote(book) + " " + Quote(work / (name + ".kept")) + " unicode";
+        const std::string titlePage =
+            test::Run("unzip -p " + Quote(book) + " OEBPS/title.xhtml").out;
+        for (const std::string& shown : c.shown)
+            EXPECT_NE(titlePage.find(">" + shown + "<"), std::string::npos) << name << titlePage;
+        const auto entries = test::Run(
+            "/usr/bin/python3 -c 'import re, sys, zipfile\n"
+            "nav = zipfile.ZipFile(sys.argv[1]).read(\"OEBPS/nav.xhtml\").decode()\n"
+            "for a in re.findall(\"<a [^>]*>([^<]*)</a>\", nav):\n"
+            "    print(any(c.isprintable() and not c.isspace() for c in a))' " +
+            Quote(book));
+        EXPECT_EQ(entries.out.find("False"), std::string::npos) << name << entries.out;
+    }
+    EXPECT_NE(Cli("--list-chapters breaks.txt").out.find("\nFound 4 chapters."), std::string::npos);
+    const auto read = test::Run("/usr/bin/python3 " +
+                                Quote(std::string(QM_SOURCE_DIR) + "/tests/cli/reader_harness.py") +
+                                " --layout epub3" + pairs);
+    EXPECT_EQ(read.exitCode, 0) << read.out << read.err;
+}
+
 }  // namespace
 }  // namespace qm

@@ -128,6 +128,11 @@ TEST(ChapterDetection, UserPatternsReplaceTheBuiltInRules) {
     // Long lines are prose whatever the pattern says.
     EXPECT_EQ(TChapterDetector("Scene").Classify("Scene " + std::string(40, 'x')),
               THeadingKind::None);
+    // A page break or a zero-width space alone shows nothing: no heading.
+    const TChapterDetector any("^\\W$");
+    for (std::string_view blank : {"\f", "\v", "\xE2\x80\x8B"})
+        EXPECT_EQ(any.Classify(blank), THeadingKind::None) << blank;
+    EXPECT_EQ(any.Classify("*"), THeadingKind::Chapter);
     try {
         TChapterDetector("第(.*章");
         FAIL() << "a bad pattern was accepted";
