@@ -23,6 +23,9 @@ constexpr size_t kStampRepeats = 3;
 constexpr size_t kAddressCompany = 3;
 // Characters a line of a site's name may have.
 constexpr size_t kSiteNameLength = 10;
+// Characters (spaces included) looked back over from a stamped address for
+// the end of the sentence it was stamped onto.
+constexpr size_t kStampNameReach = 24;
 
 // Phrases a site uses about itself and a story hardly ever does.
 constexpr std::string_view kSitePhrases[] = {
@@ -184,11 +187,9 @@ bool IsSiteNotice(std::string_view line) {
     return IsSiteNotice(Measure(line));
 }
 
-// A line a site stamps through a book: its notice, or its name alone
-// (笔趣阁, 某某小说网); a repeated line of the story stays.
-bool IsSiteStamp(std::string_view line) {
-    const TLineSigns signs = Measure(line);
-    if (IsSiteNotice(signs)) return true;
+// A short line of a site's name (笔趣阁, 某某小说网), or one holding a
+// phrase only a site writes.
+bool IsSiteName(const TLineSigns& signs) {
     if (signs.quoted || signs.person || signs.prose || signs.length > kSiteNameLength) return false;
     const std::string_view rest = TrimLine(signs.rest);
     return signs.phrases > 0 || std::ranges::any_of(kSiteNameEnds, [&](std::string_view end) {
@@ -196,44 +197,66 @@ bool IsSiteStamp(std::string_view line) {
            });
 }
 
-bool HoldsAddress(std::string_view line) {
-    return Measure(line).address;
+// A line a site stamps through a book: its notice or its name; a repeated
+// line of the story stays.
+bool IsSiteStamp(std::string_view line) {
+    const TLineSigns signs = Measure(line);
+    return IsSiteNotice(signs) || IsSiteName(signs);
 }
 
-// A quick look for what may start an address ("ww" or "htt" in any case,
-// or a full-width w or h), so that most lines are never folded.
-bool MayHoldAddressHead(std::string_view line) {
-    const auto at = [&](size_t k) { return static_cast<unsigned char>(line[k]); };
-    for (size_t k = 0; k + 2 < line.size(); ++k) {
-        const unsigned char c = at(k) | 0x20;
-        if (c == 'w' && ((at(k + 1) | 0x20) == 'w' || at(k + 1) == 0xEF)) return true;
-        if (c == 'h' && (at(k + 1) | 0x20) == 't' && (at(k + 2) | 0x20) == 't') return true;
-        if (at(k) == 0xEF && ((at(k + 1) == 0xBC && (at(k + 2) == 0xB7 || at(k + 2) == 0xA8)) ||
-                              (at(k + 1) == 0xBD && (at(k + 2) == 0x97 || at(k + 2) == 0x88))))
-            return true;
-    }
-    return false;
+// True when the text ends a sentence: 。！？… a closing quotation mark, or
+// ASCII . ! ? " '.
+bool EndsSentence(std::string_view text) {
+    text = TrimLineEnd(text);
+    if (text.empty()) return false;
+    if (std::string_view(".!?\"'").find(text.back()) != std::string_view::npos) return true;
+    auto end = static_cast<int32_t>(text.size());
+    UChar32 c = 0;
+    U8_PREV(text.data(), 0, end, c);
+    return c == 0x3002 || c == 0xFF01 || c == 0xFF1F || c == 0x2026 || c == 0x300D || c == 0x300F ||
+           c == 0x201D || c == 0x2019;
 }
 
-// Where a web address that ends the line starts, when the text before it is
-// a whole sentence of the book (a site stamped its address onto it): the
-// address goes, the sentence stays. npos otherwise.
+// A quick look at the line's last character: an address ends with an ASCII
+// letter, digit or "/", or a full-width letter or digit.
+bool MayEndWithAddress(std::string_view line) {
+    if (line.empty()) return false;
+    const auto last = static_cast<unsigned char>(line.back());
+    if (last < 0x80) return std::isalnum(last) || last == '/';
+    if (line.size() < 3 || static_cast<unsigned char>(line[line.size() - 3]) != 0xEF) return false;
+    const auto lead = static_cast<unsigned char>(line[line.size() - 2]);
+    return (lead == 0xBC && ((last >= 0x90 && last <= 0x99) || (last >= 0xA1 && last <= 0xBA))) ||
+           (lead == 0xBD && last >= 0x81 && last <= 0x9A);
+}
+
+// Where a site's stamp that ends the line starts, when the text before it
+// is a whole sentence of the book: the stamp (an address, perhaps after the
+// site's name: "…去。http://www.…", "…返。某某小说下载网+example.com")
+// goes, the sentence stays. npos otherwise.
 size_t StampedAddressStart(std::string_view line) {
-    if (!MayHoldAddressHead(line)) return std::string_view::npos;
     line = TrimLineEnd(line);
-    const size_t space = line.find_last_of(" \t");
+    if (!MayEndWithAddress(line)) return std::string_view::npos;
     std::vector<size_t> from;
     const std::string folded = Folded(line, &from);
-    size_t start = std::string_view::npos;
-    for (std::string_view head : {"http://", "https://", "www."}) {
-        const size_t at = folded.rfind(head);
-        if (at == std::string::npos) continue;
-        const size_t where = from[at];
-        if (space == std::string_view::npos || where > space) start = std::min(start, where);
+    size_t run = folded.size();
+    while (run > 0 && IsAsciiAddressChar(folded[run - 1])) --run;
+    if (!IsAddress(std::string_view(folded).substr(run))) return std::string_view::npos;
+    // Back from the address over a short site name to the sentence's end
+    // (a bracket or a title mark ends a sentence only right at the address).
+    const size_t address = from[run];
+    auto at = static_cast<int32_t>(address);
+    for (size_t steps = 0;; ++steps) {
+        const std::string_view head = line.substr(0, static_cast<size_t>(at));
+        if (at == 0 || steps == kStampNameReach) return std::string_view::npos;
+        if (steps == 0 ? EndsWithClosingMark(head) : EndsSentence(head)) break;
+        U8_BACK_1(reinterpret_cast<const uint8_t*>(line.data()), 0, at);
     }
-    if (start == std::string_view::npos || start == 0) return std::string_view::npos;
-    const std::string_view before = TrimLineEnd(line.substr(0, start));
-    if (!EndsWithClosingMark(before) || HoldsAddress(before) || IsSiteNotice(line))
+    const auto start = static_cast<size_t>(at);
+    const TLineSigns name = Measure(line.substr(start, address - start));
+    if (!TrimLine(name.rest).empty() && !IsSiteName(name)) return std::string_view::npos;
+    // A sentence with a site's own phrase is the site's notice, not the story.
+    const TLineSigns before = Measure(line.substr(0, start));
+    if (before.address || (before.phrases > 0 && !before.quoted && !before.person))
         return std::string_view::npos;
     return start;
 }

@@ -19,9 +19,9 @@ namespace qm {
 //   (…网, …阁, …站).
 // A line with a quotation or one telling of someone (他, 她, 我 ...) is the
 // story's and stays, whatever words it holds. Anywhere, a sentence of the
-// book that a site stamped its address onto ("…去。http://www.…") keeps the
-// sentence and loses the address. With nothing to take out, the text is
-// left as it was.
+// book that a site stamped its address onto ("…去。http://www.…", "…返。
+// 某某小说下载网+example.com") keeps the sentence and loses the stamp. With nothing to take out,
+// the text is left as it was.
 struct TCleanCount {
     size_t lines = 0;      // lines removed whole
     size_t addresses = 0;  // addresses cut from the end of a sentence

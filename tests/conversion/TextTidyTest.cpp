@@ -131,6 +131,9 @@ TEST(Boilerplate, OnlyWhatSitesAddedGoes) {
          body + "笔趣阁\n" + body + "笔趣阁\n" + body + "笔趣阁\n", body + body + body, 3, 0},
         {"address stamped on a sentence", body + "　　低回不能去。http://www.example.com\n" + body,
          body + "　　低回不能去。\n" + body, 0, 1},
+        {"site name and address stamped on a sentence",
+         body + "　　痛哭而返。某某小说下载网+example.com\n" + body,
+         body + "　　痛哭而返。\n" + body, 0, 1},
         {"address in mixed and full-width letters",
          body + "　　低回不能去。wwＷ．example.com\n" + body, body + "　　低回不能去。\n" + body, 0,
          1},
@@ -172,6 +175,7 @@ TEST(Boilerplate, StoryLinesStayWhateverWordsTheyHold) {
         {"更多精彩好书，更多原创手机电子书，请登陆某某网--Www.Example.Com", Goes},
         {"本书由转载", Goes},
         {"http://www.example.com/book/20007/", Goes},
+        {"《某书》查看《某书》书评和最新更新请到《某书》专题网址http://www.example.com/a/1/", Goes},
         {"笔趣阁", GoesWhenRepeated},
     };
     for (const auto& c : cases) {
