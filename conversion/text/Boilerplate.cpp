@@ -40,8 +40,9 @@ constexpr std::string_view kSiteWords[] = {
 // Who a story tells of; a site speaks of itself as 本站 or 我们 and to the
 // reader as 您.
 constexpr std::string_view kPersons[] = {"他", "她", "它", "我", "你"};
-// How a line of a site's name ends (…网, …阁, …书屋).
-constexpr std::string_view kSiteNameEnds[] = {"网", "網", "阁", "閣", "站", "书屋", "書屋"};
+// How a line of a site's name ends (…网, …阁, …书屋); not …站, which
+// names a station as often.
+constexpr std::string_view kSiteNameEnds[] = {"网", "網", "阁", "閣", "书屋", "書屋"};
 
 // ASCII letters and the URL marks an address is written with.
 bool IsAsciiAddressChar(char c) {

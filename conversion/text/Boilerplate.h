@@ -16,7 +16,7 @@ namespace qm {
 //   little else, or a phrase only a site writes (本书由, 本站, 更多精彩 ...)
 //   with more signs of the site around it;
 // - anywhere, repeated three or more times, a short line of a site's name
-//   (…网, …阁, …站).
+//   (…网, …阁, …书屋).
 // A line with a quotation or one telling of someone (他, 她, 我 ...) is the
 // story's and stays, whatever words it holds. Anywhere, a sentence of the
 // book that a site stamped its address onto ("…去。http://www.…", "…返。

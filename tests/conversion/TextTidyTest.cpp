@@ -163,6 +163,7 @@ TEST(Boilerplate, StoryLinesStayWhateverWordsTheyHold) {
         TFate fate;
     } cases[] = {
         {"“站住！”", Stays},
+        {"火车站", Stays},
         {"她说：“请记住，我永远爱你。”", Stays},
         {"他把那本电子书下载到手机上，仅供自己消遣。", Stays},
         {"下载的电子书仅供自己阅读。", Stays},
