@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "conversion/book/FrontMatter.h"
+#include "conversion/book/TitleLine.h"
 #include "conversion/run/FileNames.h"
 #include "conversion/text/BookEncoding.h"
 #include "platform/AsciiCase.h"
@@ -68,8 +69,9 @@ TBookNameParts OwnBookNames(const std::string& path) {
             // Unreadable: the file name says it.
         }
     }
+    // As a run would take them: one line, at most 200 characters.
     const auto pick = [](const std::string& fromText, const std::string& fromName) {
-        return IsBlankText(fromText) ? fromName : NameText(fromText);
+        return TitleLine(IsBlankText(fromText) ? fromName : NameText(fromText));
     };
     return {pick(front.title, named.title), pick(front.author, named.author)};
 }
