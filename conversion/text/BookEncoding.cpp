@@ -114,6 +114,14 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
+bool IsBig5Book(std::string_view bytes) {
+    int32_t confidence = 0;
+    const std::string guess = DetectorGuess(bytes.substr(0, kDetectorSample), confidence);
+    // Past the short texts, Big5 is said only on this guess.
+    const bool may = bytes.size() < kShortTextSize || guess.rfind("Big5", 0) == 0;
+    return may && DetectBookEncoding(bytes).starts_with("Big5");
+}
+
 bool IsKnownEncoding(const std::string& name) {
     return !name.empty() && OpenConverter(name) != nullptr;
 }

@@ -23,6 +23,11 @@ inline constexpr size_t kShortTextSize = 1024;
 // and Big5-HKSCS every Big5 book. *guessed, when given, tells which it was.
 std::string DetectBookEncoding(std::string_view bytes, bool* guessed = nullptr);
 
+// True when DetectBookEncoding would say Big5. The detector's guess on the
+// head is asked first, so a book it does not take for Big5 is never
+// surveyed whole (the classic kind asks this of every GBK book).
+bool IsBig5Book(std::string_view bytes);
+
 // True when ICU has a converter of this name (aliases included).
 bool IsKnownEncoding(const std::string& name);
 

@@ -247,7 +247,7 @@ TSourceEncoding FindCodePageEncoding(std::string_view raw, const TLoadProgress& 
     }
     // Read as code page 936, a Big5 book comes out garbled throughout; where
     // the standard kind's detector finds Big5 the classic kind reads it so.
-    if (DetectBookEncoding(raw).starts_with("Big5")) return {kBig5Encoding, 0, true};
+    if (IsBig5Book(raw)) return {kBig5Encoding, 0, true};
     return {kCodePageEncoding, 0, true};
 }
 
