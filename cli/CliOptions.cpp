@@ -4,6 +4,7 @@
 
 #include "conversion/run/BatchPlan.h"
 #include "conversion/run/FileNames.h"
+#include "platform/FileSystem.h"
 
 namespace qm {
 namespace {
@@ -124,10 +125,8 @@ std::string ArchiveNameOf(const TCliOptions& options, const std::string& sourceP
     }
     // A device or pipe named as it is ("-o /dev/null") is kept, to be
     // refused: with ".epub" added it would become a new file beside it.
-    const std::filesystem::file_status there = std::filesystem::status(output, unused);
-    const bool special = std::filesystem::exists(there) &&
-                         !std::filesystem::is_regular_file(there) &&
-                         !std::filesystem::is_directory(there);
+    const TFileKind there = FileKindOf(output);
+    const bool special = there == TFileKind::NamedPipe || there == TFileKind::Other;
     if (!special && ExtractFileExt(output).empty() && !ExtractBaseName(output).empty())
         return output + ".epub";
     return output;

@@ -11,7 +11,6 @@
 #include "conversion/book/BookModel.h"
 #include "conversion/book/BookNameParts.h"
 #include "conversion/book/FrontMatter.h"
-#include "conversion/book/TitleLine.h"
 #include "conversion/layout/BookLayout.h"
 #include "conversion/layout/BookResources.h"
 #include "conversion/layout/CoverImage.h"
@@ -139,16 +138,9 @@ std::string DecodedText(std::string raw, const TSourceEncoding& encoding, TConve
 bool CompleteBook(TBook& book, const TConversionRequest& request, const TBookNameParts& named,
                   const TFrontMatter& front, TConversionUi& ui) {
     const TEpub3Options& options = request.options;
-    const auto pick = [](const std::string& asked, const std::string& fromName,
-                         const std::string& fromText) {
-        if (!IsBlankText(asked) && (asked != fromName || IsBlankText(fromText)))
-            return NameText(asked);
-        return IsBlankText(fromText) ? fromName : NameText(fromText);
-    };
-    // Only a first line, and a short one, is a title or a name (TitleLine);
-    // what the front matter's line says beyond it stays in the text.
-    book.title = TitleLine(pick(request.title, named.title, front.title));
-    book.author = TitleLine(pick(request.author, named.author, front.author));
+    // What the front matter's line says beyond the title stays in the text.
+    book.title = ChosenName(request.title, named.title, front.title);
+    book.author = ChosenName(request.author, named.author, front.author);
     const bool titleDropped = DropNamingLines(book.text, front, book.title, book.author).title;
     if (!options.convert.empty()) {
         const auto converter = std::make_unique<TChineseConverter>(options.convert);

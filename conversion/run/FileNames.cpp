@@ -1,6 +1,7 @@
 #include "conversion/run/FileNames.h"
 
 #include "conversion/book/BookNameParts.h"
+#include "conversion/book/TitleLine.h"
 #include "conversion/text/BookEncoding.h"
 
 namespace qm {
@@ -73,6 +74,13 @@ std::string NameText(std::string_view bytes) {
 
 std::string BaseNameText(std::string_view path) {
     return NameText(ExtractBaseName(path));
+}
+
+std::string ChosenName(const std::string& asked, const std::string& fromName,
+                       const std::string& fromText) {
+    if (!IsBlankText(asked) && (asked != fromName || IsBlankText(fromText)))
+        return TitleLine(NameText(asked));
+    return TitleLine(IsBlankText(fromText) ? fromName : NameText(fromText));
 }
 
 }  // namespace qm

@@ -36,6 +36,13 @@ std::string BookFileStem(std::string_view title, std::string_view ending = ".epu
 // Windows archives), bytes that form no character there becoming U+FFFD.
 std::string NameText(std::string_view bytes);
 
+// A book's title or author as a run takes it: the one asked for, else the
+// text's own (front matter), else the file name's. One that the file name
+// would give counts as not asked (a batch names its books so), one that
+// shows nothing as none. Its first line, at most 200 characters (TitleLine).
+std::string ChosenName(const std::string& asked, const std::string& fromName,
+                       const std::string& fromText);
+
 // NameText of the path's base name.
 std::string BaseNameText(std::string_view path);
 

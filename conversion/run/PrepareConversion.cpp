@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "conversion/book/FrontMatter.h"
-#include "conversion/book/TitleLine.h"
 #include "conversion/run/FileNames.h"
 #include "conversion/text/BookEncoding.h"
 #include "platform/AsciiCase.h"
@@ -69,11 +68,7 @@ TBookNameParts OwnBookNames(const std::string& path) {
             // Unreadable: the file name says it.
         }
     }
-    // As a run would take them: one line, at most 200 characters.
-    const auto pick = [](const std::string& fromText, const std::string& fromName) {
-        return TitleLine(IsBlankText(fromText) ? fromName : NameText(fromText));
-    };
-    return {pick(front.title, named.title), pick(front.author, named.author)};
+    return {ChosenName("", named.title, front.title), ChosenName("", named.author, front.author)};
 }
 
 TRunResult<TConversionRequest> PrepareConversion(const TConversionInput& input) {
